@@ -1,0 +1,94 @@
+#include "files/SetupFile.h"
+
+#include "model/Text8.h"
+#include "model/TextItems.h"
+#include "platform/Paths.h"
+
+namespace q5n {
+
+namespace {
+
+QByteArray textLine(const QString &text)
+{
+    QByteArray bytes = encode8(text);
+    bytes.replace('\r', ' ');
+    bytes.replace('\n', ' ');
+    return bytes + "\r\n";
+}
+
+} // namespace
+
+QByteArray setupFileBytes(const SetupInfo &info, const LinkSettings &link, const ConfigImage &image)
+{
+    QByteArray out;
+    out.reserve(64 + 4 * 24 + kImageSize * 7);
+    out += kSetupSignature + "\r\n";
+    out += textLine(info.deviceName);
+    out += textLine(info.userName);
+    out += textLine(info.buildingDate);
+    out += textLine(info.description);
+    out += numberItem(link.portNumber) + "\r\n";
+    out += numberItem(link.linkMode) + "\r\n";
+    for (quint8 b : image.bytes)
+        out += numberItem(b) + "\r\n";
+    return out;
+}
+
+bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content)
+{
+    const QList<QByteArray> lines = splitLines(bytes);
+    if (lines.isEmpty() || lines.front() != kSetupSignature)
+        return false;
+    auto line = [&](int number) -> const QByteArray * { // 1-based line number
+        return number <= lines.size() ? &lines[number - 1] : nullptr;
+    };
+    QString *texts[] = {&content.deviceName, &content.userName, &content.buildingDate,
+                        &content.description};
+    for (int i = 0; i < 4; ++i)
+        if (const QByteArray *l = line(2 + i))
+            *texts[i] = decode8(*l);
+    qint16 *numbers[] = {&content.portNumber, &content.linkMode};
+    for (int i = 0; i < 2; ++i)
+        if (const QByteArray *l = line(6 + i))
+            if (auto v = parseNumberItem(*l, -32768, 32767))
+                *numbers[i] = static_cast<qint16>(*v);
+    for (int i = 0; i < kImageSize; ++i)
+        if (const QByteArray *l = line(8 + i))
+            if (auto v = parseNumberItem(*l, 0, 255))
+                content.image[i] = static_cast<quint8>(*v);
+    return true;
+}
+
+QString writeSetupFile(ProgramState &state, const QString &path)
+{
+    const QString error =
+        writeFileAtomically(path, setupFileBytes(state.setupInfo, state.linkSettings, state.workingImage));
+    if (error.isEmpty())
+        state.savedImage = state.workingImage;
+    return error;
+}
+
+ReadSetupResult readSetupFile(ProgramState &state, const QString &path)
+{
+    QByteArray bytes;
+    if (!readWholeFile(path, &bytes))
+        return ReadSetupResult::NotSetupFile;
+    SetupFileContent content{state.setupInfo.deviceName, state.setupInfo.userName,
+                             state.setupInfo.buildingDate, state.setupInfo.description,
+                             state.linkSettings.portNumber, state.linkSettings.linkMode,
+                             state.workingImage};
+    if (!parseSetupFile(bytes, content))
+        return ReadSetupResult::NotSetupFile;
+    state.setupInfo.fileName = path;
+    state.setupInfo.deviceName = content.deviceName;
+    state.setupInfo.userName = content.userName;
+    state.setupInfo.buildingDate = content.buildingDate;
+    state.setupInfo.description = content.description;
+    state.linkSettings.portNumber = content.portNumber;
+    state.linkSettings.linkMode = content.linkMode;
+    state.workingImage = content.image;
+    state.savedImage = content.image;
+    return ReadSetupResult::Read;
+}
+
+} // namespace q5n

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "model/ProgramState.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace q5n {
+
+inline const QByteArray kSetupSignature = QByteArrayLiteral("vuro");
+inline const QString kSetupFileFilter = QStringLiteral("Config Setup Files(*.cfg)");
+inline const QString kSetupFilePattern = QStringLiteral("*.cfg");
+inline const QString kSetupFileSuffix = QStringLiteral("cfg");
+inline const QString kNotSetupFileText = QStringLiteral("This File Is Not A Configuration Setup File");
+constexpr int kSetupFileLines = 92;
+
+// The 92 lines of a setup file, CR LF after each: the signature, the four
+// setup texts, port number, link mode, and bytes 0..84 of the working image.
+// A CR or LF inside a setup text is written as a blank, so the file always has
+// exactly 92 lines.
+QByteArray setupFileBytes(const SetupInfo &info, const LinkSettings &link, const ConfigImage &image);
+
+// What a setup file read brings. Values the file does not hold (missing lines,
+// numbers out of range) keep the values passed in as `previous`.
+struct SetupFileContent
+{
+    QString deviceName, userName, buildingDate, description;
+    qint16 portNumber = 1;
+    qint16 linkMode = 1;
+    ConfigImage image;
+};
+
+// Returns false (and leaves `content` alone) when the first line is not the
+// signature. Otherwise fills `content`, starting from its current values.
+bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content);
+
+// Whole-file operations on the program state.
+
+// Writes the file and, on success, makes savedImage equal to workingImage.
+// Returns the system's reason when the file could not be written (then
+// nothing in the state changes).
+QString writeSetupFile(ProgramState &state, const QString &path);
+
+enum class ReadSetupResult { Read, NotSetupFile };
+// Reads the file into SetupInfo (and fileName := path), LinkSettings' port and
+// mode, and workingImage; savedImage follows byte for byte.
+ReadSetupResult readSetupFile(ProgramState &state, const QString &path);
+
+} // namespace q5n

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QtGlobal>
+
+#include <functional>
+
+namespace q5n {
+
+// Direct writes to PC I/O ports, for the keyboard-port channel. Only two ports
+// are ever written: the keyboard controller's data port and the interrupt
+// mask of the master interrupt controller.
+class PortIo
+{
+public:
+    static constexpr quint16 kKeyboardDataPort = 0x60;
+    static constexpr quint16 kInterruptMaskPort = 0x21;
+
+    virtual ~PortIo() = default;
+    // False when port access is unusable on this machine.
+    virtual bool InitializeWinIo() = 0;
+    // Writes `size` bytes (always 1) of `value` to `port`; false on failure.
+    virtual bool SetPortVal(quint16 port, quint32 value, quint8 size) = 0;
+    virtual void ShutdownWinIo() = 0;
+};
+
+// x86 Linux: ioperm() for the two ports, then outb(). Needs CAP_SYS_RAWIO
+// (grant it to the binary with setcap); elsewhere initialisation fails.
+class HardwarePortIo final : public PortIo
+{
+public:
+    bool InitializeWinIo() override;
+    bool SetPortVal(quint16 port, quint32 value, quint8 size) override;
+    void ShutdownWinIo() override;
+
+private:
+    bool m_ready = false;
+};
+
+// A port I/O in process: it records what is written and passes every write to
+// an observer (the keyboard-line side of the decoder simulator listens here).
+class SimulatedPortIo : public PortIo
+{
+public:
+    struct Write
+    {
+        quint16 port;
+        quint8 value;
+    };
+    using Observer = std::function<void(quint16 port, quint8 value)>;
+
+    explicit SimulatedPortIo(bool available = true) : m_available(available) {}
+
+    bool InitializeWinIo() override;
+    bool SetPortVal(quint16 port, quint32 value, quint8 size) override;
+    void ShutdownWinIo() override;
+
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+    const QList<Write> &writes() const { return m_writes; }
+    void clearWrites() { m_writes.clear(); }
+    int initializeCalls() const { return m_initializeCalls; }
+    int shutdownCalls() const { return m_shutdownCalls; }
+
+private:
+    bool m_available;
+    Observer m_observer;
+    QList<Write> m_writes;
+    int m_initializeCalls = 0;
+    int m_shutdownCalls = 0;
+};
+
+} // namespace q5n

@@ -1,0 +1,247 @@
+#include "link/SerialPort.h"
+
+#include "link/ComPorts.h"
+
+#include <QFileInfo>
+
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace q5n {
+
+bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity *parity,
+                         QSerialPort::DataBits *dataBits, QSerialPort::StopBits *stopBits)
+{
+    const QStringList parts = text.trimmed().split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok = false;
+    const int b = parts[0].trimmed().toInt(&ok);
+    if (!ok || b <= 0)
+        return false;
+    const QString p = parts[1].trimmed().toUpper();
+    QSerialPort::Parity par;
+    if (p == u"N")
+        par = QSerialPort::NoParity;
+    else if (p == u"E")
+        par = QSerialPort::EvenParity;
+    else if (p == u"O")
+        par = QSerialPort::OddParity;
+    else if (p == u"M")
+        par = QSerialPort::MarkParity;
+    else if (p == u"S")
+        par = QSerialPort::SpaceParity;
+    else
+        return false;
+    const QString d = parts[2].trimmed();
+    QSerialPort::DataBits db;
+    if (d == u"5")
+        db = QSerialPort::Data5;
+    else if (d == u"6")
+        db = QSerialPort::Data6;
+    else if (d == u"7")
+        db = QSerialPort::Data7;
+    else if (d == u"8")
+        db = QSerialPort::Data8;
+    else
+        return false;
+    const QString s = parts[3].trimmed();
+    QSerialPort::StopBits sb;
+    if (s == u"1")
+        sb = QSerialPort::OneStop;
+    else if (s == u"1.5")
+        sb = QSerialPort::OneAndHalfStop;
+    else if (s == u"2")
+        sb = QSerialPort::TwoStop;
+    else
+        return false;
+    *baud = b;
+    *parity = par;
+    *dataBits = db;
+    *stopBits = sb;
+    return true;
+}
+
+SerialPort::SerialPort(QObject *parent)
+    : QObject(parent), m_port(new QSerialPort(this)), m_resolver(&comDevicePath)
+{
+    connect(m_port, &QSerialPort::readyRead, this, &SerialPort::readAvailable);
+    connect(m_port, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+}
+
+SerialPort::~SerialPort()
+{
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+QString SerialPort::devicePath() const
+{
+    return m_resolver ? m_resolver(m_commPort) : QString();
+}
+
+bool SerialPort::setSettings(const QString &text)
+{
+    qint32 baud;
+    QSerialPort::Parity parity;
+    QSerialPort::DataBits dataBits;
+    QSerialPort::StopBits stopBits;
+    if (!parseSerialSettings(text, &baud, &parity, &dataBits, &stopBits))
+        return false;
+    m_settings = text;
+    m_baud = baud;
+    m_parity = parity;
+    m_dataBits = dataBits;
+    m_stopBits = stopBits;
+    if (m_port->isOpen()) {
+        m_port->setBaudRate(baud);
+        m_port->setParity(parity);
+        m_port->setDataBits(dataBits);
+        m_port->setStopBits(stopBits);
+    }
+    return true;
+}
+
+bool SerialPort::portOpen() const
+{
+    return m_port->isOpen();
+}
+
+namespace {
+
+QString groupHint(const QString &path)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    const group *g = ::getgrgid(st.st_gid);
+    if (!g || !g->gr_name)
+        return {};
+    return QStringLiteral("\nThe device belongs to the group \"%1\": add your user to that group "
+                          "(for example: sudo usermod -aG %1 $USER), then log in again.")
+        .arg(QString::fromLocal8Bit(g->gr_name));
+}
+
+} // namespace
+
+bool SerialPort::setPortOpen(bool open)
+{
+    m_openError = OpenError::None;
+    m_openErrorText.clear();
+    if (!open) {
+        if (m_port->isOpen())
+            m_port->close();
+        m_input.clear();
+        return true;
+    }
+    if (m_port->isOpen())
+        return true;
+    const QString path = devicePath();
+    if (path.isEmpty()) {
+        m_openError = OpenError::NoSuchPort;
+        m_openErrorText = QStringLiteral("There is no serial port number %1 on this computer.").arg(m_commPort);
+        return false;
+    }
+    m_port->setPortName(path);
+    m_input.clear();
+    m_commEvent = 0;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        switch (m_port->error()) {
+        case QSerialPort::DeviceNotFoundError:
+            m_openError = OpenError::NotFound;
+            m_openErrorText = QStringLiteral("%1: no such device.").arg(path);
+            break;
+        case QSerialPort::PermissionError:
+            if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
+                m_openError = OpenError::PermissionDenied;
+                m_openErrorText = QStringLiteral("%1: permission denied.").arg(path) + groupHint(path);
+            } else {
+                m_openError = OpenError::Busy;
+                m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
+            }
+            break;
+        default:
+            m_openError = OpenError::Other;
+            m_openErrorText = QStringLiteral("%1: %2").arg(path, m_port->errorString());
+            break;
+        }
+        m_port->clearError();
+        return false;
+    }
+    // A pseudo-terminal refuses some of these (UnsupportedOperationError); the
+    // data path works all the same, so only a refused baud rate counts.
+    const bool ok = m_port->setBaudRate(m_baud) && m_port->setDataBits(m_dataBits) &&
+                    m_port->setParity(m_parity) && m_port->setStopBits(m_stopBits);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok && m_port->error() != QSerialPort::UnsupportedOperationError) {
+        m_openError = OpenError::BadSettings;
+        m_openErrorText = QStringLiteral("%1: the settings %2 are not accepted (%3).")
+                              .arg(path, m_settings, m_port->errorString());
+        m_port->close();
+        return false;
+    }
+    m_port->clearError();
+    return true;
+}
+
+void SerialPort::clearOutBuffer()
+{
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Output);
+}
+
+void SerialPort::clearInBuffer()
+{
+    if (m_port->isOpen()) {
+        m_port->clear(QSerialPort::Input);
+        m_port->readAll();
+    }
+    m_input.clear();
+}
+
+bool SerialPort::output(const QByteArray &bytes)
+{
+    if (!m_port->isOpen())
+        return false;
+    return m_port->write(bytes) == bytes.size();
+}
+
+QByteArray SerialPort::input()
+{
+    if (m_port->isOpen())
+        m_input += m_port->readAll();
+    QByteArray out;
+    if (m_inputLen > 0 && m_input.size() > m_inputLen) {
+        out = m_input.left(m_inputLen);
+        m_input.remove(0, m_inputLen);
+    } else {
+        out.swap(m_input);
+    }
+    return out;
+}
+
+void SerialPort::readAvailable()
+{
+    m_input += m_port->readAll();
+    if (m_rThreshold > 0 && m_input.size() >= m_rThreshold) {
+        m_commEvent = kEventReceive;
+        Q_EMIT onComm();
+    }
+}
+
+void SerialPort::handleError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
+        error != QSerialPort::WriteError)
+        return;
+    if (!m_port->isOpen())
+        return;
+    // A hung-up pseudo-terminal or an unplugged adapter: close at once (Qt
+    // would otherwise report the error in a tight loop) and say so once.
+    const QString reason = m_port->errorString();
+    m_port->close();
+    m_port->clearError();
+    Q_EMIT portLost(reason);
+}
+
+} // namespace q5n

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <functional>
+
+namespace q5n {
+
+// The serial port as the link windows use it: a port number, a settings text
+// such as "9600,N,8,1 ", a receive threshold that raises onComm once enough
+// bytes are buffered, and whole-buffer input. Sits over QSerialPort.
+class SerialPort : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kEventReceive = 2; // CommEvent: data received
+
+    // Why opening failed, for the detailed text of the "not available" box.
+    enum class OpenError { None, NoSuchPort, NotFound, PermissionDenied, Busy, BadSettings, Other };
+
+    explicit SerialPort(QObject *parent = nullptr);
+    ~SerialPort() override;
+
+    // Maps a port number to its device; by default comDevicePath().
+    void setResolver(std::function<QString(int)> resolver) { m_resolver = std::move(resolver); }
+
+    void setCommPort(int n) { m_commPort = n; }
+    int commPort() const { return m_commPort; }
+    QString devicePath() const;
+
+    // "baud,parity,data,stop" with an optional trailing blank; parity one of
+    // N E O M S. Returns false (keeping the old settings) on any other text.
+    bool setSettings(const QString &text);
+    QString settings() const { return m_settings; }
+
+    bool portOpen() const;
+    // Opening may fail: then false, with openError()/openErrorText().
+    bool setPortOpen(bool open);
+    OpenError openError() const { return m_openError; }
+    QString openErrorText() const { return m_openErrorText; }
+
+    void clearOutBuffer(); // OutBufferCount := 0; harmless while closed
+    void clearInBuffer();  // InBufferCount := 0
+    int inBufferCount() const { return int(m_input.size()); }
+    void setInputLen(int n) { m_inputLen = n; }
+    void setRThreshold(int n) { m_rThreshold = n; }
+    int rThreshold() const { return m_rThreshold; }
+    void setInputMode(int mode) { m_inputMode = mode; }
+    int inputMode() const { return m_inputMode; }
+
+    bool output(const QByteArray &bytes);
+    // Everything buffered (or InputLen bytes when InputLen > 0), removed from the buffer.
+    QByteArray input();
+    int commEvent() const { return m_commEvent; }
+
+    // The parsed settings, for tests and for pacing.
+    qint32 baudRate() const { return m_baud; }
+    QSerialPort::Parity parity() const { return m_parity; }
+    QSerialPort::DataBits dataBits() const { return m_dataBits; }
+    QSerialPort::StopBits stopBits() const { return m_stopBits; }
+
+Q_SIGNALS:
+    // Raised once RThreshold bytes are buffered (CommEvent 2).
+    void onComm();
+    // The device went away or failed while open; the port is already closed.
+    void portLost(const QString &reason);
+
+private:
+    void readAvailable();
+    void handleError(QSerialPort::SerialPortError error);
+
+    QSerialPort *m_port;
+    std::function<QString(int)> m_resolver;
+    int m_commPort = 1;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    qint32 m_baud = 9600;
+    QSerialPort::Parity m_parity = QSerialPort::NoParity;
+    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    QByteArray m_input;
+    int m_inputLen = 0;
+    int m_rThreshold = 0;
+    int m_inputMode = 0;
+    int m_commEvent = 0;
+    OpenError m_openError = OpenError::None;
+    QString m_openErrorText;
+};
+
+// Parses a settings text; false when it is not one.
+bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity *parity,
+                         QSerialPort::DataBits *dataBits, QSerialPort::StopBits *stopBits);
+
+} // namespace q5n

@@ -1,0 +1,30 @@
+#include "link/PortIo.h"
+#include "model/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/Prompter.h"
+#include "shell/AppContext.h"
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("q5ncfg"));
+    QApplication::setApplicationDisplayName(q5n::kProgramTitle);
+    QApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
+
+    q5n::ProgramState state;
+    q5n::QtPrompter prompter;
+    q5n::HardwarePortIo portIo;
+    q5n::Clock clock;
+    q5n::AppContext context{state, prompter, portIo, clock, q5n::Paths::system(), {}};
+
+    q5n::MainWindow window(context);
+    // The start-up message (when port I/O is unavailable) shows before the window.
+    window.startUp();
+    prompter.setParent(&window);
+    window.show();
+    return app.exec();
+}

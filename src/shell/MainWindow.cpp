@@ -1,0 +1,239 @@
+#include "shell/MainWindow.h"
+
+#include "files/SetupFile.h"
+#include "link/PortIo.h"
+#include "model/Defaults.h"
+#include "model/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/Prompter.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace q5n {
+
+namespace {
+const QString kSaveQuestion = QStringLiteral("Configuration had been changed,do you want to save your file?");
+const QString kExitQuestion = QStringLiteral("Do you want to save your file?");
+const QString kPortIoFailed =
+    QStringLiteral("Keyboard port initialize error, only RS232 port is available!");
+const QString kStartCaption = QStringLiteral("Q5N Configuration: ");
+const QString kFileCaption = QStringLiteral("Configuration Setup: ");
+
+// Pages closed by New and Open, in this order: cfg3, cfg4, cfg5, cfg6,
+// magcfg3, magcfg4, magcfg6, frmTransmit. The memory window stays.
+constexpr int kSettingPagesInCloseOrder[] = {1, 2, 3, 4, 8, 6, 7, 5};
+} // namespace
+
+MainWindow::MainWindow(AppContext &context, QWidget *parent)
+    : QMainWindow(parent), m_ctx(context), m_mdi(new QMdiArea(this))
+{
+    setObjectName(QStringLiteral("MDImain"));
+    m_mdi->setObjectName(QStringLiteral("mdiArea"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    // The main window is never maximised; see changeEvent().
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    resize(900, 640);
+}
+
+MainWindow::~MainWindow()
+{
+    if (!m_portIoStopped)
+        m_ctx.portIo.ShutdownWinIo();
+}
+
+void MainWindow::startUp()
+{
+    ProgramState &s = m_ctx.state;
+    if (!m_ctx.portIo.InitializeWinIo())
+        m_ctx.prompter.inform(kMainTitle, kPortIoFailed);
+
+    s.resetLinkAndFlags();
+    s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kStartDescription);
+    updateCaption(kStartCaption);
+    m_helpFile = QStringLiteral("cfg.hlp");
+
+    loadDefaults(s, m_ctx.paths);
+    s.workingImage = s.defaultImage;
+    s.savedImage = s.defaultImage;
+}
+
+void MainWindow::updateCaption(const QString &prefix)
+{
+    setWindowTitle(prefix + m_ctx.state.setupInfo.fileName);
+}
+
+bool MainWindow::offerToSave()
+{
+    if (!m_ctx.state.hasUnsavedChanges())
+        return true;
+    const auto answer = m_ctx.prompter.ask({kMainTitle, kSaveQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No |
+                                                Prompter::Button::Cancel,
+                                            Prompter::Button::Yes, Prompter::Icon::None, {}});
+    if (answer == Prompter::Button::Cancel)
+        return false;
+    if (answer == Prompter::Button::Yes)
+        return fileSave() != SaveResult::Failed;
+    return true;
+}
+
+void MainWindow::fileNew()
+{
+    if (!offerToSave())
+        return;
+    ProgramState &s = m_ctx.state;
+    s.copyDecoderDefaults();
+    s.copyReaderDefaults();
+    s.savedImage = s.workingImage;
+    s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kNewDescription);
+    updateCaption(kFileCaption);
+    closeSettingPages();
+    Q_EMIT configurationReplaced();
+}
+
+void MainWindow::fileOpen()
+{
+    if (!offerToSave())
+        return;
+    Prompter::FileDialog dialog{kSetupFileFilter, kSetupFilePattern, kSetupFileSuffix, QString(),
+                                /*mustExist*/ true, false, false};
+    const auto path = m_ctx.prompter.openFile(dialog);
+    if (!path)
+        return;
+    if (readSetupFile(m_ctx.state, *path) == ReadSetupResult::NotSetupFile) {
+        m_ctx.prompter.inform(kMainTitle, kNotSetupFileText);
+        return;
+    }
+    updateCaption(kFileCaption);
+    closeSettingPages();
+    Q_EMIT configurationReplaced();
+}
+
+bool MainWindow::writeTo(const QString &path)
+{
+    const QString error = writeSetupFile(m_ctx.state, path);
+    if (error.isEmpty())
+        return true;
+    m_ctx.prompter.ask({kMainTitle,
+                        QStringLiteral("The file \"%1\" could not be saved.\n%2")
+                            .arg(QDir::toNativeSeparators(path), error),
+                        Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+    return false;
+}
+
+MainWindow::SaveResult MainWindow::fileSave()
+{
+    if (m_ctx.state.setupInfo.fileName == SetupInfo::kNewFile)
+        return fileSaveAs();
+    return writeTo(m_ctx.state.setupInfo.fileName) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+MainWindow::SaveResult MainWindow::fileSaveAs()
+{
+    Prompter::FileDialog dialog{kSetupFileFilter, kSetupFilePattern, kSetupFileSuffix,
+                                m_ctx.state.setupInfo.fileName, false,
+                                /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
+    const auto path = m_ctx.prompter.saveFile(dialog);
+    if (!path)
+        return SaveResult::Cancelled;
+    if (!writeTo(*path))
+        return SaveResult::Failed;
+    m_ctx.state.setupInfo.fileName = *path;
+    updateCaption(kFileCaption);
+    return SaveResult::Saved;
+}
+
+void MainWindow::fileSaveAsDefault()
+{
+    const SaveDefaultsResult result = saveAsDefault(m_ctx.state, m_ctx.paths);
+    if (result.error.isEmpty())
+        return;
+    m_ctx.prompter.ask({kMainTitle,
+                        QStringLiteral("The defaults could not be saved to \"%1\".\n%2")
+                            .arg(QDir::toNativeSeparators(result.path), result.error),
+                        Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+}
+
+void MainWindow::fileExit()
+{
+    const auto answer = m_ctx.prompter.ask(
+        {kMainTitle, kExitQuestion, Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
+         Prompter::Button::Yes, Prompter::Icon::None, {}});
+    if (answer == Prompter::Button::Cancel)
+        return;
+    if (answer == Prompter::Button::Yes && fileSave() == SaveResult::Failed)
+        return;
+    close();
+}
+
+QMdiSubWindow *MainWindow::pageWindow(int page) const
+{
+    const auto it = m_pages.find(page);
+    return it == m_pages.end() ? nullptr : it->second.data();
+}
+
+QMdiSubWindow *MainWindow::addPageWindow(int page, QWidget *window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = m_mdi->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    m_pages[page] = sub;
+    connect(sub, &QObject::destroyed, this, [this, page, sub] {
+        auto it = m_pages.find(page);
+        if (it != m_pages.end() && (it->second.isNull() || it->second.data() == sub))
+            m_pages.erase(it);
+    });
+    return sub;
+}
+
+bool MainWindow::closePage(int page)
+{
+    QMdiSubWindow *sub = pageWindow(page);
+    if (!sub)
+        return true;
+    if (!sub->close())
+        return false;
+    m_pages.erase(page);
+    return true;
+}
+
+void MainWindow::closeSettingPages()
+{
+    for (int page : kSettingPagesInCloseOrder)
+        closePage(page);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The page windows close first, each through its own closing; one that
+    // refuses (an exchange with the decoder is running) keeps the program open.
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        if (!sub->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    if (!offerToSave()) {
+        event->ignore();
+        return;
+    }
+    if (!m_portIoStopped) {
+        m_ctx.portIo.ShutdownWinIo();
+        m_portIoStopped = true;
+    }
+    event->accept();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+}
+
+} // namespace q5n

@@ -1,0 +1,121 @@
+#include "model/ProgramState.h"
+
+#include <QtTest>
+
+using namespace q5n;
+
+class TestConfigImage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void setBits_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("error");
+        QTest::newRow("two-bit field") << 0xFD << 22 << 0x03 << 2 << 0xFE << int(BitsError::None);
+        QTest::newRow("bits 2..3 keep the rest") << 0xFF << 16 << 0x0C << 8 << 0xFB << int(BitsError::None);
+        QTest::newRow("value outside the mask is set") << 0x00 << 0 << 0x01 << 2 << 0x02 << int(BitsError::None);
+        QTest::newRow("last byte") << 0x00 << 84 << 0xFF << 255 << 0xFF << int(BitsError::None);
+        QTest::newRow("index 85") << 0x11 << 85 << 0xFF << 1 << 0x11 << int(BitsError::IndexOutOfRange);
+        QTest::newRow("negative index") << 0x11 << -1 << 0xFF << 1 << 0x11 << int(BitsError::IndexOutOfRange);
+        QTest::newRow("negative value") << 0x11 << 3 << 0x01 << -1 << 0x11 << int(BitsError::Overflow);
+        QTest::newRow("bits above 7") << 0x11 << 3 << 0x01 << 0x100 << 0x11 << int(BitsError::Overflow);
+    }
+    void setBits()
+    {
+        QFETCH(int, before);
+        QFETCH(int, index);
+        QFETCH(int, mask);
+        QFETCH(int, value);
+        QFETCH(int, after);
+        QFETCH(int, error);
+        ProgramState s;
+        for (int i = 0; i < kImageSize; ++i)
+            s.workingImage[i] = quint8(before);
+        const ConfigImage untouched = s.workingImage;
+        QCOMPARE(int(s.setBits(index, mask, value)), error);
+        if (ConfigImage::validIndex(index))
+            QCOMPARE(int(s.workingImage[index]), after);
+        for (int i = 0; i < kImageSize; ++i)
+            if (i != index)
+                QCOMPARE(s.workingImage[i], untouched[i]);
+        QCOMPARE(s.savedImage, ConfigImage{});
+    }
+
+    void getBitsReturnsUnshifted()
+    {
+        ProgramState s;
+        s.workingImage[22] = 0xFE;
+        s.defaultImage[22] = 0x20;
+        QCOMPARE(int(s.getBits(22, 0x03)), 2);
+        QCOMPARE(int(s.getDefaultBits(22, 0x30)), 0x20);
+        BitsError e = BitsError::None;
+        QCOMPARE(int(s.getBits(85, 0xFF, &e)), 0);
+        QCOMPARE(e, BitsError::IndexOutOfRange);
+        QCOMPARE(int(s.getDefaultBits(-3, 0xFF, &e)), 0);
+        QCOMPARE(e, BitsError::IndexOutOfRange);
+    }
+
+    void sectionCopies()
+    {
+        ProgramState s;
+        for (int i = 0; i < kImageSize; ++i) {
+            s.defaultImage[i] = quint8(i + 1);
+            s.workingImage[i] = 0xEE;
+        }
+        s.copyDecoderDefaults();
+        for (int i = 0; i < kImageSize; ++i)
+            QCOMPARE(int(s.workingImage[i]), i <= 24 ? i + 1 : 0xEE);
+        for (int i = 0; i < kImageSize; ++i)
+            s.workingImage[i] = 0xEE;
+        s.copyReaderDefaults();
+        for (int i = 0; i < kImageSize; ++i)
+            QCOMPARE(int(s.workingImage[i]), i >= 25 ? i + 1 : 0xEE);
+    }
+
+    void unsavedChangesCountOnlyImageBytes()
+    {
+        ProgramState s;
+        QVERIFY(!s.hasUnsavedChanges());
+        s.setupInfo.deviceName = QStringLiteral("changed");
+        s.linkSettings.portNumber = 4;
+        QVERIFY(!s.hasUnsavedChanges());
+        s.setBits(84, 0x01, 1);
+        QVERIFY(s.hasUnsavedChanges());
+        s.savedImage = s.workingImage;
+        QVERIFY(!s.hasUnsavedChanges());
+    }
+
+    void frameSettingsKeepTheirWidth_data()
+    {
+        QTest::addColumn<QString>("assigned");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("start") << "N,8,1 " << "N,8,1 ";
+        QTest::newRow("short is padded") << "E,7,2" << "E,7,2 ";
+        QTest::newRow("long is cut") << "O,8,1 extra" << "O,8,1 ";
+        QTest::newRow("empty") << "" << "      ";
+    }
+    void frameSettingsKeepTheirWidth()
+    {
+        QFETCH(QString, assigned);
+        QFETCH(QString, stored);
+        LinkSettings l;
+        l.setFrameSettings(assigned);
+        QCOMPARE(l.frameSettings, stored);
+        QCOMPARE(l.frameSettings.size(), 6);
+    }
+
+    void startSettingsText()
+    {
+        LinkSettings l;
+        QCOMPARE(l.settingsText(), QStringLiteral("9600,N,8,1 "));
+        QCOMPARE(l.frameSettings.back(), QLatin1Char(' '));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestConfigImage)
+#include "tst_configimage.moc"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/PortIo.h"
+#include "model/ProgramState.h"
+#include "platform/Clock.h"
+#include "shell/AppContext.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace q5n::test {
+
+class FixedClock : public Clock
+{
+public:
+    QDate date{2026, 12, 7};
+    QDate today() const override { return date; }
+};
+
+// A fresh program state with scripted seams and private directories, per test.
+struct TestContext
+{
+    static Paths makePaths(const QTemporaryDir &dir)
+    {
+        Paths p;
+        p.workingDir = dir.filePath(QStringLiteral("work"));
+        p.programDir = dir.filePath(QStringLiteral("program"));
+        p.userDataDir = dir.filePath(QStringLiteral("user"));
+        QDir().mkpath(p.workingDir);
+        QDir().mkpath(p.programDir);
+        return p;
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    ProgramState state;
+    ScriptedPrompter prompter;
+    SimulatedPortIo portIo{false};
+    FixedClock clock;
+    AppContext context{state, prompter, portIo, clock, makePaths(dir), {}};
+    Paths &paths = context.paths;
+};
+
+} // namespace q5n::test
