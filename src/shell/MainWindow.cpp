@@ -6,7 +6,9 @@
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
+#include "shell/PageWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QMdiArea>
@@ -169,6 +171,27 @@ void MainWindow::fileExit()
     if (answer == Prompter::Button::Yes && fileSave() == SaveResult::Failed)
         return;
     close();
+}
+
+PageWindow *MainWindow::showPage(int page)
+{
+    const auto it = m_factories.find(page);
+    if (it == m_factories.end())
+        return nullptr;
+    PageWindow *window = it->second(*this);
+    if (!window)
+        return nullptr;
+    QMdiSubWindow *sub = addPageWindow(page, window);
+    sub->show();
+    window->setFocus();
+    return window;
+}
+
+QAction *MainWindow::menuAction(const QString &name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    return findChild<QAction *>(name);
 }
 
 QMdiSubWindow *MainWindow::pageWindow(int page) const

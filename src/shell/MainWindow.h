@@ -5,12 +5,16 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <map>
 
+class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 
 namespace q5n {
+
+class PageWindow;
 
 // The main window MDImain: the frame of every page window, the owner of the
 // file commands and of start-up and shut-down.
@@ -42,6 +46,18 @@ public:
     // Context help file of the application.
     QString helpFile() const { return m_helpFile; }
 
+    // Creates the window of a page (not yet shown). Pages register their
+    // factory with registerPage(); tests register stand-ins.
+    using PageFactory = std::function<PageWindow *(MainWindow &)>;
+    void registerPage(int page, PageFactory factory) { m_factories[page] = std::move(factory); }
+    bool hasPage(int page) const { return m_factories.count(page) != 0; }
+    // Creates and shows the window of a page, without any page bookkeeping
+    // (the window sets activePage itself). Returns nullptr for an unknown page.
+    PageWindow *showPage(int page);
+
+    // The menu item (QAction) with this objectName, or nullptr.
+    QAction *menuAction(const QString &name) const;
+
     // Page windows by page number (0 when none): the window open for a page, if any.
     QMdiSubWindow *pageWindow(int page) const;
     // Adds a page's window as an MDI child; it is forgotten when it closes.
@@ -72,6 +88,7 @@ private:
     QMdiArea *m_mdi;
     QString m_helpFile;
     std::map<int, QPointer<QMdiSubWindow>> m_pages;
+    std::map<int, PageFactory> m_factories;
     bool m_portIoStopped = false;
 };
 

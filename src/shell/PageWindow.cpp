@@ -1,0 +1,56 @@
+#include "shell/PageWindow.h"
+
+#include "model/ProgramState.h"
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+
+namespace q5n {
+
+PageWindow::PageWindow(MainWindow &main, const Spec &spec, QWidget *parent)
+    : QWidget(parent), m_main(main), m_spec(spec)
+{
+    setWindowTitle(spec.title);
+    main.context().state.activePage = static_cast<qint16>(spec.page);
+    setMenuState(true);
+}
+
+PageWindow::~PageWindow()
+{
+    if (!m_closed) {
+        m_main.context().state.activePage = 0;
+        setMenuState(false);
+    }
+}
+
+AppContext &PageWindow::context() const
+{
+    return m_main.context();
+}
+
+void PageWindow::setMenuState(bool open)
+{
+    if (QAction *a = m_main.menuAction(m_spec.checkedMenuItem)) {
+        a->setCheckable(true);
+        a->setChecked(open);
+    }
+    if (QAction *a = m_main.menuAction(m_spec.disabledMenuItem))
+        a->setEnabled(!open);
+}
+
+void PageWindow::closeEvent(QCloseEvent *event)
+{
+    if (!canClose()) {
+        event->ignore();
+        return;
+    }
+    if (!m_closed) {
+        m_closed = true;
+        m_main.context().state.activePage = 0;
+        setMenuState(false);
+    }
+    event->accept();
+}
+
+} // namespace q5n
