@@ -1,0 +1,297 @@
+#include "pages/common/SettingPage.h"
+
+#include "model/FieldCatalogue.h"
+#include "model/ProgramState.h"
+#include "pages/common/Text8Validator.h"
+#include "shell/AppContext.h"
+#include "shell/MainWindow.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace q5n {
+
+namespace {
+
+QGridLayout *makeGrid(QWidget *owner)
+{
+    auto *grid = new QGridLayout(owner);
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(8);
+    return grid;
+}
+
+// Option indexes as they stand on screen: the arrangement given, or one
+// column in index order.
+std::vector<std::vector<int>> rowsOf(const FieldPlacement &placement, const FieldEntry &entry)
+{
+    if (!placement.arrangement.empty())
+        return placement.arrangement;
+    std::vector<std::vector<int>> rows;
+    for (const FieldOption &o : entry.options)
+        rows.push_back({o.index});
+    return rows;
+}
+
+} // namespace
+
+SettingPage::SettingPage(MainWindow &main, const PageLayout &layout, QWidget *parent)
+    : PageWindow(main, layout.window, parent)
+{
+    build(layout);
+}
+
+QWidget *SettingPage::frame(int index) const
+{
+    return index >= 0 && index < frameCount() ? m_frames[std::size_t(index)] : nullptr;
+}
+
+FieldBinding *SettingPage::binding(const QString &field) const
+{
+    for (const auto &[name, b] : m_bindings)
+        if (name == field)
+            return b;
+    return nullptr;
+}
+
+QPushButton *SettingPage::button(const QString &name) const
+{
+    const auto it = m_buttons.find(name);
+    return it == m_buttons.end() ? nullptr : it->second;
+}
+
+QGridLayout *SettingPage::gridOf(int frame, const QString &box) const
+{
+    if (!box.isEmpty()) {
+        const auto it = m_boxGrids.find(box);
+        if (it != m_boxGrids.end())
+            return it->second;
+    }
+    return frame >= 0 && frame < int(m_frameGrids.size()) ? m_frameGrids[std::size_t(frame)] : nullptr;
+}
+
+void SettingPage::build(const PageLayout &layout)
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10, 10, 10, 10);
+    outer->setSpacing(0);
+
+    m_tabs = new QTabBar(this);
+    m_tabs->setObjectName(layout.tabStrip);
+    m_tabs->setExpanding(false);
+    m_tabs->setDrawBase(false);
+    for (const PageTab &tab : layout.tabs) {
+        const int i = m_tabs->addTab(tab.caption);
+        m_tabs->setTabToolTip(i, tab.tooltip);
+    }
+    outer->addWidget(m_tabs);
+
+    // The pane under the tabs; every frame stands in the same place in it and
+    // only the current one is visible.
+    auto *pane = new QFrame(this);
+    pane->setObjectName(layout.frameGroup + QStringLiteral("Pane"));
+    pane->setFrameShape(QFrame::StyledPanel);
+    pane->setFrameShadow(QFrame::Raised);
+    auto *paneGrid = new QGridLayout(pane);
+    paneGrid->setContentsMargins(12, 12, 12, 12);
+    outer->addWidget(pane, 1);
+
+    for (std::size_t k = 0; k < layout.tabs.size(); ++k) {
+        const PageTab &tab = layout.tabs[k];
+        QWidget *f;
+        if (tab.frameCaption.isEmpty())
+            f = new QFrame(pane);
+        else
+            f = new QGroupBox(tab.frameCaption, pane);
+        f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
+        paneGrid->addWidget(f, 0, 0);
+        m_frames.push_back(f);
+        QGridLayout *grid = makeGrid(f);
+        if (tab.frameCaption.isEmpty())
+            grid->setContentsMargins(0, 0, 0, 0);
+        m_frameGrids.push_back(grid);
+    }
+
+    for (const BoxPlacement &b : layout.boxes) {
+        QGridLayout *frameGrid = gridOf(b.frame, QString());
+        if (!frameGrid)
+            continue;
+        auto *box = new QGroupBox(b.caption, frame(b.frame));
+        box->setObjectName(b.name);
+        frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan);
+        m_boxGrids[b.key] = makeGrid(box);
+    }
+
+    // Controls first, for every placement; the bindings follow once each
+    // entry has all its members, in the order the table first names them.
+    struct Members
+    {
+        const FieldEntry *entry = nullptr;
+        const FieldPlacement *placement = nullptr;
+        std::map<int, QAbstractButton *> buttons;
+        QLineEdit *edit = nullptr;
+    };
+    std::vector<Members> members;
+    for (const FieldPlacement &p : layout.fields) {
+        const FieldEntry *entry = findField(layout.window.page, p.field);
+        if (!entry)
+            continue;
+        auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
+        if (it == members.end()) {
+            members.push_back({entry, &p, {}, nullptr});
+            it = std::prev(members.end());
+        }
+        placeField(p, *entry, it->buttons, it->edit);
+    }
+
+    for (const ButtonPlacement &b : layout.buttons) {
+        QGridLayout *grid = gridOf(b.frame, b.box);
+        if (!grid)
+            continue;
+        auto *button = new QPushButton(b.caption, grid->parentWidget());
+        button->setObjectName(b.name);
+        grid->addWidget(button, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan);
+        m_buttons[b.name] = button;
+        if (b.action) {
+            auto action = b.action;
+            connect(button, &QPushButton::clicked, this, [this, action] { action(*this); });
+        } else {
+            auto fields = b.restores;
+            connect(button, &QPushButton::clicked, this, [this, fields] { restoreDefaults(fields); });
+        }
+    }
+
+    // Each frame keeps its content at the top left, with the room the largest
+    // frame needs, so switching tabs never resizes the window.
+    QSize largest;
+    for (std::size_t k = 0; k < m_frames.size(); ++k) {
+        QGridLayout *grid = m_frameGrids[k];
+        grid->setRowStretch(grid->rowCount(), 1);
+        grid->setColumnStretch(grid->columnCount(), 1);
+        largest = largest.expandedTo(m_frames[k]->sizeHint());
+    }
+    for (QWidget *f : m_frames)
+        f->setMinimumSize(largest);
+
+    for (const Members &m : members) {
+        FieldBinding *b = makeBinding(*m.entry, context().state, &context().prompter, m.buttons, m.edit,
+                                      m.placement->characterRule, this);
+        if (b)
+            m_bindings.emplace_back(m.entry->name, b);
+    }
+
+    // Open: frame 0 visible, every other frame hidden, then every field shown.
+    m_currentFrame = 0;
+    for (std::size_t k = 0; k < m_frames.size(); ++k)
+        m_frames[k]->setVisible(k == 0);
+    for (const auto &entry : m_bindings)
+        entry.second->show();
+
+    connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) { selectTab(index + 1); });
+}
+
+void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
+                             std::map<int, QAbstractButton *> &buttons, QLineEdit *&edit)
+{
+    QGridLayout *grid = gridOf(p.frame, p.box);
+    if (!grid)
+        return;
+    QWidget *owner = grid->parentWidget();
+
+    switch (entry.kind) {
+    case FieldKind::Index:
+    case FieldKind::Coded:
+    case FieldKind::BitSet: {
+        QGridLayout *target = grid;
+        int row0 = p.cell.row;
+        int col0 = p.cell.column;
+        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet;
+        if (ownBox) {
+            auto *box = new QGroupBox(entry.caption, owner);
+            box->setObjectName(p.groupBoxName);
+            grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan);
+            target = makeGrid(box);
+            owner = box;
+            row0 = col0 = 0;
+        }
+        const auto rows = rowsOf(p, entry);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            for (std::size_t c = 0; c < rows[r].size(); ++c) {
+                const FieldOption *o = entry.option(rows[r][c]);
+                if (!o)
+                    continue;
+                QAbstractButton *b;
+                if (entry.kind == FieldKind::BitSet)
+                    b = new QCheckBox(o->caption, owner);
+                else
+                    b = new QRadioButton(o->caption, owner);
+                b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
+                target->addWidget(b, row0 + int(r), col0 + int(c));
+                buttons[o->index] = b;
+            }
+        }
+        break;
+    }
+    case FieldKind::Flag: {
+        auto *box = new QCheckBox(entry.caption, owner);
+        box->setObjectName(entry.name);
+        grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan);
+        buttons[0] = box;
+        break;
+    }
+    case FieldKind::Text:
+    case FieldKind::Character:
+    case FieldKind::CharacterSequence: {
+        auto *label = new QLabel(entry.caption, owner);
+        label->setObjectName(entry.name + QStringLiteral("Label"));
+        auto *box = new QLineEdit(owner);
+        box->setObjectName(entry.name);
+        box->setValidator(new Text8Validator(box));
+        label->setBuddy(box);
+        if (p.labelAbove) {
+            grid->addWidget(label, p.cell.row, p.cell.column, 1, p.cell.columnSpan);
+            grid->addWidget(box, p.cell.row + 1, p.cell.column, 1, p.cell.columnSpan);
+        } else {
+            grid->addWidget(label, p.cell.row, p.cell.column);
+            grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan);
+        }
+        if (entry.kind == FieldKind::Text)
+            box->setMinimumWidth(260);
+        else if (entry.kind == FieldKind::Character)
+            box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
+        edit = box;
+        break;
+    }
+    }
+}
+
+void SettingPage::restoreDefaults(const std::vector<QString> &fields)
+{
+    for (const QString &name : fields)
+        if (FieldBinding *b = binding(name))
+            b->restoreDefault();
+}
+
+void SettingPage::selectTab(int position)
+{
+    if (position == m_currentFrame + 1)
+        return;
+    QWidget *next = frame(position - 1);
+    QWidget *shown = frame(m_currentFrame);
+    if (!next)
+        return;
+    next->setVisible(true);
+    if (shown)
+        shown->setVisible(false);
+    m_currentFrame = position - 1;
+}
+
+} // namespace q5n

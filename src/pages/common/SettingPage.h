@@ -1,0 +1,136 @@
+#pragma once
+
+#include "pages/common/FieldBinding.h"
+#include "shell/PageWindow.h"
+
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+class QAbstractButton;
+class QGridLayout;
+class QPushButton;
+class QTabBar;
+
+namespace q5n {
+
+class SettingPage;
+
+// A place in a grid: the frame's own grid, or the grid of a box in it.
+struct Cell
+{
+    int row = 0;
+    int column = 0;
+    int rowSpan = 1;
+    int columnSpan = 1;
+};
+
+// One tab of the page's tab strip and the frame under it.
+struct PageTab
+{
+    QString caption;      // with "&" for the access key
+    QString tooltip;
+    QString frameCaption; // empty: the frame has no caption of its own
+};
+
+// A captioned box inside a frame that groups several fields (for example
+// two check boxes under "Reading Type").
+struct BoxPlacement
+{
+    QString key;     // how fields refer to it
+    QString caption;
+    int frame = 0;
+    Cell cell;
+    QString name;    // objectName, when the box has one
+};
+
+// Where one catalogue entry stands on the page.
+struct FieldPlacement
+{
+    QString field;   // catalogue name of the entry (on this page)
+    int frame = 0;
+    Cell cell;       // in the frame's grid, or in the box's grid when `box` is set
+    // Option groups and bit-sets: the option indexes as they stand on screen,
+    // row by row (-1 leaves a gap). Empty: one column in index order. A field
+    // may be placed more than once, each placement with some of its members.
+    std::vector<std::vector<int>> arrangement = {};
+    QString box = {};        // key of a BoxPlacement to stand in, or empty
+    // Option groups standing on their own get a box captioned with the
+    // entry's caption; this names that box.
+    QString groupBoxName = {};
+    // Text and character boxes: the label stands above the box, not to its left.
+    bool labelAbove = false;
+    CharacterBinding::Rule characterRule = CharacterBinding::Rule::OneCharacterOrMessage;
+};
+
+// A push button of a frame: a "Set Default" button names the fields it
+// restores, in order; any other button gives its action.
+struct ButtonPlacement
+{
+    QString name;
+    QString caption;
+    int frame = 0;
+    Cell cell;
+    std::vector<QString> restores = {};
+    std::function<void(SettingPage &)> action = {};
+    QString box = {};
+};
+
+// Everything a setting page is: its window identity, its tabs, and one table
+// of fields and one of buttons.
+struct PageLayout
+{
+    PageWindow::Spec window;
+    QString tabStrip;   // objectName of the tab strip, e.g. "TabCFG"
+    QString frameGroup; // name of the indexed frames, e.g. "fraCfg3" (frame k is "fraCfg3_k")
+    std::vector<PageTab> tabs;
+    std::vector<BoxPlacement> boxes;
+    std::vector<FieldPlacement> fields;
+    std::vector<ButtonPlacement> buttons;
+};
+
+// The behaviour every setting page shares: a tab strip over indexed frames,
+// one binding per catalogue entry, shown from the program state when the page
+// opens and written at every change, and "Set Default" buttons.
+class SettingPage : public PageWindow
+{
+    Q_OBJECT
+public:
+    SettingPage(MainWindow &main, const PageLayout &layout, QWidget *parent = nullptr);
+
+    // Index of the frame shown.
+    int currentFrame() const { return m_currentFrame; }
+    QTabBar *tabStrip() const { return m_tabs; }
+    int frameCount() const { return int(m_frames.size()); }
+    QWidget *frame(int index) const;
+
+    FieldBinding *binding(const QString &field) const;
+    template<class T> T *binding(const QString &field) const { return qobject_cast<T *>(binding(field)); }
+    QPushButton *button(const QString &name) const;
+
+    // The set-default algorithm over the fields a button restores.
+    void restoreDefaults(const std::vector<QString> &fields);
+
+protected:
+    // Tab switching: show the frame of tab position p, then hide the frame
+    // shown, then remember the new one. Selecting the shown tab does nothing.
+    void selectTab(int position);
+
+private:
+    void build(const PageLayout &layout);
+    QGridLayout *gridOf(int frame, const QString &box) const;
+    void placeField(const FieldPlacement &placement, const FieldEntry &entry,
+                    std::map<int, QAbstractButton *> &members, QLineEdit *&edit);
+
+    QTabBar *m_tabs = nullptr;
+    std::vector<QWidget *> m_frames;
+    std::vector<QGridLayout *> m_frameGrids;
+    std::map<QString, QGridLayout *> m_boxGrids;
+    std::vector<std::pair<QString, FieldBinding *>> m_bindings; // in show order
+    std::map<QString, QPushButton *> m_buttons;
+    int m_currentFrame = 0;
+};
+
+} // namespace q5n

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "pages/common/SettingPage.h"
+
+namespace q5n {
+
+// Page 1, cfg3 "Interface": the setup texts of the open configuration and the
+// decoder's interface mode and read-memory switch.
+class InterfacePage : public SettingPage
+{
+    Q_OBJECT
+public:
+    static constexpr int kPage = 1;
+    static PageLayout layout();
+
+    explicit InterfacePage(MainWindow &main, QWidget *parent = nullptr);
+};
+
+} // namespace q5n
