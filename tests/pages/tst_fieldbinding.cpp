@@ -279,6 +279,8 @@ private Q_SLOTS:
         b.show();
         QCOMPARE(edit.text(), QStringLiteral(" padded  "));
         QCOMPARE(s.setupInfo.deviceName, QStringLiteral(" padded  "));
+        QCOMPARE(edit.cursorPosition(), 0); // a long text shows its beginning
+        edit.end(false);
         QTest::keyClicks(&edit, QStringLiteral("x"));
         QCOMPARE(s.setupInfo.deviceName, QStringLiteral(" padded  x"));
         b.restoreDefault();

@@ -166,8 +166,10 @@ TextBinding::TextBinding(const FieldEntry &entry, ProgramState &state, QLineEdit
 
 void TextBinding::show()
 {
-    if (m_edit && m_entry.text)
+    if (m_edit && m_entry.text) {
         m_edit->setText(setupText(m_state.setupInfo, *m_entry.text));
+        m_edit->setCursorPosition(0); // a long text shows its beginning
+    }
 }
 
 // ---------------------------------------------------------------- characters

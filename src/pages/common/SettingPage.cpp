@@ -126,7 +126,7 @@ void SettingPage::build(const PageLayout &layout)
             continue;
         auto *box = new QGroupBox(b.caption, frame(b.frame));
         box->setObjectName(b.name);
-        frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan);
+        frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
     }
 
@@ -158,7 +158,7 @@ void SettingPage::build(const PageLayout &layout)
             continue;
         auto *button = new QPushButton(b.caption, grid->parentWidget());
         button->setObjectName(b.name);
-        grid->addWidget(button, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan);
+        grid->addWidget(button, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_buttons[b.name] = button;
         if (b.action) {
             auto action = b.action;
@@ -217,7 +217,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         if (ownBox) {
             auto *box = new QGroupBox(entry.caption, owner);
             box->setObjectName(p.groupBoxName);
-            grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan);
+            grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan, p.cell.alignment);
             target = makeGrid(box);
             owner = box;
             row0 = col0 = 0;
@@ -243,7 +243,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
     case FieldKind::Flag: {
         auto *box = new QCheckBox(entry.caption, owner);
         box->setObjectName(entry.name);
-        grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan);
+        grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan, p.cell.alignment);
         buttons[0] = box;
         break;
     }
@@ -264,7 +264,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan);
         }
         if (entry.kind == FieldKind::Text)
-            box->setMinimumWidth(260);
+            box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
         else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
         edit = box;

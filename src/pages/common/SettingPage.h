@@ -25,6 +25,7 @@ struct Cell
     int column = 0;
     int rowSpan = 1;
     int columnSpan = 1;
+    Qt::Alignment alignment = {}; // empty: the control fills its cell
 };
 
 // One tab of the page's tab strip and the frame under it.

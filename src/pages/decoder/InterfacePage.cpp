@@ -24,7 +24,7 @@ PageLayout InterfacePage::layout()
         {QStringLiteral("ChkRead"), 1, {1, 0}},
     };
     l.buttons = {
-        {QStringLiteral("cmdDefault31_2"), QStringLiteral("Set Default"), 1, {2, 0},
+        {QStringLiteral("cmdDefault31_2"), QStringLiteral("Set Default"), 1, {2, 0, 1, 1, Qt::AlignRight},
          {QStringLiteral("OptCfg3_1"), QStringLiteral("ChkRead")}},
     };
     return l;
