@@ -44,6 +44,14 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // Page windows go first, while the state they update on closing still
+    // exists; closed ones may still wait for their deferred deletion.
+    const auto subWindows = findChildren<QMdiSubWindow *>();
+    for (QMdiSubWindow *sub : subWindows)
+        disconnect(sub, nullptr, this, nullptr);
+    m_pages.clear();
+    for (QMdiSubWindow *sub : subWindows)
+        delete sub;
     if (!m_portIoStopped)
         m_ctx.portIo.ShutdownWinIo();
 }

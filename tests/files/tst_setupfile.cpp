@@ -1,0 +1,232 @@
+#include "files/SetupFile.h"
+#include "model/Defaults.h"
+#include "model/Text8.h"
+#include "platform/Paths.h"
+#include "support/TestContext.h"
+
+#include <QtTest>
+
+using namespace q5n;
+
+namespace {
+
+QByteArray join(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (const QByteArray &l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+QList<QByteArray> goodLines(const ConfigImage &image)
+{
+    QList<QByteArray> lines{"vuro", "Dev", "User", "7.12.26", "Desc", " 2 ", " 0 "};
+    for (quint8 b : image.bytes)
+        lines.append(" " + QByteArray::number(b) + " ");
+    return lines;
+}
+
+ConfigImage rampImage()
+{
+    ConfigImage image;
+    for (int i = 0; i < kImageSize; ++i)
+        image[i] = quint8(i * 3);
+    return image;
+}
+
+} // namespace
+
+class TestSetupFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startUpImageIsWrittenByteForByte()
+    {
+        SetupInfo info;
+        info.deviceName = QStringLiteral("Device Name");
+        info.userName = QStringLiteral("User's Name");
+        info.buildingDate = QStringLiteral("12/7/26");
+        info.description = QStringLiteral("Your description about this configuration file");
+        QByteArray expected = "vuro\r\nDevice Name\r\nUser's Name\r\n12/7/26\r\n"
+                              "Your description about this configuration file\r\n 1 \r\n 1 \r\n";
+        const char *bytes[] = {"65", "66", "67", "68", "69", "70", "71", "72",   // code IDs
+                               "255", "255", "255", "255", "255", "255", "255", "255",
+                               "8", "0", "255", "252", "2", "255", "34", "102", "0", // 16..24
+                               "0", "48", "226", "23"};
+        for (const char *b : bytes)
+            expected += QByteArray(" ") + b + " \r\n";
+        for (int i = 29; i <= 76; ++i)
+            expected += " 255 \r\n";
+        for (const char *b : {"37", "63", "59", "63", "43", "63", "15", "13"})
+            expected += QByteArray(" ") + b + " \r\n";
+        const QByteArray written = setupFileBytes(info, LinkSettings{}, factoryImage());
+        QCOMPARE(written, expected);
+        QCOMPARE(written.count("\r\n"), kSetupFileLines);
+        QVERIFY(written.endsWith(" 13 \r\n"));
+    }
+
+    void numberLines_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("lines6and7");
+        QTest::newRow("start") << 1 << 1 << QByteArray(" 1 \r\n 1 \r\n");
+        QTest::newRow("negative") << -3 << 0 << QByteArray("-3 \r\n 0 \r\n");
+        QTest::newRow("extremes") << 32767 << -32768 << QByteArray(" 32767 \r\n-32768 \r\n");
+    }
+    void numberLines()
+    {
+        QFETCH(int, port);
+        QFETCH(int, mode);
+        QFETCH(QByteArray, lines6and7);
+        LinkSettings link;
+        link.portNumber = qint16(port);
+        link.linkMode = qint16(mode);
+        const QByteArray bytes = setupFileBytes(SetupInfo{}, link, ConfigImage{});
+        QVERIFY(bytes.contains(QByteArray("\r\n" + lines6and7 + " 0 \r\n")));
+        SetupFileContent back;
+        QVERIFY(parseSetupFile(bytes, back));
+        QCOMPARE(int(back.portNumber), port);
+        QCOMPARE(int(back.linkMode), mode);
+    }
+
+    void textsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("commas and quotes") << QStringLiteral("a, \"quoted\", b,,");
+        QTest::newRow("leading and trailing blanks") << QStringLiteral("   lead and trail   ");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("looks like a number") << QStringLiteral(" 255 ");
+        QTest::newRow("signature") << QStringLiteral("vuro");
+        QString all;
+        for (int b = 0; b < 256; ++b)
+            if (b != '\r' && b != '\n')
+                all.append(charFromByte(quint8(b)));
+        QTest::newRow("every 8-bit character") << all;
+    }
+    void textsRoundTrip()
+    {
+        QFETCH(QString, text);
+        SetupInfo info;
+        info.deviceName = text;
+        info.userName = text;
+        info.buildingDate = text;
+        info.description = text;
+        const ConfigImage image = rampImage();
+        const QByteArray bytes = setupFileBytes(info, LinkSettings{}, image);
+        QCOMPARE(bytes.count("\r\n"), kSetupFileLines);
+        SetupFileContent back;
+        QVERIFY(parseSetupFile(bytes, back));
+        QCOMPARE(back.deviceName, text);
+        QCOMPARE(back.userName, text);
+        QCOMPARE(back.buildingDate, text);
+        QCOMPARE(back.description, text);
+        QCOMPARE(back.image, image);
+    }
+
+    void lineBreaksInTextsBecomeBlanks()
+    {
+        SetupInfo info;
+        info.description = QStringLiteral("two\r\nlines\rand\nmore");
+        const QByteArray bytes = setupFileBytes(info, LinkSettings{}, rampImage());
+        QCOMPARE(bytes.count("\r\n"), kSetupFileLines);
+        SetupFileContent back;
+        QVERIFY(parseSetupFile(bytes, back));
+        QCOMPARE(back.description, QStringLiteral("two  lines and more"));
+        QCOMPARE(back.image, rampImage());
+    }
+
+    void readerTolerance_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QList<int>>("keptBytes"); // bytes that keep their previous value
+        const QList<QByteArray> good = goodLines(rampImage());
+        QTest::newRow("complete") << join(good) << true << QList<int>{};
+        QList<int> tail;
+        for (int i = 50; i < kImageSize; ++i)
+            tail.append(i);
+        QList<int> all;
+        for (int i = 0; i < kImageSize; ++i)
+            all.append(i);
+        QTest::newRow("only 50 byte lines") << join(good.mid(0, 57)) << true << tail;
+        QList<QByteArray> bad = good;
+        bad[7 + 9] = " 300 ";
+        QTest::newRow("300 on a byte line") << join(bad) << true << QList<int>{9};
+        bad = good;
+        bad[7 + 3] = "x";
+        bad[7 + 4] = "";
+        bad[7 + 5] = "-1";
+        QTest::newRow("text, empty and negative byte lines") << join(bad) << true << QList<int>{3, 4, 5};
+        QList<QByteArray> extra = good;
+        extra << "99" << "garbage";
+        QTest::newRow("lines after 92 ignored") << join(extra) << true << QList<int>{};
+        QTest::newRow("LF line ends") << QByteArray(join(good)).replace("\r\n", "\n") << true << QList<int>{};
+        QTest::newRow("no final line end") << join(good).chopped(2) << true << QList<int>{};
+        QTest::newRow("capitalised signature") << QByteArray("VURO\r\n") + join(good.mid(1)) << false
+                                               << QList<int>{};
+        QTest::newRow("signature with a blank") << QByteArray("vuro \r\n") + join(good.mid(1)) << false
+                                                << QList<int>{};
+        QTest::newRow("empty file") << QByteArray() << false << QList<int>{};
+        QTest::newRow("signature only") << QByteArray("vuro\r\n") << true << all;
+    }
+    void readerTolerance()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, accepted);
+        QFETCH(QList<int>, keptBytes);
+        SetupFileContent content;
+        content.image.bytes.fill(0xAA);
+        content.deviceName = QStringLiteral("previous");
+        QCOMPARE(parseSetupFile(file, content), accepted);
+        if (!accepted) {
+            QCOMPARE(content.deviceName, QStringLiteral("previous"));
+            return;
+        }
+        const ConfigImage expected = rampImage();
+        for (int i = 0; i < kImageSize; ++i)
+            QCOMPARE(int(content.image[i]), keptBytes.contains(i) ? 0xAA : int(expected[i]));
+    }
+
+    void readSetupFileAppliesToTheState()
+    {
+        test::TestContext t;
+        ProgramState &s = t.state;
+        s.workingImage.bytes.fill(0x11);
+        s.savedImage.bytes.fill(0x22);
+        s.linkSettings.baudRate = QStringLiteral("19200");
+        const QString path = t.path(QStringLiteral("short.cfg"));
+        QCOMPARE(writeFileAtomically(path, join(goodLines(rampImage()).mid(0, 57))), QString());
+        QCOMPARE(readSetupFile(s, path), ReadSetupResult::Read);
+        QCOMPARE(s.setupInfo.fileName, path);
+        QCOMPARE(s.setupInfo.deviceName, QStringLiteral("Dev"));
+        QCOMPARE(int(s.linkSettings.portNumber), 2);
+        QCOMPARE(int(s.linkSettings.linkMode), 0);
+        QCOMPARE(s.linkSettings.baudRate, QStringLiteral("19200"));
+        QCOMPARE(int(s.workingImage[49]), 49 * 3);
+        QCOMPARE(int(s.workingImage[50]), 0x11);
+        QVERIFY(!s.hasUnsavedChanges());
+
+        QCOMPARE(readSetupFile(s, t.path(QStringLiteral("missing.cfg"))), ReadSetupResult::NotSetupFile);
+        QCOMPARE(s.setupInfo.fileName, path);
+    }
+
+    void writeFailureKeepsStateAndOldFile()
+    {
+        test::TestContext t;
+        ProgramState &s = t.state;
+        s.workingImage = rampImage();
+        const QString missingDir = t.path(QStringLiteral("no/such/dir/x.cfg"));
+        QVERIFY(!writeSetupFile(s, missingDir).isEmpty());
+        QVERIFY(s.hasUnsavedChanges());
+        const QString path = t.path(QStringLiteral("ok.cfg"));
+        QCOMPARE(writeSetupFile(s, path), QString());
+        QVERIFY(!s.hasUnsavedChanges());
+        QByteArray onDisk;
+        QVERIFY(readWholeFile(path, &onDisk));
+        QCOMPARE(onDisk, setupFileBytes(s.setupInfo, s.linkSettings, s.workingImage));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSetupFile)
+#include "tst_setupfile.moc"

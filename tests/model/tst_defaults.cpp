@@ -1,0 +1,165 @@
+#include "model/Defaults.h"
+#include "platform/Paths.h"
+#include "support/TestContext.h"
+
+#include <QtTest>
+
+using namespace q5n;
+
+namespace {
+
+QByteArray defaultsWith(const QList<QByteArray> &values, const QByteArray &marker = "Q5N_Defaults")
+{
+    QByteArray out = marker + "\r\n";
+    for (const QByteArray &v : values)
+        out += v + "\r\n";
+    return out;
+}
+
+QList<QByteArray> values(int count, int base = 10)
+{
+    QList<QByteArray> out;
+    for (int i = 0; i < count; ++i)
+        out.append(" " + QByteArray::number((base + i) % 256) + " ");
+    return out;
+}
+
+} // namespace
+
+class TestDefaults : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void factoryTable()
+    {
+        const ConfigImage f = factoryImage();
+        QCOMPARE(int(f[0]), 65);
+        QCOMPARE(int(f[7]), 72);
+        QCOMPARE(int(f[22]), 0x22);
+        QCOMPARE(int(f[23]), 'f');
+        QCOMPARE(int(f[29]), 255);
+        QCOMPARE(int(f[76]), 255);
+        QCOMPARE(int(f[77]), '%');
+        QCOMPARE(int(f[84]), 13);
+    }
+
+    void fileBytes()
+    {
+        const QByteArray bytes = defaultsFileBytes(factoryImage());
+        QVERIFY(bytes.startsWith("Q5N_Defaults\r\n 65 \r\n 66 \r\n"));
+        QVERIFY(bytes.endsWith(" 15 \r\n 13 \r\n"));
+        QCOMPARE(bytes.count("\r\n"), 86);
+        ConfigImage zero;
+        QVERIFY(defaultsFileBytes(zero).endsWith("\r\n 0 \r\n"));
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("85 values") << defaultsWith(values(85)) << true;
+        QTest::newRow("86 values: first 85 count") << defaultsWith(values(86)) << true;
+        QTest::newRow("84 values") << defaultsWith(values(84)) << false;
+        QList<QByteArray> v = values(85);
+        v[8] = " 300 ";
+        QTest::newRow("300 on line 10") << defaultsWith(v) << false;
+        v = values(85);
+        v[40] = "abc";
+        QTest::newRow("not a number") << defaultsWith(v) << false;
+        v = values(85);
+        v[0] = "-1";
+        QTest::newRow("negative") << defaultsWith(v) << false;
+        QTest::newRow("lower-case marker") << defaultsWith(values(85), "q5n_defaults") << false;
+        QTest::newRow("empty file") << QByteArray() << false;
+        QByteArray commas = "Q5N_Defaults\r\n";
+        for (int i = 0; i < 85; ++i)
+            commas += QByteArray::number((10 + i) % 256) + (i % 5 == 4 ? "\r\n" : ",");
+        QTest::newRow("comma separated items") << commas << true;
+        QTest::newRow("LF line ends") << defaultsWith(values(85)).replace("\r\n", "\n") << true;
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, used);
+        const auto image = parseDefaultsFile(file);
+        QCOMPARE(image.has_value(), used);
+        if (used)
+            for (int i = 0; i < kImageSize; ++i)
+                QCOMPARE(int((*image)[i]), (10 + i) % 256);
+    }
+
+    void loadSearchesWorkingThenProgramThenUserDir()
+    {
+        test::TestContext t;
+        const QByteArray fromProgram = defaultsWith(values(85, 1));
+        const QByteArray fromUser = defaultsWith(values(85, 2));
+        QDir().mkpath(t.paths.userDataDir);
+        QCOMPARE(loadDefaults(t.state, t.paths), QString());
+        QCOMPARE(t.state.defaultImage, factoryImage());
+
+        writeFileAtomically(QDir(t.paths.userDataDir).filePath("defaults"), fromUser);
+        QVERIFY(!loadDefaults(t.state, t.paths).isEmpty());
+        QCOMPARE(int(t.state.defaultImage[0]), 2);
+
+        writeFileAtomically(QDir(t.paths.programDir).filePath("defaults"), fromProgram);
+        loadDefaults(t.state, t.paths);
+        QCOMPARE(int(t.state.defaultImage[0]), 1);
+
+        // An unusable file in the working directory is the one that counts: factory values.
+        writeFileAtomically(QDir(t.paths.workingDir).filePath("defaults"), "Q5N_Defaults\r\n 1 \r\n");
+        QCOMPARE(loadDefaults(t.state, t.paths), QString());
+        QCOMPARE(t.state.defaultImage, factoryImage());
+    }
+
+    void saveAsDefaultThenReload()
+    {
+        test::TestContext t;
+        for (int i = 0; i < kImageSize; ++i)
+            t.state.workingImage[i] = quint8(255 - i);
+        t.state.savedImage = factoryImage();
+        const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.path, QDir(t.paths.programDir).filePath("defaults"));
+        QCOMPARE(t.state.defaultImage, t.state.workingImage);
+        QCOMPARE(t.state.savedImage, factoryImage()); // saving defaults does not count as saved
+        QByteArray bytes;
+        QVERIFY(readWholeFile(r.path, &bytes));
+        QCOMPARE(bytes.count("\r\n"), 86);
+
+        ProgramState next;
+        loadDefaults(next, t.paths);
+        QCOMPARE(next.defaultImage, t.state.workingImage);
+    }
+
+    void saveAsDefaultFallsBackToUserDir()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes read-only directories");
+        test::TestContext t;
+        QFile::setPermissions(t.paths.programDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        t.state.workingImage[3] = 99;
+        const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
+        QCOMPARE(r.error, QString());
+        QCOMPARE(r.path, QDir(t.paths.userDataDir).filePath("defaults"));
+        QCOMPARE(int(t.state.defaultImage[3]), 99);
+        QFile::setPermissions(t.paths.programDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner);
+    }
+
+    void saveAsDefaultReportsFailure()
+    {
+        test::TestContext t;
+        // Both places are plain files, so no directory can be made there.
+        writeFileAtomically(t.path("blocker"), "x");
+        t.paths.programDir = t.path("blocker/program");
+        t.paths.userDataDir = t.path("blocker/user");
+        const ConfigImage before = t.state.defaultImage;
+        t.state.workingImage[0] = 1;
+        const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
+        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(t.state.defaultImage, before);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDefaults)
+#include "tst_defaults.moc"

@@ -1,0 +1,346 @@
+#include "files/SetupFile.h"
+#include "model/Defaults.h"
+#include "platform/Paths.h"
+#include "shell/MainWindow.h"
+#include "shell/PageWindow.h"
+#include "support/TestContext.h"
+
+#include <QMdiSubWindow>
+#include <QtTest>
+
+using namespace q5n;
+using Button = Prompter::Button;
+
+namespace {
+
+const QString kChanged = QStringLiteral("Configuration had been changed,do you want to save your file?");
+
+class StubPage : public PageWindow
+{
+public:
+    StubPage(MainWindow &m, int page) : PageWindow(m, {page, QStringLiteral("Stub"), {}, {}}) {}
+};
+
+struct Fixture
+{
+    test::TestContext t;
+    MainWindow window{t.context};
+    Fixture()
+    {
+        for (int page = 1; page <= 9; ++page)
+            window.registerPage(page, [page](MainWindow &m) { return new StubPage(m, page); });
+        window.startUp();
+        t.prompter.messages.clear();
+    }
+    void edit() { t.state.setBits(22, 0x03, 1); }
+};
+
+} // namespace
+
+class TestMainWindowFiles : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startUpState()
+    {
+        test::TestContext t;
+        MainWindow window(t.context);
+        bool shownBeforeMessage = true;
+        t.prompter.onAsk = [&](const Prompter::Message &) { shownBeforeMessage = window.isVisible(); };
+        window.startUp();
+        window.show();
+        QCOMPARE(t.prompter.messages.size(), 1);
+        const auto &m = t.prompter.messages.front();
+        QCOMPARE(m.title, QStringLiteral("Configuration Setup"));
+        QCOMPARE(m.text, QStringLiteral("Keyboard port initialize error, only RS232 port is available!"));
+        QCOMPARE(m.buttons, Prompter::Buttons(Button::Ok));
+        QCOMPARE(m.icon, Prompter::Icon::None);
+        QVERIFY(!shownBeforeMessage);
+        QCOMPARE(t.portIo.initializeCalls(), 1);
+
+        const ProgramState &s = t.state;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
+        QCOMPARE(window.objectName(), QStringLiteral("MDImain"));
+        QCOMPARE(window.helpFile(), QStringLiteral("cfg.hlp"));
+        QCOMPARE(s.setupInfo.deviceName, QStringLiteral("Device Name"));
+        QCOMPARE(s.setupInfo.userName, QStringLiteral("User's Name"));
+        QCOMPARE(s.setupInfo.buildingDate, t.clock.shortDateText());
+        QCOMPARE(s.setupInfo.description, QStringLiteral("Your description about this configuration file"));
+        QCOMPARE(s.linkSettings.settingsText(), QStringLiteral("9600,N,8,1 "));
+        QCOMPARE(int(s.linkSettings.portNumber), 1);
+        QCOMPARE(int(s.linkSettings.linkMode), 1);
+        QVERIFY(s.saveOption);
+        QVERIFY(!s.readerMode);
+        QCOMPARE(int(s.activePage), 0);
+        QCOMPARE(s.workingImage, factoryImage());
+        QVERIFY(!s.hasUnsavedChanges());
+
+        QVERIFY(window.close()); // nothing to ask
+        QCOMPARE(t.prompter.messages.size(), 1);
+        QCOMPARE(t.portIo.shutdownCalls(), 1);
+    }
+
+    void availablePortIoShowsNothing()
+    {
+        test::TestContext t;
+        SimulatedPortIo available(true);
+        AppContext ctx{t.state, t.prompter, available, t.clock, t.paths, {}};
+        MainWindow window(ctx);
+        window.startUp();
+        QVERIFY(t.prompter.messages.isEmpty());
+    }
+
+    void maximisingKeepsNormalState()
+    {
+        Fixture f;
+        f.window.show();
+        f.window.showMaximized();
+        QCoreApplication::processEvents();
+        QVERIFY(!(f.window.windowState() & Qt::WindowMaximized));
+    }
+
+    void closeQuestion_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("dialogCancelled");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("fileDialogs");
+        QTest::newRow("cancel keeps running") << int(Button::Cancel) << false << false << 0;
+        QTest::newRow("no closes without writing") << int(Button::No) << false << true << 0;
+        QTest::newRow("yes saves through Save As") << int(Button::Yes) << false << true << 1;
+        QTest::newRow("yes, dialog cancelled, still closes") << int(Button::Yes) << true << true << 1;
+    }
+    void closeQuestion()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, dialogCancelled);
+        QFETCH(bool, closed);
+        QFETCH(int, fileDialogs);
+        Fixture f;
+        f.window.show();
+        f.window.showPage(2);
+        f.edit();
+        f.t.prompter.answers.enqueue(Button(answer));
+        const QString path = f.t.path(QStringLiteral("closing.cfg"));
+        f.t.prompter.queueFile(dialogCancelled ? std::nullopt : std::optional<QString>(path));
+        QCOMPARE(f.window.close(), closed);
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        const auto &m = f.t.prompter.messages.front();
+        QCOMPARE(m.title, QStringLiteral("Configuration Setup"));
+        QCOMPARE(m.text, kChanged);
+        QCOMPARE(m.buttons, Button::Yes | Button::No | Button::Cancel);
+        QCOMPARE(m.defaultButton, Button::Yes);
+        QCOMPARE(m.icon, Prompter::Icon::None);
+        QCOMPARE(f.t.prompter.fileRequests.size(), fileDialogs);
+        if (fileDialogs) {
+            QCOMPARE(f.t.prompter.fileRequests.front().dialog.proposedName, QStringLiteral("New File"));
+            QVERIFY(f.t.prompter.fileRequests.front().save);
+        }
+        QCOMPARE(QFile::exists(path), answer == int(Button::Yes) && !dialogCancelled);
+        // The page closed before the question, also when the closing was cancelled.
+        QCOMPARE(int(f.t.state.activePage), 0);
+        QCOMPARE(f.t.state.getBits(22, 0x03), quint8(1)); // the edit is intact
+        QCOMPARE(f.t.portIo.shutdownCalls(), closed ? 1 : 0);
+    }
+
+    void failedSaveStopsTheClosing()
+    {
+        Fixture f;
+        f.window.show();
+        f.edit();
+        f.t.prompter.answers.enqueue(Button::Yes);
+        f.t.prompter.queueFile(f.t.path(QStringLiteral("no/such/dir/x.cfg")));
+        QVERIFY(!f.window.close());
+        QCOMPARE(f.t.prompter.messages.size(), 2);
+        const auto &error = f.t.prompter.messages.back();
+        QCOMPARE(error.title, QStringLiteral("Configuration Setup"));
+        QVERIFY(error.text.contains(QStringLiteral("x.cfg")));
+        QCOMPARE(error.icon, Prompter::Icon::Critical);
+        QCOMPARE(f.t.state.setupInfo.fileName, QStringLiteral("New File"));
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
+        QVERIFY(f.t.state.hasUnsavedChanges());
+    }
+
+    void saveAsThenSave()
+    {
+        Fixture f;
+        f.edit();
+        // Save on a new configuration goes through Save As with the spec'd dialog.
+        const QString path = f.t.path(QStringLiteral("first.cfg"));
+        f.t.prompter.queueFile(path);
+        QCOMPARE(f.window.fileSave(), MainWindow::SaveResult::Saved);
+        const auto &d = f.t.prompter.fileRequests.front().dialog;
+        QCOMPARE(d.filterText, QStringLiteral("Config Setup Files(*.cfg)"));
+        QCOMPARE(d.filterPattern, QStringLiteral("*.cfg"));
+        QCOMPARE(d.defaultSuffix, QStringLiteral("cfg"));
+        QCOMPARE(d.proposedName, QStringLiteral("New File"));
+        QVERIFY(d.confirmOverwrite);
+        QVERIFY(d.directoryMustExist);
+        QVERIFY(!d.mustExist);
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: ") + path);
+        QVERIFY(!f.t.state.hasUnsavedChanges());
+        QByteArray bytes;
+        QVERIFY(readWholeFile(path, &bytes));
+        QCOMPARE(bytes, setupFileBytes(f.t.state.setupInfo, f.t.state.linkSettings, f.t.state.workingImage));
+
+        // Save now writes without asking and keeps the caption.
+        f.t.state.setBits(84, 0xFF, 7);
+        f.window.setWindowTitle(QStringLiteral("marker"));
+        QCOMPARE(f.window.fileSave(), MainWindow::SaveResult::Saved);
+        QCOMPARE(f.t.prompter.fileRequests.size(), 1);
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("marker"));
+        QVERIFY(readWholeFile(path, &bytes));
+        QVERIFY(bytes.endsWith(" 7 \r\n"));
+
+        // Save As proposes the current name; cancelling changes nothing.
+        f.t.state.setBits(84, 0xFF, 8);
+        QCOMPARE(f.window.fileSaveAs(), MainWindow::SaveResult::Cancelled);
+        QCOMPARE(f.t.prompter.fileRequests.back().dialog.proposedName, path);
+        QVERIFY(f.t.state.hasUnsavedChanges());
+    }
+
+    void failedSaveAsChangesNothing()
+    {
+        Fixture f;
+        const QString good = f.t.path(QStringLiteral("good.cfg"));
+        f.t.prompter.queueFile(good);
+        f.window.fileSaveAs();
+        QByteArray before;
+        readWholeFile(good, &before);
+        f.edit();
+        f.t.prompter.queueFile(f.t.path(QStringLiteral("missing/dir.cfg")));
+        QCOMPARE(f.window.fileSaveAs(), MainWindow::SaveResult::Failed);
+        QCOMPARE(f.t.state.setupInfo.fileName, good);
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: ") + good);
+        QVERIFY(f.t.state.hasUnsavedChanges());
+        QByteArray after;
+        readWholeFile(good, &after);
+        QCOMPARE(after, before);
+    }
+
+    void openFlows_data()
+    {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<int>("dialogs");
+        QByteArray good = setupFileBytes(SetupInfo{{}, {}, {}, QStringLiteral("opened"), {}}, LinkSettings{},
+                                         ConfigImage{});
+        QTest::newRow("no changes, good file") << false << 0 << good << true << 0 << 1;
+        QTest::newRow("changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0;
+        QTest::newRow("changes, no") << true << int(Button::No) << good << true << 1 << 1;
+        QTest::newRow("changes, yes (save as cancelled)") << true << int(Button::Yes) << good << true << 1 << 2;
+        QTest::newRow("capitalised signature") << false << 0 << QByteArray("VURO\r\n") << false << 1 << 1;
+        QTest::newRow("empty file") << false << 0 << QByteArray() << false << 1 << 1;
+    }
+    void openFlows()
+    {
+        QFETCH(bool, changed);
+        QFETCH(int, answer);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, opened);
+        QFETCH(int, boxes);
+        QFETCH(int, dialogs);
+        Fixture f;
+        f.window.show();
+        f.window.showPage(9);
+        f.window.showPage(1);
+        if (changed)
+            f.edit();
+        if (answer)
+            f.t.prompter.answers.enqueue(Button(answer));
+        if (answer == int(Button::Yes))
+            f.t.prompter.queueFile(std::nullopt); // the Save As dialog
+        const QString path = f.t.path(QStringLiteral("in.cfg"));
+        writeFileAtomically(path, content);
+        f.t.prompter.queueFile(path);
+        const ConfigImage before = f.t.state.workingImage;
+        f.window.fileOpen();
+        QCOMPARE(f.t.prompter.messages.size(), boxes);
+        QCOMPARE(f.t.prompter.fileRequests.size(), dialogs);
+        if (dialogs) {
+            const auto &open = f.t.prompter.fileRequests.back();
+            QVERIFY(!open.save);
+            QVERIFY(open.dialog.mustExist);
+            QCOMPARE(open.dialog.proposedName, QString());
+        }
+        if (opened) {
+            QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("opened"));
+            QCOMPARE(f.t.state.workingImage, ConfigImage{});
+            QVERIFY(!f.t.state.hasUnsavedChanges());
+            QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: ") + path);
+            QVERIFY(!f.window.pageWindow(1));
+            QVERIFY(f.window.pageWindow(9)); // the memory window stays
+        } else {
+            QCOMPARE(f.t.state.workingImage, before);
+            QCOMPARE(f.window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
+            QVERIFY(f.window.pageWindow(1));
+            if (!content.startsWith("vuro") && dialogs) {
+                QCOMPARE(f.t.prompter.messages.back().text,
+                         QStringLiteral("This File Is Not A Configuration Setup File"));
+                QCOMPARE(f.t.prompter.messages.back().title, QStringLiteral("Configuration Setup"));
+                QCOMPARE(f.t.prompter.messages.back().buttons, Prompter::Buttons(Button::Ok));
+            }
+        }
+    }
+
+    void newResetsTheConfiguration()
+    {
+        Fixture f;
+        f.t.state.defaultImage[0] = 0x30;
+        f.t.state.defaultImage[84] = 0x31;
+        f.t.state.setupInfo.deviceName = QStringLiteral("x");
+        f.t.state.readerMode = true;
+        f.t.state.linkSettings.baudRate = QStringLiteral("1200");
+        f.window.showPage(3);
+        f.window.fileNew();
+        QCOMPARE(f.t.prompter.messages.size(), 0); // nothing changed in the image
+        QCOMPARE(int(f.t.state.workingImage[0]), 0x30);
+        QCOMPARE(int(f.t.state.workingImage[84]), 0x31);
+        QVERIFY(!f.t.state.hasUnsavedChanges());
+        QCOMPARE(f.t.state.setupInfo.deviceName, QStringLiteral("Device Name"));
+        QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("Your Description about this Setup"));
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: New File"));
+        QVERIFY(f.t.state.readerMode);
+        QCOMPARE(f.t.state.linkSettings.baudRate, QStringLiteral("1200"));
+        QVERIFY(!f.window.pageWindow(3));
+        QCOMPARE(int(f.t.state.activePage), 0);
+    }
+
+    void saveAsDefaultThenRestart()
+    {
+        Fixture f;
+        f.t.state.setBits(22, 0x03, 0);
+        f.window.fileSaveAsDefault();
+        QVERIFY(f.t.prompter.messages.isEmpty());
+        QCOMPARE(f.t.state.defaultImage, f.t.state.workingImage);
+        QVERIFY(f.t.state.hasUnsavedChanges()); // saving defaults is not saving the file
+
+        ProgramState next;
+        AppContext ctx{next, f.t.prompter, f.t.portIo, f.t.clock, f.t.paths, {}};
+        MainWindow restarted(ctx);
+        restarted.startUp();
+        QCOMPARE(next.workingImage, f.t.state.workingImage);
+        QVERIFY(!next.hasUnsavedChanges());
+    }
+
+    void saveAsDefaultFailureIsReported()
+    {
+        Fixture f;
+        writeFileAtomically(f.t.path("blocker"), "x");
+        f.window.context().paths.programDir = f.t.path("blocker/a");
+        f.window.context().paths.userDataDir = f.t.path("blocker/b");
+        const ConfigImage before = f.t.state.defaultImage;
+        f.edit();
+        f.window.fileSaveAsDefault();
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        QCOMPARE(f.t.prompter.messages.front().title, QStringLiteral("Configuration Setup"));
+        QCOMPARE(f.t.prompter.messages.front().icon, Prompter::Icon::Critical);
+        QCOMPARE(f.t.state.defaultImage, before);
+    }
+};
+
+QTEST_MAIN(TestMainWindowFiles)
+#include "tst_mainwindow_files.moc"
