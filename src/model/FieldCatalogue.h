@@ -20,6 +20,8 @@ enum class FieldKind {
     Character,         // text box holding one character as a whole byte
     CharacterSequence, // text box holding a run of whole bytes (255 ends the content)
     Text,              // text box bound to a setup text, not to the image
+    Count,             // editable list of numbers; the number is stored shifted into the mask
+    CharacterChoice,   // editable list of the control-code names, or one typed character (whole byte)
 };
 
 QString fieldKindName(FieldKind kind);
@@ -55,10 +57,15 @@ struct FieldEntry
     QString name;        // objectName of the control (of the group for groups)
     FieldKind kind = FieldKind::Index;
     int page = 0;        // page number the control belongs to
-    QString caption;     // check-box caption, group frame caption or label text
+    QString caption;     // check-box caption, group frame caption or the label of a text box
+    QString label;       // a label standing beside a captioned control, if any
     int byte = -1;       // first byte in the image; -1 for text fields
     int mask = 0;        // bits of the byte the field owns; 0xFF for whole bytes
     int length = 1;      // bytes of a character-sequence field
+    // A character-sequence field that edits one of several slots: how many
+    // slots there are and how far apart their first bytes lie.
+    int slotCount = 1;
+    int slotStride = 0;
     std::vector<FieldOption> options;
     std::vector<CodeShow> shows;  // coded fields: which option each stored code shows
     int designSelection = -1;     // option selected when the page is created (-1: none)
@@ -77,6 +84,15 @@ struct FieldEntry
     // The bits of `byte` the field occupies (all of them for whole-byte kinds).
     int occupiedMask() const;
 };
+
+struct ConfigImage;
+
+// The option that shows the field's stored value in an image, if any (option
+// groups and character choices).
+std::optional<int> shownOption(const FieldEntry &entry, const ConfigImage &image);
+// The stored value in words: the caption of the option that shows it, the
+// captions of the set boxes, "checked"/"clear", the number or the characters.
+QString valueText(const FieldEntry &entry, const ConfigImage &image);
 
 // The whole catalogue, every page's fields in the order its page lists them.
 std::span<const FieldEntry> fieldCatalogue();

@@ -1,3 +1,4 @@
+#include "model/Defaults.h"
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
 
@@ -160,6 +161,137 @@ private Q_SLOTS:
             QCOMPARE(e->optionForCode(i), std::optional<int>(i));
         }
         QCOMPARE(e->optionForCode(3), std::nullopt);
+    }
+
+    // Every page's fields read through the catalogue on the factory image.
+    void factoryImageInWords_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("shown");
+        const struct
+        {
+            int page;
+            const char *field;
+            const char *shown;
+        } rows[] = {
+            {1, "OptCfg3_1", "RS232 Mode"},
+            {1, "ChkRead", "clear"},
+            {2, "optCfg41A", "9600"},
+            {2, "optCfg41B", "8 Data Bits"},
+            {2, "optCfg41C", "1 Bit"},
+            {2, "optCfg41D", "None"},
+            {2, "optRTSCTS", "Disable"},
+            {2, "optACKNCK", "Disable"},
+            {2, "optXONXOFF", "Disable"},
+            {2, "optCfg42A", "IBM PC/AT,PS/2"},
+            {2, "Optcfg42b", "Upper Case"},
+            {2, "optCfg42C", "Disable"},
+            {2, "optCfg42D", "OFF"},
+            {2, "optCfg43A", "CR+LF"},
+            {2, "optCfg43B", "0 ms"},
+            {3, "chk51", "0 CodaBar/NW7, 1 Interleave 25, 2 Code 128, 3 Code 39, 4 EAN-8/JAN-8, 5 EAN-13/JAN-13, "
+                         "6 UPC-E, 7 UPC-A"},
+            {3, "chkIsbn", "clear"},
+            {3, "chkUpcAEan13", "clear"},
+            {3, "optCfg52B", "Not Transmit"},
+            {3, "Optcheck", "Transmit"},
+            {3, "Optcode39", "Standard"},
+            {3, "OptStart_stop", "Not Optput "},
+            {3, "opt53B", "Do Not Calculate Check Digit"},
+            {3, "opt54A", "Calculate Check Digit and Not Transmit"},
+            {3, "opt55A", "Do Not Calculate Check Digit"},
+            {3, "ChkBrazil", "clear"},
+            {3, "chk58A", "clear"},
+            {3, "ChkStart", "0 A, 1 B, 2 C, 3 D, 4 A, 5 B, 6 C, 7 D"},
+            {4, "opt61", "US English"},
+            {4, "chk62", "clear"},
+            {4, "txt62_0", "A"},
+            {4, "txt62_7", "H"},
+            {4, "cboTruncate1", "0"},
+            {4, "CboTruncate2", "0"},
+            {4, "txt694", ""},
+            {4, "txt693", ""},
+            {8, "OptCfg3_1", "Keyboard Mode"},
+            {8, "ChkNotebook", "clear"},
+            {8, "ChkMSRMem", "clear"},
+            {6, "optCfg41A", "9600"},
+            {6, "optCfg41B", "8 Data Bits"},
+            {6, "optCfg41C", "1 Bit"},
+            {6, "optCfg41D", "None"},
+            {6, "optRTSCTS", "Disable"},
+            {6, "optACKNCK", "Disable"},
+            {6, "optXONXOFF", "Disable"},
+            {6, "optCfg42A", "IBM PC/AT,PS/2"},
+            {6, "Optcfg42b", "Upper Case"},
+            {6, "optCfg42C", "Disable"},
+            {6, "optCfg42D", "OFF"},
+            {6, "optCfg43A", "CR+LF"},
+            {6, "optCfg43B", "0 ms"},
+            {6, "OptISO", "ISO"},
+            {6, "optCfg45A", "Any"},
+            {6, "chkCfg45B", "checked"},
+            {6, "chkCfg45C", "clear"},
+            {6, "cbo45D", "CR"},
+            {7, "opt61", "US English"},
+            {7, "txt694", ""},
+            {7, "txt693", ""},
+            {7, "txtChar_0", "%"},
+            {7, "txtChar_1", "?"},
+            {7, "txtChar_2", ";"},
+            {7, "txtChar_3", "?"},
+            {7, "txtChar_4", "+"},
+            {7, "txtChar_5", "?"},
+        };
+        for (const auto &r : rows)
+            QTest::addRow("%d %s", r.page, r.field) << r.page << QString::fromLatin1(r.field)
+                                                    << QString::fromLatin1(r.shown);
+    }
+    void factoryImageInWords()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, field);
+        QFETCH(QString, shown);
+        const FieldEntry *e = findField(page, field);
+        QVERIFY(e);
+        QCOMPARE(valueText(*e, factoryImage()), shown);
+    }
+
+    // Stored codes that an option shows under another code, and codes no option shows.
+    void aliasCodes_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("byteValue");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("designSelection");
+        QTest::newRow("decoder parity code 4") << 2 << "optCfg41D" << 0x40 << 4 << 4;
+        QTest::newRow("decoder parity code 5") << 2 << "optCfg41D" << 0x50 << -1 << 4;
+        QTest::newRow("decoder terminator code 7") << 2 << "optCfg43A" << 0x07 << -1 << 0;
+        QTest::newRow("interface code 3") << 1 << "OptCfg3_1" << 0x03 << -1 << 0;
+        QTest::newRow("code 39 check digit code 0") << 3 << "opt53B" << 0x00 << 0 << 0;
+        QTest::newRow("interleave 25 check digit code 0") << 3 << "opt55A" << 0x00 << 0 << 2;
+        QTest::newRow("reader interface code 3") << 8 << "OptCfg3_1" << 0xC0 << 1 << 1;
+        QTest::newRow("reader baud code 5") << 6 << "optCfg41A" << 0x05 << 5 << 5;
+        QTest::newRow("reader baud code 6") << 6 << "optCfg41A" << 0x06 << -1 << 5;
+        QTest::newRow("reader parity code 4") << 6 << "optCfg41D" << 0x80 << 4 << 4;
+        QTest::newRow("reader terminator code 7") << 6 << "optCfg43A" << 0x07 << 6 << 2;
+        QTest::newRow("track selection 13") << 6 << "optCfg45A" << 0x0D << -1 << 0;
+        QTest::newRow("separator 0x23") << 6 << "cbo45D" << 0x23 << -1 << -1;
+    }
+    void aliasCodes()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, field);
+        QFETCH(int, byteValue);
+        QFETCH(int, option);
+        QFETCH(int, designSelection);
+        const FieldEntry *e = findField(page, field);
+        QVERIFY(e);
+        ConfigImage image;
+        image[e->byte] = quint8(byteValue);
+        QCOMPARE(shownOption(*e, image).value_or(-1), option);
+        QCOMPARE(e->designSelection, designSelection);
     }
 
     void unitIsTheLowestMaskBit_data()

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest>
@@ -401,6 +402,120 @@ private Q_SLOTS:
         for (int k = 0; k < 8; ++k)
             QCOMPARE(int(s.workingImage[45 + k]), 255);
         QCOMPARE(int(s.workingImage[29]), 0x41);
+    }
+
+    void countField_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("after");
+        QTest::newRow("front count: type 12") << 0xF0 << 0x03 << "0" << "12" << 0xC3;
+        QTest::newRow("front count: 16 is refused") << 0xF0 << 0x03 << "0" << "16" << 0x13;
+        QTest::newRow("end count: letters are refused") << 0x0F << 0x90 << "0" << "a7" << 0x97;
+        QTest::newRow("end count: emptied stores 0") << 0x0F << 0x95 << "5" << "" << 0x90;
+    }
+    void countField()
+    {
+        QFETCH(int, mask);
+        QFETCH(int, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, typed);
+        QFETCH(int, after);
+        FieldEntry e;
+        e.name = QStringLiteral("cboTruncate");
+        e.kind = FieldKind::Count;
+        e.byte = 17;
+        e.mask = mask;
+        ProgramState s;
+        s.workingImage[17] = quint8(stored);
+        QComboBox box;
+        CountBinding b(e, s, &box);
+        b.show();
+        QCOMPARE(box.count(), 10);
+        QCOMPARE(box.currentText(), shown);
+        QCOMPARE(int(s.workingImage[17]), stored);
+        box.lineEdit()->selectAll();
+        QTest::keyClick(box.lineEdit(), Qt::Key_Delete);
+        QTest::keyClicks(box.lineEdit(), typed);
+        QCOMPARE(int(s.workingImage[17]), after);
+    }
+
+    void countFieldPick()
+    {
+        FieldEntry e;
+        e.name = QStringLiteral("cboTruncate1");
+        e.kind = FieldKind::Count;
+        e.byte = 17;
+        e.mask = 0xF0;
+        ProgramState s;
+        s.workingImage[17] = 0x03;
+        QComboBox box;
+        CountBinding b(e, s, &box);
+        b.show();
+        box.setCurrentIndex(9);
+        QCOMPARE(int(s.workingImage[17]), 0x93);
+        box.setEditText(QStringLiteral("0"));
+        QCOMPARE(int(s.workingImage[17]), 0x03);
+        QCOMPARE(CountBinding::leadingNumber(QStringLiteral("12abc")), 12);
+        QCOMPARE(CountBinding::leadingNumber(QStringLiteral("x1")), 0);
+    }
+
+    void characterChoiceField_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("shownIndex");
+        QTest::addColumn<int>("pick");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("after");
+        QTest::newRow("CR shows the item; pick US") << 0x0D << "CR" << 13 << 31 << "" << 31;
+        QTest::newRow("a character shows as text") << 0x23 << "#" << -1 << -1 << "" << 0x23;
+        QTest::newRow("typed CR is the letter C") << 0x0D << "CR" << 13 << -1 << "CR" << 0x43;
+        QTest::newRow("typed AB stores A") << 0x0D << "CR" << 13 << -1 << "AB" << 0x41;
+        QTest::newRow("emptied keeps the byte") << 0x23 << "#" << -1 << -1 << "<erase>" << 0x23;
+    }
+    void characterChoiceField()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, shown);
+        QFETCH(int, shownIndex);
+        QFETCH(int, pick);
+        QFETCH(QString, typed);
+        QFETCH(int, after);
+        FieldEntry e;
+        e.name = QStringLiteral("cbo45D");
+        e.kind = FieldKind::CharacterChoice;
+        e.byte = 84;
+        e.mask = 0xFF;
+        const QStringList names = QStringLiteral("NUL SOH STX ETX EOT ENQ ACK BEL BS HT LF VT FF CR SO SI DLE DC1 "
+                                                 "DC2 DC3 DC4 NAK SYN ETB CAN EM SUB ESC FS GS RS US")
+                                      .split(QLatin1Char(' '));
+        for (int c = 0; c < 32; ++c)
+            e.options.push_back({c, names[c], c});
+        ProgramState s;
+        s.workingImage[84] = quint8(stored);
+        QComboBox box;
+        CharacterChoiceBinding b(e, s, &box);
+        b.show();
+        QCOMPARE(box.count(), 32);
+        QCOMPARE(box.currentText(), shown);
+        QCOMPARE(box.currentIndex(), shownIndex);
+        QCOMPARE(int(s.workingImage[84]), stored);
+        if (pick >= 0) {
+            box.setCurrentIndex(pick);
+            Q_EMIT box.activated(pick); // as the list does when the user picks
+        }
+        if (typed == QLatin1String("<erase>")) {
+            box.lineEdit()->end(false);
+            QTest::keyClick(box.lineEdit(), Qt::Key_Backspace);
+            QCOMPARE(box.currentText(), QString());
+        } else if (!typed.isEmpty()) {
+            box.lineEdit()->selectAll();
+            QTest::keyClicks(box.lineEdit(), typed);
+        }
+        QCOMPARE(int(s.workingImage[84]), after);
     }
 
     void validatorRefusesCharactersWithoutAByte_data()

@@ -3,12 +3,15 @@
 #include "model/Notation.h"
 #include "model/ProgramState.h"
 #include "model/Text8.h"
+#include "pages/common/Text8Validator.h"
 #include "platform/Prompter.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 
 namespace q5n {
 
@@ -269,12 +272,133 @@ void CharacterSequenceBinding::clear()
         m_edit->clear();
 }
 
+// ---------------------------------------------------------------- counts
+
+CountBinding::CountBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box, QObject *parent)
+    : FieldBinding(entry, state, parent), m_box(box)
+{
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    if (box->count() == 0)
+        for (int n = 0; n <= 9; ++n)
+            box->addItem(QString::number(n));
+    // Only numbers the field can hold can be typed, so nothing spills into
+    // the neighbouring bits.
+    const int largest = entry.mask / entry.unit();
+    auto *validator = new QRegularExpressionValidator(box);
+    QStringList numbers;
+    for (int n = largest; n >= 0; --n)
+        numbers << QString::number(n);
+    validator->setRegularExpression(QRegularExpression(QStringLiteral("(%1)?").arg(numbers.join(QLatin1Char('|')))));
+    box->setValidator(validator);
+    connect(box, &QComboBox::editTextChanged, this, [this](const QString &text) {
+        const int n = std::min(leadingNumber(text), m_entry.mask / m_entry.unit());
+        m_state.setBits(m_entry.byte, m_entry.mask, n * m_entry.unit());
+    });
+}
+
+int CountBinding::leadingNumber(const QString &text)
+{
+    int n = 0;
+    for (QChar ch : text) {
+        if (!ch.isDigit() || ch.unicode() > '9')
+            break;
+        n = n * 10 + (ch.unicode() - '0');
+        if (n > 255)
+            break;
+    }
+    return n;
+}
+
+void CountBinding::fill(int count)
+{
+    if (m_box)
+        m_box->setEditText(QString::number(count));
+}
+
+void CountBinding::show()
+{
+    fill(m_state.getBits(m_entry.byte, m_entry.mask) / m_entry.unit());
+}
+
+void CountBinding::restoreDefault()
+{
+    fill(m_state.getDefaultBits(m_entry.byte, m_entry.mask) / m_entry.unit());
+}
+
+// ---------------------------------------------------------------- character choices
+
+CharacterChoiceBinding::CharacterChoiceBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box,
+                                               QObject *parent)
+    : FieldBinding(entry, state, parent), m_box(box)
+{
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr); // a typed "CR" is the letter C, not the name
+    if (box->count() == 0)
+        for (const FieldOption &o : entry.options)
+            box->addItem(o.caption);
+    box->lineEdit()->setValidator(new Text8Validator(box));
+    connect(box, &QComboBox::activated, this, [this](int) {
+        m_picked = true;
+        write();
+    });
+    connect(box->lineEdit(), &QLineEdit::textEdited, this, [this](const QString &) {
+        m_picked = false;
+        write();
+    });
+}
+
+void CharacterChoiceBinding::write()
+{
+    if (!m_box)
+        return;
+    const int index = m_box->currentIndex();
+    if (m_picked && index >= 0 && m_entry.option(index)) {
+        m_state.workingImage[m_entry.byte] = static_cast<quint8>(m_entry.option(index)->code);
+        return;
+    }
+    const QString text = m_box->currentText();
+    if (text.isEmpty())
+        return; // nothing to take: the byte stays until a character is typed or picked
+    if (const auto byte = byteFromChar(text.at(0)))
+        m_state.workingImage[m_entry.byte] = *byte;
+}
+
+void CharacterChoiceBinding::fill(quint8 byte)
+{
+    if (!m_box)
+        return;
+    if (byte > 31 || !m_entry.optionForCode(byte)) {
+        m_box->setCurrentIndex(-1);
+        m_box->setEditText(QString(charFromByte(byte)));
+        m_picked = false;
+    } else {
+        m_box->setCurrentIndex(*m_entry.optionForCode(byte));
+        m_picked = true;
+    }
+    write();
+}
+
+void CharacterChoiceBinding::show()
+{
+    fill(m_state.workingImage.at(m_entry.byte));
+}
+
+void CharacterChoiceBinding::restoreDefault()
+{
+    fill(m_state.defaultImage.at(m_entry.byte));
+}
+
 // ---------------------------------------------------------------- factory
 
 FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter *prompter,
-                          const std::map<int, QAbstractButton *> &buttons, QLineEdit *edit,
+                          const std::map<int, QAbstractButton *> &buttons, QWidget *box,
                           CharacterBinding::Rule rule, QObject *parent)
 {
+    auto *edit = qobject_cast<QLineEdit *>(box);
+    auto *combo = qobject_cast<QComboBox *>(box);
     switch (entry.kind) {
     case FieldKind::Index:
     case FieldKind::Coded:
@@ -296,6 +420,10 @@ FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter
         return edit ? new CharacterSequenceBinding(entry, state, edit, parent) : nullptr;
     case FieldKind::Text:
         return edit ? new TextBinding(entry, state, edit, parent) : nullptr;
+    case FieldKind::Count:
+        return combo ? new CountBinding(entry, state, combo, parent) : nullptr;
+    case FieldKind::CharacterChoice:
+        return combo ? new CharacterChoiceBinding(entry, state, combo, parent) : nullptr;
     }
     return nullptr;
 }

@@ -13,6 +13,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace q5n {
@@ -173,11 +174,49 @@ private:
     int m_first;
 };
 
-// Makes the binding of an entry's kind for the given controls: option groups
-// and bit-sets take their member buttons by option index, the other kinds one
-// line edit (members[0]).
+// A number in an editable list of "0" to "9", stored shifted into its mask.
+// Only numbers that fit the field (0..15 for four bits) can be typed.
+class CountBinding : public FieldBinding
+{
+    Q_OBJECT
+public:
+    CountBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box, QObject *parent = nullptr);
+
+    void show() override;
+    void restoreDefault() override;
+    // The number a text starts with; 0 when it starts with none.
+    static int leadingNumber(const QString &text);
+
+private:
+    void fill(int count);
+    QPointer<QComboBox> m_box;
+};
+
+// An editable list of the 32 control-code names: a picked name stores its
+// code, a typed text stores the code of its first character. An emptied box
+// leaves the byte as it is.
+class CharacterChoiceBinding : public FieldBinding
+{
+    Q_OBJECT
+public:
+    CharacterChoiceBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box,
+                           QObject *parent = nullptr);
+
+    void show() override;
+    void restoreDefault() override;
+
+private:
+    void fill(quint8 byte);
+    void write();
+    QPointer<QComboBox> m_box;
+    bool m_picked = false; // the text is a picked item, not typed
+};
+
+// Makes the binding of an entry's kind for the given controls: option groups,
+// flags and bit-sets take their member buttons by option index, the other
+// kinds one box (a line edit, or a combo box for counts and character choices).
 FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter *prompter,
-                          const std::map<int, QAbstractButton *> &buttons, QLineEdit *edit,
+                          const std::map<int, QAbstractButton *> &buttons, QWidget *box,
                           CharacterBinding::Rule rule, QObject *parent);
 
 } // namespace q5n

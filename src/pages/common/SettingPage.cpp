@@ -7,6 +7,7 @@
 #include "shell/MainWindow.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -137,7 +138,7 @@ void SettingPage::build(const PageLayout &layout)
         const FieldEntry *entry = nullptr;
         const FieldPlacement *placement = nullptr;
         std::map<int, QAbstractButton *> buttons;
-        QLineEdit *edit = nullptr;
+        QWidget *box = nullptr;
     };
     std::vector<Members> members;
     for (const FieldPlacement &p : layout.fields) {
@@ -149,7 +150,7 @@ void SettingPage::build(const PageLayout &layout)
             members.push_back({entry, &p, {}, nullptr});
             it = std::prev(members.end());
         }
-        placeField(p, *entry, it->buttons, it->edit);
+        placeField(p, *entry, it->buttons, it->box);
     }
 
     for (const ButtonPlacement &b : layout.buttons) {
@@ -182,7 +183,7 @@ void SettingPage::build(const PageLayout &layout)
         f->setMinimumSize(largest);
 
     for (const Members &m : members) {
-        FieldBinding *b = makeBinding(*m.entry, context().state, &context().prompter, m.buttons, m.edit,
+        FieldBinding *b = makeBinding(*m.entry, context().state, &context().prompter, m.buttons, m.box,
                                       m.placement->characterRule, this);
         if (b)
             m_bindings.emplace_back(m.entry->name, b);
@@ -199,12 +200,21 @@ void SettingPage::build(const PageLayout &layout)
 }
 
 void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
-                             std::map<int, QAbstractButton *> &buttons, QLineEdit *&edit)
+                             std::map<int, QAbstractButton *> &buttons, QWidget *&boxOut)
 {
     QGridLayout *grid = gridOf(p.frame, p.box);
     if (!grid)
         return;
     QWidget *owner = grid->parentWidget();
+    // A label beside a captioned control stands to its left, as its buddy.
+    Cell cell = p.cell;
+    QLabel *sideLabel = nullptr;
+    if (!entry.label.isEmpty() && entry.kind != FieldKind::Text) {
+        sideLabel = new QLabel(entry.label, owner);
+        sideLabel->setObjectName(entry.name + QStringLiteral("Label"));
+        grid->addWidget(sideLabel, cell.row, cell.column);
+        cell.column += 1;
+    }
 
     switch (entry.kind) {
     case FieldKind::Index:
@@ -215,10 +225,14 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         int col0 = p.cell.column;
         const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet;
         if (ownBox) {
-            auto *box = new QGroupBox(entry.caption, owner);
+            // A group with a caption stands in a captioned box; one without
+            // (its label beside it) in a plain row.
+            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
             box->setObjectName(p.groupBoxName);
-            grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan, p.cell.alignment);
+            grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
             target = makeGrid(box);
+            if (entry.caption.isEmpty())
+                target->setContentsMargins(0, 0, 0, 0);
             owner = box;
             row0 = col0 = 0;
         }
@@ -236,6 +250,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
                 b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
                 target->addWidget(b, row0 + int(r), col0 + int(c));
                 buttons[o->index] = b;
+                if (sideLabel && !sideLabel->buddy())
+                    sideLabel->setBuddy(b);
             }
         }
         break;
@@ -243,8 +259,28 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
     case FieldKind::Flag: {
         auto *box = new QCheckBox(entry.caption, owner);
         box->setObjectName(entry.name);
-        grid->addWidget(box, p.cell.row, p.cell.column, p.cell.rowSpan, p.cell.columnSpan, p.cell.alignment);
+        grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
+        if (sideLabel)
+            sideLabel->setBuddy(box);
         buttons[0] = box;
+        break;
+    }
+    case FieldKind::Count:
+    case FieldKind::CharacterChoice: {
+        auto *label = new QLabel(entry.caption, owner);
+        label->setObjectName(entry.name + QStringLiteral("Label"));
+        auto *box = new QComboBox(owner);
+        box->setObjectName(entry.name);
+        label->setBuddy(box);
+        if (p.labelAbove) {
+            grid->addWidget(label, p.cell.row, p.cell.column, 1, p.cell.columnSpan);
+            grid->addWidget(box, p.cell.row + 1, p.cell.column, 1, p.cell.columnSpan, p.cell.alignment);
+        } else {
+            grid->addWidget(label, p.cell.row, p.cell.column);
+            grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan,
+                            p.cell.alignment);
+        }
+        boxOut = box;
         break;
     }
     case FieldKind::Text:
@@ -267,7 +303,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
         else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
-        edit = box;
+        boxOut = box;
         break;
     }
     }

@@ -123,7 +123,7 @@ private:
     void build(const PageLayout &layout);
     QGridLayout *gridOf(int frame, const QString &box) const;
     void placeField(const FieldPlacement &placement, const FieldEntry &entry,
-                    std::map<int, QAbstractButton *> &members, QLineEdit *&edit);
+                    std::map<int, QAbstractButton *> &members, QWidget *&box);
 
     QTabBar *m_tabs = nullptr;
     std::vector<QWidget *> m_frames;
