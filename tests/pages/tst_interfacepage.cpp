@@ -316,6 +316,16 @@ private Q_SLOTS:
         QVERIFY(!f.t.state.hasUnsavedChanges());
     }
 
+    void longTextsAreKeptWhole()
+    {
+        Fixture f;
+        const QString longText = QString(40000, QLatin1Char('d')) + QStringLiteral("end");
+        f.t.state.setupInfo.description = longText;
+        InterfacePage *page = f.open();
+        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
+        QCOMPARE(f.t.state.setupInfo.description, longText);
+    }
+
     void charactersWithoutAByteAreRefused()
     {
         Fixture f;

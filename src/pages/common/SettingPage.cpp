@@ -18,6 +18,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace q5n {
 
 namespace {
@@ -299,8 +301,12 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             grid->addWidget(label, p.cell.row, p.cell.column);
             grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan);
         }
-        if (entry.kind == FieldKind::Text)
+        if (entry.kind == FieldKind::Text) {
             box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
+            // Setup texts have no length limit; a box that cut a long text
+            // would store the cut text back when it is filled.
+            box->setMaxLength(std::numeric_limits<int>::max());
+        }
         else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
         boxOut = box;
