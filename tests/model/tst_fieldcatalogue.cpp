@@ -101,37 +101,6 @@ private Q_SLOTS:
         QVERIFY(catalogueProblems(entries).isEmpty());
     }
 
-    void interfacePageEntries_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("byte");
-        QTest::addColumn<int>("mask");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("device name") << "txtDeviceName" << int(FieldKind::Text) << -1 << 0 << "Device Name: ";
-        QTest::newRow("user name") << "txtUserName" << int(FieldKind::Text) << -1 << 0 << "User's Name: ";
-        QTest::newRow("date") << "txtDate" << int(FieldKind::Text) << -1 << 0 << "Building Date:";
-        QTest::newRow("description") << "txtDescription" << int(FieldKind::Text) << -1 << 0 << "Description:";
-        QTest::newRow("interface") << "OptCfg3_1" << int(FieldKind::Index) << 22 << 0x03 << "Interface";
-        QTest::newRow("read memory") << "ChkRead" << int(FieldKind::Flag) << 24 << 0x01 << "Read Memory Enable";
-    }
-    void interfacePageEntries()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, kind);
-        QFETCH(int, byte);
-        QFETCH(int, mask);
-        QFETCH(QString, caption);
-        const FieldEntry *e = findField(1, name);
-        QVERIFY(e);
-        QCOMPARE(int(e->kind), kind);
-        QCOMPARE(e->caption, caption);
-        if (e->kind != FieldKind::Text) {
-            QCOMPARE(e->byte, byte);
-            QCOMPARE(e->mask, mask);
-        }
-    }
-
     void textFieldsNameTheirSetupText()
     {
         SetupInfo info;
@@ -147,20 +116,6 @@ private Q_SLOTS:
             setupText(info, *e->text) = QString::fromLatin1(name);
             QCOMPARE(info.*member, QString::fromLatin1(name));
         }
-    }
-
-    void interfaceOptionsWriteTheirIndex()
-    {
-        const FieldEntry *e = findField(1, QStringLiteral("OptCfg3_1"));
-        QVERIFY(e);
-        const QStringList captions{"Keyboard Mode", "USB Mode", "RS232 Mode"};
-        QCOMPARE(int(e->options.size()), 3);
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(e->option(i)->caption, captions[i]);
-            QCOMPARE(e->valueOf(i), i);
-            QCOMPARE(e->optionForCode(i), std::optional<int>(i));
-        }
-        QCOMPARE(e->optionForCode(3), std::nullopt);
     }
 
     // Every page's fields read through the catalogue on the factory image.
@@ -292,25 +247,6 @@ private Q_SLOTS:
         image[e->byte] = quint8(byteValue);
         QCOMPARE(shownOption(*e, image).value_or(-1), option);
         QCOMPARE(e->designSelection, designSelection);
-    }
-
-    void unitIsTheLowestMaskBit_data()
-    {
-        QTest::addColumn<int>("mask");
-        QTest::addColumn<int>("unit");
-        QTest::newRow("0x03") << 0x03 << 1;
-        QTest::newRow("0x0C") << 0x0C << 4;
-        QTest::newRow("0x70") << 0x70 << 16;
-        QTest::newRow("0xC0") << 0xC0 << 64;
-        QTest::newRow("0x80") << 0x80 << 128;
-    }
-    void unitIsTheLowestMaskBit()
-    {
-        QFETCH(int, mask);
-        QFETCH(int, unit);
-        FieldEntry e;
-        e.mask = mask;
-        QCOMPARE(e.unit(), unit);
     }
 };
 
