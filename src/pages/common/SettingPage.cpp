@@ -199,6 +199,17 @@ void SettingPage::build(const PageLayout &layout)
         entry.second->show();
 
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) { selectTab(index + 1); });
+
+    // Giving the page the focus puts the caret into the first control of the
+    // frame shown, ready for typing.
+    if (QWidget *f = frame(0)) {
+        for (QWidget *w : f->findChildren<QWidget *>()) {
+            if (w->focusPolicy() & Qt::TabFocus) {
+                setFocusProxy(w);
+                break;
+            }
+        }
+    }
 }
 
 void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
