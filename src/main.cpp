@@ -4,6 +4,8 @@
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
+#include "shell/PageRegistry.h"
+#include "shell/Resources.h"
 
 #include <QApplication>
 
@@ -14,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(q5n::kProgramTitle);
     QApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
+    q5n::initResources();
 
     q5n::ProgramState state;
     q5n::QtPrompter prompter;
@@ -22,6 +25,7 @@ int main(int argc, char *argv[])
     q5n::AppContext context{state, prompter, portIo, clock, q5n::Paths::system(), {}};
 
     q5n::MainWindow window(context);
+    q5n::registerStandardPages(window);
     // The start-up message (when port I/O is unavailable) shows before the window.
     window.startUp();
     prompter.setParent(&window);

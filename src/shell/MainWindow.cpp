@@ -7,12 +7,17 @@
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/PageWindow.h"
+#include "shell/Resources.h"
+#include "shell/SystemInfo.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 
 namespace q5n {
 
@@ -30,9 +35,12 @@ constexpr int kSettingPagesInCloseOrder[] = {1, 2, 3, 4, 8, 6, 7, 5};
 } // namespace
 
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
-    : QMainWindow(parent), m_ctx(context), m_mdi(new QMdiArea(this))
+    : QMainWindow(parent), m_ctx(context), m_mdi(new QMdiArea(this)),
+      m_sysInfo(std::make_unique<SystemInfoLauncher>(SystemInfoLauncher::system()))
 {
+    initResources();
     setObjectName(QStringLiteral("MDImain"));
+    setWindowIcon(programIcon(QStringLiteral("q5ncfg")));
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -40,6 +48,12 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     // The main window is never maximised; see changeEvent().
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     resize(900, 640);
+
+    createMenus();
+    createToolBar();
+    showFamilyState();
+    // F1 anywhere in the program opens the context help.
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow()
@@ -70,6 +84,7 @@ void MainWindow::startUp()
     loadDefaults(s, m_ctx.paths);
     s.workingImage = s.defaultImage;
     s.savedImage = s.defaultImage;
+    showFamilyState();
 }
 
 void MainWindow::updateCaption(const QString &prefix)
@@ -213,6 +228,7 @@ QMdiSubWindow *MainWindow::addPageWindow(int page, QWidget *window)
     window->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    releasePageShortcuts(sub);
     m_pages[page] = sub;
     connect(sub, &QObject::destroyed, this, [this, page, sub] {
         auto it = m_pages.find(page);
@@ -220,6 +236,26 @@ QMdiSubWindow *MainWindow::addPageWindow(int page, QWidget *window)
             m_pages.erase(it);
     });
     return sub;
+}
+
+void MainWindow::releasePageShortcuts(QMdiSubWindow *sub)
+{
+    // A child window's system menu closes it with Ctrl+F4, which is the key of
+    // the Communication page: the page commands' keys must reach the menus.
+    QMenu *menu = sub->systemMenu();
+    if (!menu)
+        return;
+    for (QAction *action : menu->actions()) {
+        QList<QKeySequence> keys = action->shortcuts();
+        const auto taken = [this](const QKeySequence &key) {
+            for (QAction *item : menuBar()->findChildren<QAction *>())
+                if (item->shortcuts().contains(key))
+                    return true;
+            return false;
+        };
+        keys.removeIf(taken);
+        action->setShortcuts(keys);
+    }
 }
 
 bool MainWindow::closePage(int page)

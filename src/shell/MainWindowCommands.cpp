@@ -1,0 +1,473 @@
+// The main window's menus, toolbar, page switching and the commands that are
+// not file commands (Set All Default, help, About, KR Test).
+
+#include "shell/MainWindow.h"
+
+#include "model/ProgramState.h"
+#include "platform/Prompter.h"
+#include "shell/AboutWindow.h"
+#include "shell/HelpWindow.h"
+#include "shell/PageWindow.h"
+#include "shell/Resources.h"
+#include "shell/SystemInfo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include <exception>
+
+namespace q5n {
+
+namespace {
+
+const QString kDecoderDefaultQuestion =
+    QStringLiteral("Are you sure to set all to default values for Bar Decoder?");
+const QString kReaderDefaultQuestion =
+    QStringLiteral("Are you sure to set all to default values for Magnet Reader?");
+
+// Page numbers.
+enum Page : int {
+    kNoPage = 0,
+    kDecoderInterface = 1,
+    kDecoderComm = 2,
+    kDecoderBar = 3,
+    kDecoderMisc = 4,
+    kTransmit = 5,
+    kReaderComm = 6,
+    kReaderMisc = 7,
+    kReaderInterface = 8,
+    kReadMemory = 9,
+};
+
+bool isDecoderPage(int page) { return page >= kDecoderInterface && page <= kDecoderMisc; }
+bool isReaderPage(int page) { return page >= kReaderComm && page <= kReaderInterface; }
+
+// The page of the other family that the "mag" button opens in place of the
+// page that was open (0: nothing).
+int counterpartPage(int page)
+{
+    switch (page) {
+    case kDecoderInterface: return kReaderInterface;
+    case kDecoderComm: return kReaderComm;
+    case kDecoderMisc: return kReaderMisc;
+    case kReaderInterface: return kDecoderInterface;
+    case kReaderComm: return kDecoderComm;
+    case kReaderMisc: return kDecoderMisc;
+    case kTransmit: return kTransmit;
+    default: return kNoPage;
+    }
+}
+
+// Menu items that open a page, and the page they open.
+struct PageItem
+{
+    const char *name;
+    int page;
+};
+constexpr PageItem kPageItems[] = {
+    {"mnuConfigInterface", kDecoderInterface}, {"mnuConfigComm", kDecoderComm},
+    {"mnuConfigBar", kDecoderBar},             {"mnuConfigMisc", kDecoderMisc},
+    {"mnuConfigTransmit", kTransmit},          {"mnuMagInterface", kReaderInterface},
+    {"mnuMagComm", kReaderComm},               {"mnuMagMisc", kReaderMisc},
+    {"mnuMagTransmit", kTransmit},             {"mnuToolsRDM", kReadMemory},
+};
+
+// Help sections (anchors of the user guide) by page number.
+const char *const kPageSections[] = {"MDImain", "cfg3",    "cfg4",    "cfg5",    "cfg6",
+                                     "frmTransmit", "magcfg4", "magcfg6", "magcfg3", "frmReadMemory"};
+
+// Windows outside the page numbering that have a section of their own.
+const char *const kWindowSections[] = {"DDT", "DlgCtrl", "frmAbout"};
+
+} // namespace
+
+// --- Menus and toolbar -------------------------------------------------------
+
+void MainWindow::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto menu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto item = [this](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
+                       auto slot) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        if (!keys.isEmpty())
+            a->setShortcut(keys);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    auto separator = [](QMenu *m, const char *name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
+    auto pageItem = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
+                        int page) {
+        QAction *a = item(m, name, caption, keys, [this, page] { openPage(page); });
+        // The seven setting pages put a check mark on their item while open.
+        a->setCheckable(page != kTransmit && page != kReadMemory);
+        return a;
+    };
+
+    QMenu *file = menu("mnuFile", QStringLiteral("&File"));
+    item(file, "mnuFileNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { fileNew(); });
+    item(file, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
+         [this] { fileOpen(); });
+    item(file, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { fileSave(); });
+    item(file, "mnuFileSaveAs", QStringLiteral("Save &As..."), QKeySequence(Qt::CTRL | Qt::Key_A),
+         [this] { fileSaveAs(); });
+    item(file, "mnuFileDefault", QStringLiteral("Save As &Default"), {}, [this] { fileSaveAsDefault(); });
+    separator(file, "mnuMinus");
+    item(file, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), [this] { fileExit(); });
+
+    QMenu *config = menu("mnuConfig", QStringLiteral("&Bar_Decoder"));
+    pageItem(config, "mnuConfigInterface", QStringLiteral("&Interface"), QKeySequence(Qt::CTRL | Qt::Key_F3),
+             kDecoderInterface);
+    pageItem(config, "mnuConfigComm", QStringLiteral("&Communication"), QKeySequence(Qt::CTRL | Qt::Key_F4),
+             kDecoderComm);
+    pageItem(config, "mnuConfigBar", QStringLiteral("&Bar Codes and Others"), QKeySequence(Qt::CTRL | Qt::Key_F5),
+             kDecoderBar);
+    pageItem(config, "mnuConfigMisc", QStringLiteral("&Miscellaneous"), QKeySequence(Qt::CTRL | Qt::Key_F6),
+             kDecoderMisc);
+    separator(config, "mnuMinus1");
+    item(config, "mnuConfigDefault", QStringLiteral("&Set All Default"), {}, [this] { configSetAllDefault(); });
+    separator(config, "mnuMinus2");
+    pageItem(config, "mnuConfigTransmit", QStringLiteral("Transmit"), {}, kTransmit);
+
+    QMenu *mag = menu("mnuMag", QStringLiteral("&Magnic_Reader"));
+    pageItem(mag, "mnuMagInterface", QStringLiteral("&Interface"), {}, kReaderInterface);
+    pageItem(mag, "mnuMagComm", QStringLiteral("&Communication"), {}, kReaderComm);
+    pageItem(mag, "mnuMagMisc", QStringLiteral("&Miscellaneous"), {}, kReaderMisc);
+    separator(mag, "mnuMagMinus1");
+    item(mag, "mnuMagDefault", QStringLiteral("&Set All Default"), {}, [this] { magSetAllDefault(); });
+    separator(mag, "mnuMagMinus2");
+    pageItem(mag, "mnuMagTransmit", QStringLiteral("Transmit"), {}, kTransmit);
+
+    QMenu *tools = menu("mnuTools", QStringLiteral("&Tools"));
+    pageItem(tools, "mnuToolsRDM", QStringLiteral("&Read Decoder Memory"), {}, kReadMemory);
+    item(tools, "mnuToolsKRtest", QStringLiteral("&KR Test"), {}, [this] { toolsKrTest(); });
+
+    QMenu *help = menu("mnuHelp", QStringLiteral("&Help"));
+    item(help, "mnuHelpContents", QStringLiteral("&Contents"), {}, [this] { helpContents(); });
+    item(help, "mnuHelpAbout", QStringLiteral("&About"), {}, [this] { showAbout(); });
+}
+
+void MainWindow::createToolBar()
+{
+    m_toolBar = new QToolBar(QStringLiteral("Toolbar1"), this);
+    m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolBar->setIconSize(QSize(24, 24));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->toggleViewAction()->setEnabled(false); // no way to lose it by a context menu
+    setContextMenuPolicy(Qt::NoContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    struct Button
+    {
+        const char *key;
+        const char *tooltip;
+        const char *theme; // desktop theme icon preferred to the program's own, if any
+    };
+    const Button buttons[] = {
+        {"new", "New File", "document-new"},
+        {"open", "Open File", "document-open"},
+        {"save", "Save File", "document-save"},
+        {nullptr, nullptr, nullptr},
+        {"irm", "Interface and Reading Mode", nullptr},
+        {"com", "Communication Parameters", nullptr},
+        {"bar", "Bar Codes and Others", nullptr},
+        {"mis", "Miscellaneous Parameters", nullptr},
+        {"transmit", "Transmit", nullptr},
+        {nullptr, nullptr, nullptr},
+        {"mag", "Magnet Reader", nullptr},
+        {nullptr, nullptr, nullptr},
+        {"krtest", "Keyboard & RS232 Test", nullptr},
+    };
+    for (const Button &b : buttons) {
+        if (!b.key) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        const QString key = QLatin1String(b.key);
+        const QString tip = QLatin1String(b.tooltip);
+        QAction *a = m_toolBar->addAction(programIcon(key, b.theme ? QLatin1String(b.theme) : QString()), tip);
+        a->setObjectName(QStringLiteral("tbr_") + key);
+        a->setData(key);
+        a->setToolTip(tip);
+        // A tooltip with "&" would otherwise lose it as an access-key mark.
+        a->setIconText(QString(tip).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        if (key == QLatin1String("mag"))
+            a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, key] { toolbarCommand(key); });
+    }
+}
+
+QAction *MainWindow::toolbarButton(const QString &key) const
+{
+    return m_toolBar ? m_toolBar->findChild<QAction *>(QStringLiteral("tbr_") + key) : nullptr;
+}
+
+void MainWindow::registerPage(int page, PageFactory factory)
+{
+    m_factories[page] = std::move(factory);
+    updateCommandAvailability();
+}
+
+void MainWindow::setKrTestWindowFactory(KrTestFactory factory)
+{
+    m_krTestFactory = std::move(factory);
+    updateCommandAvailability();
+}
+
+int MainWindow::toolbarPage(const QString &key) const
+{
+    const bool reader = m_ctx.state.readerMode;
+    if (key == QLatin1String("irm"))
+        return reader ? kReaderInterface : kDecoderInterface;
+    if (key == QLatin1String("com"))
+        return reader ? kReaderComm : kDecoderComm;
+    if (key == QLatin1String("bar"))
+        return reader ? kNoPage : kDecoderBar;
+    if (key == QLatin1String("mis"))
+        return reader ? kReaderMisc : kDecoderMisc;
+    if (key == QLatin1String("transmit"))
+        return kTransmit;
+    return kNoPage;
+}
+
+void MainWindow::updateCommandAvailability()
+{
+    for (const PageItem &p : kPageItems)
+        if (QAction *a = menuAction(QLatin1String(p.name)))
+            a->setEnabled(hasPage(p.page));
+    if (QAction *a = menuAction(QStringLiteral("mnuToolsKRtest")))
+        a->setEnabled(bool(m_krTestFactory));
+    for (const char *key : {"irm", "com", "bar", "mis", "transmit"})
+        if (QAction *a = toolbarButton(QLatin1String(key))) {
+            const int page = toolbarPage(QLatin1String(key));
+            a->setEnabled(page != kNoPage && hasPage(page));
+        }
+    if (QAction *a = toolbarButton(QStringLiteral("krtest")))
+        a->setEnabled(bool(m_krTestFactory));
+}
+
+// --- Page switching ----------------------------------------------------------
+
+qint16 MainWindow::closeActivePage()
+{
+    const qint16 open = m_ctx.state.activePage;
+    if (open != kNoPage)
+        closePage(open);
+    return open;
+}
+
+void MainWindow::showFamilyState()
+{
+    const bool reader = m_ctx.state.readerMode;
+    if (QAction *mag = toolbarButton(QStringLiteral("mag")))
+        mag->setChecked(reader);
+    if (reader)
+        closePage(kDecoderBar);
+    // "bar" (enabled exactly when not in reader mode) and the page buttons
+    // that open a page of the current family.
+    updateCommandAvailability();
+}
+
+void MainWindow::openPage(int page)
+{
+    if (!hasPage(page))
+        return;
+    const int wasOpen = closeActivePage();
+    if (m_ctx.state.activePage != kNoPage)
+        return; // the open page is busy and stays
+    if (wasOpen == page)
+        return;
+    if (isDecoderPage(page)) {
+        m_ctx.state.readerMode = false;
+        showFamilyState();
+    } else if (isReaderPage(page)) {
+        m_ctx.state.readerMode = true;
+        showFamilyState();
+    }
+    // The memory window finds its number set when it is created.
+    if (page == kReadMemory)
+        m_ctx.state.activePage = static_cast<qint16>(page);
+    if (showPage(page))
+        m_ctx.state.activePage = static_cast<qint16>(page);
+    else
+        m_ctx.state.activePage = kNoPage;
+}
+
+void MainWindow::toggleReaderMode()
+{
+    m_ctx.state.readerMode = !m_ctx.state.readerMode;
+    showFamilyState();
+    const int wasOpen = closeActivePage();
+    if (m_ctx.state.activePage != kNoPage)
+        return; // the open page is busy and stays
+    // The counterpart sets activePage itself when it opens.
+    if (const int next = counterpartPage(wasOpen))
+        showPage(next);
+}
+
+void MainWindow::toolbarCommand(const QString &key)
+{
+    if (key == QLatin1String("new"))
+        fileNew();
+    else if (key == QLatin1String("open"))
+        fileOpen();
+    else if (key == QLatin1String("save"))
+        fileSave();
+    else if (key == QLatin1String("mag"))
+        toggleReaderMode();
+    else if (key == QLatin1String("krtest"))
+        toolsKrTest();
+    else if (const int page = toolbarPage(key))
+        openPage(page);
+    // "bar" in reader mode does nothing.
+}
+
+// --- Set All Default ---------------------------------------------------------
+
+void MainWindow::configSetAllDefault()
+{
+    const auto answer = m_ctx.prompter.ask({kMainTitle, kDecoderDefaultQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No, Prompter::Button::No,
+                                            Prompter::Icon::Exclamation, {}});
+    if (answer == Prompter::Button::Yes)
+        m_ctx.state.copyDecoderDefaults();
+}
+
+void MainWindow::magSetAllDefault()
+{
+    const auto answer = m_ctx.prompter.ask({kMainTitle, kReaderDefaultQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No, Prompter::Button::No,
+                                            Prompter::Icon::Exclamation, {}});
+    if (answer == Prompter::Button::Yes)
+        m_ctx.state.copyReaderDefaults();
+}
+
+// --- Help --------------------------------------------------------------------
+
+QString MainWindow::helpSectionForPage(int page)
+{
+    if (page < kNoPage || page > kReadMemory)
+        page = kNoPage;
+    return QLatin1String(kPageSections[page]);
+}
+
+QString MainWindow::helpSectionFor(QWidget *widget) const
+{
+    for (QWidget *w = widget; w; w = w->parentWidget()) {
+        if (auto *page = qobject_cast<PageWindow *>(w))
+            return helpSectionForPage(page->pageNumber());
+        for (const char *name : kWindowSections)
+            if (w->objectName() == QLatin1String(name))
+                return w->objectName();
+        if (w == this)
+            break;
+    }
+    // Focus on the main window's own parts: the open page, else the main window.
+    return helpSectionForPage(m_ctx.state.activePage);
+}
+
+HelpWindow *MainWindow::helpWindow() const
+{
+    return m_help.data();
+}
+
+void MainWindow::showHelp(const QString &section)
+{
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    // A modal window (the KR Test) would block a help window owned by the
+    // main window: the help then belongs to the modal window while it is up.
+    QWidget *owner = QApplication::activeModalWidget();
+    if (!owner || owner == m_help)
+        owner = this;
+    if (m_help->parentWidget() != owner)
+        m_help->setParent(owner, Qt::Window);
+    m_help->showSection(section);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void MainWindow::helpContents()
+{
+    showHelp(QString());
+}
+
+void MainWindow::showContextHelp(QWidget *focus)
+{
+    if (!focus)
+        focus = QApplication::focusWidget();
+    showHelp(helpSectionFor(focus));
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // F1 anywhere in the program but the help window opens the context help.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier && watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (!(m_help && m_help->isAncestorOf(widget)) && widget != m_help) {
+                showContextHelp(widget);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- About and KR Test -------------------------------------------------------
+
+AboutWindow *MainWindow::aboutWindow() const
+{
+    return m_about.data();
+}
+
+void MainWindow::setSystemInfoLauncher(const SystemInfoLauncher &launcher)
+{
+    *m_sysInfo = launcher;
+}
+
+void MainWindow::showAbout()
+{
+    if (!m_about)
+        m_about = new AboutWindow(m_ctx.prompter, *m_sysInfo, this);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+QDialog *MainWindow::krTestWindow() const
+{
+    return m_krTest.data();
+}
+
+void MainWindow::toolsKrTest()
+{
+    if (!m_krTestFactory)
+        return;
+    // Errors while showing the test window are ignored.
+    try {
+        if (!m_krTest)
+            m_krTest = m_krTestFactory(*this);
+        if (m_krTest)
+            m_krTest->exec();
+    } catch (const std::exception &) {
+    }
+}
+
+} // namespace q5n
