@@ -214,7 +214,12 @@ QAction *MainWindow::menuAction(const QString &name) const
 {
     if (name.isEmpty())
         return nullptr;
-    return findChild<QAction *>(name);
+    // The menus' own items are looked up by name, without walking the window
+    // tree: a page window asks for its item while it is being destroyed.
+    const auto it = m_menuActions.constFind(name);
+    if (it != m_menuActions.constEnd() && !it->isNull())
+        return it->data();
+    return findChild<QAction *>(name, Qt::FindDirectChildrenOnly);
 }
 
 QMdiSubWindow *MainWindow::pageWindow(int page) const

@@ -2,6 +2,7 @@
 
 #include "shell/AppContext.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -170,6 +171,7 @@ private:
     std::map<int, PageFactory> m_factories;
     bool m_portIoStopped = false;
 
+    QHash<QString, QPointer<QAction>> m_menuActions;
     QToolBar *m_toolBar = nullptr;
     KrTestFactory m_krTestFactory;
     QPointer<QDialog> m_krTest;

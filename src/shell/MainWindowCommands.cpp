@@ -97,18 +97,24 @@ void MainWindow::createMenus()
         QMenu *m = bar->addMenu(caption);
         m->setObjectName(QLatin1String(name));
         m->menuAction()->setObjectName(QLatin1String(name));
+        m_menuActions.insert(QLatin1String(name), m->menuAction());
         return m;
     };
     auto item = [this](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
                        auto slot) {
         QAction *a = m->addAction(caption);
         a->setObjectName(QLatin1String(name));
+        m_menuActions.insert(QLatin1String(name), a);
         if (!keys.isEmpty())
             a->setShortcut(keys);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    auto separator = [](QMenu *m, const char *name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
+    auto separator = [this](QMenu *m, const char *name) {
+        QAction *a = m->addSeparator();
+        a->setObjectName(QLatin1String(name));
+        m_menuActions.insert(QLatin1String(name), a);
+    };
     auto pageItem = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
                         int page) {
         QAction *a = item(m, name, caption, keys, [this, page] { openPage(page); });
