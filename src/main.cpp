@@ -6,6 +6,7 @@
 #include "shell/MainWindow.h"
 #include "shell/PageRegistry.h"
 #include "shell/Resources.h"
+#include "sim/KeyboardSimulation.h"
 
 #include <QApplication>
 
@@ -20,7 +21,10 @@ int main(int argc, char *argv[])
 
     q5n::ProgramState state;
     q5n::QtPrompter prompter;
-    q5n::HardwarePortIo portIo;
+    q5n::HardwarePortIo hardwarePortIo;
+    // Q5NCFG_KEYBOARD_SIM=1: a simulated decoder answers on the keyboard line.
+    const auto keyboardSim = q5n::sim::KeyboardSimulation::fromEnvironment();
+    q5n::PortIo &portIo = keyboardSim ? static_cast<q5n::PortIo &>(keyboardSim->portIo) : hardwarePortIo;
     q5n::Clock clock;
     q5n::AppContext context{state, prompter, portIo, clock, q5n::Paths::system(), {}};
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/ConfigImage.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace q5n::sim {
+
+// Which section the decoder sends when asked for its configuration.
+enum class Section { Decoder, Reader };
+
+// Misbehaviour on request, for testing how the program copes.
+enum class Fault {
+    None,
+    Silent,     // answers nothing at all
+    Refuse,     // refuses every request (RS232: byte 0x15; keyboard: "E" / an invalid reply flag)
+    BadCheck,   // replies carry a wrong check byte
+    ShortReply, // replies stop early (and stay short)
+    HangUp,     // RS232: hangs up in the middle of a reply; keyboard: like ShortReply
+};
+
+QString faultName(Fault fault);
+std::optional<Fault> faultFromName(const QString &name);
+QString sectionName(Section section);
+std::optional<Section> sectionFromName(const QString &name);
+
+// What the decoder holds: its configuration image, firmware version text, the
+// data lines in its memory, and how it is set to behave.
+struct DecoderModel
+{
+    static constexpr int kVersionPart1Size = 12;
+    static constexpr int kVersionPart2Size = 10;
+
+    DecoderModel();
+
+    ConfigImage image;
+    QByteArray versionPart1; // exactly 12 bytes
+    QByteArray versionPart2; // exactly 10 bytes
+    Section uploadSection = Section::Decoder;
+    Fault fault = Fault::None;
+    QList<QByteArray> memoryLines;
+
+    // Counters and the last command seen, for tests and the log.
+    int downloadsAccepted = 0;
+    int downloadsRefused = 0;
+    int lastDownloadCommand = 0; // 1 "Save", 2 "Not Save" (keyboard: 'A' -> 1, 'B' -> 2)
+    int uploadsServed = 0;
+    int memoryReads = 0;
+    int memoryClears = 0;
+
+    // Sets the version from one text: the first 12 characters, then the next
+    // 10, padded with blanks (8-bit text; characters without a byte become '?').
+    void setVersionText(const QString &text);
+    QString versionText() const; // the 22 characters
+};
+
+} // namespace q5n::sim

@@ -1,0 +1,534 @@
+#include "sim/SerialDecoder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace q5n::sim {
+
+namespace {
+
+constexpr int kIncompleteRequestMs = 1000; // a request not completed by then is dropped
+constexpr int kQuietAfterRefusalMs = 100;  // the rest of a refused frame is dropped until the line is quiet
+constexpr int kMemoryAnswerMs = 3500;      // the program answers each memory block within this
+constexpr int kSendTickMs = 2;
+
+struct BaudEntry
+{
+    speed_t code;
+    int baud;
+};
+
+constexpr BaudEntry kBauds[] = {
+    {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+    {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
+};
+
+int baudOf(speed_t code)
+{
+    for (const auto &e : kBauds)
+        if (e.code == code)
+            return e.baud;
+    return 0;
+}
+
+speed_t codeOf(int baud)
+{
+    for (const auto &e : kBauds)
+        if (e.baud == baud)
+            return e.code;
+    return B9600;
+}
+
+QString hexBytes(const QByteArray &bytes, int max = 96)
+{
+    QString s = QString::fromLatin1(bytes.left(max).toHex(' ')).toUpper();
+    if (bytes.size() > max)
+        s += QStringLiteral(" ...");
+    return s;
+}
+
+QString kindName(RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Download: return QStringLiteral("download");
+    case RequestKind::Upload: return QStringLiteral("upload");
+    case RequestKind::MemoryRead: return QStringLiteral("memory read");
+    case RequestKind::MemoryClear: return QStringLiteral("memory clear");
+    case RequestKind::Garbage: return QStringLiteral("garbage");
+    case RequestKind::Incomplete: break;
+    }
+    return QStringLiteral("incomplete request");
+}
+
+} // namespace
+
+QString LineSettings::text() const
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(baud).arg(QLatin1Char(parity)).arg(dataBits).arg(stopBits);
+}
+
+std::optional<LineSettings> parseLineSettings(const QString &text)
+{
+    const QStringList parts = text.trimmed().split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return std::nullopt;
+    LineSettings s;
+    bool ok = false;
+    s.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return std::nullopt;
+    const QString p = parts[1].trimmed().toUpper();
+    if (p.size() != 1 || !QStringLiteral("NEOMS").contains(p))
+        return std::nullopt;
+    s.parity = p[0].toLatin1();
+    s.dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || s.dataBits < 5 || s.dataBits > 8)
+        return std::nullopt;
+    s.stopBits = parts[3].trimmed().toInt(&ok);
+    if (!ok || (s.stopBits != 1 && s.stopBits != 2))
+        return std::nullopt;
+    return s;
+}
+
+SerialDecoder::SerialDecoder(QObject *parent) : QObject(parent)
+{
+    m_clock.start();
+    m_processTimer.setSingleShot(true);
+    m_processTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_processTimer, &QTimer::timeout, this, &SerialDecoder::processInput);
+    m_incompleteTimer.setSingleShot(true);
+    connect(&m_incompleteTimer, &QTimer::timeout, this, &SerialDecoder::dropIncomplete);
+    m_quietTimer.setSingleShot(true);
+    m_sendTimer.setTimerType(Qt::PreciseTimer);
+    m_sendTimer.setInterval(kSendTickMs);
+    connect(&m_sendTimer, &QTimer::timeout, this, &SerialDecoder::pumpOutput);
+    m_memoryAnswerTimer.setSingleShot(true);
+    m_memoryAnswerTimer.setInterval(kMemoryAnswerMs);
+    connect(&m_memoryAnswerTimer, &QTimer::timeout, this,
+            [this] { endMemoryRead(QStringLiteral("no answer to block")); });
+}
+
+SerialDecoder::~SerialDecoder()
+{
+    close();
+}
+
+bool SerialDecoder::open(const QString &linkPath)
+{
+    close();
+    m_error.clear();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) {
+        m_error = QStringLiteral("posix_openpt: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    char name[256] = {};
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        m_error = QStringLiteral("pseudo-terminal set-up: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        ::close(master);
+        return false;
+    }
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) {
+        m_error = QStringLiteral("%1: %2").arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno)));
+        ::close(master);
+        return false;
+    }
+    // Raw mode, so that nothing the program sends is echoed or translated
+    // before it sets the line up itself.
+    termios t{};
+    if (::tcgetattr(slave, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::cfsetispeed(&t, codeOf(m_line.baud));
+        ::cfsetospeed(&t, codeOf(m_line.baud));
+        ::tcsetattr(slave, TCSANOW, &t);
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    if (!linkPath.isEmpty()) {
+        const QFileInfo info(linkPath);
+        if (info.isSymLink()) {
+            QFile::remove(linkPath);
+        } else if (info.exists()) {
+            m_error = QStringLiteral("%1 exists and is not a symlink; left alone").arg(linkPath);
+            ::close(slave);
+            ::close(master);
+            return false;
+        }
+        if (::symlink(name, QFile::encodeName(linkPath).constData()) != 0) {
+            m_error = QStringLiteral("symlink %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+            ::close(slave);
+            ::close(master);
+            return false;
+        }
+        m_linkPath = linkPath;
+    }
+
+    m_masterFd = master;
+    m_slaveFd = slave;
+    m_devicePath = QString::fromLocal8Bit(name);
+    m_in.clear();
+    m_out.clear();
+    m_hangUpAfter = -1;
+    m_memoryIndex = -1;
+    m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SerialDecoder::readMaster);
+    log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, m_line.text()));
+    return true;
+}
+
+void SerialDecoder::close()
+{
+    m_processTimer.stop();
+    m_incompleteTimer.stop();
+    m_quietTimer.stop();
+    m_sendTimer.stop();
+    m_memoryAnswerTimer.stop();
+    m_memoryIndex = -1;
+    m_out.clear();
+    m_in.clear();
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        delete m_notifier;
+        m_notifier = nullptr;
+    }
+    if (m_slaveFd >= 0)
+        ::close(m_slaveFd);
+    if (m_masterFd >= 0)
+        ::close(m_masterFd);
+    m_slaveFd = -1;
+    m_masterFd = -1;
+    if (!m_linkPath.isEmpty() && QFileInfo(m_linkPath).isSymLink())
+        QFile::remove(m_linkPath);
+    m_linkPath.clear();
+}
+
+qint64 SerialDecoder::byteTimeNs() const
+{
+    if (!m_pacing || m_line.baud <= 0)
+        return 0;
+    return qint64(m_line.bitsPerByte()) * 1000000000LL / m_line.baud;
+}
+
+void SerialDecoder::readMaster()
+{
+    if (m_masterFd < 0)
+        return;
+    char buf[4096];
+    const ssize_t n = ::read(m_masterFd, buf, sizeof buf);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR)
+            return;
+        // Should not happen while the decoder holds its own end open; never
+        // let a failing descriptor spin the event loop.
+        log(QStringLiteral("read failed: %1; line closed").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        close();
+        return;
+    }
+    if (n == 0)
+        return;
+    const QByteArray bytes(buf, int(n));
+    const qint64 now = m_clock.nsecsElapsed();
+    m_rxFreeAtNs = qMax(now, m_rxFreeAtNs) + bytes.size() * byteTimeNs();
+
+    if (m_quietTimer.isActive()) {
+        // Still the tail of a refused frame.
+        m_quietTimer.start(kQuietAfterRefusalMs + int((m_rxFreeAtNs - now) / 1000000));
+        return;
+    }
+    m_in += bytes;
+    const qint64 waitNs = (m_rxFreeAtNs - now) + qint64(m_responseDelayMs) * 1000000;
+    m_processTimer.start(int(qMax<qint64>(0, (waitNs + 999999) / 1000000)));
+}
+
+bool SerialDecoder::programLineMatches(QString *programLine) const
+{
+    termios t{};
+    if (m_slaveFd < 0 || ::tcgetattr(m_slaveFd, &t) != 0)
+        return true;
+    LineSettings program;
+    program.baud = baudOf(::cfgetospeed(&t));
+    switch (t.c_cflag & CSIZE) {
+    case CS5: program.dataBits = 5; break;
+    case CS6: program.dataBits = 6; break;
+    case CS7: program.dataBits = 7; break;
+    default: program.dataBits = 8; break;
+    }
+    if (!(t.c_cflag & PARENB))
+        program.parity = 'N';
+    else if (t.c_cflag & CMSPAR)
+        program.parity = (t.c_cflag & PARODD) ? 'M' : 'S';
+    else
+        program.parity = (t.c_cflag & PARODD) ? 'O' : 'E';
+    program.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    *programLine = program.text();
+    return program == m_line;
+}
+
+void SerialDecoder::processInput()
+{
+    if (m_in.isEmpty())
+        return;
+    if (m_checkLine) {
+        QString programLine;
+        if (!programLineMatches(&programLine)) {
+            log(QStringLiteral("received %1 byte(s) sent as %2 while the decoder runs %3: garbled, ignored")
+                    .arg(m_in.size())
+                    .arg(programLine, m_line.text()));
+            m_in.clear();
+            return;
+        }
+    }
+    // A running memory read takes the first byte as the program's answer to the last block.
+    while (m_memoryIndex >= 0 && !m_in.isEmpty()) {
+        const char answer = m_in[0];
+        m_in.remove(0, 1);
+        m_memoryAnswerTimer.stop();
+        if (answer == 'S') {
+            ++m_memoryIndex;
+            if (m_memoryIndex < m_memoryBlocks.size())
+                sendMemoryBlock();
+            else
+                endMemoryRead(QStringLiteral("\"S\" after the last block"));
+        } else {
+            endMemoryRead(QStringLiteral("answer \"%1\"").arg(QString::fromLatin1(QByteArray(1, answer).toHex())));
+            if (answer == 'P' || answer == 'E')
+                log(QStringLiteral("memory read ended by \"%1\"").arg(QLatin1Char(answer)));
+        }
+    }
+    if (m_memoryIndex >= 0)
+        return;
+
+    while (!m_in.isEmpty()) {
+        const RequestScan scan = scanRequest(m_in);
+        if (scan.kind == RequestKind::Incomplete)
+            break;
+        const QByteArray bytes = m_in.left(scan.size);
+        m_in.remove(0, scan.size);
+        handleRequest(scan, bytes);
+        if (m_quietTimer.isActive()) {
+            m_in.clear();
+            break;
+        }
+    }
+    if (m_in.isEmpty())
+        m_incompleteTimer.stop();
+    else
+        m_incompleteTimer.start(kIncompleteRequestMs);
+}
+
+void SerialDecoder::dropIncomplete()
+{
+    if (m_in.isEmpty())
+        return;
+    log(QStringLiteral("incomplete request dropped: %1").arg(hexBytes(m_in)));
+    const bool download = m_in.size() >= 2 && (quint8(m_in[1]) == kCmdDownloadSave || quint8(m_in[1]) == kCmdDownloadNoSave);
+    m_in.clear();
+    if (download && m_model.fault != Fault::Silent) {
+        ++m_model.downloadsRefused;
+        sendReply(QByteArray(1, char(kRefuse)));
+    }
+}
+
+void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &bytes)
+{
+    log(QStringLiteral("received %1 (%2 bytes)%3: %4")
+            .arg(kindName(scan.kind))
+            .arg(bytes.size())
+            .arg(scan.valid ? QString() : QStringLiteral(" refused, ") + scan.problem)
+            .arg(hexBytes(bytes)));
+    if (scan.kind == RequestKind::Garbage) {
+        Q_EMIT requestHandled(scan.kind, false);
+        return;
+    }
+    const Fault fault = m_model.fault;
+    if (fault == Fault::Silent) {
+        log(QStringLiteral("fault silent: no answer"));
+        Q_EMIT requestHandled(scan.kind, scan.valid);
+        return;
+    }
+    if (!scan.valid || fault == Fault::Refuse) {
+        if (scan.kind == RequestKind::Download) {
+            ++m_model.downloadsRefused;
+            if (bytes.size() < kDownloadFrameSize)
+                m_quietTimer.start(kQuietAfterRefusalMs);
+            Q_EMIT downloadReceived(imageFromDownloadFrame(bytes), bytes.size() > 1 ? quint8(bytes[1]) : 0, false);
+        }
+        sendReply(QByteArray(1, char(kRefuse)));
+        Q_EMIT requestHandled(scan.kind, false);
+        return;
+    }
+
+    switch (scan.kind) {
+    case RequestKind::Download: {
+        const ConfigImage image = imageFromDownloadFrame(bytes);
+        m_model.image = image;
+        m_model.lastDownloadCommand = quint8(bytes[1]);
+        ++m_model.downloadsAccepted;
+        Q_EMIT downloadReceived(image, m_model.lastDownloadCommand, true);
+        if (fault == Fault::HangUp)
+            sendReply({}, 0);
+        else if (fault == Fault::ShortReply)
+            log(QStringLiteral("fault short: acknowledge withheld"));
+        else
+            sendReply(QByteArray(1, char(kAck)));
+        break;
+    }
+    case RequestKind::Upload: {
+        QByteArray reply = uploadReply(m_model);
+        const int n = quint8(reply[0]);
+        if (fault == Fault::BadCheck)
+            reply[n + 23] = char(quint8(reply[n + 23]) ^ 0x5A);
+        ++m_model.uploadsServed;
+        if (fault == Fault::ShortReply)
+            sendReply(reply.left(reply.size() / 2));
+        else if (fault == Fault::HangUp)
+            sendReply(reply, int(reply.size()) / 2);
+        else
+            sendReply(reply);
+        break;
+    }
+    case RequestKind::MemoryRead:
+        ++m_model.memoryReads;
+        m_memoryBlocks = memoryBlocks(m_model.memoryLines);
+        if (fault == Fault::BadCheck && !m_memoryBlocks.isEmpty())
+            m_memoryBlocks[0][kMemoryBlockSize - 1] = char(quint8(m_memoryBlocks[0][kMemoryBlockSize - 1]) ^ 0x5A);
+        m_memoryIndex = 0;
+        sendMemoryBlock();
+        break;
+    case RequestKind::MemoryClear:
+        if (fault == Fault::HangUp) {
+            sendReply({}, 0);
+        } else if (fault != Fault::ShortReply) {
+            ++m_model.memoryClears;
+            m_model.memoryLines.clear();
+            sendReply(QByteArray(1, char(kAck)));
+        }
+        break;
+    case RequestKind::Incomplete:
+    case RequestKind::Garbage:
+        break;
+    }
+    Q_EMIT requestHandled(scan.kind, true);
+}
+
+void SerialDecoder::sendMemoryBlock()
+{
+    const QByteArray block = m_memoryBlocks.value(m_memoryIndex);
+    switch (m_model.fault) {
+    case Fault::ShortReply:
+        sendReply(block.left(kMemoryBlockSize / 2));
+        endMemoryRead(QStringLiteral("fault short"));
+        return;
+    case Fault::HangUp:
+        sendReply(block, kMemoryBlockSize / 2);
+        endMemoryRead(QStringLiteral("fault hangup"));
+        return;
+    default:
+        sendReply(block);
+        m_memoryAnswerTimer.start();
+        return;
+    }
+}
+
+void SerialDecoder::endMemoryRead(const QString &why)
+{
+    if (m_memoryIndex < 0)
+        return;
+    log(QStringLiteral("memory read over after block %1 of %2: %3")
+            .arg(m_memoryIndex + 1)
+            .arg(m_memoryBlocks.size())
+            .arg(why));
+    m_memoryIndex = -1;
+    m_memoryBlocks.clear();
+    m_memoryAnswerTimer.stop();
+}
+
+void SerialDecoder::sendReply(QByteArray bytes, int hangUpAfter)
+{
+    if (m_masterFd < 0)
+        return;
+    if (hangUpAfter >= 0) {
+        log(QStringLiteral("fault hangup: line goes down after %1 byte(s)").arg(hangUpAfter));
+        bytes = bytes.left(hangUpAfter);
+        m_hangUpAfter = int(m_out.size() + bytes.size());
+    }
+    if (m_out.isEmpty()) {
+        m_sendStartNs = m_clock.nsecsElapsed();
+        m_sentInBurst = 0;
+    }
+    m_out += bytes;
+    m_replyInFlight += bytes;
+    if (!m_sendTimer.isActive())
+        m_sendTimer.start();
+    pumpOutput();
+}
+
+void SerialDecoder::pumpOutput()
+{
+    if (m_masterFd < 0) {
+        m_sendTimer.stop();
+        return;
+    }
+    qint64 due = m_out.size();
+    const qint64 perByte = byteTimeNs();
+    if (perByte > 0) {
+        const qint64 elapsed = m_clock.nsecsElapsed() - m_sendStartNs;
+        due = qMin<qint64>(m_out.size(), elapsed / perByte - m_sentInBurst);
+    }
+    if (m_hangUpAfter >= 0)
+        due = qMin<qint64>(due, m_hangUpAfter);
+    if (due > 0) {
+        const ssize_t n = ::write(m_masterFd, m_out.constData(), size_t(due));
+        if (n > 0) {
+            m_out.remove(0, int(n));
+            m_sentInBurst += n;
+            if (m_hangUpAfter >= 0)
+                m_hangUpAfter -= int(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            log(QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            m_out.clear();
+        }
+    }
+    if (m_hangUpAfter == 0) {
+        m_hangUpAfter = -1;
+        hangUp();
+        return;
+    }
+    if (m_out.isEmpty()) {
+        m_sendTimer.stop();
+        const QByteArray sent = m_replyInFlight;
+        m_replyInFlight.clear();
+        log(QStringLiteral("sent %1 byte(s): %2").arg(sent.size()).arg(hexBytes(sent)));
+        Q_EMIT replySent(sent);
+    }
+}
+
+void SerialDecoder::hangUp()
+{
+    log(QStringLiteral("hanging up %1").arg(m_devicePath));
+    const QString link = m_linkPath;
+    m_replyInFlight.clear();
+    close();
+    Q_EMIT hungUp();
+    if (m_reopenAfterHangUpMs >= 0) {
+        QTimer::singleShot(m_reopenAfterHangUpMs, this, [this, link] {
+            if (isOpen())
+                return;
+            if (open(link))
+                Q_EMIT reopened(m_devicePath);
+            else
+                log(QStringLiteral("reopening failed: %1").arg(m_error));
+        });
+    }
+}
+
+} // namespace q5n::sim

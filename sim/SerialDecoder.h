@@ -1,0 +1,134 @@
+#pragma once
+
+#include "model/ConfigImage.h"
+#include "sim/DecoderModel.h"
+#include "sim/DeviceProtocol.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSocketNotifier;
+
+namespace q5n::sim {
+
+// The serial line of a decoder as seen by the decoder: the frame it expects
+// (baud, parity, data bits, stop bits).
+struct LineSettings
+{
+    int baud = 9600;
+    char parity = 'N'; // N E O M S
+    int dataBits = 8;
+    int stopBits = 1;
+
+    int bitsPerByte() const { return 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits; }
+    QString text() const; // "9600,N,8,1"
+    bool operator==(const LineSettings &) const = default;
+};
+// "9600,N,8,1" (a trailing blank is allowed); nothing when it is not such a text.
+std::optional<LineSettings> parseLineSettings(const QString &text);
+
+// A decoder on a serial line, served on a pseudo-terminal: the program opens the
+// device path (or the symlink) as its serial port. Everything runs on the
+// thread's event loop: a socket notifier on the master side receives, timers
+// pace what is sent at the wire time of the line settings.
+class SerialDecoder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialDecoder(QObject *parent = nullptr);
+    ~SerialDecoder() override;
+
+    // Creates the pseudo-terminal (raw mode) and, when linkPath is given, a
+    // symlink to it there (an existing symlink is replaced, any other file is
+    // left alone and opening fails). False with errorString() on failure.
+    bool open(const QString &linkPath = {});
+    void close(); // also removes the symlink
+    bool isOpen() const { return m_masterFd >= 0; }
+    QString devicePath() const { return m_devicePath; } // e.g. /dev/pts/7
+    QString linkPath() const { return m_linkPath; }
+    QString errorString() const { return m_error; }
+
+    DecoderModel &model() { return m_model; }
+    const DecoderModel &model() const { return m_model; }
+    void setFault(Fault fault) { m_model.fault = fault; }
+    void setSection(Section section) { m_model.uploadSection = section; }
+    void setVersionText(const QString &text) { m_model.setVersionText(text); }
+    void setImage(const ConfigImage &image) { m_model.image = image; }
+
+    void setLineSettings(const LineSettings &settings) { m_line = settings; }
+    LineSettings lineSettings() const { return m_line; }
+    // When on (the default), requests sent with other line settings than the
+    // decoder's (as the program set them on its side of the line) are garbled:
+    // the decoder ignores them and logs why.
+    void setCheckLineSettings(bool on) { m_checkLine = on; }
+    // Sending and receiving take the wire time of the line settings (default on).
+    void setPacing(bool on) { m_pacing = on; }
+    // Time the decoder takes before it answers a request (default 2 ms).
+    void setResponseDelayMs(int ms) { m_responseDelayMs = qMax(0, ms); }
+    // After a hang-up fault, open a fresh line at the same link path after this
+    // delay (negative: stay closed; the default).
+    void setReopenAfterHangUpMs(int ms) { m_reopenAfterHangUpMs = ms; }
+    int reopenAfterHangUpMs() const { return m_reopenAfterHangUpMs; }
+
+    // Bytes waiting to go out.
+    int pendingOutput() const { return int(m_out.size()); }
+
+Q_SIGNALS:
+    void downloadReceived(const q5n::ConfigImage &image, int command, bool accepted);
+    void requestHandled(q5n::sim::RequestKind kind, bool valid);
+    void replySent(const QByteArray &bytes); // once a whole reply is on the wire
+    void hungUp();
+    void reopened(const QString &devicePath);
+    void logMessage(const QString &text);
+
+private:
+    void readMaster();
+    void processInput();
+    void handleRequest(const RequestScan &scan, const QByteArray &bytes);
+    void sendReply(QByteArray bytes, int hangUpAfter = -1);
+    void sendMemoryBlock();
+    void endMemoryRead(const QString &why);
+    void pumpOutput();
+    void hangUp();
+    void dropIncomplete();
+    bool programLineMatches(QString *programLine) const;
+    qint64 byteTimeNs() const;
+    void log(const QString &text) { Q_EMIT logMessage(text); }
+
+    DecoderModel m_model;
+    LineSettings m_line;
+    bool m_checkLine = true;
+    bool m_pacing = true;
+    int m_responseDelayMs = 2;
+    int m_reopenAfterHangUpMs = -1;
+
+    int m_masterFd = -1;
+    int m_slaveFd = -1; // held open so the master never sees a hang-up between the program's sessions
+    QString m_devicePath;
+    QString m_linkPath;
+    QString m_error;
+    QSocketNotifier *m_notifier = nullptr;
+
+    QElapsedTimer m_clock;
+    qint64 m_rxFreeAtNs = 0; // when the last received byte has fully arrived
+    QByteArray m_in;
+    QTimer m_processTimer;
+    QTimer m_incompleteTimer; // drops a request that never completes
+    QTimer m_quietTimer;      // after a refused frame: drop its remaining bytes
+
+    QByteArray m_out;
+    int m_hangUpAfter = -1; // hang up once this many more bytes are written
+    QByteArray m_replyInFlight;
+    qint64 m_sendStartNs = 0;
+    qint64 m_sentInBurst = 0;
+    QTimer m_sendTimer;
+
+    QList<QByteArray> m_memoryBlocks;
+    int m_memoryIndex = -1; // block awaiting the program's answer, -1 when no read runs
+    QTimer m_memoryAnswerTimer;
+};
+
+} // namespace q5n::sim
