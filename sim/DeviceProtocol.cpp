@@ -88,7 +88,7 @@ RequestScan scanRequest(const QByteArray &buffer)
         return complete(kind, kRequestSize, problem);
     }
     default:
-        return {RequestKind::Garbage, 2, false,
+        return {RequestKind::Unknown, 2, false,
                 QStringLiteral("unknown command 0x%1").arg(command, 2, 16, QLatin1Char('0'))};
     }
 }

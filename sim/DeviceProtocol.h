@@ -34,7 +34,7 @@ constexpr int kKeyboardUploadChars = 145;
 quint8 xorOf(const QByteArray &bytes, int from = 0, int count = -1);
 
 // What the head of a receive buffer holds.
-enum class RequestKind { Incomplete, Download, Upload, MemoryRead, MemoryClear, Garbage };
+enum class RequestKind { Incomplete, Download, Upload, MemoryRead, MemoryClear, Unknown, Garbage };
 
 struct RequestScan
 {
@@ -46,7 +46,7 @@ struct RequestScan
 
 // Looks at the start of `buffer`: a leading byte other than STX is garbage (up
 // to the next STX); a command byte names the request and its size; a complete
-// request is checked (STX, command, length byte 0x54 of a download, ETX, check
+// request is checked; an unknown command byte is refused at once (STX, command, length byte 0x54 of a download, ETX, check
 // byte). A download frame whose length byte is wrong is reported as soon as
 // that byte is there.
 RequestScan scanRequest(const QByteArray &buffer);

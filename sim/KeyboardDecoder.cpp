@@ -223,7 +223,8 @@ void KeyboardDecoder::typeNextKey()
     log(QStringLiteral("typed %1").arg(done.size() > 1 ? QStringLiteral("%1 characters").arg(done.size()) : QStringLiteral("\"%1\"").arg(done)));
     if (!m_queue.isEmpty())
         scheduleNext(m_queue.first().gapMs);
-    Q_EMIT answerTyped(done);
+    // Announced once its keys have been delivered (they are queued events too).
+    QMetaObject::invokeMethod(this, [this, done] { Q_EMIT answerTyped(done); }, Qt::QueuedConnection);
 }
 
 void KeyboardDecoder::postKey(QChar ch)

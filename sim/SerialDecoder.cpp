@@ -19,6 +19,7 @@ constexpr int kIncompleteRequestMs = 1000; // a request not completed by then is
 constexpr int kQuietAfterRefusalMs = 100;  // the rest of a refused frame is dropped until the line is quiet
 constexpr int kMemoryAnswerMs = 3500;      // the program answers each memory block within this
 constexpr int kSendTickMs = 2;
+constexpr int kHangUpSettleMs = 30;
 
 struct BaudEntry
 {
@@ -62,6 +63,7 @@ QString kindName(RequestKind kind)
     case RequestKind::Upload: return QStringLiteral("upload");
     case RequestKind::MemoryRead: return QStringLiteral("memory read");
     case RequestKind::MemoryClear: return QStringLiteral("memory clear");
+    case RequestKind::Unknown: return QStringLiteral("unknown request");
     case RequestKind::Garbage: return QStringLiteral("garbage");
     case RequestKind::Incomplete: break;
     }
@@ -254,20 +256,10 @@ bool SerialDecoder::programLineMatches(QString *programLine) const
     termios t{};
     if (m_slaveFd < 0 || ::tcgetattr(m_slaveFd, &t) != 0)
         return true;
-    LineSettings program;
+    // A pseudo-terminal always carries 8 data bits without parity (the kernel
+    // forces that), so only the baud rate and the stop bits tell a mismatch.
+    LineSettings program = m_line;
     program.baud = baudOf(::cfgetospeed(&t));
-    switch (t.c_cflag & CSIZE) {
-    case CS5: program.dataBits = 5; break;
-    case CS6: program.dataBits = 6; break;
-    case CS7: program.dataBits = 7; break;
-    default: program.dataBits = 8; break;
-    }
-    if (!(t.c_cflag & PARENB))
-        program.parity = 'N';
-    else if (t.c_cflag & CMSPAR)
-        program.parity = (t.c_cflag & PARODD) ? 'M' : 'S';
-    else
-        program.parity = (t.c_cflag & PARODD) ? 'O' : 'E';
     program.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
     *programLine = program.text();
     return program == m_line;
@@ -356,11 +348,13 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
         return;
     }
     if (!scan.valid || fault == Fault::Refuse) {
+        // The rest of a frame cut short by a refusal is dropped.
+        if ((scan.kind == RequestKind::Download && bytes.size() < kDownloadFrameSize) ||
+            scan.kind == RequestKind::Unknown)
+            m_quietTimer.start(kQuietAfterRefusalMs);
         if (scan.kind == RequestKind::Download) {
             ++m_model.downloadsRefused;
-            if (bytes.size() < kDownloadFrameSize)
-                m_quietTimer.start(kQuietAfterRefusalMs);
-            Q_EMIT downloadReceived(imageFromDownloadFrame(bytes), bytes.size() > 1 ? quint8(bytes[1]) : 0, false);
+            Q_EMIT downloadReceived(imageFromDownloadFrame(bytes), quint8(bytes[1]), false);
         }
         sendReply(QByteArray(1, char(kRefuse)));
         Q_EMIT requestHandled(scan.kind, false);
@@ -414,6 +408,7 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
         }
         break;
     case RequestKind::Incomplete:
+    case RequestKind::Unknown:
     case RequestKind::Garbage:
         break;
     }
@@ -499,8 +494,14 @@ void SerialDecoder::pumpOutput()
         }
     }
     if (m_hangUpAfter == 0) {
+        // Hang up once the bytes written so far have had time to reach the program.
         m_hangUpAfter = -1;
-        hangUp();
+        m_sendTimer.stop();
+        m_out.clear();
+        QTimer::singleShot(kHangUpSettleMs, this, [this] {
+            if (isOpen())
+                hangUp();
+        });
         return;
     }
     if (m_out.isEmpty()) {

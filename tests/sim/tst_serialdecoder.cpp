@@ -1,0 +1,423 @@
+// The RS232 decoder simulator over a real pseudo-terminal, reached through the
+// program's own serial port adapter.
+
+#include "link/SerialPort.h"
+#include "model/Defaults.h"
+#include "sim/SerialDecoder.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using q5n::ConfigImage;
+using q5n::SerialPort;
+using namespace q5n::sim;
+
+Q_DECLARE_METATYPE(q5n::sim::Fault)
+Q_DECLARE_METATYPE(q5n::sim::Section)
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+quint8 xorAll(const QByteArray &b)
+{
+    quint8 x = 0;
+    for (char c : b)
+        x ^= quint8(c);
+    return x;
+}
+
+ConfigImage patternImage(int seed)
+{
+    ConfigImage image;
+    for (int i = 0; i < q5n::kImageSize; ++i)
+        image[i] = quint8((i * 37 + seed) & 0xFF);
+    return image;
+}
+
+// A download frame built here from its layout: STX, command, 0x54, 85 bytes, ETX, XOR.
+QByteArray downloadFrame(int command, const ConfigImage &image)
+{
+    QByteArray f = bytes({0x02, command, 0x54});
+    for (quint8 b : image.bytes)
+        f.append(char(b));
+    f.append(char(0x03));
+    f.append(char(xorAll(f)));
+    return f;
+}
+
+const QByteArray kUploadRequest = bytes({0x02, 0x80, 0x03, 0x81});
+const QByteArray kMemoryRead = bytes({0x02, 0x82, 0x03, 0x83});
+const QByteArray kMemoryClear = bytes({0x02, 0x83, 0x03, 0x82});
+
+} // namespace
+
+class TestSerialDecoder : public QObject
+{
+    Q_OBJECT
+
+private:
+    // The decoder and the program's port on the two ends of one line.
+    struct Line
+    {
+        SerialDecoder decoder;
+        SerialPort port;
+
+        bool open(const QString &settings = QStringLiteral("9600,N,8,1 "))
+        {
+            if (!decoder.open())
+                return false;
+            const QString path = decoder.devicePath();
+            port.setResolver([path](int) { return path; });
+            port.setCommPort(1);
+            port.setSettings(settings);
+            if (!port.setPortOpen(true))
+                return false;
+            port.clearInBuffer();
+            port.setInputMode(1);
+            port.setInputLen(0);
+            port.setRThreshold(1);
+            return true;
+        }
+
+        // Sends `request` and collects what comes back until `expect` bytes
+        // arrived or, when fewer come, the line stays quiet for `quietMs`.
+        QByteArray exchange(const QByteArray &request, int expect, int quietMs = 400)
+        {
+            port.input();
+            port.output(request);
+            QByteArray got;
+            QElapsedTimer sinceLast;
+            sinceLast.start();
+            while (port.portOpen()) {
+                QTest::qWait(10);
+                const QByteArray more = port.input();
+                if (!more.isEmpty()) {
+                    got += more;
+                    sinceLast.restart();
+                }
+                if (expect > 0 && got.size() >= expect)
+                    break;
+                if (sinceLast.elapsed() > (got.isEmpty() && expect > 0 ? quietMs + 1500 : quietMs))
+                    break;
+            }
+            got += port.input();
+            return got;
+        }
+    };
+
+private Q_SLOTS:
+    void devicePathAndLink();
+    void download_data();
+    void download();
+    void refusedFrameTailIsDropped();
+    void upload_data();
+    void upload();
+    void faults_data();
+    void faults();
+    void hangUpReopensWhenAsked();
+    void lineSettingsMustMatch_data();
+    void lineSettingsMustMatch();
+    void memoryRead();
+    void memoryClear();
+};
+
+void TestSerialDecoder::devicePathAndLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("decoder"));
+    {
+        SerialDecoder decoder;
+        QVERIFY2(decoder.open(link), qPrintable(decoder.errorString()));
+        QVERIFY(decoder.devicePath().startsWith(u"/dev/pts/"));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), decoder.devicePath());
+
+        // The program reaches it through the symlink as COM1.
+        SerialPort port;
+        port.setResolver([link](int) { return link; });
+        QVERIFY(port.setSettings(QStringLiteral("9600,N,8,1 ")));
+        QVERIFY(port.setPortOpen(true));
+        port.setRThreshold(1);
+        port.output(kUploadRequest);
+        QTRY_COMPARE(port.inBufferCount(), 84);
+    }
+    QVERIFY2(!QFileInfo(link).isSymLink(), "closing removes the symlink");
+
+    // A file that is not a symlink is never replaced.
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    SerialDecoder decoder;
+    QVERIFY(!decoder.open(plain.fileName()));
+    QVERIFY(!decoder.isOpen());
+    QVERIFY(QFileInfo(plain.fileName()).isFile());
+}
+
+void TestSerialDecoder::download_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("held");
+
+    const ConfigImage image = patternImage(5);
+    const QByteArray save = downloadFrame(1, image);
+    const QByteArray noSave = downloadFrame(2, image);
+    QByteArray badCheck = save;
+    badCheck[89] = char(quint8(badCheck[89]) ^ 0x01);
+    QByteArray noEtx = save;
+    noEtx[88] = 0x04;
+    noEtx[89] = char(quint8(noEtx[89]) ^ 0x03 ^ 0x04); // check byte still right
+    QByteArray badStx = save;
+    badStx[0] = 0x01;
+
+    QTest::newRow("save") << save << 0x07 << true;
+    QTest::newRow("not save") << noSave << 0x07 << true;
+    QTest::newRow("wrong check byte") << badCheck << 0x15 << false;
+    QTest::newRow("no ETX") << noEtx << 0x15 << false;
+    QTest::newRow("length byte 0x55") << downloadFrame(1, image).replace(2, 1, bytes({0x55})) << 0x15 << false;
+    QTest::newRow("command 3") << downloadFrame(3, image) << 0x15 << false;
+    QTest::newRow("no STX") << badStx << -1 << false;
+    QTest::newRow("all-zero image") << downloadFrame(1, ConfigImage{}) << 0x07 << true;
+}
+
+void TestSerialDecoder::download()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, answer);
+    QFETCH(bool, held);
+
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setPacing(false);
+    QSignalSpy downloads(&line.decoder, &SerialDecoder::downloadReceived);
+    const ConfigImage before = line.decoder.model().image;
+
+    const QByteArray got = line.exchange(frame, 1);
+    QCOMPARE(got, answer < 0 ? QByteArray() : QByteArray(1, char(answer)));
+    ConfigImage sent;
+    for (int i = 0; i < q5n::kImageSize; ++i)
+        sent[i] = quint8(frame[3 + i]);
+    QCOMPARE(line.decoder.model().image, held ? sent : before);
+    if (held) {
+        QCOMPARE(downloads.size(), 1);
+        QCOMPARE(downloads[0][1].toInt(), int(quint8(frame[1])));
+        QCOMPARE(line.decoder.model().lastDownloadCommand, int(quint8(frame[1])));
+    }
+}
+
+void TestSerialDecoder::refusedFrameTailIsDropped()
+{
+    // A frame refused at its length byte must not have its image bytes read
+    // as further requests (a 0x02 among them would start one).
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setPacing(false);
+    ConfigImage image;
+    image.bytes.fill(0x02);
+    QByteArray frame = downloadFrame(1, image);
+    frame[2] = 0x20;
+    QCOMPARE(line.exchange(frame, 2, 500), bytes({0x15}));
+
+    // The line works normally afterwards.
+    QTest::qWait(200);
+    QCOMPARE(line.exchange(kUploadRequest, 84).size(), 84);
+}
+
+void TestSerialDecoder::upload_data()
+{
+    QTest::addColumn<Section>("section");
+    QTest::addColumn<QString>("version");
+    QTest::newRow("decoder section") << Section::Decoder << QStringLiteral("ABCDEFGHIJKLmnopqrstuv");
+    QTest::newRow("reader section") << Section::Reader << QStringLiteral("ABCDEFGHIJKLmnopqrstuv");
+    QTest::newRow("short version padded") << Section::Reader << QStringLiteral("V1");
+}
+
+void TestSerialDecoder::upload()
+{
+    QFETCH(Section, section);
+    QFETCH(QString, version);
+
+    Line line;
+    QVERIFY(line.open());
+    const ConfigImage image = patternImage(9);
+    line.decoder.setImage(image);
+    line.decoder.setSection(section);
+    line.decoder.setVersionText(version);
+
+    const QByteArray reply = line.exchange(kUploadRequest, 84);
+    QCOMPARE(reply.size(), 84); // exactly one receive threshold's worth, for both sections
+
+    const bool reader = section == Section::Reader;
+    const int n = reader ? 60 : 25;
+    QCOMPARE(int(quint8(reply[0])), n);
+    for (int i = 0; i < n; ++i)
+        QCOMPARE(quint8(reply[1 + i]), image[(reader ? 25 : 0) + i]);
+    const QByteArray paddedVersion = version.toLatin1().leftJustified(22, ' ');
+    QCOMPARE(reply.mid(n + 1, 22), paddedVersion);
+    QCOMPARE(xorAll(reply.left(n + 24)), quint8(0));
+    if (!reader)
+        QCOMPARE(reply.mid(49), QByteArray(84 - 49, '\0'));
+    QCOMPARE(line.decoder.model().uploadsServed, 1);
+}
+
+void TestSerialDecoder::faults_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("replySize");  // bytes that arrive
+    QTest::addColumn<int>("firstByte");  // -1: not checked
+    QTest::addColumn<bool>("checkOk");   // upload replies: does the check byte hold
+    QTest::addColumn<bool>("lineLost");  // the program's port is closed by a hang-up
+
+    const QByteArray download = downloadFrame(1, patternImage(3));
+    QTest::newRow("silent upload") << Fault::Silent << kUploadRequest << 0 << -1 << false << false;
+    QTest::newRow("silent download") << Fault::Silent << download << 0 << -1 << false << false;
+    QTest::newRow("refuse upload") << Fault::Refuse << kUploadRequest << 1 << 0x15 << false << false;
+    QTest::newRow("refuse download") << Fault::Refuse << download << 1 << 0x15 << false << false;
+    QTest::newRow("bad check upload") << Fault::BadCheck << kUploadRequest << 84 << 25 << false << false;
+    QTest::newRow("short upload") << Fault::ShortReply << kUploadRequest << 42 << 25 << false << false;
+    QTest::newRow("short download") << Fault::ShortReply << download << 0 << -1 << false << false;
+    QTest::newRow("hang-up upload") << Fault::HangUp << kUploadRequest << 42 << 25 << false << true;
+    QTest::newRow("hang-up download") << Fault::HangUp << download << 0 << -1 << false << true;
+}
+
+void TestSerialDecoder::faults()
+{
+    QFETCH(Fault, fault);
+    QFETCH(QByteArray, request);
+    QFETCH(int, replySize);
+    QFETCH(int, firstByte);
+    QFETCH(bool, checkOk);
+    QFETCH(bool, lineLost);
+
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setFault(fault);
+    QSignalSpy lost(&line.port, &SerialPort::portLost);
+    QSignalSpy hungUp(&line.decoder, &SerialDecoder::hungUp);
+
+    const QByteArray reply = line.exchange(request, replySize == 0 ? 0 : 84);
+    QCOMPARE(reply.size(), replySize);
+    if (firstByte >= 0)
+        QCOMPARE(int(quint8(reply[0])), firstByte);
+    if (reply.size() == 84)
+        QCOMPARE(xorAll(reply.left(quint8(reply[0]) + 24)) == 0, checkOk);
+    if (lineLost) {
+        QTRY_COMPARE(lost.size(), 1);
+        QCOMPARE(hungUp.size(), 1);
+        QVERIFY(!line.port.portOpen());
+        QVERIFY(!line.decoder.isOpen());
+    } else {
+        QVERIFY(line.port.portOpen());
+        QVERIFY(line.decoder.isOpen());
+    }
+}
+
+void TestSerialDecoder::hangUpReopensWhenAsked()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("com1"));
+    SerialDecoder decoder;
+    decoder.setFault(Fault::HangUp);
+    decoder.setReopenAfterHangUpMs(50);
+    QVERIFY(decoder.open(link));
+    QSignalSpy reopened(&decoder, &SerialDecoder::reopened);
+
+    SerialPort port;
+    port.setResolver([link](int) { return link; });
+    port.setSettings(QStringLiteral("9600,N,8,1 "));
+    QVERIFY(port.setPortOpen(true));
+    port.output(kUploadRequest);
+    QTRY_VERIFY(!port.portOpen());
+    QTRY_COMPARE(reopened.size(), 1);
+    QVERIFY(decoder.isOpen());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), decoder.devicePath());
+
+    // The fresh line serves again once the fault is gone.
+    decoder.setFault(Fault::None);
+    QVERIFY(port.setPortOpen(true));
+    port.setRThreshold(1);
+    port.output(kUploadRequest);
+    QTRY_COMPARE(port.inBufferCount(), 84);
+}
+
+void TestSerialDecoder::lineSettingsMustMatch_data()
+{
+    QTest::addColumn<QString>("programSettings");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("same") << QStringLiteral("9600,N,8,1 ") << true << true;
+    QTest::newRow("other baud") << QStringLiteral("19200,N,8,1 ") << true << false;
+    QTest::newRow("2 stop bits") << QStringLiteral("9600,N,8,2 ") << true << false;
+    QTest::newRow("other baud, check off") << QStringLiteral("19200,N,8,1 ") << false << true;
+}
+
+void TestSerialDecoder::lineSettingsMustMatch()
+{
+    QFETCH(QString, programSettings);
+    QFETCH(bool, checked);
+    QFETCH(bool, answered);
+    Line line;
+    QVERIFY(line.open(programSettings));
+    line.decoder.setCheckLineSettings(checked);
+    QCOMPARE(line.exchange(kUploadRequest, answered ? 84 : 0).size(), answered ? 84 : 0);
+}
+
+void TestSerialDecoder::memoryRead()
+{
+    Line line;
+    QVERIFY(line.open());
+    // Two lines need two blocks: 3 + 40 + 3 + 30 + 1 bytes of stream.
+    const QByteArray a(1, 'A'), first = QByteArray(40, 'x'), second = QByteArray(30, 'y');
+    line.decoder.model().memoryLines = {a, first, second};
+
+    QByteArray block1 = line.exchange(kMemoryRead, 65);
+    QCOMPARE(block1.size(), 65);
+    QCOMPARE(xorAll(block1), quint8(0));
+    QCOMPARE(block1.left(4), bytes({3, 'A', 'A', 42}));
+    QCOMPARE(block1.mid(4, 40), first);
+    QCOMPARE(int(quint8(block1[44])), 0); // 40 equal characters XOR to 0
+    QCOMPARE(quint8(block1[45]), quint8(32));  // the next record's length byte
+
+    // No second block before the program answers.
+    QTest::qWait(150);
+    QCOMPARE(line.port.inBufferCount(), 0);
+    const QByteArray block2 = line.exchange(QByteArray("S"), 65);
+    QCOMPARE(block2.size(), 65);
+    QCOMPARE(xorAll(block2), quint8(0));
+    // 18 of the 30 'y' were in block 1; the rest, the check byte and the end mark follow.
+    QCOMPARE(block2.left(12), QByteArray(12, 'y'));
+    QCOMPARE(int(quint8(block2[12])), 0);
+    QCOMPARE(int(quint8(block2[13])), 0);
+    QCOMPARE(line.exchange(QByteArray("P"), 0), QByteArray());
+    QCOMPARE(line.decoder.model().memoryReads, 1);
+
+    // "E" ends a read as well, and the line takes requests again.
+    line.exchange(kMemoryRead, 65);
+    QCOMPARE(line.exchange(QByteArray("E"), 0), QByteArray());
+    QCOMPARE(line.exchange(kUploadRequest, 84).size(), 84);
+}
+
+void TestSerialDecoder::memoryClear()
+{
+    Line line;
+    QVERIFY(line.open());
+    QVERIFY(!line.decoder.model().memoryLines.isEmpty());
+    QCOMPARE(line.exchange(kMemoryClear, 1), bytes({0x07}));
+    QVERIFY(line.decoder.model().memoryLines.isEmpty());
+    // An empty memory is a single block holding the end mark.
+    const QByteArray block = line.exchange(kMemoryRead, 65);
+    QCOMPARE(block, QByteArray(65, '\0'));
+}
+
+QTEST_GUILESS_MAIN(TestSerialDecoder)
+#include "tst_serialdecoder.moc"
