@@ -44,7 +44,7 @@ struct BoxPlacement
     QString caption;
     int frame = 0;
     Cell cell;
-    QString name;    // objectName, when the box has one
+    QString name = {}; // objectName, when the box has one
 };
 
 // Where one catalogue entry stands on the page.
