@@ -1,0 +1,141 @@
+// The q5nsim program as scripts use it: the device path on the first line of
+// stdout, options that shape the decoder, a clean stop on SIGTERM.
+
+#include "link/SerialPort.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+class TestQ5nSim : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_program;
+
+    // Starts q5nsim and returns the device path it prints.
+    QString start(QProcess &process, const QStringList &args)
+    {
+        process.start(m_program, args);
+        if (!process.waitForStarted(5000))
+            return {};
+        if (!process.canReadLine() && !process.waitForReadyRead(5000))
+            return {};
+        return QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+
+    QByteArray upload(const QString &path, const QString &settings = QStringLiteral("9600,N,8,1 "))
+    {
+        q5n::SerialPort port;
+        port.setResolver([path](int) { return path; });
+        port.setSettings(settings);
+        if (!port.setPortOpen(true))
+            return "not open";
+        port.setRThreshold(1);
+        port.output(QByteArray("\x02\x80\x03\x81", 4));
+        (void)QTest::qWaitFor([&] { return port.inBufferCount() >= 84; }, 2000);
+        return port.input();
+    }
+
+private Q_SLOTS:
+    void initTestCase();
+    void options_data();
+    void options();
+    void badOptions_data();
+    void badOptions();
+    void stopsCleanly();
+};
+
+void TestQ5nSim::initTestCase()
+{
+    // The build puts the tests and the simulator side by side.
+    m_program = QCoreApplication::applicationDirPath() + QStringLiteral("/../sim/q5nsim");
+    if (!QFileInfo(m_program).isExecutable())
+        QSKIP("q5nsim is not built next to the tests");
+}
+
+void TestQ5nSim::options_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("programSettings");
+    QTest::addColumn<int>("replySize");
+    QTest::addColumn<int>("lengthByte");
+    QTest::addColumn<QByteArray>("version");
+
+    const QByteArray defaultVersion("Q5N Decoder Ver 3.05  ");
+    QTest::newRow("defaults") << QStringList{} << "9600,N,8,1 " << 84 << 25 << defaultVersion;
+    QTest::newRow("reader section") << QStringList{"--section", "reader"} << "9600,N,8,1 " << 84 << 60
+                                    << defaultVersion;
+    QTest::newRow("version text") << QStringList{"--version-text", "ABCDEFGHIJKL0123456789"} << "9600,N,8,1 "
+                                  << 84 << 25 << QByteArray("ABCDEFGHIJKL0123456789");
+    QTest::newRow("baud 19200") << QStringList{"--baud", "19200"} << "19200,N,8,1 " << 84 << 25 << defaultVersion;
+    QTest::newRow("program at another baud") << QStringList{"--baud", "19200"} << "9600,N,8,1 " << 0 << 0
+                                             << QByteArray();
+    QTest::newRow("any line settings") << QStringList{"--baud", "19200", "--any-line-settings"} << "9600,N,8,1 "
+                                       << 84 << 25 << defaultVersion;
+    QTest::newRow("fault refuse") << QStringList{"--fault", "refuse"} << "9600,N,8,1 " << 1 << 0x15 << QByteArray();
+}
+
+void TestQ5nSim::options()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, programSettings);
+    QFETCH(int, replySize);
+    QFETCH(int, lengthByte);
+    QFETCH(QByteArray, version);
+
+    QProcess process;
+    const QString path = start(process, args);
+    QVERIFY2(path.startsWith(u"/dev/pts/"), qPrintable(path + process.readAllStandardError()));
+    const QByteArray reply = upload(path, programSettings);
+    QCOMPARE(reply.size(), replySize);
+    if (replySize > 0)
+        QCOMPARE(int(quint8(reply[0])), lengthByte);
+    if (!version.isEmpty())
+        QCOMPARE(reply.mid(lengthByte + 1, 22), version);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QVERIFY(process.readAllStandardError().contains("received ")); // every request is logged
+}
+
+void TestQ5nSim::badOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("section") << QStringList{"--section", "both"};
+    QTest::newRow("fault") << QStringList{"--fault", "sometimes"};
+    QTest::newRow("baud") << QStringList{"--baud", "fast"};
+    QTest::newRow("frame") << QStringList{"--frame", "X,8,1"};
+}
+
+void TestQ5nSim::badOptions()
+{
+    QFETCH(QStringList, args);
+    QProcess process;
+    process.start(m_program, args);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+}
+
+void TestQ5nSim::stopsCleanly()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("com1"));
+    QProcess process;
+    const QString path = start(process, {QStringLiteral("--link"), link});
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+    QCOMPARE(upload(link).size(), 84);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+QTEST_GUILESS_MAIN(TestQ5nSim)
+#include "tst_q5nsim.moc"
