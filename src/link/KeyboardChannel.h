@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class QLineEdit;
+
+namespace q5n {
+
+class EventWait;
+class PortIo;
+class ProgramState;
+
+// The keyboard-port channel of a link window. The program writes bytes into
+// the keyboard controller's data port; the decoder answers by typing, and its
+// keystrokes land in the window's small answer box (Text1), which holds the
+// focus while an answer is awaited.
+//
+// Every wait runs on the window's EventWait (nested event loops, no spinning):
+// the token timer (Timer1), the data-phase time-out (Timer2) and each change of
+// the answer box end or re-test it.
+class KeyboardChannel : public QObject
+{
+    Q_OBJECT
+public:
+    KeyboardChannel(PortIo &portIo, ProgramState &state, EventWait &wait, QLineEdit *answerBox,
+                    QObject *parent = nullptr);
+
+    // Sends one byte to the data port (the result goes to portWriteResult),
+    // then pauses for `pauseMs` while events run. False when the exchange was
+    // aborted meanwhile.
+    bool sendByte(quint8 byte, int pauseMs);
+    // Sends each character's code as one byte, each followed by its pause.
+    bool sendText(const QString &text, int pauseMs);
+    // Enables every line of the master interrupt controller again.
+    void releaseInterrupt();
+
+    // Gives the answer box the focus and clears it.
+    void prepareAnswerBox();
+    QString answerText() const;
+
+    struct Handshake
+    {
+        std::function<QString()> token;             // asked at every tick
+        std::function<bool(const QString &)> answered; // tested on the answer box's text
+        int tickMs = 150;
+        int ticks = 15;       // ticks that send the token; the next one ends the handshake
+        int bytePauseMs = 4;
+    };
+    // Repeats the token every tick until the decoder answers or the ticks run
+    // out, then releases the keyboard interrupt. Returns the tick count
+    // (timeID): below ticks + 1 means answered. -1 when aborted.
+    int handshake(const Handshake &h);
+
+    // A data phase: runs events until `done` holds or `timeoutMs` passes
+    // (Timer2), then releases the keyboard interrupt. True when `done` held.
+    // Aborted waits return false too; see aborted().
+    bool waitData(int timeoutMs, const std::function<bool()> &done);
+
+    bool aborted() const;
+
+    // For the link windows' own state and for tests.
+    int timeID() const { return m_timeID; }
+    bool timeOver() const { return m_timeOver; }
+    QTimer &timer1() { return m_timer1; }
+    QTimer &timer2() { return m_timer2; }
+
+private:
+    void onTimer1();
+    void onTimer2();
+
+    PortIo &m_portIo;
+    ProgramState &m_state;
+    EventWait &m_wait;
+    QPointer<QLineEdit> m_answerBox;
+    QTimer m_timer1;
+    QTimer m_timer2;
+    Handshake m_handshake;
+    int m_timeID = 0;
+    bool m_timeOver = false;
+    bool m_sending = false;  // a tick is sending its token
+    int m_pendingTicks = 0;  // ticks that came while a token was still going out
+};
+
+} // namespace q5n
