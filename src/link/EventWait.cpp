@@ -23,21 +23,18 @@ EventWait::~EventWait()
 
 bool EventWait::run(QEventLoop &loop, std::function<bool()> done)
 {
-    m_waits.push_back({&loop, std::move(done)});
-    const Wait &self = m_waits.back();
-    bool finished = self.done();
-    if (!finished && !m_aborted) {
+    bool satisfied = done();
+    if (!satisfied && !m_aborted) {
+        m_waits.push_back({&loop, std::move(done), &satisfied});
         loop.exec();
-        finished = !m_aborted && std::find_if(m_waits.begin(), m_waits.end(), [&](const Wait &w) {
-                                     return w.loop == &loop;
-                                 })->done();
+        m_waits.erase(std::find_if(m_waits.begin(), m_waits.end(),
+                                   [&](const Wait &w) { return w.loop == &loop; }));
         // Left without its condition and without abort(): the application is
         // shutting its event loops down.
-        if (!finished)
+        if (!satisfied)
             m_aborted = true;
     }
-    m_waits.erase(std::find_if(m_waits.begin(), m_waits.end(), [&](const Wait &w) { return w.loop == &loop; }));
-    return finished && !m_aborted;
+    return satisfied && !m_aborted;
 }
 
 bool EventWait::until(std::function<bool()> done)
@@ -59,9 +56,9 @@ bool EventWait::pause(int ms)
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, [&] {
+    connect(&timer, &QTimer::timeout, this, [&] {
         elapsed = true;
-        loop.quit();
+        poke();
     });
     timer.start(ms);
     return run(loop, [&] { return elapsed; });
@@ -69,10 +66,14 @@ bool EventWait::pause(int ms)
 
 void EventWait::poke()
 {
-    // A condition may start or end nothing here; it only reads state.
-    for (const Wait &w : m_waits)
-        if (w.done())
+    // A wait ends once its condition has held; what it then returns is for
+    // the caller to read from the state afterwards.
+    for (const Wait &w : m_waits) {
+        if (!*w.satisfied && w.done()) {
+            *w.satisfied = true;
             w.loop->quit();
+        }
+    }
 }
 
 void EventWait::abort()

@@ -43,6 +43,7 @@ private:
     {
         QEventLoop *loop;
         std::function<bool()> done;
+        bool *satisfied; // set once the condition held
     };
     bool run(QEventLoop &loop, std::function<bool()> done);
 

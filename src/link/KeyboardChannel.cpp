@@ -113,15 +113,13 @@ bool KeyboardChannel::waitData(int timeoutMs, const std::function<bool()> &done)
 {
     m_timeOver = false;
     m_timer2.start(timeoutMs);
-    bool reached = false;
-    m_wait.until([&] {
-        reached = done();
-        return reached || m_timeOver;
-    });
+    const bool ended = m_wait.until([&] { return m_timeOver || done(); });
     m_timer2.stop();
     m_timer2.setInterval(0);
     releaseInterrupt();
-    return reached && !m_wait.aborted();
+    // The outcome is read from the answer as it stands now: keys typed in the
+    // same pass as the one that ended the wait count too.
+    return ended && done();
 }
 
 void KeyboardChannel::onTimer2()

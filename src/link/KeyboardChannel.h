@@ -57,8 +57,8 @@ public:
     int handshake(const Handshake &h);
 
     // A data phase: runs events until `done` holds or `timeoutMs` passes
-    // (Timer2), then releases the keyboard interrupt. True when `done` held.
-    // Aborted waits return false too; see aborted().
+    // (Timer2), then releases the keyboard interrupt. True when `done` holds
+    // at the end. Aborted waits return false too; see aborted().
     bool waitData(int timeoutMs, const std::function<bool()> &done);
 
     bool aborted() const;

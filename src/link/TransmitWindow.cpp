@@ -261,7 +261,16 @@ void TransmitWindow::load()
     // activePage and mnuConfigDefault were handled by PageWindow; the window
     // is maximised when first shown.
     select(m_option1, s.saveOption ? 1 : 0);
-    select(m_optPort, s.linkSettings.portNumber - 1);
+    if (m_optPort->button(s.linkSettings.portNumber - 1)) {
+        select(m_optPort, s.linkSettings.portNumber - 1);
+    } else {
+        // A port number without an option (a setup file may hold any): show
+        // no port rather than one that is not used.
+        m_optPort->setExclusive(false);
+        for (QAbstractButton *b : m_optPort->buttons())
+            b->setChecked(false);
+        m_optPort->setExclusive(true);
+    }
     if (s.linkSettings.linkMode == LinkSettings::kRs232) {
         m_fraPort->setEnabled(true);
         select(m_optMode, 1);

@@ -1,0 +1,107 @@
+#pragma once
+
+// A main window with the Transmit page open, for the link window's tests and
+// the exchange end-to-end tests.
+
+#include "link/SerialPort.h"
+#include "link/TransmitWindow.h"
+#include "shell/MainWindow.h"
+#include "support/TestContext.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace q5n::test {
+
+struct TransmitFixture
+{
+    TransmitFixture()
+    {
+        main = std::make_unique<MainWindow>(ctx.context);
+        // The main window's menus may not carry the item yet: give it one so
+        // the page contract can be seen.
+        if (!main->menuAction(QStringLiteral("mnuConfigDefault"))) {
+            auto *a = new QAction(QStringLiteral("&Set All Default"), main.get());
+            a->setObjectName(QStringLiteral("mnuConfigDefault"));
+            main->addAction(a);
+        }
+        if (!main->hasPage(TransmitWindow::kPage))
+            main->registerPage(TransmitWindow::kPage, &createTransmitWindow);
+        main->show();
+        main->activateWindow();
+    }
+    ~TransmitFixture()
+    {
+        if (window)
+            window->mainWindow().closePage(TransmitWindow::kPage);
+        main.reset();
+    }
+
+    // Shortened pauses and time-outs for the tests that do not measure them.
+    void useFastTiming()
+    {
+        Timing &t = ctx.context.timing;
+        t.tokenTickMs = 40;
+        t.keyboardBytePauseMs = 1;
+        t.afterHandshakeMs = 2;
+        t.downloadAnswerMs = 400;
+        t.keyboardDownloadAnswerMs = 400;
+        t.uploadReplyMs = 400;
+        t.keyboardTextMs = 600;
+    }
+
+    TransmitWindow *open()
+    {
+        window = qobject_cast<TransmitWindow *>(main->showPage(TransmitWindow::kPage));
+        if (window) {
+            (void)QTest::qWaitForWindowExposed(window.data());
+            QApplication::setActiveWindow(main.get());
+        }
+        return window;
+    }
+
+    bool closeWindow()
+    {
+        return main->closePage(TransmitWindow::kPage);
+    }
+
+    template <typename T = QWidget>
+    T *child(const QString &name) const
+    {
+        return window ? window->findChild<T *>(name) : nullptr;
+    }
+    QAbstractButton *option(const QString &name) const { return child<QAbstractButton>(name); }
+    QPushButton *button(const QString &name) const { return child<QPushButton>(name); }
+
+    // Runs `action` once the event loop runs (used to act while an exchange waits).
+    static void later(int ms, std::function<void()> action) { QTimer::singleShot(ms, std::move(action)); }
+
+    bool commandsEnabled() const
+    {
+        for (const char *name : {"cmdTransmit", "cmdReceive", "CmdVersion", "cmdClose"})
+            if (!button(QLatin1String(name))->isEnabled())
+                return false;
+        return true;
+    }
+    bool commandsDisabled() const
+    {
+        for (const char *name : {"cmdTransmit", "cmdReceive", "CmdVersion", "cmdClose"})
+            if (button(QLatin1String(name))->isEnabled())
+                return false;
+        return true;
+    }
+
+    TestContext ctx;
+    std::unique_ptr<MainWindow> main;
+    QPointer<TransmitWindow> window;
+};
+
+} // namespace q5n::test

@@ -1,0 +1,220 @@
+// The keyboard-port channel: token handshake, byte pacing, answers typed
+// into the answer box, data-phase time-outs.
+#include "link/EventWait.h"
+#include "link/KeyboardChannel.h"
+#include "support/TestContext.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QtTest>
+
+using namespace q5n;
+using q5n::test::TestContext;
+
+namespace {
+
+// A decoder on the keyboard line that types `answer` (one key at a time, as
+// queued events) once it has seen `afterBytes` bytes on the data port.
+struct Typist
+{
+    SimulatedPortIo &io;
+    QLineEdit *box;
+    QString answer;
+    int afterBytes = 5;
+    int seen = 0;
+
+    void attach()
+    {
+        io.setObserver([this](quint16 port, quint8) {
+            if (port != PortIo::kKeyboardDataPort || answer.isEmpty())
+                return;
+            if (++seen == afterBytes)
+                for (QChar ch : answer)
+                    QTimer::singleShot(0, box, [b = box, ch] { QTest::keyClick(b, ch.toLatin1()); });
+        });
+    }
+};
+
+QList<SimulatedPortIo::Write> expectedSilentHandshake(quint8 letter, int ticks)
+{
+    QList<SimulatedPortIo::Write> w;
+    for (int i = 0; i < ticks * 5; ++i)
+        w.append({PortIo::kKeyboardDataPort, letter});
+    w.append({PortIo::kInterruptMaskPort, 0});
+    return w;
+}
+
+bool sameWrites(const QList<SimulatedPortIo::Write> &a, const QList<SimulatedPortIo::Write> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (a[i].port != b[i].port || a[i].value != b[i].value)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class TestKeyboardChannel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void silentDecoderFailsAfterFifteenTokens();
+    void silentDecoderAtRealInterval();
+    void answers_data();
+    void answers();
+    void dataPhase_data();
+    void dataPhase();
+    void dataPhaseTimeoutAtRealInterval();
+    void abortEndsEveryWait();
+
+private:
+    KeyboardChannel::Handshake fastHandshake(const QString &token, int tickMs = 10) const;
+
+    TestContext *ctx = nullptr;
+    QWidget *window = nullptr;
+    QLineEdit *box = nullptr;
+    EventWait *wait = nullptr;
+    KeyboardChannel *channel = nullptr;
+};
+
+void TestKeyboardChannel::init()
+{
+    ctx = new TestContext;
+    window = new QWidget;
+    auto *layout = new QVBoxLayout(window);
+    box = new QLineEdit(window);
+    layout->addWidget(box);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    wait = new EventWait(window);
+    channel = new KeyboardChannel(ctx->portIo, ctx->state, *wait, box, window);
+}
+
+void TestKeyboardChannel::cleanup()
+{
+    delete window;
+    delete ctx;
+}
+
+KeyboardChannel::Handshake TestKeyboardChannel::fastHandshake(const QString &token, int tickMs) const
+{
+    KeyboardChannel::Handshake h;
+    h.token = [token] { return token; };
+    h.answered = [](const QString &t) { return t.toUpper() == u"S"; };
+    h.tickMs = tickMs;
+    h.ticks = 15;
+    h.bytePauseMs = 0;
+    return h;
+}
+
+void TestKeyboardChannel::silentDecoderFailsAfterFifteenTokens()
+{
+    const int timeID = channel->handshake(fastHandshake(QStringLiteral("AAAAA")));
+    QCOMPARE(timeID, 16);
+    QVERIFY(sameWrites(ctx->portIo.writes(), expectedSilentHandshake('A', 15)));
+    QVERIFY(!channel->timer1().isActive());
+}
+
+void TestKeyboardChannel::silentDecoderAtRealInterval()
+{
+    const Timing real;
+    KeyboardChannel::Handshake h = fastHandshake(QStringLiteral("CCCCC"), real.tokenTickMs);
+    h.bytePauseMs = real.keyboardBytePauseMs;
+    QElapsedTimer clock;
+    clock.start();
+    const int timeID = channel->handshake(h);
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(timeID, 16);
+    QVERIFY(sameWrites(ctx->portIo.writes(), expectedSilentHandshake('C', 15)));
+    // The 16th tick of 150 ms ends it: never before 2.4 s.
+    QVERIFY2(elapsed >= 16 * real.tokenTickMs - 20, qPrintable(QString::number(elapsed)));
+}
+
+void TestKeyboardChannel::answers_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("S") << "S" << true;
+    QTest::newRow("lower-case s") << "s" << true;
+    QTest::newRow("xS: the whole text must be S") << "xS" << false;
+    QTest::newRow("P") << "P" << false;
+}
+
+void TestKeyboardChannel::answers()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, accepted);
+    Typist typist{ctx->portIo, box, answer, 10};
+    typist.attach();
+    box->setText(QStringLiteral("old text"));
+    const int timeID = channel->handshake(fastHandshake(QStringLiteral("BBBBB"), 20));
+    if (accepted) {
+        // Answered after the second token: ends before the third.
+        QCOMPARE(timeID, 2);
+        QCOMPARE(ctx->portIo.writes().size(), 11);
+    } else {
+        QCOMPARE(timeID, 16);
+        QCOMPARE(box->text(), answer);
+    }
+    // The interrupt is released once, after the handshake.
+    QCOMPARE(ctx->portIo.writes().last().port, PortIo::kInterruptMaskPort);
+    QCOMPARE(ctx->portIo.writes().last().value, quint8(0));
+    QVERIFY(box->hasFocus());
+}
+
+void TestKeyboardChannel::dataPhase_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("reached");
+    QTest::newRow("P") << "P" << true;
+    QTest::newRow("p") << "p" << true;
+    QTest::newRow("PP") << "PP" << false;
+    QTest::newRow("nothing") << "" << false;
+}
+
+void TestKeyboardChannel::dataPhase()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, reached);
+    channel->prepareAnswerBox();
+    for (QChar ch : typed)
+        QTimer::singleShot(5, box, [this, ch] { QTest::keyClick(box, ch.toLatin1()); });
+    const bool ok = channel->waitData(300, [this] { return channel->answerText().toUpper() == u"P"; });
+    QCOMPARE(ok, reached);
+    QCOMPARE(ctx->portIo.writes().size(), 1);
+    QCOMPARE(ctx->portIo.writes().first().port, PortIo::kInterruptMaskPort);
+    QVERIFY(!channel->timer2().isActive());
+}
+
+void TestKeyboardChannel::dataPhaseTimeoutAtRealInterval()
+{
+    const Timing real;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!channel->waitData(real.keyboardDownloadAnswerMs, [] { return false; }));
+    QVERIFY(clock.elapsed() >= real.keyboardDownloadAnswerMs - 10);
+    QVERIFY(channel->timeOver());
+}
+
+void TestKeyboardChannel::abortEndsEveryWait()
+{
+    QTimer::singleShot(30, wait, [this] { wait->abort(); });
+    QCOMPARE(channel->handshake(fastHandshake(QStringLiteral("AAAAA"), 5)), -1);
+    QVERIFY(channel->aborted());
+    QVERIFY(!channel->timer1().isActive());
+    // The interrupt is released even so.
+    QCOMPARE(ctx->portIo.writes().last().port, PortIo::kInterruptMaskPort);
+    QVERIFY(!wait->pause(10));
+    wait->reset();
+    QVERIFY(wait->pause(1));
+}
+
+QTEST_MAIN(TestKeyboardChannel)
+#include "tst_keyboardchannel.moc"
