@@ -126,6 +126,7 @@ SerialDecoder::~SerialDecoder()
 bool SerialDecoder::open(const QString &linkPath)
 {
     close();
+    m_comPort = 0;
     m_error.clear();
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) {
@@ -184,6 +185,16 @@ bool SerialDecoder::open(const QString &linkPath)
     m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SerialDecoder::readMaster);
     log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, m_line.text()));
+    return true;
+}
+
+bool SerialDecoder::openAsComPort(int n, const QString &linkPath)
+{
+    if (!open(linkPath))
+        return false;
+    m_comPort = n;
+    const QByteArray name = QByteArrayLiteral("Q5NCFG_COM") + QByteArray::number(n);
+    qputenv(name.constData(), QFile::encodeName(m_devicePath));
     return true;
 }
 
@@ -524,7 +535,8 @@ void SerialDecoder::hangUp()
         QTimer::singleShot(m_reopenAfterHangUpMs, this, [this, link] {
             if (isOpen())
                 return;
-            if (open(link))
+            const int com = m_comPort;
+            if (com > 0 ? openAsComPort(com, link) : open(link))
                 Q_EMIT reopened(m_devicePath);
             else
                 log(QStringLiteral("reopening failed: %1").arg(m_error));

@@ -45,6 +45,10 @@ public:
     // symlink to it there (an existing symlink is replaced, any other file is
     // left alone and opening fails). False with errorString() on failure.
     bool open(const QString &linkPath = {});
+    // open(), then points the program's "COM n" at this line by setting the
+    // environment variable Q5NCFG_COM<n> to the device path (kept up to date
+    // when the line is reopened after a hang-up). For tests and scripts.
+    bool openAsComPort(int n, const QString &linkPath = {});
     void close(); // also removes the symlink
     bool isOpen() const { return m_masterFd >= 0; }
     QString devicePath() const { return m_devicePath; } // e.g. /dev/pts/7
@@ -104,6 +108,7 @@ private:
     bool m_pacing = true;
     int m_responseDelayMs = 2;
     int m_reopenAfterHangUpMs = -1;
+    int m_comPort = 0; // the COM number pointed at this line, 0 for none
 
     int m_masterFd = -1;
     int m_slaveFd = -1; // held open so the master never sees a hang-up between the program's sessions

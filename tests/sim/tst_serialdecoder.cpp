@@ -1,6 +1,7 @@
 // The RS232 decoder simulator over a real pseudo-terminal, reached through the
 // program's own serial port adapter.
 
+#include "link/ComPorts.h"
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
 #include "sim/SerialDecoder.h"
@@ -117,6 +118,7 @@ private:
 
 private Q_SLOTS:
     void devicePathAndLink();
+    void programReopensTheLine();
     void download_data();
     void download();
     void refusedFrameTailIsDropped();
@@ -160,6 +162,27 @@ void TestSerialDecoder::devicePathAndLink()
     QVERIFY(!decoder.open(plain.fileName()));
     QVERIFY(!decoder.isOpen());
     QVERIFY(QFileInfo(plain.fileName()).isFile());
+}
+
+void TestSerialDecoder::programReopensTheLine()
+{
+    // The program opens the port for each exchange and closes it afterwards;
+    // the line keeps serving (also for a user without the right to reopen an
+    // exclusively held terminal), whatever was answered while the port was closed.
+    Line line;
+    QVERIFY(line.open());
+    for (int round = 0; round < 3; ++round) {
+        QVERIFY(line.port.setPortOpen(true));
+        line.port.clearInBuffer();
+        line.port.setRThreshold(1);
+        const QByteArray reply = line.exchange(kUploadRequest, 84);
+        QCOMPARE(reply.size(), 84);
+        QCOMPARE(int(quint8(reply[0])), 25);
+        line.port.output(kMemoryClear); // answered after the port is closed
+        QTest::qWait(5);
+        line.port.setPortOpen(false);
+        QTest::qWait(100);
+    }
 }
 
 void TestSerialDecoder::download_data()
@@ -332,7 +355,8 @@ void TestSerialDecoder::hangUpReopensWhenAsked()
     SerialDecoder decoder;
     decoder.setFault(Fault::HangUp);
     decoder.setReopenAfterHangUpMs(50);
-    QVERIFY(decoder.open(link));
+    QVERIFY(decoder.openAsComPort(3, link));
+    QCOMPARE(q5n::comDevicePath(3), decoder.devicePath());
     QSignalSpy reopened(&decoder, &SerialDecoder::reopened);
 
     SerialPort port;
@@ -344,6 +368,7 @@ void TestSerialDecoder::hangUpReopensWhenAsked()
     QTRY_COMPARE(reopened.size(), 1);
     QVERIFY(decoder.isOpen());
     QCOMPARE(QFileInfo(link).symLinkTarget(), decoder.devicePath());
+    QCOMPARE(q5n::comDevicePath(3), decoder.devicePath());
 
     // The fresh line serves again once the fault is gone.
     decoder.setFault(Fault::None);
