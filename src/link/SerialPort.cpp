@@ -168,12 +168,21 @@ bool SerialPort::setPortOpen(bool open)
         m_port->clearError();
         return false;
     }
-    // A pseudo-terminal refuses some of these (UnsupportedOperationError); the
-    // data path works all the same, so only a refused baud rate counts.
-    const bool ok = m_port->setBaudRate(m_baud) && m_port->setDataBits(m_dataBits) &&
-                    m_port->setParity(m_parity) && m_port->setStopBits(m_stopBits);
+    // Every part is applied even when an earlier one is refused, so the stop
+    // bits and the rest still reach the line. A pseudo-terminal refuses some
+    // (UnsupportedOperationError) and carries the data all the same; any
+    // other refusal means the port cannot run these settings.
+    bool refused = false;
+    auto apply = [&](bool done) {
+        if (!done && m_port->error() != QSerialPort::UnsupportedOperationError)
+            refused = true;
+    };
+    apply(m_port->setBaudRate(m_baud));
+    apply(m_port->setDataBits(m_dataBits));
+    apply(m_port->setParity(m_parity));
+    apply(m_port->setStopBits(m_stopBits));
     m_port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!ok && m_port->error() != QSerialPort::UnsupportedOperationError) {
+    if (refused) {
         m_openError = OpenError::BadSettings;
         m_openErrorText = QStringLiteral("%1: the settings %2 are not accepted (%3).")
                               .arg(path, m_settings, m_port->errorString());

@@ -1,5 +1,6 @@
 #include "shell/PageRegistry.h"
 
+#include "link/TransmitWindow.h"
 #include "pages/decoder/DecoderPages.h"
 #include "shell/MainWindow.h"
 
@@ -10,6 +11,7 @@ void registerStandardPages(MainWindow &main)
     // Each area registers its windows by page number (and the test window
     // through MainWindow::setKrTestWindowFactory).
     registerDecoderPages(main);
+    main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
 }
 
 } // namespace q5n

@@ -1,0 +1,137 @@
+// The serial port adapter on a real pseudo-terminal: the settings text reaches
+// the line, a hang-up is reported once and closes the port, and the reasons a
+// port cannot be opened.
+#include "link/PtyPeer.h"
+#include "link/SerialOpen.h"
+#include "link/SerialPort.h"
+#include "model/ProgramState.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace q5n;
+using namespace q5n::test;
+
+class TestSerialPort : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void settingsReachTheLine_data();
+    void settingsReachTheLine();
+    void hangUpReportedOnce();
+    void receiveThreshold();
+    void openFailures_data();
+    void openFailures();
+};
+
+void TestSerialPort::settingsReachTheLine_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<bool>("twoStopBits");
+    QTest::newRow("start values") << "9600,N,8,1 " << int(B9600) << false;
+    QTest::newRow("19200, even, 7 data bits, 2 stop bits") << "19200,E,7,2 " << int(B19200) << true;
+    QTest::newRow("1200, odd, 2 stop bits") << "1200,O,8,2 " << int(B1200) << true;
+}
+
+void TestSerialPort::settingsReachTheLine()
+{
+    QFETCH(QString, settings);
+    QFETCH(int, speed);
+    QFETCH(bool, twoStopBits);
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    SerialPort port;
+    const QString path = peer.slavePath();
+    port.setResolver([path](int) { return path; });
+    QVERIFY(port.setSettings(settings));
+    QVERIFY(port.setPortOpen(true));
+    // The line as the other end sees it.
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios t{};
+    QCOMPARE(::tcgetattr(fd, &t), 0);
+    ::close(fd);
+    QCOMPARE(int(::cfgetospeed(&t)), speed);
+    QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
+    port.setPortOpen(false);
+}
+
+void TestSerialPort::hangUpReportedOnce()
+{
+    PtyPeer peer;
+    SerialPort port;
+    const QString path = peer.slavePath();
+    port.setResolver([path](int) { return path; });
+    QVERIFY(port.setPortOpen(true));
+    QSignalSpy lost(&port, &SerialPort::portLost);
+    peer.hangUp();
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!port.portOpen());
+    QTest::qWait(100);
+    QCOMPARE(lost.count(), 1);
+}
+
+void TestSerialPort::receiveThreshold()
+{
+    PtyPeer peer;
+    SerialPort port;
+    const QString path = peer.slavePath();
+    port.setResolver([path](int) { return path; });
+    QVERIFY(port.setPortOpen(true));
+    port.setInputLen(0);
+    port.clearInBuffer();
+    port.setRThreshold(84);
+    port.setInputMode(1);
+    QSignalSpy comm(&port, &SerialPort::onComm);
+    peer.send(QByteArray(50, 'a'));
+    QTest::qWait(100);
+    QCOMPARE(comm.count(), 0);
+    peer.send(QByteArray(34, 'b'));
+    QTRY_VERIFY(comm.count() >= 1);
+    QCOMPARE(port.commEvent(), SerialPort::kEventReceive);
+    const QByteArray in = port.input();
+    QCOMPARE(in, QByteArray(50, 'a') + QByteArray(34, 'b'));
+    QCOMPARE(port.inBufferCount(), 0);
+    port.setPortOpen(false);
+}
+
+void TestSerialPort::openFailures_data()
+{
+    QTest::addColumn<int>("portNumber");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("missing device") << 2 << "/nonexistent/ttyUSB9" << "COM 2: not available." << "no such device";
+    QTest::newRow("no such port") << 6 << "" << "COM 6: not available." << "no serial port number 6";
+    QTest::newRow("negative port number") << -1 << "" << "COM-1: not available." << "";
+}
+
+void TestSerialPort::openFailures()
+{
+    QFETCH(int, portNumber);
+    QFETCH(QString, device);
+    QFETCH(QString, text);
+    QFETCH(QString, detail);
+    SerialPort port;
+    port.setResolver([device](int) { return device; });
+    LinkSettings settings;
+    settings.portNumber = qint16(portNumber);
+    ScriptedPrompter prompter;
+    QVERIFY(!openLinkPort(port, settings, prompter));
+    QVERIFY(!port.portOpen());
+    QCOMPARE(prompter.messages.size(), 1);
+    QCOMPARE(prompter.messages[0].title, QString());
+    QCOMPARE(prompter.messages[0].text, text);
+    QCOMPARE(prompter.messages[0].buttons, Prompter::Buttons(Prompter::Button::Ok));
+    QCOMPARE(prompter.messages[0].icon, Prompter::Icon::None);
+    QVERIFY2(prompter.messages[0].detailedText.contains(detail), qPrintable(prompter.messages[0].detailedText));
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"
