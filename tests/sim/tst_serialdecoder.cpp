@@ -122,6 +122,7 @@ private Q_SLOTS:
     void download_data();
     void download();
     void refusedFrameTailIsDropped();
+    void recoversFromLineNoise();
     void upload_data();
     void upload();
     void faults_data();
@@ -256,6 +257,29 @@ void TestSerialDecoder::refusedFrameTailIsDropped()
     // The line works normally afterwards.
     QTest::qWait(200);
     QCOMPARE(line.exchange(kUploadRequest, 84).size(), 84);
+}
+
+void TestSerialDecoder::recoversFromLineNoise()
+{
+    // Whatever arrives, the decoder neither crashes nor stays stuck: once the
+    // line has been quiet, a request is answered.
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setPacing(false);
+    QByteArray noise;
+    quint32 seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const quint8 b = quint8(seed >> 16);
+        // Plenty of STX and command bytes, so that requests start everywhere.
+        noise.append(char(i % 7 == 0 ? 0x02 : i % 11 == 0 ? 0x01 : b));
+    }
+    line.port.output(noise);
+    QTest::qWait(1600);
+    line.port.clearInBuffer();
+    const QByteArray reply = line.exchange(kUploadRequest, 84);
+    QCOMPARE(reply.size(), 84);
+    QCOMPARE(int(quint8(reply[0])), 25);
 }
 
 void TestSerialDecoder::upload_data()
