@@ -3,10 +3,12 @@
 // on stdout and serves download, upload, firmware version and memory requests
 // until it is stopped; what it receives and sends is logged on stderr.
 
+#include "files/SetupFile.h"
 #include "sim/SerialDecoder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -65,6 +67,10 @@ int main(int argc, char *argv[])
                                        QStringLiteral("A data line held in the decoder's memory (repeatable; "
                                                       "replaces the sample lines)."),
                                        QStringLiteral("text"));
+    const QCommandLineOption imageOpt(QStringLiteral("image"),
+                                      QStringLiteral("Start with the configuration of a setup file (*.cfg) instead "
+                                                     "of the factory values."),
+                                      QStringLiteral("file"));
     const QCommandLineOption anyLineOpt(QStringLiteral("any-line-settings"),
                                         QStringLiteral("Answer whatever baud rate and frame the program uses."));
     const QCommandLineOption noPacingOpt(QStringLiteral("no-pacing"),
@@ -73,7 +79,7 @@ int main(int argc, char *argv[])
                                        QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, anyLineOpt,
+    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, anyLineOpt,
                        noPacingOpt, reopenOpt});
     parser.process(app);
 
@@ -104,6 +110,16 @@ int main(int argc, char *argv[])
         for (const QString &l : parser.values(memoryOpt))
             lines.append(l.toLatin1());
         decoder.model().memoryLines = lines;
+    }
+    if (parser.isSet(imageOpt)) {
+        QFile file(parser.value(imageOpt));
+        q5n::SetupFileContent content;
+        content.image = decoder.model().image;
+        if (!file.open(QIODevice::ReadOnly) || !q5n::parseSetupFile(file.readAll(), content)) {
+            printErr(QStringLiteral("--image %1: not a configuration setup file").arg(parser.value(imageOpt)));
+            return 2;
+        }
+        decoder.setImage(content.image);
     }
     decoder.setCheckLineSettings(!parser.isSet(anyLineOpt));
     decoder.setPacing(!parser.isSet(noPacingOpt));

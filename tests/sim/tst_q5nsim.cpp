@@ -1,7 +1,9 @@
 // The q5nsim program as scripts use it: the device path on the first line of
 // stdout, options that shape the decoder, a clean stop on SIGTERM.
 
+#include "files/SetupFile.h"
 #include "link/SerialPort.h"
+#include "model/ProgramState.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void badOptions_data();
     void badOptions();
     void stopsCleanly();
+    void imageFromSetupFile();
 };
 
 void TestQ5nSim::initTestCase()
@@ -110,6 +113,7 @@ void TestQ5nSim::badOptions_data()
     QTest::newRow("fault") << QStringList{"--fault", "sometimes"};
     QTest::newRow("baud") << QStringList{"--baud", "fast"};
     QTest::newRow("frame") << QStringList{"--frame", "X,8,1"};
+    QTest::newRow("image not a setup file") << QStringList{"--image", QCoreApplication::applicationFilePath()};
 }
 
 void TestQ5nSim::badOptions()
@@ -135,6 +139,28 @@ void TestQ5nSim::stopsCleanly()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestQ5nSim::imageFromSetupFile()
+{
+    QTemporaryDir dir;
+    q5n::ConfigImage image;
+    for (int i = 0; i < q5n::kImageSize; ++i)
+        image[i] = quint8(200 - i);
+    QFile file(dir.filePath(QStringLiteral("decoder.cfg")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(q5n::setupFileBytes(q5n::SetupInfo{}, q5n::LinkSettings{}, image));
+    file.close();
+
+    QProcess process;
+    const QString path = start(process, {QStringLiteral("--image"), file.fileName()});
+    QVERIFY2(path.startsWith(u"/dev/pts/"), qPrintable(process.readAllStandardError()));
+    const QByteArray reply = upload(path);
+    QCOMPARE(reply.size(), 84);
+    for (int i = 0; i < 25; ++i)
+        QCOMPARE(quint8(reply[1 + i]), image[i]);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TestQ5nSim)
