@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace q5n {
 
 namespace {
@@ -194,6 +196,9 @@ void TransmitWindow::buildUi()
     m_text1->setFocusPolicy(Qt::ClickFocus);
     m_text1->setAccessibleName(QStringLiteral("Decoder answer"));
 
+    // The settings in a grid of equal columns (the two-option groups in the
+    // first row, the longer ones below), the progress bar under them, and the
+    // command buttons in a column beside them.
     auto *grid = new QGridLayout;
     grid->addWidget(m_frame1, 0, 0);
     grid->addWidget(m_frame2, 0, 1);
@@ -202,8 +207,15 @@ void TransmitWindow::buildUi()
     grid->addWidget(m_fraPort, 1, 0);
     grid->addWidget(m_frame4, 1, 1);
     grid->addWidget(m_frame6, 1, 2);
-    grid->setRowStretch(2, 1);
-    grid->setColumnStretch(4, 1);
+    int columnWidth = 0;
+    for (QGroupBox *f : {m_frame1, m_frame2, m_frame3, m_frame5, m_fraPort, m_frame4, m_frame6})
+        columnWidth = std::max(columnWidth, f->sizeHint().width());
+    for (int c = 0; c < 4; ++c)
+        grid->setColumnMinimumWidth(c, columnWidth);
+
+    auto *left = new QVBoxLayout;
+    left->addLayout(grid);
+    left->addWidget(m_progressBar1);
 
     auto *buttons = new QVBoxLayout;
     for (QPushButton *b : {m_cmdTransmit, m_cmdReceive, m_cmdVersion, m_cmdClose})
@@ -211,16 +223,15 @@ void TransmitWindow::buildUi()
     buttons->addStretch(1);
 
     auto *top = new QHBoxLayout;
-    top->addLayout(grid, 1);
+    top->addLayout(left);
+    top->addSpacing(12);
     top->addLayout(buttons);
-
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_text1, 0, Qt::AlignBottom);
-    bottom->addWidget(m_progressBar1, 1);
+    top->addStretch(1);
 
     auto *outer = new QVBoxLayout(this);
-    outer->addLayout(top, 1);
-    outer->addLayout(bottom);
+    outer->addLayout(top);
+    outer->addStretch(1);
+    outer->addWidget(m_text1, 0, Qt::AlignLeft | Qt::AlignBottom);
 
     // Keyboard order: the settings row by row, then the buttons.
     QWidget *order[] = {m_optMode->checkedButton(), m_optDatabits->checkedButton(),
