@@ -199,7 +199,7 @@ void TransmitWindow::buildUi()
     // The settings in a grid of equal columns (the two-option groups in the
     // first row, the longer ones below), the progress bar under them, and the
     // command buttons in a column beside them.
-    auto *grid = new QGridLayout;
+    auto *grid = m_grid = new QGridLayout;
     grid->addWidget(m_frame1, 0, 0);
     grid->addWidget(m_frame2, 0, 1);
     grid->addWidget(m_frame3, 0, 2);
@@ -207,11 +207,7 @@ void TransmitWindow::buildUi()
     grid->addWidget(m_fraPort, 1, 0);
     grid->addWidget(m_frame4, 1, 1);
     grid->addWidget(m_frame6, 1, 2);
-    int columnWidth = 0;
-    for (QGroupBox *f : {m_frame1, m_frame2, m_frame3, m_frame5, m_fraPort, m_frame4, m_frame6})
-        columnWidth = std::max(columnWidth, f->sizeHint().width());
-    for (int c = 0; c < 4; ++c)
-        grid->setColumnMinimumWidth(c, columnWidth);
+    equalizeColumns();
 
     auto *left = new QVBoxLayout;
     left->addLayout(grid);
@@ -242,12 +238,24 @@ void TransmitWindow::buildUi()
         setTabOrder(order[i - 1], order[i]);
 }
 
+void TransmitWindow::equalizeColumns()
+{
+    int width = 0;
+    for (QGroupBox *f : {m_frame1, m_frame2, m_frame3, m_frame5, m_fraPort, m_frame4, m_frame6})
+        width = std::max({width, f->sizeHint().width(), f->minimumSizeHint().width()});
+    for (int c = 0; c < 4; ++c)
+        m_grid->setColumnMinimumWidth(c, width);
+    m_grid->invalidate();
+}
+
 void TransmitWindow::showEvent(QShowEvent *event)
 {
     PageWindow::showEvent(event);
     if (m_shown)
         return;
     m_shown = true;
+    // The frames' sizes are known for sure once the style has polished them.
+    equalizeColumns();
     // Maximised inside the main window.
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         sub->showMaximized();

@@ -6,6 +6,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QGridLayout;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
@@ -50,6 +51,7 @@ private:
     enum InputPos { NoAnswer = 0, GoodAnswer = 1, BadAnswer = 2 };
 
     void buildUi();
+    void equalizeColumns();
     QButtonGroup *addGroup(QGroupBox *frame, const QString &name, const QStringList &captions);
     void select(QButtonGroup *group, int index);
     void load();
@@ -77,6 +79,7 @@ private:
     void onPortLost();
     void message(const QString &title, const QString &text);
 
+    QGridLayout *m_grid = nullptr;
     QGroupBox *m_frame1 = nullptr;   // Interface
     QGroupBox *m_fraPort = nullptr;  // Port
     QGroupBox *m_frame4 = nullptr;   // Baud Rate
