@@ -93,6 +93,7 @@ private Q_SLOTS:
     void rs232Upload_data();
     void rs232Upload();
     void uploadCancelSendsNothing();
+    void parityRuleKeptAfterExchange();
     void closeRefusedWhileBusy();
     void hangUp_data();
     void hangUp();
@@ -500,6 +501,24 @@ void TestTransmitWindow::uploadCancelSendsNothing()
     QVERIFY(peer->received().isEmpty());
     QVERIFY(!f->window->serialPort().portOpen());
     QVERIFY(f->commandsEnabled());
+}
+
+void TestTransmitWindow::parityRuleKeptAfterExchange()
+{
+    // The buttons come back after an exchange, but Even and Odd still keep
+    // upload and version disabled.
+    f->useFastTiming();
+    attachPeer([](const QByteArray &all) {
+        return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
+    });
+    QVERIFY(f->open());
+    f->option(QStringLiteral("Option2_2"))->click();
+    f->button(QStringLiteral("cmdTransmit"))->click();
+    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Download OK!"));
+    QVERIFY(f->button(QStringLiteral("cmdTransmit"))->isEnabled());
+    QVERIFY(f->button(QStringLiteral("cmdClose"))->isEnabled());
+    QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
+    QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
 }
 
 void TestTransmitWindow::closeRefusedWhileBusy()
