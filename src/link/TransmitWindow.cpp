@@ -340,8 +340,9 @@ void TransmitWindow::parityClicked(int i)
 {
     LinkSettings &l = context().state.linkSettings;
     l.setFrameSettings(kParityLetters.mid(i, 1) + l.frameSettings.mid(1));
-    m_cmdReceive->setEnabled(parityAllowsReceive(i));
-    m_cmdVersion->setEnabled(parityAllowsReceive(i));
+    // During an exchange the buttons stay disabled whatever is chosen.
+    m_cmdReceive->setEnabled(!m_busy && parityAllowsReceive(i));
+    m_cmdVersion->setEnabled(!m_busy && parityAllowsReceive(i));
 }
 
 void TransmitWindow::downloadOptionClicked(int i)

@@ -526,15 +526,19 @@ void TestTransmitWindow::closeRefusedWhileBusy()
     f->useFastTiming();
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
-    bool subClosed = true, mainClosed = true, portOpenWhileWaiting = false;
+    bool subClosed = true, mainClosed = true, portOpenWhileWaiting = false, disabledWhileWaiting = false;
     TransmitFixture::later(100, [&] {
         portOpenWhileWaiting = f->window->serialPort().portOpen();
+        // Choosing a parity that allows uploads does not bring the buttons back.
+        f->option(QStringLiteral("Option2_3"))->click();
+        disabledWhileWaiting = f->commandsDisabled();
         subClosed = f->window->parentWidget()->close();
         mainClosed = f->main->close();
         f->window->close();
     });
     f->button(QStringLiteral("cmdTransmit"))->click();
     QVERIFY(portOpenWhileWaiting);
+    QVERIFY(disabledWhileWaiting);
     QVERIFY(!subClosed);
     QVERIFY(!mainClosed);
     QVERIFY(f->window);
