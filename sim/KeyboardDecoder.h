@@ -56,6 +56,9 @@ public:
     // Feeds one byte as if written to `port` (what the attached port I/O calls).
     void portWritten(quint16 port, quint8 value);
 
+    // What the decoder types after a scan or a card swipe: the text, then Return.
+    void typeScan(const QString &text) { type(text + QLatin1Char('\r'), 0); }
+
     bool isTyping() const { return !m_queue.isEmpty(); }
     // Everything typed since the start (or clearTyped()), for tests and the log.
     QString typedText() const { return m_typed; }

@@ -426,6 +426,14 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
     Q_EMIT requestHandled(scan.kind, true);
 }
 
+void SerialDecoder::sendScan(const QByteArray &data)
+{
+    if (!isOpen() || data.isEmpty())
+        return;
+    log(QStringLiteral("scan"));
+    sendReply(data);
+}
+
 void SerialDecoder::sendMemoryBlock()
 {
     const QByteArray block = m_memoryBlocks.value(m_memoryIndex);
@@ -499,9 +507,16 @@ void SerialDecoder::pumpOutput()
             m_sentInBurst += n;
             if (m_hangUpAfter >= 0)
                 m_hangUpAfter -= int(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        } else if (n < 0 && errno == EAGAIN) {
+            // Nobody has read the line for a long time (no program has the port
+            // open): like bytes on a wire nobody listens to, they are lost.
+            log(QStringLiteral("line full, nobody reading: %1 byte(s) lost").arg(m_out.size()));
+            m_out.clear();
+            m_hangUpAfter = qMin(m_hangUpAfter, 0);
+        } else if (n < 0 && errno != EINTR) {
             log(QStringLiteral("write failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
             m_out.clear();
+            m_hangUpAfter = qMin(m_hangUpAfter, 0);
         }
     }
     if (m_hangUpAfter == 0) {

@@ -77,6 +77,10 @@ public:
     void setReopenAfterHangUpMs(int ms) { m_reopenAfterHangUpMs = ms; }
     int reopenAfterHangUpMs() const { return m_reopenAfterHangUpMs; }
 
+    // What the decoder sends after a scan or a card swipe: the data goes out
+    // unasked, at the wire time of the line, whatever the fault setting.
+    void sendScan(const QByteArray &data);
+
     // Bytes waiting to go out.
     int pendingOutput() const { return int(m_out.size()); }
 

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -71,6 +72,13 @@ int main(int argc, char *argv[])
                                       QStringLiteral("Start with the configuration of a setup file (*.cfg) instead "
                                                      "of the factory values."),
                                       QStringLiteral("file"));
+    const QCommandLineOption scanOpt(QStringLiteral("scan"),
+                                     QStringLiteral("Data the decoder sends as if scanned, followed by CR LF "
+                                                    "(repeatable: sent in turn)."),
+                                     QStringLiteral("text"));
+    const QCommandLineOption scanEveryOpt(QStringLiteral("scan-every"),
+                                          QStringLiteral("Interval between scans (default 2000)."),
+                                          QStringLiteral("ms"), QStringLiteral("2000"));
     const QCommandLineOption anyLineOpt(QStringLiteral("any-line-settings"),
                                         QStringLiteral("Answer whatever baud rate and frame the program uses."));
     const QCommandLineOption noPacingOpt(QStringLiteral("no-pacing"),
@@ -79,7 +87,7 @@ int main(int argc, char *argv[])
                                        QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, anyLineOpt,
+    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, scanOpt, scanEveryOpt, anyLineOpt,
                        noPacingOpt, reopenOpt});
     parser.process(app);
 
@@ -138,6 +146,22 @@ int main(int argc, char *argv[])
     if (!decoder.open(parser.value(linkOpt))) {
         printErr(decoder.errorString());
         return 1;
+    }
+
+    QTimer scanTimer;
+    const QStringList scans = parser.values(scanOpt);
+    if (!scans.isEmpty()) {
+        const int every = parser.value(scanEveryOpt).toInt(&ok);
+        if (!ok || every <= 0) {
+            printErr(QStringLiteral("bad --scan-every: %1").arg(parser.value(scanEveryOpt)));
+            return 2;
+        }
+        int next = 0;
+        QObject::connect(&scanTimer, &QTimer::timeout, &decoder, [&decoder, scans, next]() mutable {
+            decoder.sendScan(scans[next].toLatin1() + "\r\n");
+            next = (next + 1) % int(scans.size());
+        });
+        scanTimer.start(every);
     }
 
     // Stop cleanly on SIGINT/SIGTERM, so that the symlink goes away.

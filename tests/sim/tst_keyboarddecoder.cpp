@@ -84,6 +84,7 @@ private Q_SLOTS:
     void faults_data();
     void faults();
     void memory();
+    void scanIsTypedWithReturn();
     void simulationFromEnvironment();
 };
 
@@ -351,6 +352,14 @@ void TestKeyboardDecoder::memory()
     m_decoder->clearTyped();
     write(QStringLiteral("MMMMM"));
     QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S") + QChar(3));
+}
+
+void TestKeyboardDecoder::scanIsTypedWithReturn()
+{
+    QSignalSpy returns(m_edit, &QLineEdit::returnPressed);
+    m_decoder->typeScan(QStringLiteral("Code 39: ABC-123"));
+    QTRY_COMPARE(returns.size(), 1);
+    QCOMPARE(m_edit->text(), QStringLiteral("Code 39: ABC-123"));
 }
 
 void TestKeyboardDecoder::simulationFromEnvironment()

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void badOptions();
     void stopsCleanly();
     void imageFromSetupFile();
+    void scans();
 };
 
 void TestQ5nSim::initTestCase()
@@ -159,6 +160,23 @@ void TestQ5nSim::imageFromSetupFile()
     QCOMPARE(reply.size(), 84);
     for (int i = 0; i < 25; ++i)
         QCOMPARE(quint8(reply[1 + i]), image[i]);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+}
+
+void TestQ5nSim::scans()
+{
+    QProcess process;
+    const QString path = start(process, {"--scan", "111", "--scan", "22", "--scan-every", "50"});
+    q5n::SerialPort port;
+    port.setResolver([path](int) { return path; });
+    QVERIFY(port.setPortOpen(true));
+    port.setRThreshold(1);
+    QTRY_VERIFY(port.inBufferCount() >= 20);
+    const QByteArray got = port.input();
+    // Whole scans in turn, wherever the first one read starts.
+    const int start = int(got.indexOf("111\r\n22\r\n"));
+    QVERIFY2(start >= 0, got.constData());
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
 }

@@ -131,6 +131,8 @@ private Q_SLOTS:
     void lineSettingsMustMatch_data();
     void lineSettingsMustMatch();
     void memoryRead();
+    void scanGoesOutUnasked();
+    void nobodyListening();
     void memoryClear();
 };
 
@@ -469,6 +471,32 @@ void TestSerialDecoder::memoryClear()
     // An empty memory is a single block holding the end mark.
     const QByteArray block = line.exchange(kMemoryRead, 65);
     QCOMPARE(block, QByteArray(65, '\0'));
+}
+
+void TestSerialDecoder::scanGoesOutUnasked()
+{
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setFault(Fault::Silent); // a scan is no answer
+    line.decoder.sendScan(QByteArray("4006381333931\r\n"));
+    QTRY_COMPARE(line.port.inBufferCount(), 15);
+    QCOMPARE(line.port.input(), QByteArray("4006381333931\r\n"));
+}
+
+void TestSerialDecoder::nobodyListening()
+{
+    // With no program on the line, what the decoder sends piles up nowhere:
+    // output the line cannot take is dropped, and nothing keeps running.
+    SerialDecoder decoder;
+    decoder.setPacing(false);
+    QVERIFY(decoder.open());
+    QStringList log;
+    connect(&decoder, &SerialDecoder::logMessage, this, [&log](const QString &t) { log.append(t); });
+    for (int i = 0; i < 40; ++i)
+        decoder.sendScan(QByteArray(1000, 'x'));
+    QTRY_COMPARE(decoder.pendingOutput(), 0);
+    QVERIFY(!log.filter(QStringLiteral("lost")).isEmpty());
+    QVERIFY(decoder.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestSerialDecoder)
