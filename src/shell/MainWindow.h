@@ -105,6 +105,9 @@ public:
     // The toolbar Toolbar1 and its buttons: each button is a QAction with the
     // objectName "tbr_<key>" and the key as its data().
     QToolBar *toolBar() const { return m_toolBar; }
+    // Replaces the program's own toolbar icons by the desktop theme's where
+    // the theme has a fitting one; runs once the toolbar is first painted.
+    void applyThemeIcons();
     QAction *toolbarButton(const QString &key) const;
 
     // --- Other commands ----------------------------------------------------
@@ -170,6 +173,7 @@ private:
     std::map<int, QPointer<QMdiSubWindow>> m_pages;
     std::map<int, PageFactory> m_factories;
     bool m_portIoStopped = false;
+    bool m_themeIconsApplied = false;
 
     QHash<QString, QPointer<QAction>> m_menuActions;
     QToolBar *m_toolBar = nullptr;

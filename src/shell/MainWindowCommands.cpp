@@ -19,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include <exception>
@@ -205,7 +206,11 @@ void MainWindow::createToolBar()
         }
         const QString key = QLatin1String(b.key);
         const QString tip = QLatin1String(b.tooltip);
-        QAction *a = m_toolBar->addAction(programIcon(key, b.theme ? QLatin1String(b.theme) : QString()), tip);
+        // The program's own icon now; the desktop theme's, where it has a
+        // fitting one, once the window is up (looking it up is slow).
+        QAction *a = m_toolBar->addAction(programIcon(key), tip);
+        if (b.theme)
+            a->setProperty("themeIcon", QLatin1String(b.theme));
         a->setObjectName(QStringLiteral("tbr_") + key);
         a->setData(key);
         a->setToolTip(tip);
@@ -214,6 +219,15 @@ void MainWindow::createToolBar()
         if (key == QLatin1String("mag"))
             a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, key] { toolbarCommand(key); });
+    }
+}
+
+void MainWindow::applyThemeIcons()
+{
+    for (QAction *a : m_toolBar->actions()) {
+        const QString theme = a->property("themeIcon").toString();
+        if (!theme.isEmpty() && QIcon::hasThemeIcon(theme))
+            a->setIcon(QIcon::fromTheme(theme));
     }
 }
 
@@ -422,6 +436,12 @@ void MainWindow::showContextHelp(QWidget *focus)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // The toolbar has been painted with the program's own icons: now look up
+    // the desktop theme's, which is slow, without delaying the first paint.
+    if (event->type() == QEvent::Paint && watched == m_toolBar && !m_themeIconsApplied) {
+        m_themeIconsApplied = true;
+        QTimer::singleShot(0, this, &MainWindow::applyThemeIcons);
+    }
     // F1 anywhere in the program but the help window opens the context help.
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
