@@ -302,9 +302,9 @@ void SerialDecoder::processInput()
             else
                 endMemoryRead(QStringLiteral("\"S\" after the last block"));
         } else {
-            endMemoryRead(QStringLiteral("answer \"%1\"").arg(QString::fromLatin1(QByteArray(1, answer).toHex())));
-            if (answer == 'P' || answer == 'E')
-                log(QStringLiteral("memory read ended by \"%1\"").arg(QLatin1Char(answer)));
+            const bool printable = answer > 0x20 && answer < 0x7F;
+            endMemoryRead(printable ? QStringLiteral("answer \"%1\"").arg(QLatin1Char(answer))
+                                    : QStringLiteral("answer byte 0x%1").arg(quint8(answer), 2, 16, QLatin1Char('0')));
         }
     }
     if (m_memoryIndex >= 0)
