@@ -4,6 +4,7 @@
 // until it is stopped; what it receives and sends is logged on stderr.
 
 #include "files/SetupFile.h"
+#include "model/Text8.h"
 #include "sim/SerialDecoder.h"
 
 #include <QCommandLineParser>
@@ -31,6 +32,55 @@ void printErr(const QString &text)
 {
     std::fprintf(stderr, "q5nsim: %s\n", qPrintable(text));
     std::fflush(stderr);
+}
+
+const QString kCommandHelp = QStringLiteral(
+    "commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
+    "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, status");
+
+// One command line read from stdin (--commands); returns what to log.
+QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
+{
+    using namespace q5n::sim;
+    const QString trimmed = line.trimmed();
+    const qsizetype blank = trimmed.indexOf(u' ');
+    const QString word = trimmed.left(blank < 0 ? trimmed.size() : blank).toLower();
+    const QString arg = blank < 0 ? QString() : trimmed.mid(blank + 1);
+    if (word.isEmpty())
+        return {};
+    if (word == u"fault") {
+        const auto f = faultFromName(arg);
+        if (!f)
+            return QStringLiteral("unknown fault: %1").arg(arg);
+        decoder.setFault(*f);
+    } else if (word == u"section") {
+        const auto sec = sectionFromName(arg);
+        if (!sec)
+            return QStringLiteral("unknown section: %1").arg(arg);
+        decoder.setSection(*sec);
+    } else if (word == u"version") {
+        decoder.setVersionText(arg);
+    } else if (word == u"baud") {
+        bool ok = false;
+        LineSettings l = decoder.lineSettings();
+        l.baud = arg.toInt(&ok);
+        if (!ok || l.baud <= 0)
+            return QStringLiteral("bad baud rate: %1").arg(arg);
+        decoder.setLineSettings(l);
+    } else if (word == u"scan") {
+        decoder.sendScan(q5n::encode8(arg) + "\r\n");
+        return {};
+    } else if (word == u"memory-clear") {
+        decoder.model().memoryLines.clear();
+    } else if (word == u"memory-add") {
+        decoder.model().memoryLines.append(q5n::encode8(arg));
+    } else if (word != u"status") {
+        return kCommandHelp;
+    }
+    const DecoderModel &m = decoder.model();
+    return QStringLiteral("%1, upload section %2, fault %3, version \"%4\", %5 memory line(s)")
+        .arg(decoder.lineSettings().text(), sectionName(m.uploadSection), faultName(m.fault), m.versionText())
+        .arg(m.memoryLines.size());
 }
 
 } // namespace
@@ -79,6 +129,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption scanEveryOpt(QStringLiteral("scan-every"),
                                           QStringLiteral("Interval between scans (default 2000)."),
                                           QStringLiteral("ms"), QStringLiteral("2000"));
+    const QCommandLineOption commandsOpt(QStringLiteral("commands"),
+                                         QStringLiteral("Read commands from stdin, one a line, to change the decoder "
+                                                        "while it runs (\"help\" lists them)."));
     const QCommandLineOption anyLineOpt(QStringLiteral("any-line-settings"),
                                         QStringLiteral("Answer whatever baud rate and frame the program uses."));
     const QCommandLineOption noPacingOpt(QStringLiteral("no-pacing"),
@@ -87,7 +140,7 @@ int main(int argc, char *argv[])
                                        QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, scanOpt, scanEveryOpt, anyLineOpt,
+    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt,
                        noPacingOpt, reopenOpt});
     parser.process(app);
 
@@ -116,7 +169,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(memoryOpt)) {
         QList<QByteArray> lines;
         for (const QString &l : parser.values(memoryOpt))
-            lines.append(l.toLatin1());
+            lines.append(q5n::encode8(l));
         decoder.model().memoryLines = lines;
     }
     if (parser.isSet(imageOpt)) {
@@ -158,10 +211,33 @@ int main(int argc, char *argv[])
         }
         int next = 0;
         QObject::connect(&scanTimer, &QTimer::timeout, &decoder, [&decoder, scans, next]() mutable {
-            decoder.sendScan(scans[next].toLatin1() + "\r\n");
+            decoder.sendScan(q5n::encode8(scans[next]) + "\r\n");
             next = (next + 1) % int(scans.size());
         });
         scanTimer.start(every);
+    }
+
+    // Commands on stdin, only when asked for: a background job that reads its
+    // terminal would be stopped by the shell.
+    QByteArray commandBuffer;
+    if (parser.isSet(commandsOpt)) {
+        auto *notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, &commandBuffer, &decoder] {
+            char buf[1024];
+            const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+            if (n <= 0) {
+                notifier->setEnabled(false); // end of input: keep serving
+                return;
+            }
+            commandBuffer.append(buf, int(n));
+            qsizetype nl;
+            while ((nl = commandBuffer.indexOf('\n')) >= 0) {
+                const QString reply = runCommand(decoder, QString::fromLocal8Bit(commandBuffer.left(nl)));
+                commandBuffer.remove(0, nl + 1);
+                if (!reply.isEmpty())
+                    printErr(reply);
+            }
+        });
     }
 
     // Stop cleanly on SIGINT/SIGTERM, so that the symlink goes away.

@@ -53,6 +53,7 @@ private Q_SLOTS:
     void stopsCleanly();
     void imageFromSetupFile();
     void scans();
+    void commands();
 };
 
 void TestQ5nSim::initTestCase()
@@ -177,6 +178,26 @@ void TestQ5nSim::scans()
     // Whole scans in turn, wherever the first one read starts.
     const int start = int(got.indexOf("111\r\n22\r\n"));
     QVERIFY2(start >= 0, got.constData());
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+}
+
+void TestQ5nSim::commands()
+{
+    QProcess process;
+    const QString path = start(process, {"--commands"});
+    QCOMPARE(int(quint8(upload(path)[0])), 25);
+    process.write("section reader\nversion NEW VERSION\n");
+    QByteArray log;
+    QTRY_VERIFY((log += process.readAllStandardError()).contains("upload section reader"));
+    const QByteArray reply = upload(path);
+    QCOMPARE(int(quint8(reply[0])), 60);
+    QCOMPARE(reply.mid(61, 22), QByteArray("NEW VERSION").leftJustified(22, ' '));
+    process.write("fault silent\n");
+    process.closeWriteChannel(); // end of input: the decoder keeps serving
+    QTest::qWait(200);
+    QCOMPARE(upload(path).size(), 0);
+    QCOMPARE(process.state(), QProcess::Running);
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
 }
