@@ -103,7 +103,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate of the decoder (default 9600)."),
                                      QStringLiteral("rate"), QStringLiteral("9600"));
     const QCommandLineOption frameOpt(QStringLiteral("frame"),
-                                      QStringLiteral("Parity, data and stop bits, e.g. N,8,1 (the default)."),
+                                      QStringLiteral("Parity, data and stop bits, e.g. N,8,1 (the default). A "
+                                                     "pseudo-terminal carries only the program's baud rate and stop "
+                                                     "bits, so only those are compared."),
                                       QStringLiteral("p,d,s"), QStringLiteral("N,8,1"));
     const QCommandLineOption sectionOpt(QStringLiteral("section"),
                                         QStringLiteral("Section an upload sends: decoder (default) or reader."),
