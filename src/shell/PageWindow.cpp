@@ -8,11 +8,11 @@
 
 namespace q5n {
 
-PageWindow::PageWindow(MainWindow &main, const Spec &spec, QWidget *parent)
-    : QWidget(parent), m_main(main), m_spec(spec)
+PageWindow::PageWindow(MainWindow &main, const Definition &definition, QWidget *parent)
+    : QWidget(parent), m_main(main), m_definition(definition)
 {
-    setWindowTitle(spec.title);
-    main.context().state.activePage = static_cast<qint16>(spec.page);
+    setWindowTitle(definition.title);
+    main.context().state.activePage = static_cast<qint16>(definition.page);
     setMenuState(true);
 }
 
@@ -31,11 +31,11 @@ AppContext &PageWindow::context() const
 
 void PageWindow::setMenuState(bool open)
 {
-    if (QAction *a = m_main.menuAction(m_spec.checkedMenuItem)) {
+    if (QAction *a = m_main.menuAction(m_definition.checkedMenuItem)) {
         a->setCheckable(true);
         a->setChecked(open);
     }
-    if (QAction *a = m_main.menuAction(m_spec.disabledMenuItem))
+    if (QAction *a = m_main.menuAction(m_definition.disabledMenuItem))
         a->setEnabled(!open);
 }
 

@@ -17,7 +17,7 @@ class PageWindow : public QWidget
 {
     Q_OBJECT
 public:
-    struct Spec
+    struct Definition
     {
         int page = 0;                // page number (1..9)
         QString title;               // window title
@@ -25,10 +25,10 @@ public:
         QString disabledMenuItem;    // "mnuConfigDefault" / "mnuMagDefault" disabled while open, or empty
     };
 
-    PageWindow(MainWindow &main, const Spec &spec, QWidget *parent = nullptr);
+    PageWindow(MainWindow &main, const Definition &definition, QWidget *parent = nullptr);
     ~PageWindow() override;
 
-    int pageNumber() const { return m_spec.page; }
+    int pageNumber() const { return m_definition.page; }
     MainWindow &mainWindow() const { return m_main; }
     AppContext &context() const;
 
@@ -43,7 +43,7 @@ private:
     void setMenuState(bool open);
 
     MainWindow &m_main;
-    Spec m_spec;
+    Definition m_definition;
     bool m_closed = false;
 };
 

@@ -21,7 +21,7 @@ namespace q5n::test {
 
 // The page contract of each page number: window name, title, menu item
 // checked while open, menu item disabled while open.
-inline PageWindow::Spec standInSpec(int page)
+inline PageWindow::Definition standInDefinition(int page)
 {
     switch (page) {
     case 1: return {1, QStringLiteral("Interface"), QStringLiteral("mnuConfigInterface"), QStringLiteral("mnuConfigDefault")};
@@ -48,7 +48,7 @@ inline QString standInName(int page)
 class StandInPage : public PageWindow
 {
 public:
-    StandInPage(MainWindow &main, int page) : PageWindow(main, standInSpec(page))
+    StandInPage(MainWindow &main, int page) : PageWindow(main, standInDefinition(page))
     {
         setObjectName(standInName(page));
         edit = new QLineEdit(QStringLiteral("some text"), this);

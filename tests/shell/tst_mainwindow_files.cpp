@@ -165,7 +165,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.edit();
-        // Save on a new configuration goes through Save As with the spec'd dialog.
+        // Save on a new configuration goes through Save As and its dialog.
         const QString path = f.t.path(QStringLiteral("first.cfg"));
         f.t.prompter.queueFile(path);
         QCOMPARE(f.window.fileSave(), MainWindow::SaveResult::Saved);

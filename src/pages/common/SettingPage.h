@@ -83,7 +83,7 @@ struct ButtonPlacement
 // of fields and one of buttons.
 struct PageLayout
 {
-    PageWindow::Spec window;
+    PageWindow::Definition window;
     QString tabStrip;   // objectName of the tab strip, e.g. "TabCFG"
     QString frameGroup; // name of the indexed frames, e.g. "fraCfg3" (frame k is "fraCfg3_k")
     std::vector<PageTab> tabs;
