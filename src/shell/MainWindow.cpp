@@ -225,7 +225,7 @@ QAction *MainWindow::menuAction(const QString &name) const
 QMdiSubWindow *MainWindow::pageWindow(int page) const
 {
     const auto it = m_pages.find(page);
-    return it == m_pages.end() ? nullptr : it->second.data();
+    return it == m_pages.end() ? nullptr : it->second;
 }
 
 QMdiSubWindow *MainWindow::addPageWindow(int page, QWidget *window)
@@ -237,7 +237,8 @@ QMdiSubWindow *MainWindow::addPageWindow(int page, QWidget *window)
     m_pages[page] = sub;
     connect(sub, &QObject::destroyed, this, [this, page, sub] {
         auto it = m_pages.find(page);
-        if (it != m_pages.end() && (it->second.isNull() || it->second.data() == sub))
+        // Compared as plain addresses: the window is half destroyed here.
+        if (it != m_pages.end() && it->second == sub)
             m_pages.erase(it);
     });
     return sub;

@@ -170,7 +170,8 @@ private:
     AppContext &m_ctx;
     QMdiArea *m_mdi;
     QString m_helpFile;
-    std::map<int, QPointer<QMdiSubWindow>> m_pages;
+    // Open page windows; an entry goes when its window is destroyed.
+    std::map<int, QMdiSubWindow *> m_pages;
     std::map<int, PageFactory> m_factories;
     bool m_portIoStopped = false;
     bool m_themeIconsApplied = false;
