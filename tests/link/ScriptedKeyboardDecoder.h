@@ -27,7 +27,12 @@ public:
     // after the handshake answer for an upload token ("CCCCC").
     QString dataAnswer = QStringLiteral("P");
     int dataLength = 172;
+    // Pause before the handshake answer (shorter than a token tick).
     int answerDelayMs = 5;
+    // Pause before a data answer ("P" or the upload reply). A real decoder
+    // pauses here too: the program clears its answer box right after each
+    // phase, and keys typed sooner would be cleared with it.
+    int replyDelayMs = 60;
     // Tokens ignored before answering.
     int tokensBeforeAnswer = 0;
 
@@ -66,7 +71,7 @@ private:
             QTimer::singleShot(answerDelayMs, [answer, reply, upload, this] {
                 type(answer);
                 if (upload && !reply.isEmpty())
-                    QTimer::singleShot(answerDelayMs, [reply] { type(reply); });
+                    QTimer::singleShot(replyDelayMs, [reply] { type(reply); });
             });
             return;
         }
@@ -76,7 +81,7 @@ private:
                 m_phase = Phase::Done;
                 const QString reply = dataAnswer;
                 if (!reply.isEmpty())
-                    QTimer::singleShot(answerDelayMs, [reply] { type(reply); });
+                    QTimer::singleShot(replyDelayMs, [reply] { type(reply); });
             }
         }
     }

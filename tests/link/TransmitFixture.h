@@ -52,10 +52,10 @@ struct TransmitFixture
         t.tokenTickMs = 40;
         t.keyboardBytePauseMs = 1;
         t.afterHandshakeMs = 2;
-        t.downloadAnswerMs = 400;
-        t.keyboardDownloadAnswerMs = 400;
-        t.uploadReplyMs = 400;
-        t.keyboardTextMs = 600;
+        t.downloadAnswerMs = 1000;
+        t.keyboardDownloadAnswerMs = 1000;
+        t.uploadReplyMs = 1000;
+        t.keyboardTextMs = 1500;
     }
 
     TransmitWindow *open()
