@@ -14,7 +14,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("q5ncfg"));
-    QApplication::setApplicationDisplayName(q5n::kProgramTitle);
+    // No display name: the window system would append it to every window
+    // title ("Configuration Setup — q5ncfg"), and the titles are the program's
+    // own texts. Boxes without a title of their own show the application name.
     QApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
     q5n::initResources();
