@@ -101,13 +101,16 @@ void MainWindow::createMenus()
         m_menuActions.insert(QLatin1String(name), m->menuAction());
         return m;
     };
-    auto item = [this](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
-                       auto slot) {
+    auto newItem = [this](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys) {
         QAction *a = m->addAction(caption);
         a->setObjectName(QLatin1String(name));
         m_menuActions.insert(QLatin1String(name), a);
         if (!keys.isEmpty())
             a->setShortcut(keys);
+        return a;
+    };
+    auto item = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys, auto slot) {
+        QAction *a = newItem(m, name, caption, keys);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
@@ -118,9 +121,17 @@ void MainWindow::createMenus()
     };
     auto pageItem = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
                         int page) {
-        QAction *a = item(m, name, caption, keys, [this, page] { openPage(page); });
+        QAction *a = newItem(m, name, caption, keys);
         // The seven setting pages put a check mark on their item while open.
         a->setCheckable(page != kTransmit && page != kReadMemory);
+        // Choosing a checkable item flips its mark before the command runs;
+        // the mark then tells whether the page really is open (a busy window
+        // that refuses to close keeps the chosen page from opening).
+        connect(a, &QAction::triggered, this, [this, a, page] {
+            openPage(page);
+            if (a->isCheckable())
+                a->setChecked(pageWindow(page) != nullptr);
+        });
         return a;
     };
 

@@ -132,6 +132,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("busyPage");
         QTest::addColumn<QString>("command");
         QTest::newRow("Transmit, then Interface") << 5 << QStringLiteral("mnuConfigInterface");
+        QTest::newRow("memory, then reader Communication") << 9 << QStringLiteral("mnuMagComm");
         QTest::newRow("Transmit, then mag") << 5 << QStringLiteral("tbr_mag");
         QTest::newRow("memory, then Transmit") << 9 << QStringLiteral("mnuConfigTransmit");
         QTest::newRow("memory, then its own command") << 9 << QStringLiteral("mnuToolsRDM");
@@ -148,6 +149,11 @@ private Q_SLOTS:
         QCOMPARE(f.openPages(), QList<int>{busyPage});
         QCOMPARE(int(f.state().activePage), busyPage);
         QCOMPARE(f.main().toolbarButton(QStringLiteral("mag"))->isChecked(), f.state().readerMode);
+        // No setting page opened, so no setting page's item carries a check
+        // mark (choosing a checkable item must not leave one behind).
+        for (const char *item : {"mnuConfigInterface", "mnuConfigComm", "mnuConfigBar", "mnuConfigMisc",
+                                 "mnuMagInterface", "mnuMagComm", "mnuMagMisc"})
+            QVERIFY2(!f.main().menuAction(QLatin1String(item))->isChecked(), item);
     }
 
     // A command whose window is not part of the program is disabled until a
