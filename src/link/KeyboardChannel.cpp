@@ -46,6 +46,13 @@ void KeyboardChannel::prepareAnswerBox()
 {
     if (!m_answerBox)
         return;
+    // The decoder's keys go to the focus of the active window. A message box
+    // that has just closed (the upload question, the last exchange's result)
+    // may leave no window of the program active, and then every typed answer
+    // would be lost: the box's window is made active first.
+    QWidget *window = m_answerBox->window();
+    if (window->isVisible() && !window->isActiveWindow())
+        window->activateWindow();
     m_answerBox->setFocus(Qt::OtherFocusReason);
     m_answerBox->clear();
 }

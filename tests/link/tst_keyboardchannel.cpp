@@ -4,6 +4,7 @@
 #include "link/KeyboardChannel.h"
 #include "support/TestContext.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void silentDecoderAtRealInterval();
     void answers_data();
     void answers();
+    void answerReachesBoxAfterAnotherWindowWasActive();
     void dataPhase_data();
     void dataPhase();
     void dataPhaseTimeoutAtRealInterval();
@@ -167,6 +169,30 @@ void TestKeyboardChannel::answers()
     QCOMPARE(ctx->portIo.writes().last().port, PortIo::kInterruptMaskPort);
     QCOMPARE(ctx->portIo.writes().last().value, quint8(0));
     QVERIFY(box->hasFocus());
+}
+
+void TestKeyboardChannel::answerReachesBoxAfterAnotherWindowWasActive()
+{
+    // A closed message box can leave another window (or none) active; the
+    // decoder types into whatever has the focus then, as a keyboard does.
+    QLineEdit other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    other.setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), &other);
+    int seen = 0;
+    ctx->portIo.setObserver([&seen](quint16 port, quint8) {
+        if (port == PortIo::kKeyboardDataPort && ++seen == 5)
+            QTimer::singleShot(0, [] {
+                if (QWidget *w = QApplication::focusWidget())
+                    QTest::keyClick(w, 'S');
+            });
+    });
+    const int timeID = channel->handshake(fastHandshake(QStringLiteral("CCCCC"), 20));
+    QCOMPARE(timeID, 1);
+    QVERIFY(other.text().isEmpty());
+    QVERIFY(window->isActiveWindow());
 }
 
 void TestKeyboardChannel::dataPhase_data()
