@@ -59,12 +59,35 @@ QString filterOf(const Prompter::FileDialog &d)
                                                   : d.filterText + QStringLiteral(" (") + d.filterPattern + u')';
 }
 
+// A message's line ends as a message box shows them: a carriage return, a line
+// feed, or either pair of the two, starts a new line. (Qt alone would drop a
+// carriage return, and the firmware version's lines would run together.)
+QString shownText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n') {
+            out += c;
+            continue;
+        }
+        out += u'\n';
+        if (i + 1 < text.size() && (text[i + 1] == u'\r' || text[i + 1] == u'\n') && text[i + 1] != c)
+            ++i;
+    }
+    return out;
+}
+
 } // namespace
 
 Prompter::Button QtPrompter::ask(const Message &message)
 {
     QMessageBox box(toQt(message.icon), message.title.isEmpty() ? kProgramTitle : message.title,
-                    message.text, QMessageBox::NoButton, m_parent);
+                    shownText(message.text), QMessageBox::NoButton, m_parent);
+    // Texts are shown as they are, never read as markup (a decoder's version
+    // text or a file name may hold "<").
+    box.setTextFormat(Qt::PlainText);
     const Button order[] = {Button::Yes, Button::No, Button::Ok, Button::Cancel};
     for (Button b : order)
         if (message.buttons.testFlag(b))

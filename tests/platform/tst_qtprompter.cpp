@@ -97,6 +97,32 @@ private Q_SLOTS:
         QCOMPARE(details, QStringLiteral("no such device"));
     }
 
+    void textAsShown_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("CR CR, LF CR") << QStringLiteral("Get Firmware Version OK!\r\r   Q5N Decoder \n\r   Ver 3.05  ")
+                                      << QStringLiteral("Get Firmware Version OK!\n\n   Q5N Decoder \n   Ver 3.05  ");
+        QTest::newRow("CR LF, lone LF") << QStringLiteral("a\r\nb\nc\r") << QStringLiteral("a\nb\nc\n");
+        QTest::newRow("markup stays text") << QStringLiteral("<b>V1</b>") << QStringLiteral("<b>V1</b>");
+    }
+    void textAsShown()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QtPrompter prompter;
+        QString boxText;
+        Qt::TextFormat format = Qt::AutoText;
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            boxText = box->text();
+            format = box->textFormat();
+            box->button(QMessageBox::Ok)->click();
+        });
+        prompter.inform(QStringLiteral("Upload Message"), text);
+        QCOMPARE(boxText, shown);
+        QCOMPARE(format, Qt::PlainText);
+    }
+
     void escapeAnswersCancelOrNo()
     {
         QtPrompter prompter;
