@@ -550,6 +550,20 @@ void TransmitWindow::onPortLost()
 
 // ---- Keyboard port --------------------------------------------------------
 
+int TransmitWindow::keyboardHandshake()
+{
+    ProgramState &s = context().state;
+    const Timing &t = context().timing;
+    KeyboardChannel::Handshake h;
+    // The token is chosen at every tick: upload/version, or download by the option.
+    h.token = [&s] { return s.receiveMode ? uploadToken() : downloadToken(s.saveOption); };
+    h.answered = [](const QString &text) { return text.toUpper() == u"S"; };
+    h.tickMs = t.tokenTickMs;
+    h.ticks = t.tokenTicks;
+    h.bytePauseMs = t.keyboardBytePauseMs;
+    return m_keyboard->handshake(h);
+}
+
 void TransmitWindow::downloadKeyboard()
 {
     ProgramState &s = context().state;
@@ -557,17 +571,11 @@ void TransmitWindow::downloadKeyboard()
     QPointer<TransmitWindow> self(this);
     m_busy = true;
 
-    KeyboardChannel::Handshake h;
-    h.token = [&s] { return s.receiveMode ? uploadToken() : downloadToken(s.saveOption); };
-    h.answered = [](const QString &text) { return text.toUpper() == u"S"; };
-    h.tickMs = t.tokenTickMs;
-    h.ticks = t.tokenTicks;
-    h.bytePauseMs = t.keyboardBytePauseMs;
     setCommandsEnabled(false);
-    const int timeID = m_keyboard->handshake(h);
+    const int timeID = keyboardHandshake();
     if (!self || timeID < 0)
         return;
-    if (timeID > h.ticks) {
+    if (timeID > t.tokenTicks) {
         message(kCfgTitle, kHandshakeTimeOut);
         setCommandsEnabled(true);
         m_busy = false;
@@ -617,17 +625,11 @@ void TransmitWindow::receiveKeyboard()
     QPointer<TransmitWindow> self(this);
     m_busy = true;
 
-    KeyboardChannel::Handshake h;
-    h.token = [&s] { return s.receiveMode ? uploadToken() : downloadToken(s.saveOption); };
-    h.answered = [](const QString &text) { return text.toUpper() == u"S"; };
-    h.tickMs = t.tokenTickMs;
-    h.ticks = t.tokenTicks;
-    h.bytePauseMs = t.keyboardBytePauseMs;
     setCommandsEnabled(false);
-    const int timeID = m_keyboard->handshake(h);
+    const int timeID = keyboardHandshake();
     if (!self || timeID < 0)
         return;
-    if (timeID > h.ticks) {
+    if (timeID > t.tokenTicks) {
         message(kUploadTitle, kHandshakeTimeOut);
         setCommandsEnabled(true);
         m_verFlag = false;

@@ -69,6 +69,9 @@ private:
 
     void receive(); // cmdReceive's steps, with or without VerFlag
     void downloadRs232();
+    // The keyboard handshake with the token of the current exchange; the tick
+    // that ended it (above the tick count: no answer), or -1 when aborted.
+    int keyboardHandshake();
     void downloadKeyboard();
     void receiveRs232();
     void receiveKeyboard();
