@@ -11,9 +11,9 @@
 // Prints figures and ratios to the goals; never fails on a figure.
 
 #include "link/PortIo.h"
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/SerialPort.h"
-#include "link/TransmitWindow.h"
+#include "windows/TransmitWindow.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"

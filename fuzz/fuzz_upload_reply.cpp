@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to both upload reply parsers: the RS232 reply as
 // bytes, the keyboard reply as the text the decoder would type (each byte one
 // character, and the same bytes read as UTF-8 for characters beyond 8 bits).
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "model/Text8.h"
 
 #include <QByteArray>

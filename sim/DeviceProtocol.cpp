@@ -1,6 +1,6 @@
 #include "sim/DeviceProtocol.h"
 
-#include "link/Hex.h"
+#include "protocol/Hex.h"
 
 namespace q5n::sim {
 

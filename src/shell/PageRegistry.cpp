@@ -1,6 +1,6 @@
 #include "shell/PageRegistry.h"
 
-#include "link/TransmitWindow.h"
+#include "windows/TransmitWindow.h"
 #include "pages/decoder/DecoderPages.h"
 #include "shell/MainWindow.h"
 

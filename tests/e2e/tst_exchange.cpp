@@ -1,9 +1,9 @@
 // Download, upload and firmware version end to end: the program's main
 // window opens "Transmit" from its menu, and the decoder simulator answers on
 // a real pseudo-terminal (RS232) or on the keyboard line (in process).
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/SerialPort.h"
-#include "link/TransmitWindow.h"
+#include "windows/TransmitWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/PageRegistry.h"
 #include "sim/KeyboardDecoder.h"

@@ -2,7 +2,7 @@
 #include "model/Defaults.h"
 #include "model/Text8.h"
 #include "platform/Paths.h"
-#include "support/TestContext.h"
+#include "support/FormatsContext.h"
 
 #include <QtTest>
 
@@ -190,7 +190,7 @@ private Q_SLOTS:
 
     void readSetupFileAppliesToTheState()
     {
-        test::TestContext t;
+        test::FormatsContext t;
         ProgramState &s = t.state;
         s.workingImage.bytes.fill(0x11);
         s.savedImage.bytes.fill(0x22);
@@ -213,7 +213,7 @@ private Q_SLOTS:
 
     void writeFailureKeepsStateAndOldFile()
     {
-        test::TestContext t;
+        test::FormatsContext t;
         ProgramState &s = t.state;
         s.workingImage = rampImage();
         const QString missingDir = t.path(QStringLiteral("no/such/dir/x.cfg"));

@@ -4,7 +4,7 @@
 // the exchange end-to-end tests.
 
 #include "link/SerialPort.h"
-#include "link/TransmitWindow.h"
+#include "windows/TransmitWindow.h"
 #include "shell/MainWindow.h"
 #include "support/TestContext.h"
 

@@ -2,7 +2,7 @@
 // the line, a hang-up is reported once and closes the port, and the reasons a
 // port cannot be opened.
 #include "link/PtyPeer.h"
-#include "link/SerialOpen.h"
+#include "windows/SerialOpen.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 #include "support/ScriptedPrompter.h"

@@ -2,9 +2,9 @@
 // port, and download / upload / firmware version over RS232 (against a
 // pseudo-terminal driven here) and over the keyboard port (against a scripted
 // keyboard-line decoder).
-#include "link/Hex.h"
+#include "protocol/Hex.h"
 #include "link/KeyboardChannel.h"
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"

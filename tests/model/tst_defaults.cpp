@@ -1,6 +1,6 @@
 #include "model/Defaults.h"
 #include "platform/Paths.h"
-#include "support/TestContext.h"
+#include "support/FormatsContext.h"
 
 #include <QtTest>
 
@@ -90,7 +90,7 @@ private Q_SLOTS:
 
     void loadSearchesWorkingThenProgramThenUserDir()
     {
-        test::TestContext t;
+        test::FormatsContext t;
         const QByteArray fromProgram = defaultsWith(values(85, 1));
         const QByteArray fromUser = defaultsWith(values(85, 2));
         QDir().mkpath(t.paths.userDataDir);
@@ -113,7 +113,7 @@ private Q_SLOTS:
 
     void saveAsDefaultThenReload()
     {
-        test::TestContext t;
+        test::FormatsContext t;
         for (int i = 0; i < kImageSize; ++i)
             t.state.workingImage[i] = quint8(255 - i);
         t.state.savedImage = factoryImage();
@@ -135,7 +135,7 @@ private Q_SLOTS:
     {
         if (geteuid() == 0)
             QSKIP("root writes read-only directories");
-        test::TestContext t;
+        test::FormatsContext t;
         QFile::setPermissions(t.paths.programDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         t.state.workingImage[3] = 99;
         const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
@@ -148,7 +148,7 @@ private Q_SLOTS:
 
     void saveAsDefaultReportsFailure()
     {
-        test::TestContext t;
+        test::FormatsContext t;
         // Both places are plain files, so no directory can be made there.
         writeFileAtomically(t.path("blocker"), "x");
         t.paths.programDir = t.path("blocker/program");

@@ -1,7 +1,7 @@
 // The keyboard-line decoder simulator: bytes written to the keyboard port go
 // in, typed keys come out into the focused widget.
 
-#include "link/Hex.h"
+#include "protocol/Hex.h"
 #include "link/PortIo.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/KeyboardSimulation.h"

@@ -4,6 +4,7 @@
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "shell/AppContext.h"
+#include "support/FormatsContext.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QDir>
@@ -21,17 +22,6 @@ public:
 // A fresh program state with scripted seams and private directories, per test.
 struct TestContext
 {
-    static Paths makePaths(const QTemporaryDir &dir)
-    {
-        Paths p;
-        p.workingDir = dir.filePath(QStringLiteral("work"));
-        p.programDir = dir.filePath(QStringLiteral("program"));
-        p.userDataDir = dir.filePath(QStringLiteral("user"));
-        QDir().mkpath(p.workingDir);
-        QDir().mkpath(p.programDir);
-        return p;
-    }
-
     QString path(const QString &name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
@@ -39,7 +29,7 @@ struct TestContext
     ScriptedPrompter prompter;
     SimulatedPortIo portIo{false};
     FixedClock clock;
-    AppContext context{state, prompter, portIo, clock, makePaths(dir), {}};
+    AppContext context{state, prompter, portIo, clock, FormatsContext::makePaths(dir), {}};
     Paths &paths = context.paths;
 };
 

@@ -1,4 +1,4 @@
-#include "link/SerialOpen.h"
+#include "windows/SerialOpen.h"
 
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"

@@ -1,6 +1,6 @@
-#include "link/Protocol.h"
+#include "protocol/Protocol.h"
 
-#include "link/Hex.h"
+#include "protocol/Hex.h"
 #include "model/Text8.h"
 
 namespace q5n {

@@ -1,7 +1,7 @@
 // Frames, streams and reply parsing of the download, upload and firmware
 // version exchanges.
-#include "link/Hex.h"
-#include "link/Protocol.h"
+#include "protocol/Hex.h"
+#include "protocol/Protocol.h"
 
 #include <QtTest>
 
