@@ -3,6 +3,8 @@
 // more than its room and every block gets one of the three answers.
 #include "protocol/Memory.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
