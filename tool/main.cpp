@@ -1,5 +1,6 @@
 // q5ntool: the configuration utility's work from scripts, without a display.
 #include "tool/Commands.h"
+#include "tool/Ports.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +19,9 @@ const char kUsageText[] =
     "                                  (deviceName=..., port=2, linkMode=RS232); nothing is written\n"
     "                                  unless every pair is good\n"
     "  new FILE                        write the configuration that New makes (defaults file honoured)\n"
+    "\n"
+    "Commands on the serial ports:\n"
+    "  ports [--json]                  the serial ports, which Com n each is, and whether you may open it\n"
     "\n"
     "Options: --help (also after a command), --version\n"
     "\n"
@@ -46,6 +50,11 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool new FILE\n"
                "Writes the configuration that New makes: the defaults file where the program finds it,\n"
                "else the factory values, and the texts of a new configuration.\n";
+    if (command == QLatin1String("ports"))
+        return "usage: q5ntool ports [--json]\n"
+               "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
+               "USB and ACM adapters first), the other present ports, and whether this user may open each;\n"
+               "when not, the group to join.\n";
     return nullptr;
 }
 
@@ -89,5 +98,7 @@ int main(int argc, char *argv[])
         return q5n::tool::diffCommand(args, out, err);
     if (command == QLatin1String("set"))
         return q5n::tool::setCommand(args, out, err);
+    if (command == QLatin1String("ports"))
+        return q5n::tool::portsCommand(args, out, err);
     return q5n::tool::newCommand(args, out, err);
 }

@@ -2,6 +2,7 @@
 #include "model/Defaults.h"
 #include "platform/Paths.h"
 #include "tool/Commands.h"
+#include "tool/Ports.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +173,17 @@ private Q_SLOTS:
         QCOMPARE(int(c.linkSettings.linkMode), 0);
         // The input file is left as it was.
         QCOMPARE(run(diffCommand, {path, m_dir.filePath("in.cfg")}).code, int(kDone));
+    }
+
+    void portsFollowTheComVariables()
+    {
+        const QString device = write("pty-stand-in", "x");
+        qputenv("Q5NCFG_COM2", device.toLocal8Bit());
+        const Run r = run(portsCommand, {});
+        qunsetenv("Q5NCFG_COM2");
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY2(r.out.contains(QStringLiteral("Com 1  /nonexistent/com1  no such device\n")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Com 2  %1  ready\n").arg(device)));
     }
 };
 
