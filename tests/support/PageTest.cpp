@@ -235,12 +235,8 @@ void PageTest::choices()
         Q_EMIT box->activated(index);
         break;
     }
-    case Act::AccessPress:
-        accessibleAction(w, QAccessibleActionInterface::pressAction());
-        break;
-    case Act::AccessToggle:
-        accessibleAction(w, QAccessibleActionInterface::toggleAction());
-        break;
+    case Act::AccessPress: accessibleAction(w, QAccessibleActionInterface::pressAction()); break;
+    case Act::AccessToggle: accessibleAction(w, QAccessibleActionInterface::toggleAction()); break;
     }
     if (QTest::currentTestFailed())
         return;
