@@ -207,7 +207,9 @@ private Q_SLOTS:
         QCOMPARE(int(s.workingImage[50]), 0x11);
         QVERIFY(!s.hasUnsavedChanges());
 
-        QCOMPARE(readSetupFile(s, t.path(QStringLiteral("missing.cfg"))), ReadSetupResult::NotSetupFile);
+        QString reason;
+        QCOMPARE(readSetupFile(s, t.path(QStringLiteral("missing.cfg")), &reason), ReadSetupResult::Unreadable);
+        QVERIFY(!reason.isEmpty());
         QCOMPARE(s.setupInfo.fileName, path);
     }
 

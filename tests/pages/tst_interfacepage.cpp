@@ -45,6 +45,7 @@ struct Fixture
         t.state.setupInfo.userName = QStringLiteral("User's Name");
         t.state.setupInfo.buildingDate = QStringLiteral("07.12.2026");
         t.state.setupInfo.description = QStringLiteral("Your description about this configuration file");
+        t.state.markSaved();
         registerDecoderPages(main);
     }
 
@@ -312,17 +313,24 @@ private Q_SLOTS:
         // A line break cannot be typed into a single-line box.
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(stored, QStringLiteral("Ab 1,"));
-        // Text edits are no change of the image.
-        QVERIFY(!f.t.state.hasUnsavedChanges());
+        // A text edit is a change of the configuration, not of the image.
+        QCOMPARE(f.t.state.workingImage, f.t.state.savedImage);
+        QVERIFY(f.t.state.hasUnsavedChanges());
     }
 
     void longTextsAreKeptWhole()
     {
+        // As long as a file line may be, and not a character more.
         Fixture f;
-        const QString longText = QString(40000, QLatin1Char('d')) + QStringLiteral("end");
+        const QString longText = QString(32764, QLatin1Char('d')) + QStringLiteral("end");
         f.t.state.setupInfo.description = longText;
         InterfacePage *page = f.open();
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
+        auto *box = page->findChild<QLineEdit *>(QStringLiteral("txtDescription"));
+        QCOMPARE(box->maxLength(), 32767);
+        QCOMPARE(box->text(), longText);
+        QCOMPARE(f.t.state.setupInfo.description, longText);
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
 
