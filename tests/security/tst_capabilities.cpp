@@ -100,8 +100,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                              QFileDevice::ReadOther | QFileDevice::ExeOther |
-                                              QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                              QFileDevice::ExeGroup);
 
         // First a plain program with the same grant: it must hold the
         // capability, or this system does not honour file capabilities here
@@ -132,8 +132,7 @@ private Q_SLOTS:
         startAsNobody(run, copy, {});
         QVERIFY(run.waitForStarted());
         // Qt is up once its platform plugin is loaded.
-        QTRY_VERIFY_WITH_TIMEOUT(mapsContain(run.processId(), "libqoffscreen") ||
-                                     run.state() == QProcess::NotRunning,
+        QTRY_VERIFY_WITH_TIMEOUT(mapsContain(run.processId(), "libqoffscreen") || run.state() == QProcess::NotRunning,
                                  30000);
         QCOMPARE(run.state(), QProcess::Running);
         const auto caps = capabilities(run.processId());
