@@ -50,8 +50,6 @@ public:
     SetupInfo setupInfo;
     LinkSettings linkSettings;
     bool saveOption = true;
-    bool receiveMode = false;
-    bool portWriteResult = false;
     QString memoryCommand;
     bool ctrlKeyTarget = false;
 

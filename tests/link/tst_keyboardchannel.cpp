@@ -3,6 +3,7 @@
 #include "link/EventWait.h"
 #include "link/KeyboardChannel.h"
 #include "support/TestContext.h"
+#include "windows/LineEditAnswerSource.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -96,7 +97,7 @@ void TestKeyboardChannel::init()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     wait = new EventWait(window);
-    channel = new KeyboardChannel(ctx->portIo, ctx->state, *wait, box, window);
+    channel = new KeyboardChannel(ctx->portIo, *wait, new LineEditAnswerSource(box, window), window);
 }
 
 void TestKeyboardChannel::cleanup()
