@@ -8,6 +8,7 @@
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
+#include "support/LinkReplies.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -20,48 +21,19 @@ using namespace q5n::test;
 
 namespace {
 
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>(i * 7 + seed);
-    return image;
-}
-
 QByteArray rs232Reply(int n, const QByteArray &data, const QByteArray &version22, int total, bool badCheck = false)
 {
-    QByteArray r(1, char(n));
-    r += data.left(n).leftJustified(n, '\0');
-    r += version22.leftJustified(22, ' ', true);
-    quint8 x = 0;
-    for (char c : r)
-        x ^= quint8(c);
-    r.append(char(badCheck ? x ^ 0x10 : x));
-    if (r.size() < total)
-        r += QByteArray(total - r.size(), '\0');
-    return r;
+    return makeRs232Reply(n, data, version22.left(12), version22.mid(12), total, badCheck);
 }
 
 QByteArray sectionBytes(int count, int seed)
 {
-    QByteArray b;
-    for (int i = 0; i < count; ++i)
-        b.append(char((i * 29 + seed) & 0xFF));
-    return b;
+    return bytesFrom(count, seed, 29);
 }
 
 QString keyboardReply(bool reader, const QByteArray &data, const QString &version22)
 {
-    QString hex = reader ? QStringLiteral("0") : QStringLiteral("1");
-    quint8 x = 0;
-    for (char c : data) {
-        x ^= quint8(c);
-        hex += toHexPair(quint8(c));
-    }
-    hex += toHexPair(x);
-    if (!reader)
-        hex += QString(70, u'.');
-    return hex + version22;
+    return makeKeyboardReply(reader ? u'0' : u'1', data, reader ? QString() : QString(70, u'.'), version22);
 }
 
 const QString kVersion22 = QStringLiteral("Q5N FW 4.2  2026-11-30");
