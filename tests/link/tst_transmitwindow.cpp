@@ -13,6 +13,11 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QLabel>
+#include <QTextDocument>
+#include <QToolBar>
 
 #include <unistd.h>
 
@@ -57,6 +62,9 @@ private Q_SLOTS:
     void loading();
     void reopenShowsStoredParity();
     void portTooltips();
+    void tooltipShowsPathAsText();
+    void tabOrderFollowsScreen();
+    void accessibilityActions();
     void notAvailable_data();
     void notAvailable();
 
@@ -67,6 +75,10 @@ private Q_SLOTS:
     void uploadCancelSendsNothing();
     void parityRuleKeptAfterExchange();
     void closeRefusedWhileBusy();
+    void busyLocksConfigurationAndLink_data();
+    void busyLocksConfigurationAndLink();
+    void focusReturnsToStartingButton_data();
+    void focusReturnsToStartingButton();
     void hangUp_data();
     void hangUp();
 
@@ -324,6 +336,79 @@ void TestTransmitWindow::portTooltips()
     qputenv("Q5NCFG_COM2", "/nonexistent/com2");
 }
 
+void TestTransmitWindow::tooltipShowsPathAsText()
+{
+    // A device path from the environment is shown as the text it is, never
+    // interpreted as markup.
+    qputenv("Q5NCFG_COM3", "/tmp/<b>x</b>&amp;<img src=y>");
+    QVERIFY(f->open());
+    const QString tip = f->option(QStringLiteral("OptPort_2"))->toolTip();
+    qputenv("Q5NCFG_COM3", "/nonexistent/com3");
+    QVERIFY(Qt::mightBeRichText(tip));
+    QTextDocument doc;
+    doc.setHtml(tip);
+    QCOMPARE(doc.toPlainText(), QStringLiteral("COM 3: /tmp/<b>x</b>&amp;<img src=y>"));
+}
+
+void TestTransmitWindow::tabOrderFollowsScreen()
+{
+    // Tab walks the settings row by row, left to right, landing on each
+    // group's selected option, then the buttons top to bottom.
+    f->ctx.state.linkSettings.portNumber = 3;
+    f->ctx.state.linkSettings.setFrameSettings(QStringLiteral("M,7,2"));
+    QVERIFY(f->open());
+    const QStringList expected = {"OptMode_1", "optDatabits_0", "optStopbits_1", "Option1_1", "OptPort_2",
+                                  "optBaud_3",  "Option2_3",     "cmdTransmit",   "cmdReceive", "CmdVersion",
+                                  "cmdClose"};
+    QWidget *first = f->option(expected.first());
+    first->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), first);
+    QStringList walked = {QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(walked, expected);
+    // Screen order: each stop is right of or below the one before.
+    for (int i = 1; i < 7; ++i) {
+        const QRect a = f->child(expected[i - 1])->parentWidget()->geometry();
+        const QRect b = f->child(expected[i])->parentWidget()->geometry();
+        QVERIFY2(b.top() > a.top() || (b.top() == a.top() && b.left() > a.left()), qPrintable(expected[i]));
+    }
+}
+
+void TestTransmitWindow::accessibilityActions()
+{
+    // A screen reader's press or toggle action has the effect of a click.
+    QVERIFY(f->open());
+    auto act = [this](const QString &name, const QString &action) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(f->option(name));
+        QVERIFY(iface && iface->actionInterface());
+        iface->actionInterface()->doAction(action);
+    };
+    act(QStringLiteral("Option1_0"), QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(f->option(QStringLiteral("Option1_0"))->isChecked());
+    QCOMPARE(f->ctx.state.saveOption, false);
+    act(QStringLiteral("Option2_1"), QAccessibleActionInterface::toggleAction());
+    QTRY_VERIFY(f->option(QStringLiteral("Option2_1"))->isChecked());
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("E,8,1 "));
+    QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
+    QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
+    // The keyboard too: an arrow key moves the selection within the group.
+    f->option(QStringLiteral("Option2_1"))->setFocus();
+    QTest::keyClick(f->option(QStringLiteral("Option2_1")), Qt::Key_Down);
+    QVERIFY(f->option(QStringLiteral("Option2_2"))->isChecked());
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
+
+    // The download then sends the "Not Save" command.
+    f->useFastTiming();
+    attachPeer([](const QByteArray &all) {
+        return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
+    });
+    f->button(QStringLiteral("cmdTransmit"))->click();
+    QCOMPARE(peer->received(), downloadFrame(f->ctx.state.workingImage, false));
+}
+
 void TestTransmitWindow::notAvailable_data()
 {
     QTest::addColumn<int>("port");
@@ -533,6 +618,102 @@ void TestTransmitWindow::closeRefusedWhileBusy()
     QVERIFY(f->closeWindow());
     QTRY_VERIFY(!f->window);
     QCOMPARE(f->ctx.state.activePage, qint16(0));
+}
+
+void TestTransmitWindow::busyLocksConfigurationAndLink_data()
+{
+    QTest::addColumn<bool>("rs232");
+    QTest::newRow("RS232") << true;
+    QTest::newRow("keyboard line") << false;
+}
+
+void TestTransmitWindow::busyLocksConfigurationAndLink()
+{
+    // While an exchange waits nothing can change the configuration or the
+    // link, and the window says what it waits for and how long it may wait.
+    QFETCH(bool, rs232);
+    f->useFastTiming();
+    f->ctx.context.timing.uploadReplyMs = 400;
+    if (rs232)
+        attachPeer([](const QByteArray &) { return QByteArray(); });
+    else
+        f->ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard;
+    const ConfigImage before = patternImage(4);
+    f->ctx.state.workingImage = before;
+    f->ctx.state.savedImage = before;
+    QVERIFY(f->open());
+    const QStringList locked = {"mnuFileNew",     "mnuFileOpen",     "mnuFileSave",     "mnuFileSaveAs",
+                                "mnuFileDefault", "mnuConfigDefault", "mnuMagDefault",  "mnuConfigInterface",
+                                "mnuConfigComm",  "mnuConfigBar",    "mnuConfigMisc",   "mnuConfigTransmit",
+                                "mnuMagInterface", "mnuMagComm",     "mnuMagMisc",      "mnuMagTransmit"};
+    const QStringList frames = {"Frame1", "FraPort", "Frame4", "Frame2", "Frame3", "Frame6", "Frame5"};
+    QStringList enabledBefore;
+    for (const QString &name : locked)
+        if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+            enabledBefore << name;
+    QVERIFY(enabledBefore.contains(QStringLiteral("mnuFileNew")));
+    QStringList enabledWhileBusy;
+    QString status;
+    int toolbarEnabled = -1;
+    TransmitFixture::later(60, [&] {
+        for (const QString &name : locked)
+            if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+                enabledWhileBusy << name;
+        for (const QString &name : frames)
+            if (f->child(name)->isEnabled())
+                enabledWhileBusy << name;
+        toolbarEnabled = 0;
+        for (QAction *a : f->main->findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
+            toolbarEnabled += !a->isSeparator() && a->isEnabled();
+        status = f->child<QLabel>(QStringLiteral("LblWait"))->text();
+        // New is refused: the upload lands in the configuration it started from.
+        f->main->menuAction(QStringLiteral("mnuFileNew"))->trigger();
+    });
+    f->button(QStringLiteral("CmdVersion"))->click();
+    QCOMPARE(enabledWhileBusy, QStringList());
+    QCOMPARE(toolbarEnabled, 0);
+    QVERIFY2(status.contains(QStringLiteral("s left")), qPrintable(status));
+    QVERIFY2(status.contains(rs232 ? QStringLiteral("answer") : QStringLiteral("keyboard line")), qPrintable(status));
+    QCOMPARE(f->ctx.state.workingImage, before);
+    QCOMPARE(f->ctx.prompter.messages.size(), 1);
+    // Everything comes back as it was.
+    QStringList enabledAfter;
+    for (const QString &name : locked)
+        if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+            enabledAfter << name;
+    QCOMPARE(enabledAfter, enabledBefore);
+    for (const QString &name : frames)
+        QCOMPARE(f->child(name)->isEnabled(), rs232 || name == u"Frame1" || name == u"Frame5" || name == u"Frame6");
+    QVERIFY(f->child<QLabel>(QStringLiteral("LblWait"))->text().isEmpty());
+}
+
+void TestTransmitWindow::focusReturnsToStartingButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("rs232");
+    QTest::newRow("download, RS232") << "cmdTransmit" << true;
+    QTest::newRow("version, RS232") << "CmdVersion" << true;
+    QTest::newRow("upload, keyboard line") << "cmdReceive" << false;
+}
+
+void TestTransmitWindow::focusReturnsToStartingButton()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, rs232);
+    f->useFastTiming();
+    f->ctx.context.timing.keyboardTextMs = 100;
+    if (rs232)
+        attachPeer([](const QByteArray &) { return QByteArray(); });
+    else
+        f->ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard;
+    ScriptedKeyboardDecoder decoder(f->ctx.portIo);
+    decoder.dataAnswer = QString();
+    QVERIFY(f->open());
+    QPushButton *b = f->button(button);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key_Space);
+    QTRY_VERIFY(!f->window->busy());
+    QCOMPARE(QApplication::focusWidget(), b);
 }
 
 void TestTransmitWindow::hangUp_data()
