@@ -33,6 +33,7 @@ struct TransmitFixture
             a->setObjectName(QStringLiteral("mnuConfigDefault"));
             main->addAction(a);
         }
+        useFastTiming();
         if (!main->hasPage(TransmitWindow::kPage))
             main->registerPage(TransmitWindow::kPage, &createTransmitWindow);
         main->show();
@@ -45,18 +46,20 @@ struct TransmitFixture
         main.reset();
     }
 
-    // Shortened pauses and time-outs for the tests that do not measure them.
+    // Shortened pauses and time-outs (the default here): the tests named
+    // tst_slow_* run the real ones.
     void useFastTiming()
     {
         Timing &t = ctx.context.timing;
-        t.tokenTickMs = 40;
-        t.keyboardBytePauseMs = 1;
+        t.tokenTickMs = 25;
+        t.keyboardBytePauseMs = 0;
         t.afterHandshakeMs = 2;
-        t.downloadAnswerMs = 1000;
-        t.keyboardDownloadAnswerMs = 1000;
-        t.uploadReplyMs = 1000;
-        t.keyboardTextMs = 1500;
+        t.downloadAnswerMs = 300;
+        t.keyboardDownloadAnswerMs = 400;
+        t.uploadReplyMs = 300;
+        t.keyboardTextMs = 600;
     }
+    void useRealTiming() { ctx.context.timing = Timing{}; }
 
     TransmitWindow *open()
     {

@@ -89,9 +89,6 @@ private Q_SLOTS:
     void keyboardHandshakeTimeout_data();
     void keyboardHandshakeTimeout();
 
-    void rs232DownloadTimeoutAtRealInterval();
-    void rs232UploadTimeoutAtRealInterval();
-    void keyboardUploadTimeoutAtRealInterval();
 
 private:
     // A pseudo-terminal as COM 1 that answers each complete request.
@@ -903,48 +900,8 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
     QVERIFY(f->commandsEnabled());
 }
 
-// ---- Time-outs at their real intervals ----------------------------------------
 
-void TestTransmitWindow::rs232DownloadTimeoutAtRealInterval()
-{
-    attachPeer([](const QByteArray &) { return QByteArray(); });
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    clock.start();
-    f->button(QStringLiteral("cmdTransmit"))->click();
-    QVERIFY(clock.elapsed() >= 3000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
-    QCOMPARE(f->ctx.prompter.messages.last().title, QStringLiteral("CFG Message"));
-}
 
-void TestTransmitWindow::rs232UploadTimeoutAtRealInterval()
-{
-    attachPeer([](const QByteArray &) { return QByteArray(); });
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    clock.start();
-    f->button(QStringLiteral("CmdVersion"))->click();
-    QVERIFY(clock.elapsed() >= 7000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
-    QCOMPARE(f->ctx.prompter.messages.last().title, QStringLiteral("Upload Message"));
-}
-
-void TestTransmitWindow::keyboardUploadTimeoutAtRealInterval()
-{
-    f->ctx.context.timing.tokenTickMs = 15;
-    f->ctx.state.linkSettings.linkMode = 0;
-    ScriptedKeyboardDecoder decoder(f->ctx.portIo);
-    decoder.dataAnswer = QString(); // answers the handshake, then sends nothing
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    f->ctx.prompter.onAsk = [&](const Prompter::Message &m) {
-        if (m.text.startsWith(u"This will"))
-            clock.start();
-    };
-    f->button(QStringLiteral("cmdReceive"))->click();
-    QVERIFY(clock.elapsed() >= 5000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Upload Failed!"));
-}
 
 QTEST_MAIN(TestTransmitWindow)
 #include "tst_transmitwindow.moc"
