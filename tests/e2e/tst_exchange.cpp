@@ -46,12 +46,12 @@ struct Program
     {
         // Shortened intervals; the real ones are tested in tst_slow_link.
         Timing &t = ctx.context.timing;
-        t.tokenTickMs = 25;
+        t.tokenTickMs = 20;
         t.keyboardBytePauseMs = 0;
-        t.downloadAnswerMs = 600;
-        t.uploadReplyMs = 800;
-        t.keyboardDownloadAnswerMs = 500;
-        t.keyboardTextMs = 1000;
+        t.downloadAnswerMs = 250;
+        t.uploadReplyMs = 300;
+        t.keyboardDownloadAnswerMs = 250;
+        t.keyboardTextMs = 500;
         main = std::make_unique<MainWindow>(ctx.context);
         registerStandardPages(*main);
         main->startUp();
@@ -165,7 +165,7 @@ void TestExchange::rs232Download()
     serial->setImage(decoderImage);
 
     program = std::make_unique<Program>();
-    program->ctx.context.timing.downloadAnswerMs = 600;
+    program->ctx.context.timing.downloadAnswerMs = 250;
     program->ctx.state.workingImage = patternImage(7);
     QVERIFY(program->openTransmit());
     for (const QString &name : clicks)
@@ -216,7 +216,7 @@ void TestExchange::rs232Upload()
     serial->setImage(decoderImage);
 
     program = std::make_unique<Program>();
-    program->ctx.context.timing.uploadReplyMs = 800;
+    program->ctx.context.timing.uploadReplyMs = 300;
     const ConfigImage before = patternImage(3);
     program->ctx.state.workingImage = before;
     program->ctx.state.savedImage = before;

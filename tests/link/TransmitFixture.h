@@ -55,9 +55,9 @@ struct TransmitFixture
         t.keyboardBytePauseMs = 0;
         t.afterHandshakeMs = 2;
         t.downloadAnswerMs = 300;
-        t.keyboardDownloadAnswerMs = 400;
+        t.keyboardDownloadAnswerMs = 250;
         t.uploadReplyMs = 300;
-        t.keyboardTextMs = 600;
+        t.keyboardTextMs = 500;
     }
     void useRealTiming() { ctx.context.timing = Timing{}; }
 

@@ -53,7 +53,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void names_data();
     void names();
     void pageContract();
     void clicks_data();
@@ -124,10 +123,10 @@ void TestTransmitWindow::attachPeer(std::function<QByteArray(const QByteArray &)
 
 // ---- Settings -----------------------------------------------------------
 
-void TestTransmitWindow::names_data()
+void TestTransmitWindow::names()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
+    // Every frame, option and button by its name, with its caption (one
+    // window for the whole table).
     const QList<std::pair<const char *, const char *>> rows = {
         {"Frame1", "Interface"},       {"FraPort", "Port"},           {"Frame4", "Baud Rate"},
         {"Frame2", "Data Bits"},       {"Frame3", "Stop Bits"},       {"Frame6", "Parity"},
@@ -141,21 +140,15 @@ void TestTransmitWindow::names_data()
         {"cmdTransmit", "Download to Decoder"}, {"cmdReceive", "Upload To PC"},
         {"CmdVersion", "Get Firmware Version"}, {"cmdClose", "Close"},
     };
-    for (const auto &[name, caption] : rows)
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
-}
-
-void TestTransmitWindow::names()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
     QVERIFY(f->open());
-    QWidget *w = f->child(name);
-    QVERIFY2(w, qPrintable(name));
-    if (auto *box = qobject_cast<QGroupBox *>(w))
-        QCOMPARE(box->title(), caption);
-    else
-        QCOMPARE(qobject_cast<QAbstractButton *>(w)->text(), caption);
+    for (const auto &[name, caption] : rows) {
+        QWidget *w = f->child(QLatin1String(name));
+        QVERIFY2(w, name);
+        if (auto *box = qobject_cast<QGroupBox *>(w))
+            QCOMPARE(box->title(), QLatin1String(caption));
+        else
+            QCOMPARE(qobject_cast<QAbstractButton *>(w)->text(), QLatin1String(caption));
+    }
 }
 
 void TestTransmitWindow::pageContract()
@@ -398,7 +391,6 @@ void TestTransmitWindow::accessibilityActions()
     QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
 
     // The download then sends the "Not Save" command.
-    f->useFastTiming();
     attachPeer([](const QByteArray &all) {
         return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
     });
@@ -458,7 +450,6 @@ void TestTransmitWindow::rs232Download()
     QFETCH(bool, save);
     QFETCH(QByteArray, answer);
     QFETCH(QString, text);
-    f->useFastTiming();
     f->ctx.state.workingImage = patternImage(3);
     f->ctx.state.savedImage = patternImage(1);
     f->ctx.state.saveOption = save;
@@ -525,7 +516,6 @@ void TestTransmitWindow::rs232Upload()
     QFETCH(QString, text);
     QFETCH(int, changedFirst);
     QFETCH(QByteArray, section);
-    f->useFastTiming();
     const ConfigImage before = patternImage(40);
     f->ctx.state.workingImage = before;
     f->ctx.state.savedImage = before;
@@ -557,7 +547,6 @@ void TestTransmitWindow::rs232Upload()
 
 void TestTransmitWindow::uploadCancelSendsNothing()
 {
-    f->useFastTiming();
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
     f->ctx.prompter.answers.enqueue(Prompter::Button::Cancel);
@@ -573,7 +562,6 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
 {
     // The buttons come back after an exchange, but Even and Odd still keep
     // upload and version disabled.
-    f->useFastTiming();
     attachPeer([](const QByteArray &all) {
         return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
     });
@@ -589,7 +577,6 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
 
 void TestTransmitWindow::closeRefusedWhileBusy()
 {
-    f->useFastTiming();
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
     bool subClosed = true, mainClosed = true, portOpenWhileWaiting = false, disabledWhileWaiting = false;
@@ -629,7 +616,6 @@ void TestTransmitWindow::busyLocksConfigurationAndLink()
     // While an exchange waits nothing can change the configuration or the
     // link, and the window says what it waits for and how long it may wait.
     QFETCH(bool, rs232);
-    f->useFastTiming();
     f->ctx.context.timing.uploadReplyMs = 400;
     if (rs232)
         attachPeer([](const QByteArray &) { return QByteArray(); });
@@ -697,7 +683,6 @@ void TestTransmitWindow::focusReturnsToStartingButton()
 {
     QFETCH(QString, button);
     QFETCH(bool, rs232);
-    f->useFastTiming();
     f->ctx.context.timing.keyboardTextMs = 100;
     if (rs232)
         attachPeer([](const QByteArray &) { return QByteArray(); });
@@ -774,7 +759,6 @@ void TestTransmitWindow::keyboardDownload()
     QFETCH(bool, save);
     QFETCH(QString, answer);
     QFETCH(QString, text);
-    f->useFastTiming();
     f->ctx.state.linkSettings.linkMode = 0;
     f->ctx.state.saveOption = save;
     f->ctx.state.workingImage = patternImage(17);
@@ -852,7 +836,6 @@ void TestTransmitWindow::keyboardUpload()
     QFETCH(QString, text);
     QFETCH(int, changedFirst);
     QFETCH(QByteArray, section);
-    f->useFastTiming();
     f->ctx.state.linkSettings.linkMode = 0;
     const ConfigImage before = patternImage(50);
     f->ctx.state.workingImage = before;
@@ -889,7 +872,7 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
 {
     QFETCH(QString, button);
     QFETCH(QString, title);
-    f->useFastTiming();
+    f->ctx.context.timing.tokenTickMs = 8;
     f->ctx.state.linkSettings.linkMode = 0;
     QVERIFY(f->open());
     f->button(button)->click();
