@@ -7,7 +7,7 @@
 namespace q5n {
 
 KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *answers, QObject *parent)
-    : QObject(parent), m_portIo(portIo), m_wait(wait), m_answers(answers)
+    : QObject(parent), m_portIo(portIo), m_wait(wait)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer2.setObjectName(QStringLiteral("Timer2"));
@@ -16,6 +16,14 @@ KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *
     m_timer2.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &KeyboardChannel::onTimer1);
     connect(&m_timer2, &QTimer::timeout, this, &KeyboardChannel::onTimer2);
+    setAnswerSource(answers);
+}
+
+void KeyboardChannel::setAnswerSource(AnswerSource *answers)
+{
+    if (m_answers)
+        disconnect(m_answers, nullptr, this, nullptr);
+    m_answers = answers;
     if (answers)
         connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
 }

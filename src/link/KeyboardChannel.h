@@ -37,6 +37,10 @@ public:
     // handshake found (read now when no handshake has run yet).
     void releaseInterrupt();
 
+    // Where the decoder's keys are read from (a window may switch between its
+    // answer box and a text it fills, as the memory read does).
+    void setAnswerSource(AnswerSource *answers);
+
     // Makes the answer source take the decoder's keys and clears it.
     void prepareAnswerBox();
     QString answerText() const;

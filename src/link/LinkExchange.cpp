@@ -53,6 +53,14 @@ LinkExchange::~LinkExchange()
     m_port->setPortOpen(false);
 }
 
+void LinkExchange::setAnswerSource(AnswerSource *answers)
+{
+    if (m_answers)
+        disconnect(m_answers, nullptr, this, nullptr);
+    m_answers = answers;
+    m_keyboard->setAnswerSource(answers);
+}
+
 void LinkExchange::abort()
 {
     m_wait->abort();
