@@ -1,16 +1,13 @@
 #include "link/KeyboardChannel.h"
 
+#include "link/AnswerSource.h"
 #include "link/EventWait.h"
 #include "link/PortIo.h"
-#include "model/ProgramState.h"
-
-#include <QLineEdit>
 
 namespace q5n {
 
-KeyboardChannel::KeyboardChannel(PortIo &portIo, ProgramState &state, EventWait &wait, QLineEdit *answerBox,
-                                 QObject *parent)
-    : QObject(parent), m_portIo(portIo), m_state(state), m_wait(wait), m_answerBox(answerBox)
+KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *answers, QObject *parent)
+    : QObject(parent), m_portIo(portIo), m_wait(wait)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer2.setObjectName(QStringLiteral("Timer2"));
@@ -19,13 +16,23 @@ KeyboardChannel::KeyboardChannel(PortIo &portIo, ProgramState &state, EventWait 
     m_timer2.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &KeyboardChannel::onTimer1);
     connect(&m_timer2, &QTimer::timeout, this, &KeyboardChannel::onTimer2);
-    if (answerBox)
-        connect(answerBox, &QLineEdit::textChanged, this, [this] { m_wait.poke(); });
+    setAnswerSource(answers);
+}
+
+void KeyboardChannel::setAnswerSource(AnswerSource *answers)
+{
+    if (m_answers)
+        disconnect(m_answers, nullptr, this, nullptr);
+    m_answers = answers;
+    if (answers)
+        connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
 }
 
 bool KeyboardChannel::sendByte(quint8 byte, int pauseMs)
 {
-    m_state.portWriteResult = m_portIo.SetPortVal(PortIo::kKeyboardDataPort, byte, 1);
+    // The result is not tested: a decoder that did not get the byte stays
+    // silent, and the exchange ends in its time-out.
+    m_portIo.SetPortVal(PortIo::kKeyboardDataPort, byte, 1);
     return m_wait.pause(pauseMs);
 }
 
@@ -39,27 +46,27 @@ bool KeyboardChannel::sendText(const QString &text, int pauseMs)
 
 void KeyboardChannel::releaseInterrupt()
 {
-    m_state.portWriteResult = m_portIo.SetPortVal(PortIo::kInterruptMaskPort, 0, 1);
+    // Whatever lines the system had masked stay masked: the mask found before
+    // the handshake goes back, never a blanket 0.
+    // When the mask cannot be read, port access is unusable and the write
+    // below changes nothing either; 0 is then as good as any value.
+    if (!m_interruptMask) {
+        quint32 value = 0;
+        if (m_portIo.GetPortVal(PortIo::kInterruptMaskPort, &value, 1))
+            m_interruptMask = quint8(value & 0xFF);
+    }
+    m_portIo.SetPortVal(PortIo::kInterruptMaskPort, m_interruptMask.value_or(0), 1);
 }
 
 void KeyboardChannel::prepareAnswerBox()
 {
-    if (!m_answerBox)
-        return;
-    // The decoder's keys go to the focus of the active window. A message box
-    // that has just closed (the upload question, the last exchange's result)
-    // may leave no window of the program active, and then every typed answer
-    // would be lost: the box's window is made active first.
-    QWidget *window = m_answerBox->window();
-    if (window->isVisible() && !window->isActiveWindow())
-        window->activateWindow();
-    m_answerBox->setFocus(Qt::OtherFocusReason);
-    m_answerBox->clear();
+    if (m_answers)
+        m_answers->prepare();
 }
 
 QString KeyboardChannel::answerText() const
 {
-    return m_answerBox ? m_answerBox->text() : QString();
+    return m_answers ? m_answers->text() : QString();
 }
 
 bool KeyboardChannel::aborted() const
@@ -69,6 +76,11 @@ bool KeyboardChannel::aborted() const
 
 int KeyboardChannel::handshake(const Handshake &h)
 {
+    quint32 mask = 0;
+    if (m_portIo.GetPortVal(PortIo::kInterruptMaskPort, &mask, 1))
+        m_interruptMask = quint8(mask & 0xFF);
+    else
+        m_interruptMask.reset();
     prepareAnswerBox();
     m_handshake = h;
     m_timeID = 0;

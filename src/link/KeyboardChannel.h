@@ -6,19 +6,18 @@
 #include <QTimer>
 
 #include <functional>
-
-class QLineEdit;
+#include <optional>
 
 namespace q5n {
 
+class AnswerSource;
 class EventWait;
 class PortIo;
-class ProgramState;
 
 // The keyboard-port channel of a link window. The program writes bytes into
 // the keyboard controller's data port; the decoder answers by typing, and its
-// keystrokes land in the window's small answer box (Text1), which holds the
-// focus while an answer is awaited.
+// keystrokes land in an answer source (the window's small answer box Text1,
+// which holds the focus while an answer is awaited).
 //
 // Every wait runs on the window's EventWait (nested event loops, no spinning):
 // the token timer (Timer1), the data-phase time-out (Timer2) and each change of
@@ -27,32 +26,36 @@ class KeyboardChannel : public QObject
 {
     Q_OBJECT
 public:
-    KeyboardChannel(PortIo &portIo, ProgramState &state, EventWait &wait, QLineEdit *answerBox,
-                    QObject *parent = nullptr);
+    KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *answers, QObject *parent = nullptr);
 
-    // Sends one byte to the data port (the result goes to portWriteResult),
-    // then pauses for `pauseMs` while events run. False when the exchange was
-    // aborted meanwhile.
+    // Sends one byte to the data port, then pauses for `pauseMs` while events
+    // run. False when the exchange was aborted meanwhile.
     bool sendByte(quint8 byte, int pauseMs);
     // Sends each character's code as one byte, each followed by its pause.
     bool sendText(const QString &text, int pauseMs);
-    // Enables every line of the master interrupt controller again.
+    // Gives the master interrupt controller back the mask that the last
+    // handshake found (read now when no handshake has run yet).
     void releaseInterrupt();
 
-    // Gives the answer box the focus and clears it.
+    // Where the decoder's keys are read from (a window may switch between its
+    // answer box and a text it fills, as the memory read does).
+    void setAnswerSource(AnswerSource *answers);
+
+    // Makes the answer source take the decoder's keys and clears it.
     void prepareAnswerBox();
     QString answerText() const;
 
     struct Handshake
     {
-        std::function<QString()> token;             // asked at every tick
+        std::function<QString()> token;                // asked at every tick
         std::function<bool(const QString &)> answered; // tested on the answer box's text
         int tickMs = 150;
-        int ticks = 15;       // ticks that send the token; the next one ends the handshake
+        int ticks = 15; // ticks that send the token; the next one ends the handshake
         int bytePauseMs = 4;
     };
-    // Repeats the token every tick until the decoder answers or the ticks run
-    // out, then releases the keyboard interrupt. Returns the tick count
+    // Reads the interrupt mask, then repeats the token every tick until the
+    // decoder answers or the ticks run out, then releases the keyboard
+    // interrupt (writes the mask back). Returns the tick count
     // (timeID): below ticks + 1 means answered. -1 when aborted.
     int handshake(const Handshake &h);
 
@@ -74,16 +77,16 @@ private:
     void onTimer2();
 
     PortIo &m_portIo;
-    ProgramState &m_state;
     EventWait &m_wait;
-    QPointer<QLineEdit> m_answerBox;
+    QPointer<AnswerSource> m_answers;
+    std::optional<quint8> m_interruptMask; // as read before the last handshake
     QTimer m_timer1;
     QTimer m_timer2;
     Handshake m_handshake;
     int m_timeID = 0;
     bool m_timeOver = false;
-    bool m_sending = false;  // a tick is sending its token
-    int m_pendingTicks = 0;  // ticks that came while a token was still going out
+    bool m_sending = false; // a tick is sending its token
+    int m_pendingTicks = 0; // ticks that came while a token was still going out
 };
 
 } // namespace q5n

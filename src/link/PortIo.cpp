@@ -74,6 +74,18 @@ bool HardwarePortIo::SetPortVal(quint16 port, quint32 value, quint8 size)
 #endif
 }
 
+bool HardwarePortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
+{
+    if (!m_ready || size != 1 || !value || (port != kKeyboardDataPort && port != kInterruptMaskPort))
+        return false;
+#ifdef Q5N_HAVE_IOPERM
+    *value = inb(port);
+    return true;
+#else
+    return false;
+#endif
+}
+
 void HardwarePortIo::ShutdownWinIo()
 {
     // Given up for good: the capability to take it again is gone.
@@ -95,9 +107,23 @@ bool SimulatedPortIo::SetPortVal(quint16 port, quint32 value, quint8 size)
         return false;
     const auto byte = static_cast<quint8>(value & 0xFF);
     m_writes.append({port, byte});
+    if (port == kInterruptMaskPort)
+        m_interruptMask = byte;
     if (m_observer)
         m_observer(port, byte);
     return m_available;
+}
+
+bool SimulatedPortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
+{
+    if (size != 1 || !value)
+        return false;
+    const quint8 byte = port == kInterruptMaskPort ? m_interruptMask : 0;
+    m_reads.append({port, byte});
+    if (!m_available)
+        return false;
+    *value = byte;
+    return true;
 }
 
 void SimulatedPortIo::ShutdownWinIo()

@@ -7,9 +7,10 @@
 
 namespace q5n {
 
-// Direct writes to PC I/O ports, for the keyboard-port channel. Only two ports
+// Direct access to PC I/O ports, for the keyboard-port channel. Only two ports
 // are ever written: the keyboard controller's data port and the interrupt
-// mask of the master interrupt controller.
+// mask of the master interrupt controller; the mask is also read, so that the
+// channel can put back exactly what it found.
 class PortIo
 {
 public:
@@ -21,6 +22,9 @@ public:
     virtual bool InitializeWinIo() = 0;
     // Writes `size` bytes (always 1) of `value` to `port`; false on failure.
     virtual bool SetPortVal(quint16 port, quint32 value, quint8 size) = 0;
+    // Reads `size` bytes (always 1) from `port` into `value`; false on failure
+    // (then `value` is left alone).
+    virtual bool GetPortVal(quint16 port, quint32 *value, quint8 size) = 0;
     virtual void ShutdownWinIo() = 0;
 };
 
@@ -45,6 +49,7 @@ public:
 
     bool InitializeWinIo() override;
     bool SetPortVal(quint16 port, quint32 value, quint8 size) override;
+    bool GetPortVal(quint16 port, quint32 *value, quint8 size) override;
     void ShutdownWinIo() override;
 
 private:
@@ -52,8 +57,10 @@ private:
     bool m_ready = false;
 };
 
-// A port I/O in process: it records what is written and passes every write to
-// an observer (the keyboard-line side of the decoder simulator listens here).
+// A port I/O in process: it records what is written and read and passes every
+// write to an observer (the keyboard-line side of the decoder simulator listens
+// here). The interrupt mask port holds the last value written to it, so a read
+// gives back what the system (or a test) set.
 class SimulatedPortIo : public PortIo
 {
 public:
@@ -68,11 +75,22 @@ public:
 
     bool InitializeWinIo() override;
     bool SetPortVal(quint16 port, quint32 value, quint8 size) override;
+    bool GetPortVal(quint16 port, quint32 *value, quint8 size) override;
     void ShutdownWinIo() override;
+
+    // The interrupt mask as the system left it (what a read of the mask port gives).
+    void setInterruptMask(quint8 mask) { m_interruptMask = mask; }
+    quint8 interruptMask() const { return m_interruptMask; }
+    // Every read, in order, with the value it gave.
+    const QList<Write> &reads() const { return m_reads; }
 
     void setObserver(Observer observer) { m_observer = std::move(observer); }
     const QList<Write> &writes() const { return m_writes; }
-    void clearWrites() { m_writes.clear(); }
+    void clearWrites()
+    {
+        m_writes.clear();
+        m_reads.clear();
+    }
     int initializeCalls() const { return m_initializeCalls; }
     int shutdownCalls() const { return m_shutdownCalls; }
 
@@ -80,6 +98,8 @@ private:
     bool m_available;
     Observer m_observer;
     QList<Write> m_writes;
+    QList<Write> m_reads;
+    quint8 m_interruptMask = 0;
     int m_initializeCalls = 0;
     int m_shutdownCalls = 0;
 };

@@ -61,8 +61,6 @@ public:
     SetupInfo setupInfo;
     LinkSettings linkSettings;
     bool saveOption = true;
-    bool receiveMode = false;
-    bool portWriteResult = false;
     QString memoryCommand;
     bool ctrlKeyTarget = false;
 

@@ -10,8 +10,8 @@ namespace q5n {
 // High then low nibble, upper case: 171 -> "AB".
 QString toHexPair(quint8 byte);
 
-// The value of a typed hex digit: lower case is accepted; any result above 15
-// means the character is not a hex digit ('G' -> 16, ' ' -> 25).
+// The value of a typed hex digit (0-9, A-F, a-f); any other character gives a
+// result above 15 ('G' -> 16, ' ' -> 25, ':' -> 255).
 int hexDigitValue(QChar ch);
 
 } // namespace q5n

@@ -7,7 +7,7 @@ namespace q5n {
 
 namespace {
 
-constexpr int kMinimumReplyLength = 10;
+
 constexpr int kReaderReplyLength = 60;
 constexpr int kDecoderSectionSize = kDecoderLast - kDecoderFirst + 1; // 25
 constexpr int kReaderSectionSize = kReaderLast - kReaderFirst + 1;    // 60
@@ -78,7 +78,9 @@ UploadReply parseRs232UploadReply(const QByteArray &reply)
     if (reply.isEmpty())
         return r;
     const int n = static_cast<quint8>(reply[0]);
-    if (n < kMinimumReplyLength)
+    // A decoder section needs its 25 bytes: a shorter length byte would take
+    // version or check bytes as settings.
+    if (n < kDecoderSectionSize)
         return r;
     // The length byte may promise more than arrived: nothing to check against.
     if (reply.size() < n + kReplyOverhead)

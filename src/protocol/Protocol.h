@@ -65,8 +65,9 @@ struct UploadReply
 };
 
 // RS232 reply: length n, n data bytes, 12 + 10 version bytes, check byte (the
-// XOR of bytes 0..n+23 is zero). n below 10 is refused; n = 60 carries the
-// reader section, any other n the decoder section, of which bytes 1..25 count.
+// XOR of bytes 0..n+23 is zero). n below 25 is refused (a decoder section has
+// 25 bytes); n = 60 carries the reader section, any other n the decoder
+// section, of which bytes 1..25 count.
 // A reply shorter than its length byte asks for (n + 24 bytes) is refused.
 UploadReply parseRs232UploadReply(const QByteArray &reply);
 

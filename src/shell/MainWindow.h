@@ -134,6 +134,13 @@ public:
     void setSystemInfoLauncher(const SystemInfoLauncher &launcher);
     const SystemInfoLauncher &systemInfoLauncher() const { return *m_sysInfo; }
 
+    // While a link window exchanges with the decoder nothing may change the
+    // configuration or the link: the file commands but Exit, both Set All
+    // Default items, every page command and every toolbar button are disabled,
+    // and come back as they were when it ends.
+    void setExchangeRunning(bool running);
+    bool exchangeRunning() const { return m_exchangeRunning; }
+
     // KR Test: the test window DDT, shown modally. Until a factory is set the
     // menu item and the "krtest" button are disabled.
     using KrTestFactory = std::function<QDialog *(MainWindow &)>;
@@ -177,6 +184,8 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
     std::unique_ptr<SystemInfoLauncher> m_sysInfo;
+    bool m_exchangeRunning = false;
+    QList<QPair<QPointer<QAction>, bool>> m_lockedCommands; // with their enabled state before
 };
 
 } // namespace q5n

@@ -4,9 +4,9 @@
 // the exchange end-to-end tests.
 
 #include "link/SerialPort.h"
-#include "windows/TransmitWindow.h"
 #include "shell/MainWindow.h"
 #include "support/TestContext.h"
+#include "windows/TransmitWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -26,6 +26,7 @@ struct TransmitFixture
     TransmitFixture()
     {
         main = std::make_unique<MainWindow>(ctx.context);
+        useFastTiming();
         if (!main->hasPage(TransmitWindow::kPage))
             main->registerPage(TransmitWindow::kPage, &createTransmitWindow);
         main->show();
@@ -38,18 +39,20 @@ struct TransmitFixture
         main.reset();
     }
 
-    // Shortened pauses and time-outs for the tests that do not measure them.
+    // Shortened pauses and time-outs (the default here): the tests named
+    // tst_slow_* run the real ones.
     void useFastTiming()
     {
         Timing &t = ctx.context.timing;
         t.tokenTickMs = 40;
-        t.keyboardBytePauseMs = 1;
+        t.keyboardBytePauseMs = 0;
         t.afterHandshakeMs = 2;
-        t.downloadAnswerMs = 1000;
-        t.keyboardDownloadAnswerMs = 1000;
-        t.uploadReplyMs = 1000;
-        t.keyboardTextMs = 1500;
+        t.downloadAnswerMs = 300;
+        t.keyboardDownloadAnswerMs = 250;
+        t.uploadReplyMs = 300;
+        t.keyboardTextMs = 500;
     }
+    void useRealTiming() { ctx.context.timing = Timing{}; }
 
     TransmitWindow *open()
     {
@@ -61,13 +64,9 @@ struct TransmitFixture
         return window;
     }
 
-    bool closeWindow()
-    {
-        return main->closePage(TransmitWindow::kPage);
-    }
+    bool closeWindow() { return main->closePage(TransmitWindow::kPage); }
 
-    template <typename T = QWidget>
-    T *child(const QString &name) const
+    template <typename T = QWidget> T *child(const QString &name) const
     {
         return window ? window->findChild<T *>(name) : nullptr;
     }

@@ -6,46 +6,18 @@
 
 #include <QtTest>
 
+#include <tuple>
+
 using namespace q5n;
+using q5n::test::bytesFrom;
+using q5n::test::makeKeyboardReply;
+using q5n::test::makeRs232Reply;
 
 namespace {
 
 ConfigImage patternImage()
 {
-    return test::patternImage();
-}
-
-// An RS232 reply: n, the data, the two version parts, the check byte, then
-// padding up to `total` bytes (0 = no padding).
-QByteArray makeRs232Reply(int n, const QByteArray &data, const QByteArray &v1, const QByteArray &v2, int total = 0,
-                          bool breakCheck = false)
-{
-    return test::rs232Reply(n, data, v1.leftJustified(12, ' ', true) + v2.leftJustified(10, ' ', true), total,
-                            breakCheck, '\x5A');
-}
-
-QByteArray bytesFrom(int count, int seed)
-{
-    QByteArray b;
-    for (int i = 0; i < count; ++i)
-        b.append(char((i * 13 + seed) & 0xFF));
-    return b;
-}
-
-// A keyboard reply: flag, hex of the data and its check byte, filler, version.
-QString makeKeyboardReply(QChar flag, const QByteArray &data, const QString &filler, const QString &version22,
-                      bool lowerCase = false, bool breakCheck = false)
-{
-    QString hex;
-    quint8 x = 0;
-    for (char c : data) {
-        x ^= static_cast<quint8>(c);
-        hex += toHexPair(static_cast<quint8>(c));
-    }
-    hex += toHexPair(breakCheck ? x ^ 0x80 : x);
-    if (lowerCase)
-        hex = hex.toLower();
-    return QString(flag) + hex + filler + version22;
+    return q5n::test::patternImage(11, 37);
 }
 
 } // namespace
@@ -162,9 +134,12 @@ void TestProtocol::rs232Reply_data()
     QTest::newRow("n=40 decoder section, first 25 data bytes")
         << makeRs232Reply(40, forty, "abcdefghijkl", "mnopqrstuv", 84) << true << 0 << forty.left(25)
         << "abcdefghijkl" << "mnopqrstuv";
-    QTest::newRow("n=10 smallest accepted") << makeRs232Reply(10, bytesFrom(10, 1), "v1", "v2", 84) << true << 0
-                                            << makeRs232Reply(10, bytesFrom(10, 1), "v1", "v2", 84).mid(1, 25)
-                                            << "v1          " << "v2        ";
+    // A decoder section needs 25 bytes: shorter lengths with a good check are
+    // refused rather than taking version or check bytes as settings.
+    for (int n : {10, 12, 24})
+        QTest::newRow(qPrintable(QStringLiteral("n=%1 refused").arg(n)))
+            << makeRs232Reply(n, bytesFrom(n, 1), "v1", "v2", 84) << false << 0 << QByteArray() << QString()
+            << QString();
     QTest::newRow("n=9 refused without check") << makeRs232Reply(9, bytesFrom(9, 1), "v1", "v2", 84) << false << 0
                                                << QByteArray() << QString() << QString();
     QTest::newRow("n=0") << QByteArray(84, '\0') << false << 0 << QByteArray() << QString() << QString();
@@ -254,6 +229,19 @@ void TestProtocol::keyboardReply_data()
     QString blank = makeKeyboardReply(u'1', decoder, filler70, version);
     blank[1] = u' ';
     QTest::newRow("blank in the hex text") << blank << false << 0 << QByteArray();
+    // Characters that the decoder's digit arithmetic would read as digits:
+    // ':' as 10, ';' as 11, the control codes 0..15 as themselves.
+    QByteArray damaged = bytesFrom(60, 21);
+    damaged[0] = char(0xA3);
+    damaged[1] = char(0xB7);
+    const QString good = makeKeyboardReply(u'0', damaged, {}, version);
+    QTest::newRow("damaged reply, valid with real digits") << good << true << 25 << damaged;
+    for (const auto &[name, at, ch] : {std::tuple{"':' for A", 1, QChar(u':')}, std::tuple{"';' for B", 3, QChar(u';')},
+                                       std::tuple{"code 3 for 3", 2, QChar(3)}}) {
+        QString bad = good;
+        bad[at] = ch;
+        QTest::newRow(name) << bad << false << 0 << QByteArray();
+    }
     QTest::newRow("empty") << QString() << false << 0 << QByteArray();
 }
 
