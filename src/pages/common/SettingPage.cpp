@@ -19,11 +19,34 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <limits>
 
 namespace q5n {
 
 namespace {
+
+// Where a placement stands on screen, for the order in which controls are
+// made (which is the order Tab visits them): its frame, then the cell of the
+// box it stands in (or its own cell), then its cell in that box.
+using ScreenKey = std::array<int, 5>;
+ScreenKey screenKey(const PageLayout &layout, int frame, const QString &box, const Cell &cell)
+{
+    for (const BoxPlacement &b : layout.boxes)
+        if (!box.isEmpty() && b.key == box)
+            return {frame, b.cell.row, b.cell.column, cell.row, cell.column};
+    return {frame, cell.row, cell.column, -1, -1};
+}
+
+// A frame with a caption. A screen reader announces it by its own caption:
+// left unnamed, a frame inside another would be announced by the outer one's.
+QGroupBox *captionedBox(const QString &caption, QWidget *parent)
+{
+    auto *box = new QGroupBox(caption, parent);
+    box->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    return box;
+}
 
 QGridLayout *makeGrid(QWidget *owner)
 {
@@ -211,7 +234,7 @@ void SettingPage::build(const PageLayout &layout)
         if (tab.frameCaption.isEmpty())
             f = new QFrame(pane);
         else
-            f = new QGroupBox(tab.frameCaption, pane);
+            f = captionedBox(tab.frameCaption, pane);
         f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
         paneGrid->addWidget(f, 0, 0);
         m_frames.push_back(f);
@@ -225,7 +248,7 @@ void SettingPage::build(const PageLayout &layout)
         QGridLayout *frameGrid = gridOf(b.frame, QString());
         if (!frameGrid)
             continue;
-        auto *box = new QGroupBox(b.caption, frame(b.frame));
+        auto *box = captionedBox(b.caption, frame(b.frame));
         box->setObjectName(b.name);
         frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
@@ -245,15 +268,34 @@ void SettingPage::build(const PageLayout &layout)
         const FieldEntry *entry = findField(layout.window.page, p.field);
         if (!entry)
             continue;
-        auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
-        if (it == members.end()) {
+        if (std::none_of(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; }))
             members.push_back({entry, &p, {}, nullptr});
-            it = std::prev(members.end());
-        }
-        placeField(p, *entry, it->buttons, it->box);
     }
 
-    for (const ButtonPlacement &b : layout.buttons) {
+    // Controls and buttons are made in screen order, row by row and left to
+    // right, so that Tab follows the screen.
+    struct Placed
+    {
+        ScreenKey key;
+        const FieldPlacement *field = nullptr;
+        const ButtonPlacement *button = nullptr;
+    };
+    std::vector<Placed> placed;
+    for (const FieldPlacement &p : layout.fields)
+        placed.push_back({screenKey(layout, p.frame, p.box, p.cell), &p, nullptr});
+    for (const ButtonPlacement &b : layout.buttons)
+        placed.push_back({screenKey(layout, b.frame, b.box, b.cell), nullptr, &b});
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) { return a.key < b.key; });
+
+    for (const Placed &item : placed) {
+        if (const FieldPlacement *p = item.field) {
+            const FieldEntry *entry = findField(layout.window.page, p->field);
+            auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
+            if (it != members.end())
+                placeField(*p, *entry, it->buttons, it->box);
+            continue;
+        }
+        const ButtonPlacement &b = *item.button;
         QGridLayout *grid = gridOf(b.frame, b.box);
         if (!grid)
             continue;
@@ -376,7 +418,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
-            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
+            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : captionedBox(entry.caption, owner);
             box->setObjectName(p.groupBoxName);
             made.all.append(box);
             grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
