@@ -296,8 +296,7 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 4, cfg6 "Miscellaneous Parameters": language, code IDs and output
     // editing (bytes 0..15, 16 bits 4..7, 17, 22 bit 2).
-    // The options stand directly in the frame captioned "Language Selection".
-    c.push_back(indexField(Page::DecoderMisc, "opt61", "", 16, 0xF0, kLanguages));
+    c.push_back(indexField(Page::DecoderMisc, "opt61", "Language Selection", 16, 0xF0, kLanguages));
     c.push_back(flagField(Page::DecoderMisc, "chk62", "Enable Code ID", 22, 0x04));
     {
         const char *ids[] = {"UPC-A", "UPC-E", "EAN-13", "EAN-8", "Code 39", "Code 128", "Interleave 25",

@@ -414,7 +414,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         QGridLayout *target = grid;
         int row0 = p.cell.row;
         int col0 = p.cell.column;
-        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet;
+        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet && p.ownBox;
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
