@@ -148,7 +148,6 @@ private Q_SLOTS:
         QVERIFY(usb.top() > kb.bottom());
     }
 
-
     void storedCodeThreeShowsNoOption()
     {
         test::PageFixture f;
@@ -166,7 +165,6 @@ private Q_SLOTS:
         QCOMPARE(int(f.working()[22]), 0x20);
         QCOMPARE(selectedOption(page), 0);
     }
-
 
     void textFieldsWriteAtEveryKeystroke_data()
     {
@@ -204,7 +202,6 @@ private Q_SLOTS:
         QVERIFY(!f.t.state.hasUnsavedChanges());
     }
 
-
     void longTextsAreKeptWhole()
     {
         test::PageFixture f;
@@ -214,7 +211,6 @@ private Q_SLOTS:
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
-
 
     void charactersWithoutAByteAreRefused()
     {
@@ -234,7 +230,6 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("x\u20AC"));
     }
 
-
     void accessKeysSwitchTabs()
     {
         test::PageFixture f;
@@ -248,7 +243,6 @@ private Q_SLOTS:
         QTest::keyClick(page, Qt::Key_U, Qt::AltModifier);
         QCOMPARE(page->currentFrame(), 0);
     }
-
 
     void closingWritesNothingAndReopeningShowsAfresh()
     {
@@ -267,7 +261,6 @@ private Q_SLOTS:
         QCOMPARE(page->currentFrame(), 0);
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->text(), QStringLiteral("Scanner 7"));
     }
-
 
     void tabOrderFollowsTheFrames()
     {

@@ -117,6 +117,12 @@ private Q_SLOTS:
     void choices();
     void setDefault_data();
     void setDefault();
+    // On every tab, Tab walks the controls in screen order and enters each
+    // option group at its selected option.
+    void focusOrder();
+    // A screen reader names every frame, box, option and button by its own
+    // caption, and every text and list box by its label.
+    void accessibleNames();
 };
 
 } // namespace q5n::test

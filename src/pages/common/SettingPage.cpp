@@ -39,15 +39,6 @@ ScreenKey screenKey(const PageLayout &layout, int frame, const QString &box, con
     return {frame, cell.row, cell.column, -1, -1};
 }
 
-// A frame with a caption. A screen reader announces it by its own caption:
-// left unnamed, a frame inside another would be announced by the outer one's.
-QGroupBox *captionedBox(const QString &caption, QWidget *parent)
-{
-    auto *box = new QGroupBox(caption, parent);
-    box->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-    return box;
-}
-
 QGridLayout *makeGrid(QWidget *owner)
 {
     auto *grid = new QGridLayout(owner);
@@ -55,6 +46,25 @@ QGridLayout *makeGrid(QWidget *owner)
     grid->setVerticalSpacing(8);
     return grid;
 }
+
+} // namespace
+
+QString spokenCaption(const QString &caption)
+{
+    QString spoken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) {
+            ++i; // "&x" is an access-key mark, "&&" a plain "&"
+        }
+        spoken += caption[i];
+    }
+    spoken = spoken.trimmed();
+    while (spoken.endsWith(QLatin1Char(':')))
+        spoken = spoken.chopped(1).trimmed();
+    return spoken;
+}
+
+namespace {
 
 // Option indexes as they stand on screen: the arrangement given, or one
 // column in index order.
@@ -234,7 +244,9 @@ void SettingPage::build(const PageLayout &layout)
         if (tab.frameCaption.isEmpty())
             f = new QFrame(pane);
         else
-            f = captionedBox(tab.frameCaption, pane);
+            f = new QGroupBox(tab.frameCaption, pane);
+        // A screen reader names every frame: by its caption, else by its tab's.
+        f->setAccessibleName(spokenCaption(tab.frameCaption.isEmpty() ? tab.caption : tab.frameCaption));
         f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
         paneGrid->addWidget(f, 0, 0);
         m_frames.push_back(f);
@@ -248,7 +260,8 @@ void SettingPage::build(const PageLayout &layout)
         QGridLayout *frameGrid = gridOf(b.frame, QString());
         if (!frameGrid)
             continue;
-        auto *box = captionedBox(b.caption, frame(b.frame));
+        auto *box = new QGroupBox(b.caption, frame(b.frame));
+        box->setAccessibleName(spokenCaption(b.caption));
         box->setObjectName(b.name);
         frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
@@ -418,7 +431,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
-            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : captionedBox(entry.caption, owner);
+            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
+            // A group without a caption of its own is named by the label beside it.
+            box->setAccessibleName(spokenCaption(entry.caption.isEmpty() ? entry.label : entry.caption));
             box->setObjectName(p.groupBoxName);
             made.all.append(box);
             grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
@@ -440,6 +455,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
                 else
                     b = new QRadioButton(o->caption, owner);
                 b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
+                // Announced as a person reads the caption ("Not Optput", not its blank).
+                b->setAccessibleName(spokenCaption(o->caption));
                 target->addWidget(b, row0 + int(r), col0 + int(c));
                 buttons[o->index] = b;
                 made.options[o->index] = b;
@@ -453,6 +470,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
     case FieldKind::Flag: {
         auto *box = new QCheckBox(entry.caption, owner);
         box->setObjectName(entry.name);
+        // A box captioned "ON" beside its label: the label says what it switches.
+        if (sideLabel)
+            box->setAccessibleDescription(spokenCaption(entry.label));
         grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
         if (sideLabel)
             sideLabel->setBuddy(box);
@@ -468,6 +488,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         auto *box = new QComboBox(owner);
         box->setObjectName(entry.name);
         label->setBuddy(box);
+        box->setAccessibleName(spokenCaption(entry.caption));
         made.control = box;
         made.all << label << box;
         box->installEventFilter(this);
@@ -491,6 +512,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         box->setObjectName(entry.name);
         box->setValidator(new Text8Validator(box));
         label->setBuddy(box);
+        box->setAccessibleName(spokenCaption(entry.caption));
         made.control = box;
         made.all << label << box;
         box->installEventFilter(this);
