@@ -25,7 +25,8 @@ std::optional<int> controlCode(const QString &name);
 QString insertionToText(const ConfigImage &image, int first, int count);
 // Stores a box's text into `count` bytes from `first` on; bytes after the
 // content become 255. Characters beyond the field are ignored; a character
-// with no byte in the 8-bit set is skipped.
+// with no byte in the 8-bit set is skipped; the character of byte 255 ends the
+// content, so the field always holds its content followed by 255s only.
 void textToInsertion(ConfigImage &image, const QString &text, int first, int count);
 
 } // namespace q5n

@@ -102,6 +102,8 @@ private Q_SLOTS:
         QTest::newRow("unknown three letters") << "{XYZ}" << 8 << QByteArray("{XYZ}\xFF\xFF\xFF", 8);
         QTest::newRow("one letter") << "{A}" << 8 << QByteArray("{A}\xFF\xFF\xFF\xFF\xFF", 8);
         QTest::newRow("ten characters") << "0123456789" << 8 << QByteArray("01234567");
+        QTest::newRow("the character of 255 ends the content")
+            << QString::fromUtf8("A\u00FFBC") << 4 << QByteArray("A\xFF\xFF\xFF", 4);
         QTest::newRow("character without a byte is skipped") << QString::fromUtf8("A\u03A9B") << 4
                                                              << QByteArray("AB\xFF\xFF", 4);
     }

@@ -30,7 +30,7 @@ PageLayout CommunicationPage::layout()
         {QStringLiteral("optCfg42C"), 1, {1, 0}, {{0, 1}}},
         {QStringLiteral("optCfg42D"), 1, {1, 1}, {{0, 1}}},
         // frame 2: output characters
-        {QStringLiteral("optCfg43A"), 2, {0, 0, 2, 1}, {{0, 1}, {2, 3}, {4, 6}, {5}}},
+        {QStringLiteral("optCfg43A"), 2, {0, 0, 2, 1}},
         {QStringLiteral("optCfg43B"), 2, {0, 1, 1, 1, Qt::AlignTop}},
     };
     l.buttons = {

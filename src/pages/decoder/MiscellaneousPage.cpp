@@ -59,8 +59,8 @@ PageLayout MiscellaneousPage::layout()
         // frame 2: truncation counts, prefix and suffix
         {QStringLiteral("cboTruncate1"), 2, {0, 0}, {}, QStringLiteral("truncate")},
         {QStringLiteral("CboTruncate2"), 2, {1, 0}, {}, QStringLiteral("truncate")},
-        {QStringLiteral("txt694"), 2, {0, 0}, {}, QStringLiteral("prefix"), {}, true},
-        {QStringLiteral("txt693"), 2, {0, 0}, {}, QStringLiteral("suffix"), {}, true},
+        {QStringLiteral("txt694"), 2, {0, 0, 1, 2}, {}, QStringLiteral("prefix"), {}, true},
+        {QStringLiteral("txt693"), 2, {0, 0, 1, 2}, {}, QStringLiteral("suffix"), {}, true},
     };
     l.buttons = {
         {QStringLiteral("cmdDefault61"), QStringLiteral("Set Default"), 0, {1, 0, 1, 1, Qt::AlignRight},
@@ -69,15 +69,15 @@ PageLayout MiscellaneousPage::layout()
          {QStringLiteral("chk62"), QStringLiteral("txt62_0"), QStringLiteral("txt62_1"), QStringLiteral("txt62_2"),
           QStringLiteral("txt62_3"), QStringLiteral("txt62_4"), QStringLiteral("txt62_5"), QStringLiteral("txt62_6"),
           QStringLiteral("txt62_7")}},
-        {QStringLiteral("Command1"), QStringLiteral("Clear All"), 2, {0, 2, 2, 1, Qt::AlignVCenter}, {},
+        {QStringLiteral("Command1"), QStringLiteral("Clear All"), 2, {0, 2, 2, 1, Qt::AlignLeft | Qt::AlignVCenter}, {},
          &clearCounts, QStringLiteral("truncate")},
-        {QStringLiteral("Command3"), QStringLiteral("Control Keys"), 2, {1, 1}, {},
+        {QStringLiteral("Command3"), QStringLiteral("Control Keys"), 2, {2, 0, 1, 1, Qt::AlignLeft}, {},
          [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, true); }, QStringLiteral("prefix")},
-        {QStringLiteral("cmd68_69"), QStringLiteral("Clear All Insetion"), 2, {1, 1, 1, 1, Qt::AlignBottom}, {},
+        {QStringLiteral("cmd68_69"), QStringLiteral("Clear All Insetion"), 2, {1, 1, 1, 1, Qt::AlignLeft | Qt::AlignBottom}, {},
          [](SettingPage &page) { clearInsertion(page, QStringLiteral("txt694")); }},
-        {QStringLiteral("Command2"), QStringLiteral("Control Keys"), 2, {1, 1}, {},
+        {QStringLiteral("Command2"), QStringLiteral("Control Keys"), 2, {2, 0, 1, 1, Qt::AlignLeft}, {},
          [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, false); }, QStringLiteral("suffix")},
-        {QStringLiteral("Command4"), QStringLiteral("Clear All Insetion"), 2, {1, 2}, {},
+        {QStringLiteral("Command4"), QStringLiteral("Clear All Insetion"), 2, {2, 1, 1, 1, Qt::AlignLeft}, {},
          [](SettingPage &page) { clearInsertion(page, QStringLiteral("txt693")); }, QStringLiteral("suffix")},
     };
     return l;
