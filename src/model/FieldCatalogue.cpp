@@ -394,7 +394,8 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 7, magcfg6 "Miscellaneous Parameters": language, the six insertion
     // slots and the start and end characters (bytes 29..82, 83 bits 4..7).
-    c.push_back(indexField(7, "opt61", "Language Selection", 83, 0xF0, kLanguages));
+    // The options stand directly in the frame captioned "Language Selection".
+    c.push_back(indexField(7, "opt61", "", 83, 0xF0, kLanguages));
     // The prefix box edits the slot of the track chosen: 29, 45 or 61; the
     // suffix box 37, 53 or 69.
     c.push_back(sequenceField(7, "txt694", "Characters to be Inserted (Only Eight Characters Available)", 29, 8,

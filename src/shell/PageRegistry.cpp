@@ -2,6 +2,7 @@
 
 #include "windows/TransmitWindow.h"
 #include "pages/decoder/DecoderPages.h"
+#include "pages/reader/ReaderPages.h"
 #include "shell/MainWindow.h"
 
 namespace q5n {
@@ -11,6 +12,7 @@ void registerStandardPages(MainWindow &main)
     // Each area registers its windows by page number (and the test window
     // through MainWindow::setKrTestWindowFactory).
     registerDecoderPages(main);
+    registerReaderPages(main);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
 }
 
