@@ -111,6 +111,14 @@ ReaderMiscellaneousPage::ReaderMiscellaneousPage(MainWindow &main, QWidget *pare
         label->setObjectName(QStringLiteral("Label1"));
     m_prefixTracks = addTrackChoice(QStringLiteral("fra69"), QStringLiteral("Opt1Track"), QStringLiteral("txt694"));
     m_suffixTracks = addTrackChoice(QStringLiteral("Frame1"), QStringLiteral("Opt2Track"), QStringLiteral("txt693"));
+
+    // The frames make room for the track choices, so switching tabs still
+    // never resizes the window.
+    QSize largest;
+    for (int k = 0; k < frameCount(); ++k)
+        largest = largest.expandedTo(frame(k)->sizeHint());
+    for (int k = 0; k < frameCount(); ++k)
+        frame(k)->setMinimumSize(largest);
 }
 
 // Three options "Track 1".."Track 3" under the label "Select Track", top to
@@ -148,6 +156,7 @@ QButtonGroup *ReaderMiscellaneousPage::addTrackChoice(const QString &boxName, co
     }
     QWidget::setTabOrder(before, edit);
     grid->setRowStretch(sequence->entry().slotCount, 1);
+    box->updateGeometry(); // the frame's layout asks the box for its new size
 
     connect(group, &QButtonGroup::idToggled, this, [sequence](int t, bool checked) {
         if (checked)
