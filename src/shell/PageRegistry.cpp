@@ -1,8 +1,7 @@
 #include "shell/PageRegistry.h"
 
 #include "windows/TransmitWindow.h"
-#include "pages/decoder/DecoderPages.h"
-#include "pages/reader/ReaderPages.h"
+#include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
 
 namespace q5n {
@@ -11,8 +10,8 @@ void registerStandardPages(MainWindow &main)
 {
     // Each area registers its windows by page number (and the test window
     // through MainWindow::setKrTestWindowFactory).
-    registerDecoderPages(main);
-    registerReaderPages(main);
+    for (const SettingPageDeclaration &page : settingPages())
+        main.registerPage(page.page, page.create);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
 }
 

@@ -61,10 +61,8 @@ QString portTooltip(int n)
 } // namespace
 
 TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent)
-    : PageWindow(main, {kPage, QStringLiteral("Transmit"), QString(), QStringLiteral("mnuConfigDefault")},
-                 parent)
+    : PageWindow(main, definitionOf(kPage), parent)
 {
-    setObjectName(QStringLiteral("frmTransmit"));
     m_wait = new EventWait(this);
     m_comm = new SerialPort(this);
     m_comm->setObjectName(QStringLiteral("MSComm1"));

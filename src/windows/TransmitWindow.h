@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageTable.h"
 #include "shell/PageWindow.h"
 
 #include <QString>
@@ -26,7 +27,7 @@ class TransmitWindow : public PageWindow
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 5;
+    static constexpr int kPage = Page::Transmit;
 
     explicit TransmitWindow(MainWindow &main, QWidget *parent = nullptr);
     ~TransmitWindow() override;

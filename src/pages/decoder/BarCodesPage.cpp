@@ -7,8 +7,7 @@ namespace q5n {
 PageLayout BarCodesPage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Bar Codes and Others"), QStringLiteral("mnuConfigBar"),
-                QStringLiteral("mnuConfigDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG2");
     l.frameGroup = QStringLiteral("fraCfg5");
     l.tabs = {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
 
 namespace q5n {
@@ -10,7 +11,7 @@ class BarCodesPage : public SettingPage
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 3;
+    static constexpr int kPage = Page::DecoderBar;
     static PageLayout layout();
 
     explicit BarCodesPage(MainWindow &main, QWidget *parent = nullptr);

@@ -5,8 +5,7 @@ namespace q5n {
 PageLayout CommunicationPage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Communication Parameters"), QStringLiteral("mnuConfigComm"),
-                QStringLiteral("mnuConfigDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG1");
     l.frameGroup = QStringLiteral("fraCfg4");
     l.tabs = {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
 
 namespace q5n {
@@ -10,7 +11,7 @@ class CommunicationPage : public SettingPage
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 2;
+    static constexpr int kPage = Page::DecoderComm;
     static PageLayout layout();
 
     explicit CommunicationPage(MainWindow &main, QWidget *parent = nullptr);

@@ -1,6 +1,7 @@
 #include "pages/decoder/ControlKeyPicker.h"
 
 #include "model/Notation.h"
+#include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "pages/common/Text8Validator.h"
 #include "shell/MainWindow.h"
@@ -16,8 +17,8 @@ namespace q5n {
 
 namespace {
 // The two Miscellaneous pages whose insertion boxes the picker fills.
-constexpr int kDecoderMiscPage = 4; // cfg6
-constexpr int kReaderMiscPage = 7;  // magcfg6
+constexpr int kDecoderMiscPage = Page::DecoderMisc;
+constexpr int kReaderMiscPage = Page::ReaderMisc;
 } // namespace
 
 ControlKeyPicker::ControlKeyPicker(MainWindow &main, QWidget *parent) : QDialog(parent), m_main(main)

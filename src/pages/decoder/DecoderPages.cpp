@@ -8,12 +8,20 @@
 
 namespace q5n {
 
+std::vector<SettingPageDeclaration> decoderPages()
+{
+    return {
+        declarePage<InterfacePage>(),
+        declarePage<CommunicationPage>(),
+        declarePage<BarCodesPage>(),
+        declarePage<MiscellaneousPage>(),
+    };
+}
+
 void registerDecoderPages(MainWindow &main)
 {
-    main.registerPage(InterfacePage::kPage, [](MainWindow &m) { return new InterfacePage(m); });
-    main.registerPage(CommunicationPage::kPage, [](MainWindow &m) { return new CommunicationPage(m); });
-    main.registerPage(BarCodesPage::kPage, [](MainWindow &m) { return new BarCodesPage(m); });
-    main.registerPage(MiscellaneousPage::kPage, [](MainWindow &m) { return new MiscellaneousPage(m); });
+    for (const SettingPageDeclaration &d : decoderPages())
+        main.registerPage(d.page, d.create);
 }
 
 } // namespace q5n

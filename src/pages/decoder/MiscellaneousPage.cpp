@@ -28,8 +28,7 @@ void clearInsertion(SettingPage &page, const QString &field)
 PageLayout MiscellaneousPage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Miscellaneous Parameters"), QStringLiteral("mnuConfigMisc"),
-                QStringLiteral("mnuConfigDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG3");
     l.frameGroup = QStringLiteral("fraCfg6");
     l.tabs = {

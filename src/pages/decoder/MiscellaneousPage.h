@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
 
 namespace q5n {
@@ -10,7 +11,7 @@ class MiscellaneousPage : public SettingPage
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 4;
+    static constexpr int kPage = Page::DecoderMisc;
     static PageLayout layout();
 
     explicit MiscellaneousPage(MainWindow &main, QWidget *parent = nullptr);

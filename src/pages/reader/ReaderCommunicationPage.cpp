@@ -14,8 +14,7 @@ constexpr int kJis2 = 1; // option of OptISO
 PageLayout ReaderCommunicationPage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Communication Parameters"), QStringLiteral("mnuMagComm"),
-                QStringLiteral("mnuMagDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG1");
     l.frameGroup = QStringLiteral("fraCfg4");
     l.tabs = {

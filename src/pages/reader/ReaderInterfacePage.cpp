@@ -5,7 +5,7 @@ namespace q5n {
 PageLayout ReaderInterfacePage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Interface"), QStringLiteral("mnuMagInterface"), QStringLiteral("mnuMagDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG");
     l.frameGroup = QStringLiteral("fraCfg3");
     l.tabs = {

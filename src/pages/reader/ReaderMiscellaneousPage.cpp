@@ -25,8 +25,7 @@ void clearInsertion(SettingPage &page, const QString &field)
 PageLayout ReaderMiscellaneousPage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Miscellaneous Parameters"), QStringLiteral("mnuMagMisc"),
-                QStringLiteral("mnuMagDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG3");
     l.frameGroup = QStringLiteral("fraCfg6");
     l.tabs = {

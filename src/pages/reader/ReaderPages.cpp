@@ -7,11 +7,19 @@
 
 namespace q5n {
 
+std::vector<SettingPageDeclaration> readerPages()
+{
+    return {
+        declarePage<ReaderInterfacePage>(),
+        declarePage<ReaderCommunicationPage>(),
+        declarePage<ReaderMiscellaneousPage>(),
+    };
+}
+
 void registerReaderPages(MainWindow &main)
 {
-    main.registerPage(ReaderInterfacePage::kPage, [](MainWindow &m) { return new ReaderInterfacePage(m); });
-    main.registerPage(ReaderCommunicationPage::kPage, [](MainWindow &m) { return new ReaderCommunicationPage(m); });
-    main.registerPage(ReaderMiscellaneousPage::kPage, [](MainWindow &m) { return new ReaderMiscellaneousPage(m); });
+    for (const SettingPageDeclaration &d : readerPages())
+        main.registerPage(d.page, d.create);
 }
 
 } // namespace q5n
