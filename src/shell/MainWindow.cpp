@@ -76,7 +76,6 @@ void MainWindow::startUp()
     s.resetLinkAndFlags();
     s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kStartDescription);
     updateCaption(kStartCaption);
-    m_helpFile = QStringLiteral("cfg.hlp");
 
     loadDefaults(s, m_ctx.paths);
     s.workingImage = s.defaultImage;
@@ -115,7 +114,6 @@ void MainWindow::fileNew()
     s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kNewDescription);
     updateCaption(kFileCaption);
     closeSettingPages();
-    Q_EMIT configurationReplaced();
 }
 
 void MainWindow::fileOpen()
@@ -133,7 +131,6 @@ void MainWindow::fileOpen()
     }
     updateCaption(kFileCaption);
     closeSettingPages();
-    Q_EMIT configurationReplaced();
 }
 
 bool MainWindow::writeTo(const QString &path)

@@ -8,6 +8,7 @@
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
+#include "support/Builders.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -20,27 +21,7 @@ using namespace q5n::test;
 
 namespace {
 
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>(i * 7 + seed);
-    return image;
-}
-
-QByteArray rs232Reply(int n, const QByteArray &data, const QByteArray &version22, int total, bool badCheck = false)
-{
-    QByteArray r(1, char(n));
-    r += data.left(n).leftJustified(n, '\0');
-    r += version22.leftJustified(22, ' ', true);
-    quint8 x = 0;
-    for (char c : r)
-        x ^= quint8(c);
-    r.append(char(badCheck ? x ^ 0x10 : x));
-    if (r.size() < total)
-        r += QByteArray(total - r.size(), '\0');
-    return r;
-}
+using q5n::test::rs232Reply;
 
 QByteArray sectionBytes(int count, int seed)
 {

@@ -2,6 +2,7 @@
 // version exchanges.
 #include "protocol/Hex.h"
 #include "protocol/Protocol.h"
+#include "support/Builders.h"
 
 #include <QtTest>
 
@@ -11,29 +12,16 @@ namespace {
 
 ConfigImage patternImage()
 {
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>(i * 37 + 11);
-    return image;
+    return test::patternImage();
 }
 
 // An RS232 reply: n, the data, the two version parts, the check byte, then
 // padding up to `total` bytes (0 = no padding).
 QByteArray makeRs232Reply(int n, const QByteArray &data, const QByteArray &v1, const QByteArray &v2, int total = 0,
-                      bool breakCheck = false)
+                          bool breakCheck = false)
 {
-    QByteArray r;
-    r.append(char(n));
-    r.append(data.left(n).leftJustified(n, '\0'));
-    r.append(v1.leftJustified(12, ' ', true));
-    r.append(v2.leftJustified(10, ' ', true));
-    quint8 x = 0;
-    for (char c : r)
-        x ^= static_cast<quint8>(c);
-    r.append(char(breakCheck ? x ^ 0x01 : x));
-    if (total > r.size())
-        r.append(QByteArray(total - r.size(), '\x5A'));
-    return r;
+    return test::rs232Reply(n, data, v1.leftJustified(12, ' ', true) + v2.leftJustified(10, ' ', true), total,
+                            breakCheck, '\x5A');
 }
 
 QByteArray bytesFrom(int count, int seed)

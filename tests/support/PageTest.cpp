@@ -4,6 +4,7 @@
 #include "model/PageTable.h"
 #include "pages/common/FieldBinding.h"
 #include "shell/PageRegistry.h"
+#include "support/FocusOrder.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -277,6 +278,19 @@ void PageTest::setDefault()
     QCOMPARE(int(f.working()[byte]), after);
     QString changed;
     QVERIFY2(onlyByteChanged(opened, f.working(), byte, &changed), qPrintable(changed));
+}
+
+void PageTest::focusOrder()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main));
+    for (int k = 0; k < page->frameCount(); ++k) {
+        page->tabStrip()->setCurrentIndex(k);
+        const QStringList problems = focusOrderProblems(page);
+        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
+    }
 }
 
 } // namespace q5n::test

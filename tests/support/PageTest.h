@@ -117,6 +117,9 @@ private Q_SLOTS:
     void choices();
     void setDefault_data();
     void setDefault();
+    // On every tab, Tab walks the controls in screen order and enters each
+    // option group at its selected option.
+    void focusOrder();
 };
 
 } // namespace q5n::test
