@@ -2,7 +2,6 @@
 
 #include "pages/common/FieldBinding.h"
 
-#include <QButtonGroup>
 #include <QLabel>
 
 namespace q5n {
@@ -80,42 +79,43 @@ PageLayout ReaderCommunicationPage::layout()
          {QStringLiteral("optCfg45A"), QStringLiteral("chkCfg45B"), QStringLiteral("chkCfg45C"),
           QStringLiteral("cbo45D"), QStringLiteral("OptISO")}},
     };
+    l.afterShow = &applyCardStandard;
     return l;
 }
 
-const QStringList &ReaderCommunicationPage::tracksOnlyControls()
+const QStringList &ReaderCommunicationPage::tracksOnlyFields()
 {
-    static const QStringList names = {QStringLiteral("fraCfg45A"), QStringLiteral("chkCfg45C"),
-                                      QStringLiteral("Label5"), QStringLiteral("cbo45D"), QStringLiteral("Label6")};
+    static const QStringList names = {QStringLiteral("optCfg45A"), QStringLiteral("chkCfg45C"),
+                                      QStringLiteral("cbo45D")};
     return names;
+}
+
+void ReaderCommunicationPage::applyCardStandard(SettingPage &page)
+{
+    // The labels of the two boxes the standard disables keep their own names.
+    if (auto *label = page.findChild<QLabel *>(QStringLiteral("chkCfg45CLabel")))
+        label->setObjectName(QStringLiteral("Label5"));
+    if (auto *label = page.findChild<QLabel *>(QStringLiteral("cbo45DLabel")))
+        label->setObjectName(QStringLiteral("Label6"));
+
+    // Whenever a standard becomes selected (a click, the keyboard, the
+    // default) the controls follow it; the page opens with the one shown.
+    const auto follow = [&page] {
+        auto *standard = page.binding<OptionGroupBinding>(QStringLiteral("OptISO"));
+        const bool iso = !standard || standard->selectedOption() != kJis2;
+        for (const QString &field : tracksOnlyFields())
+            page.setFieldEnabled(field, iso);
+    };
+    QObject::connect(&page, &SettingPage::fieldWritten, &page, [follow](const QString &field) {
+        if (field == QLatin1String("OptISO"))
+            follow();
+    });
+    follow();
 }
 
 ReaderCommunicationPage::ReaderCommunicationPage(MainWindow &main, QWidget *parent)
     : SettingPage(main, layout(), parent)
 {
-    // The labels of the two controls the standard disables keep their own names.
-    if (auto *label = findChild<QLabel *>(QStringLiteral("chkCfg45CLabel")))
-        label->setObjectName(QStringLiteral("Label5"));
-    if (auto *label = findChild<QLabel *>(QStringLiteral("cbo45DLabel")))
-        label->setObjectName(QStringLiteral("Label6"));
-
-    // Whenever a standard becomes selected (a click, the keyboard, the
-    // default), the controls follow it; the page opens with the one shown.
-    auto *standard = binding<OptionGroupBinding>(QStringLiteral("OptISO"));
-    if (!standard)
-        return;
-    connect(standard->group(), &QButtonGroup::idToggled, this, [this](int option, bool checked) {
-        if (checked)
-            showCardStandard(option == kJis2);
-    });
-    showCardStandard(standard->selectedOption() == kJis2);
-}
-
-void ReaderCommunicationPage::showCardStandard(bool jis2)
-{
-    for (const QString &name : tracksOnlyControls())
-        if (auto *w = findChild<QWidget *>(name))
-            w->setEnabled(!jis2);
 }
 
 } // namespace q5n

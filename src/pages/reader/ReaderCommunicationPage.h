@@ -17,11 +17,11 @@ public:
 
     explicit ReaderCommunicationPage(MainWindow &main, QWidget *parent = nullptr);
 
-    // The controls the JIS2 standard disables, with their labels.
-    static const QStringList &tracksOnlyControls();
+    // The fields the JIS2 standard disables (with their labels and boxes).
+    static const QStringList &tracksOnlyFields();
 
 private:
-    void showCardStandard(bool jis2);
+    static void applyCardStandard(SettingPage &page);
 };
 
 } // namespace q5n

@@ -3,12 +3,16 @@
 #include "pages/common/FieldBinding.h"
 #include "pages/decoder/ControlKeyPicker.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+
+#include <tuple>
 
 namespace q5n {
 
@@ -97,71 +101,107 @@ PageLayout ReaderMiscellaneousPage::layout()
          {QStringLiteral("txtChar_0"), QStringLiteral("txtChar_1"), QStringLiteral("txtChar_2"),
           QStringLiteral("txtChar_3"), QStringLiteral("txtChar_4"), QStringLiteral("txtChar_5")}},
     };
+    l.afterShow = &addTrackChoices;
     return l;
 }
 
 ReaderMiscellaneousPage::ReaderMiscellaneousPage(MainWindow &main, QWidget *parent)
     : SettingPage(main, layout(), parent)
 {
+}
+
+QButtonGroup *ReaderMiscellaneousPage::trackGroup(bool prefix) const
+{
+    return findChild<QButtonGroup *>(prefix ? QStringLiteral("Opt1Track") : QStringLiteral("Opt2Track"));
+}
+
+void ReaderMiscellaneousPage::addTrackChoices(SettingPage &page)
+{
     // The labels of the two insertion boxes keep their own names.
-    if (auto *label = findChild<QLabel *>(QStringLiteral("txt694Label")))
+    if (auto *label = page.findChild<QLabel *>(QStringLiteral("txt694Label")))
         label->setObjectName(QStringLiteral("lbl694"));
-    if (auto *label = findChild<QLabel *>(QStringLiteral("txt693Label")))
+    if (auto *label = page.findChild<QLabel *>(QStringLiteral("txt693Label")))
         label->setObjectName(QStringLiteral("Label1"));
-    m_prefixTracks = addTrackChoice(QStringLiteral("fra69"), QStringLiteral("Opt1Track"), QStringLiteral("txt694"));
-    m_suffixTracks = addTrackChoice(QStringLiteral("Frame1"), QStringLiteral("Opt2Track"), QStringLiteral("txt693"));
+    addTrackChoice(page, QStringLiteral("fra69"), QStringLiteral("Opt1Track"), QStringLiteral("txt694"));
+    addTrackChoice(page, QStringLiteral("Frame1"), QStringLiteral("Opt2Track"), QStringLiteral("txt693"));
+
+    // Tab walks each box as it reads: the track, the box, its buttons.
+    QWidget *previous = nullptr;
+    const auto chain = [&previous](QWidget *w) {
+        if (!w)
+            return;
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    };
+    for (const auto &[tracks, field, controlKeys, clear] :
+         {std::tuple{"Opt1Track", "txt694", "Command3", "cmd68_69"},
+          std::tuple{"Opt2Track", "txt693", "Command2", "Command4"}}) {
+        if (auto *group = page.findChild<QButtonGroup *>(QLatin1String(tracks)))
+            for (QAbstractButton *option : group->buttons())
+                chain(option);
+        chain(page.fieldControl(QLatin1String(field)));
+        chain(page.button(QLatin1String(controlKeys)));
+        chain(page.button(QLatin1String(clear)));
+    }
 
     // The frames make room for the track choices, so switching tabs still
     // never resizes the window.
     QSize largest;
-    for (int k = 0; k < frameCount(); ++k)
-        largest = largest.expandedTo(frame(k)->sizeHint());
-    for (int k = 0; k < frameCount(); ++k)
-        frame(k)->setMinimumSize(largest);
+    for (int k = 0; k < page.frameCount(); ++k)
+        largest = largest.expandedTo(page.frame(k)->sizeHint());
+    for (int k = 0; k < page.frameCount(); ++k)
+        page.frame(k)->setMinimumSize(largest);
 }
 
 // Three options "Track 1".."Track 3" under the label "Select Track", top to
 // bottom in column 0 of the box; option t moves the insertion box to the t-th
 // slot of its field and shows it there. "Track 1" stands selected when the
 // page opens, as the box edits the first slot then.
-QButtonGroup *ReaderMiscellaneousPage::addTrackChoice(const QString &boxName, const QString &name, const QString &field)
+void ReaderMiscellaneousPage::addTrackChoice(SettingPage &page, const QString &boxName, const QString &name,
+                                             const QString &field)
 {
-    auto *box = findChild<QGroupBox *>(boxName);
+    auto *box = page.findChild<QGroupBox *>(boxName);
     auto *grid = box ? qobject_cast<QGridLayout *>(box->layout()) : nullptr;
-    auto *sequence = binding<CharacterSequenceBinding>(field);
-    auto *edit = findChild<QLineEdit *>(field);
+    auto *sequence = page.binding<CharacterSequenceBinding>(field);
+    QWidget *edit = page.fieldControl(field);
     if (!grid || !sequence || !edit)
-        return nullptr;
+        return;
 
-    auto *group = new QButtonGroup(this);
+    auto *group = new QButtonGroup(&page);
     group->setObjectName(name);
     auto *label = new QLabel(QStringLiteral("Select Track"), box);
     label->setObjectName(name + QStringLiteral("Label"));
     grid->addWidget(label, 0, 0);
-    QWidget *before = edit->previousInFocusChain();
     for (int t = 0; t < sequence->entry().slotCount; ++t) {
         auto *option = new QRadioButton(QStringLiteral("Track %1").arg(t + 1), box);
         option->setObjectName(name + QLatin1Char('_') + QString::number(t));
-        option->setAccessibleDescription(box->title() + QLatin1Char(' ') + label->text());
+        // Announced as "Prefix Select Track: Track 2".
+        option->setAccessibleName(box->title() + QLatin1Char(' ') + label->text() + QStringLiteral(": ") +
+                                  option->text());
         group->addButton(option, t);
         grid->addWidget(option, t + 1, 0, Qt::AlignTop);
         if (t == 0) {
             option->setChecked(true);
             label->setBuddy(option);
         }
-        // In the focus chain the choice comes before the box it moves.
-        QWidget::setTabOrder(before, option);
-        before = option;
     }
-    QWidget::setTabOrder(before, edit);
-    grid->setRowStretch(sequence->entry().slotCount, 1);
+    grid->setRowStretch(sequence->entry().slotCount + 1, 1);
     box->updateGeometry(); // the frame's layout asks the box for its new size
 
-    connect(group, &QButtonGroup::idToggled, this, [sequence](int t, bool checked) {
-        if (checked)
-            sequence->setFirstByte(sequence->entry().byte + t * sequence->entry().slotStride);
+    // Only the selected track is a Tab stop, as in every option group of the
+    // page: Tab enters the group at its selection, the arrows move in it.
+    const auto tabStopAtSelection = [group] {
+        for (QAbstractButton *b : group->buttons())
+            b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    tabStopAtSelection();
+    QObject::connect(group, &QButtonGroup::idToggled, sequence, [sequence, tabStopAtSelection](int t, bool checked) {
+        if (!checked)
+            return;
+        tabStopAtSelection();
+        sequence->setFirstByte(sequence->entry().byte + t * sequence->entry().slotStride);
     });
-    return group;
 }
 
 } // namespace q5n

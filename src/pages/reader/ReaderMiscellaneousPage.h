@@ -20,13 +20,11 @@ public:
     explicit ReaderMiscellaneousPage(MainWindow &main, QWidget *parent = nullptr);
 
     // The track groups: Opt1Track (prefix) and Opt2Track (suffix).
-    QButtonGroup *trackGroup(bool prefix) const { return prefix ? m_prefixTracks : m_suffixTracks; }
+    QButtonGroup *trackGroup(bool prefix) const;
 
 private:
-    QButtonGroup *addTrackChoice(const QString &box, const QString &name, const QString &field);
-
-    QButtonGroup *m_prefixTracks = nullptr;
-    QButtonGroup *m_suffixTracks = nullptr;
+    static void addTrackChoices(SettingPage &page);
+    static void addTrackChoice(SettingPage &page, const QString &box, const QString &name, const QString &field);
 };
 
 } // namespace q5n
