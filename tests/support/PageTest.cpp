@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -290,6 +292,39 @@ void PageTest::focusOrder()
         page->tabStrip()->setCurrentIndex(k);
         const QStringList problems = focusOrderProblems(page);
         QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
+    }
+}
+
+void PageTest::accessibleNames()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QHash<QWidget *, QLabel *> labelOf;
+    for (QLabel *label : page->findChildren<QLabel *>())
+        if (label->buddy())
+            labelOf.insert(label->buddy(), label);
+    auto name = [](QWidget *w) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->text(QAccessible::Name) : QString();
+    };
+    for (int k = 0; k < page->frameCount(); ++k)
+        QVERIFY2(!name(page->frame(k)).isEmpty(), qPrintable(page->frame(k)->objectName()));
+    for (QGroupBox *box : page->findChildren<QGroupBox *>())
+        QCOMPARE(name(box), spokenCaption(box->title()));
+    for (QAbstractButton *button : page->findChildren<QAbstractButton *>())
+        if (!button->text().isEmpty())
+            QCOMPARE(name(button), spokenCaption(button->text()));
+    QList<QWidget *> boxes;
+    for (QLineEdit *edit : page->findChildren<QLineEdit *>())
+        if (!qobject_cast<QComboBox *>(edit->parentWidget()))
+            boxes << edit;
+    for (QComboBox *box : page->findChildren<QComboBox *>())
+        boxes << box;
+    for (QWidget *box : boxes) {
+        QLabel *label = labelOf.value(box);
+        QVERIFY2(label, qPrintable(box->objectName() + QStringLiteral(" has no label")));
+        QCOMPARE(name(box), spokenCaption(label->text()));
     }
 }
 

@@ -120,6 +120,9 @@ private Q_SLOTS:
     // On every tab, Tab walks the controls in screen order and enters each
     // option group at its selected option.
     void focusOrder();
+    // A screen reader names every frame, box, option and button by its own
+    // caption, and every text and list box by its label.
+    void accessibleNames();
 };
 
 } // namespace q5n::test
