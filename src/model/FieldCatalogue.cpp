@@ -296,8 +296,7 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 4, cfg6 "Miscellaneous Parameters": language, code IDs and output
     // editing (bytes 0..15, 16 bits 4..7, 17, 22 bit 2).
-    // The options stand directly in the frame captioned "Language Selection".
-    c.push_back(indexField(Page::DecoderMisc, "opt61", "", 16, 0xF0, kLanguages));
+    c.push_back(indexField(Page::DecoderMisc, "opt61", "Language Selection", 16, 0xF0, kLanguages));
     c.push_back(flagField(Page::DecoderMisc, "chk62", "Enable Code ID", 22, 0x04));
     {
         const char *ids[] = {"UPC-A", "UPC-E", "EAN-13", "EAN-8", "Code 39", "Code 128", "Interleave 25",
@@ -399,8 +398,7 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 7, magcfg6 "Miscellaneous Parameters": language, the six insertion
     // slots and the start and end characters (bytes 29..82, 83 bits 4..7).
-    // The options stand directly in the frame captioned "Language Selection".
-    c.push_back(indexField(Page::ReaderMisc, "opt61", "", 83, 0xF0, kLanguages));
+    c.push_back(indexField(Page::ReaderMisc, "opt61", "Language Selection", 83, 0xF0, kLanguages));
     // The prefix box edits the slot of the track chosen: 29, 45 or 61; the
     // suffix box 37, 53 or 69.
     c.push_back(sequenceField(Page::ReaderMisc, "txt694",

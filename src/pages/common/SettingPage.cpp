@@ -19,11 +19,34 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <limits>
 
 namespace q5n {
 
 namespace {
+
+// Where a placement stands on screen, for the order in which controls are
+// made (which is the order Tab visits them): its frame, then the cell of the
+// box it stands in (or its own cell), then its cell in that box.
+using ScreenKey = std::array<int, 5>;
+ScreenKey screenKey(const PageLayout &layout, int frame, const QString &box, const Cell &cell)
+{
+    for (const BoxPlacement &b : layout.boxes)
+        if (!box.isEmpty() && b.key == box)
+            return {frame, b.cell.row, b.cell.column, cell.row, cell.column};
+    return {frame, cell.row, cell.column, -1, -1};
+}
+
+// A frame with a caption. A screen reader announces it by its own caption:
+// left unnamed, a frame inside another would be announced by the outer one's.
+QGroupBox *captionedBox(const QString &caption, QWidget *parent)
+{
+    auto *box = new QGroupBox(caption, parent);
+    box->setAccessibleName(spokenCaption(caption));
+    return box;
+}
 
 QGridLayout *makeGrid(QWidget *owner)
 {
@@ -230,7 +253,7 @@ void SettingPage::build(const PageLayout &layout)
         if (tab.frameCaption.isEmpty())
             f = new QFrame(pane);
         else
-            f = new QGroupBox(tab.frameCaption, pane);
+            f = captionedBox(tab.frameCaption, pane);
         // A screen reader names every frame: by its caption, else by its tab's.
         f->setAccessibleName(spokenCaption(tab.frameCaption.isEmpty() ? tab.caption : tab.frameCaption));
         f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
@@ -246,8 +269,7 @@ void SettingPage::build(const PageLayout &layout)
         QGridLayout *frameGrid = gridOf(b.frame, QString());
         if (!frameGrid)
             continue;
-        auto *box = new QGroupBox(b.caption, frame(b.frame));
-        box->setAccessibleName(spokenCaption(b.caption));
+        auto *box = captionedBox(b.caption, frame(b.frame));
         box->setObjectName(b.name);
         frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
@@ -267,15 +289,34 @@ void SettingPage::build(const PageLayout &layout)
         const FieldEntry *entry = findField(layout.window.page, p.field);
         if (!entry)
             continue;
-        auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
-        if (it == members.end()) {
+        if (std::none_of(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; }))
             members.push_back({entry, &p, {}, nullptr});
-            it = std::prev(members.end());
-        }
-        placeField(p, *entry, it->buttons, it->box);
     }
 
-    for (const ButtonPlacement &b : layout.buttons) {
+    // Controls and buttons are made in screen order, row by row and left to
+    // right, so that Tab follows the screen.
+    struct Placed
+    {
+        ScreenKey key;
+        const FieldPlacement *field = nullptr;
+        const ButtonPlacement *button = nullptr;
+    };
+    std::vector<Placed> placed;
+    for (const FieldPlacement &p : layout.fields)
+        placed.push_back({screenKey(layout, p.frame, p.box, p.cell), &p, nullptr});
+    for (const ButtonPlacement &b : layout.buttons)
+        placed.push_back({screenKey(layout, b.frame, b.box, b.cell), nullptr, &b});
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) { return a.key < b.key; });
+
+    for (const Placed &item : placed) {
+        if (const FieldPlacement *p = item.field) {
+            const FieldEntry *entry = findField(layout.window.page, p->field);
+            auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
+            if (it != members.end())
+                placeField(*p, *entry, it->buttons, it->box);
+            continue;
+        }
+        const ButtonPlacement &b = *item.button;
         QGridLayout *grid = gridOf(b.frame, b.box);
         if (!grid)
             continue;
@@ -394,11 +435,11 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         QGridLayout *target = grid;
         int row0 = p.cell.row;
         int col0 = p.cell.column;
-        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet;
+        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet && p.ownBox;
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
-            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
+            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : captionedBox(entry.caption, owner);
             // A group without a caption of its own is named by the label beside it.
             box->setAccessibleName(spokenCaption(entry.caption.isEmpty() ? entry.label : entry.caption));
             box->setObjectName(p.groupBoxName);

@@ -43,8 +43,13 @@ PageLayout MiscellaneousPage::layout()
         {QStringLiteral("suffix"), QStringLiteral("Sufix"), 2, {2, 0}},
     };
     l.fields = {
-        // frame 0: sixteen languages, four rows of four in index order
-        {QStringLiteral("opt61"), 0, {0, 0}, {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}}},
+        // frame 0: sixteen languages, four rows of four in index order, in the
+        // frame that carries their caption
+        {.field = QStringLiteral("opt61"),
+         .frame = 0,
+         .cell = {0, 0},
+         .arrangement = {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}},
+         .ownBox = false},
         // frame 1: the switch, then two columns of code ID boxes, each with its label to the left
         {QStringLiteral("chk62"), 1, {0, 0, 1, 4}},
         {QStringLiteral("txt62_0"), 1, {1, 0}},
@@ -62,7 +67,7 @@ PageLayout MiscellaneousPage::layout()
         {QStringLiteral("txt693"), 2, {0, 0, 1, 2}, {}, QStringLiteral("suffix"), {}, true},
     };
     l.buttons = {
-        {QStringLiteral("cmdDefault61"), QStringLiteral("Set Default"), 0, {1, 0, 1, 1, Qt::AlignRight},
+        {QStringLiteral("cmdDefault61"), QStringLiteral("Set Default"), 0, {4, 3, 1, 1, Qt::AlignRight},
          {QStringLiteral("opt61")}},
         {QStringLiteral("cmdDefault62"), QStringLiteral("Set Default"), 1, {5, 3, 1, 1, Qt::AlignRight},
          {QStringLiteral("chk62"), QStringLiteral("txt62_0"), QStringLiteral("txt62_1"), QStringLiteral("txt62_2"),

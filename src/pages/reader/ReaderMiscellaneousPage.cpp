@@ -47,8 +47,13 @@ PageLayout ReaderMiscellaneousPage::layout()
     };
     const auto keepFirst = CharacterBinding::Rule::KeepFirstCharacter;
     l.fields = {
-        // frame 0: sixteen languages, four rows of four in index order
-        {QStringLiteral("opt61"), 0, {0, 0}, {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}}},
+        // frame 0: sixteen languages, four rows of four in index order, in the
+        // frame that carries their caption
+        {.field = QStringLiteral("opt61"),
+         .frame = 0,
+         .cell = {0, 0},
+         .arrangement = {{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}},
+         .ownBox = false},
         // frame 1: the prefix and suffix of the track chosen
         {QStringLiteral("txt694"), 1, {0, 1, 1, 2}, {}, QStringLiteral("prefix"), {}, true},
         {QStringLiteral("txt693"), 1, {0, 1, 1, 2}, {}, QStringLiteral("suffix"), {}, true},
