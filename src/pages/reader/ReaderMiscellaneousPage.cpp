@@ -181,9 +181,8 @@ void ReaderMiscellaneousPage::addTrackChoice(SettingPage &page, const QString &b
     for (int t = 0; t < sequence->entry().slotCount; ++t) {
         auto *option = new QRadioButton(QStringLiteral("Track %1").arg(t + 1), box);
         option->setObjectName(name + QLatin1Char('_') + QString::number(t));
-        // Announced as "Prefix Select Track: Track 2".
-        option->setAccessibleName(box->title() + QLatin1Char(' ') + label->text() + QStringLiteral(": ") +
-                                  option->text());
+        // Heard as "Track 2", described as "Prefix Select Track".
+        option->setAccessibleDescription(spokenCaption(box->title()) + QLatin1Char(' ') + label->text());
         group->addButton(option, t);
         grid->addWidget(option, t + 1, 0, Qt::AlignTop);
         if (t == 0) {
