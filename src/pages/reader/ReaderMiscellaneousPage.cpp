@@ -48,7 +48,7 @@ PageLayout ReaderMiscellaneousPage::layout()
     const auto keepFirst = CharacterBinding::Rule::KeepFirstCharacter;
     l.fields = {
         // frame 0: sixteen languages, four rows of four in index order, in the
-        // frame that carries their caption
+        // frame that carries their caption; "Set Default" below the last column
         {.field = QStringLiteral("opt61"),
          .frame = 0,
          .cell = {0, 0},
@@ -69,7 +69,7 @@ PageLayout ReaderMiscellaneousPage::layout()
         {QStringLiteral("cmdDefault61"),
          QStringLiteral("Set Default"),
          0,
-         {1, 0, 1, 1, Qt::AlignRight},
+         {4, 3, 1, 1, Qt::AlignRight},
          {QStringLiteral("opt61")}},
         {QStringLiteral("Command3"),
          QStringLiteral("Control Keys"),
