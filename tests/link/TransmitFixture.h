@@ -26,13 +26,6 @@ struct TransmitFixture
     TransmitFixture()
     {
         main = std::make_unique<MainWindow>(ctx.context);
-        // The main window's menus may not carry the item yet: give it one so
-        // the page contract can be seen.
-        if (!main->menuAction(QStringLiteral("mnuConfigDefault"))) {
-            auto *a = new QAction(QStringLiteral("&Set All Default"), main.get());
-            a->setObjectName(QStringLiteral("mnuConfigDefault"));
-            main->addAction(a);
-        }
         if (!main->hasPage(TransmitWindow::kPage))
             main->registerPage(TransmitWindow::kPage, &createTransmitWindow);
         main->show();

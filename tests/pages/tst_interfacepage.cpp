@@ -148,7 +148,6 @@ private Q_SLOTS:
         QVERIFY(usb.top() > kb.bottom());
     }
 
-
     void storedCodeThreeShowsNoOption()
     {
         test::PageFixture f;
@@ -166,7 +165,6 @@ private Q_SLOTS:
         QCOMPARE(int(f.working()[22]), 0x20);
         QCOMPARE(selectedOption(page), 0);
     }
-
 
     void textFieldsWriteAtEveryKeystroke_data()
     {
@@ -200,21 +198,26 @@ private Q_SLOTS:
         // A line break cannot be typed into a single-line box.
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(stored, QStringLiteral("Ab 1,"));
-        // Text edits are no change of the image.
-        QVERIFY(!f.t.state.hasUnsavedChanges());
+        // A text edit is a change of the configuration, not of the image.
+        QCOMPARE(f.t.state.workingImage, f.t.state.savedImage);
+        QVERIFY(f.t.state.hasUnsavedChanges());
     }
-
 
     void longTextsAreKeptWhole()
     {
+        // As long as a file line may be, and not a character more.
         test::PageFixture f;
-        const QString longText = QString(40000, QLatin1Char('d')) + QStringLiteral("end");
+        const QString longText = QString(32764, QLatin1Char('d')) + QStringLiteral("end");
         f.t.state.setupInfo.description = longText;
         SettingPage *page = f.open(Page::DecoderInterface);
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
+        auto *box = page->findChild<QLineEdit *>(QStringLiteral("txtDescription"));
+        QCOMPARE(box->maxLength(), 32767);
+        QCOMPARE(box->text(), longText);
+        QCOMPARE(f.t.state.setupInfo.description, longText);
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
-
 
     void charactersWithoutAByteAreRefused()
     {
@@ -234,7 +237,6 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("x\u20AC"));
     }
 
-
     void accessKeysSwitchTabs()
     {
         test::PageFixture f;
@@ -248,7 +250,6 @@ private Q_SLOTS:
         QTest::keyClick(page, Qt::Key_U, Qt::AltModifier);
         QCOMPARE(page->currentFrame(), 0);
     }
-
 
     void closingWritesNothingAndReopeningShowsAfresh()
     {
@@ -267,7 +268,6 @@ private Q_SLOTS:
         QCOMPARE(page->currentFrame(), 0);
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->text(), QStringLiteral("Scanner 7"));
     }
-
 
     void tabOrderFollowsTheFrames()
     {

@@ -123,6 +123,9 @@ private Q_SLOTS:
     // A screen reader names every frame, box, option and button by its own
     // caption, and every text and list box by its label.
     void accessibleNames();
+    // Every option of every option group, selected through the accessibility
+    // interface, writes its value as a click does.
+    void everyOptionByAccessibility();
 };
 
 } // namespace q5n::test
