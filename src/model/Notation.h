@@ -12,8 +12,8 @@ namespace q5n {
 // ASCII name in braces ({CR} for 13); 255 ends a field's content.
 
 // The 32 names in three-character cells ("BS " for 8), code order.
-inline const QString kMnemonicTable = QStringLiteral(
-    "NULSOHSTXETXEOTENQACKBELBS HT LF VT FF CR SO SI DLEDC1DC2DC3DC4NAKSYNETBCANEM SUBESCFS GS RS US ");
+inline const QString kMnemonicTable =
+    QStringLiteral("NULSOHSTXETXEOTENQACKBELBS HT LF VT FF CR SO SI DLEDC1DC2DC3DC4NAKSYNETBCANEM SUBESCFS GS RS US ");
 
 // The name of control code 0..31 without the trailing blank ("CR"); empty otherwise.
 QString controlName(int code);

@@ -104,8 +104,8 @@ private Q_SLOTS:
         QTest::newRow("ten characters") << "0123456789" << 8 << QByteArray("01234567");
         QTest::newRow("the character of 255 ends the content")
             << QString::fromUtf8("A\u00FFBC") << 4 << QByteArray("A\xFF\xFF\xFF", 4);
-        QTest::newRow("character without a byte is skipped") << QString::fromUtf8("A\u03A9B") << 4
-                                                             << QByteArray("AB\xFF\xFF", 4);
+        QTest::newRow("character without a byte is skipped")
+            << QString::fromUtf8("A\u03A9B") << 4 << QByteArray("AB\xFF\xFF", 4);
     }
     void textToInsertion()
     {

@@ -16,9 +16,7 @@ class TestBarCodesPage : public test::PageTest
     Q_OBJECT
     test::PageTables tables() const override
     {
-        auto o = [](const char *group, int i) {
-            return QStringLiteral("%1_%2").arg(QLatin1String(group)).arg(i);
-        };
+        auto o = [](const char *group, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(group)).arg(i); };
         const QString checked = QStringLiteral("checked"), clear = QStringLiteral("clear");
         test::PageTables t{
             Page::DecoderBar,
@@ -84,13 +82,12 @@ private Q_SLOTS:
         QVERIFY(page);
         QTabBar *tabs = page->findChild<QTabBar *>(QStringLiteral("TabCFG2"));
         QVERIFY(tabs);
-        const char *expected[][3] = {
-            {"&Symboligies", "Symboligies Selection", "Symboligies Selection"},
-            {"&UPC/EAN/JAN", "UPC/EAN/JAN Parameters", "UPC/EAN/JAN Parameters"},
-            {"Code &39", "Code 39 Parameters", "Code 39 Parameters"},
-            {"Code 12&8", "Code 128 Parameters", "Code 128 Parameters"},
-            {"&Interleave 25", "Interleave 25 Parameters", "Interleave 25 Parameters"},
-            {"Coda&bar", "CodaBar Parameters", "Codabar Parameters"}};
+        const char *expected[][3] = {{"&Symboligies", "Symboligies Selection", "Symboligies Selection"},
+                                     {"&UPC/EAN/JAN", "UPC/EAN/JAN Parameters", "UPC/EAN/JAN Parameters"},
+                                     {"Code &39", "Code 39 Parameters", "Code 39 Parameters"},
+                                     {"Code 12&8", "Code 128 Parameters", "Code 128 Parameters"},
+                                     {"&Interleave 25", "Interleave 25 Parameters", "Interleave 25 Parameters"},
+                                     {"Coda&bar", "CodaBar Parameters", "Codabar Parameters"}};
         QCOMPARE(tabs->count(), 6);
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(tabs->tabText(i), QString::fromLatin1(expected[i][0]));

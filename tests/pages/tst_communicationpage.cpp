@@ -15,9 +15,7 @@ class TestCommunicationPage : public test::PageTest
     Q_OBJECT
     test::PageTables tables() const override
     {
-        auto o = [](const char *group, int i) {
-            return QStringLiteral("%1_%2").arg(QLatin1String(group)).arg(i);
-        };
+        auto o = [](const char *group, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(group)).arg(i); };
         const QString set41 = QStringLiteral("cmdDefault41"), set42 = QStringLiteral("cmdDefault42"),
                       set43 = QStringLiteral("cmdDefault43");
         return {
@@ -49,13 +47,7 @@ class TestCommunicationPage : public test::PageTest
                 {"parity Even", o("optCfg41D", 2), Act::Click, {}, 19, 0xFC, 0xAC},
                 {"parity Odd by accessibility", o("optCfg41D", 3), Act::AccessToggle, {}, 19, 0xFC, 0xBC},
                 {"parity None writes 7", o("optCfg41D", 4), Act::Click, {}, 19, 0x8C, 0xFC},
-                {"parity code 4 stays while None is shown",
-                 o("optCfg41D", 4),
-                 Act::Click,
-                 {},
-                 19,
-                 0xCC,
-                 0xCC},
+                {"parity code 4 stays while None is shown", o("optCfg41D", 4), Act::Click, {}, 19, 0xCC, 0xCC},
                 {"parity code 5, then None", o("optCfg41D", 4), Act::Click, {}, 19, 0xDC, 0xFC},
                 {"RTS/CTS", o("optRTSCTS", 1), Act::Click, {}, 20, 0x02, 0x0A},
                 {"ACK/NAK", o("optACKNCK", 1), Act::Click, {}, 20, 0x02, 0x12},

@@ -56,13 +56,7 @@ class TestMiscellaneousPage : public test::PageTest
                 {QStringLiteral("txt693"), QString()},
             },
             {
-                {"Reserved 2 keeps baud and terminal",
-                 QStringLiteral("opt61_15"),
-                 Act::Click,
-                 {},
-                 16,
-                 0x08,
-                 0xF8},
+                {"Reserved 2 keeps baud and terminal", QStringLiteral("opt61_15"), Act::Click, {}, 16, 0x08, 0xF8},
                 {"Hungarian by Space", QStringLiteral("opt61_8"), Act::Space, {}, 16, 0x0B, 0x8B},
                 {"code ID on", QStringLiteral("chk62"), Act::AccessToggle, {}, 22, 0x22, 0x26},
                 {"code ID space", QStringLiteral("txt62_3"), Act::Type, QStringLiteral(" "), 3, 0x44, 0x20},
@@ -178,8 +172,7 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(f.working(), 8, 8).toHex(' '), bytes.toHex(' '));
         QCOMPARE(edit(page, "txt694")->text(),
                  button == QLatin1String("cmd68_69") ? QString() : QStringLiteral("ABCD"));
-        QCOMPARE(edit(page, "txt693")->text(),
-                 button == QLatin1String("Command4") ? QString() : QStringLiteral("ABC"));
+        QCOMPARE(edit(page, "txt693")->text(), button == QLatin1String("Command4") ? QString() : QStringLiteral("ABC"));
         ConfigImage expected = opened;
         put(expected, 8, bytes);
         QCOMPARE(f.working(), expected);
@@ -251,8 +244,7 @@ private Q_SLOTS:
             QCOMPARE(picker->targetBox(), suffix);
             for (int c = 0; c < 32; ++c)
                 QVERIFY(picker->findChild<QPushButton *>(QStringLiteral("btnCtrl_%1").arg(c)));
-            QCOMPARE(picker->findChild<QPushButton *>(QStringLiteral("btnCtrl_26"))->text(),
-                     QStringLiteral("SUB"));
+            QCOMPARE(picker->findChild<QPushButton *>(QStringLiteral("btnCtrl_26"))->text(), QStringLiteral("SUB"));
             picker->findChild<QPushButton *>(QStringLiteral("btnCtrl_13"))->click();
             QCOMPARE(picker->nameBox()->text(), QStringLiteral("CR"));
             auto *insert = picker->findChild<QPushButton *>(QStringLiteral("Command1"));

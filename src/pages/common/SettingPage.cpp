@@ -1,9 +1,7 @@
 #include "pages/common/SettingPage.h"
 
-
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
-#include "model/TextItems.h"
 #include "pages/common/Text8Validator.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
@@ -39,15 +37,6 @@ ScreenKey screenKey(const PageLayout &layout, int frame, const QString &box, con
         if (!box.isEmpty() && b.key == box)
             return {frame, b.cell.row, b.cell.column, cell.row, cell.column};
     return {frame, cell.row, cell.column, -1, -1};
-}
-
-// A frame with a caption. A screen reader announces it by its own caption:
-// left unnamed, a frame inside another would be announced by the outer one's.
-QGroupBox *captionedBox(const QString &caption, QWidget *parent)
-{
-    auto *box = new QGroupBox(caption, parent);
-    box->setAccessibleName(spokenCaption(caption));
-    return box;
 }
 
 QGridLayout *makeGrid(QWidget *owner)
@@ -255,7 +244,7 @@ void SettingPage::build(const PageLayout &layout)
         if (tab.frameCaption.isEmpty())
             f = new QFrame(pane);
         else
-            f = captionedBox(tab.frameCaption, pane);
+            f = new QGroupBox(tab.frameCaption, pane);
         // A screen reader names every frame: by its caption, else by its tab's.
         f->setAccessibleName(spokenCaption(tab.frameCaption.isEmpty() ? tab.caption : tab.frameCaption));
         f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
@@ -271,7 +260,8 @@ void SettingPage::build(const PageLayout &layout)
         QGridLayout *frameGrid = gridOf(b.frame, QString());
         if (!frameGrid)
             continue;
-        auto *box = captionedBox(b.caption, frame(b.frame));
+        auto *box = new QGroupBox(b.caption, frame(b.frame));
+        box->setAccessibleName(spokenCaption(b.caption));
         box->setObjectName(b.name);
         frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
@@ -441,7 +431,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
-            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : captionedBox(entry.caption, owner);
+            QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
             // A group without a caption of its own is named by the label beside it.
             box->setAccessibleName(spokenCaption(entry.caption.isEmpty() ? entry.label : entry.caption));
             box->setObjectName(p.groupBoxName);
@@ -465,6 +455,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
                 else
                     b = new QRadioButton(o->caption, owner);
                 b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
+                // Announced as a person reads the caption ("Not Optput", not its blank).
+                b->setAccessibleName(spokenCaption(o->caption));
                 target->addWidget(b, row0 + int(r), col0 + int(c));
                 buttons[o->index] = b;
                 made.options[o->index] = b;
@@ -533,8 +525,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         }
         if (entry.kind == FieldKind::Text) {
             box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
-            // As long as a line of a setup file may be: the files refuse longer ones.
-            box->setMaxLength(kMaxLineLength);
+            // Setup texts have no length limit; a box that cut a long text
+            // would store the cut text back when it is filled.
+            box->setMaxLength(std::numeric_limits<int>::max());
         }
         else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
