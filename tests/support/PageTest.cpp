@@ -1,6 +1,7 @@
 #include "support/PageTest.h"
 
 #include "model/Defaults.h"
+#include "model/FieldCatalogue.h"
 #include "model/PageTable.h"
 #include "pages/common/FieldBinding.h"
 #include "shell/PageRegistry.h"
@@ -34,6 +35,7 @@ PageFixture::PageFixture()
     t.state.setupInfo.userName = QStringLiteral("User's Name");
     t.state.setupInfo.buildingDate = QStringLiteral("07.12.2026");
     t.state.setupInfo.description = QStringLiteral("Your description about this configuration file");
+    t.state.markSaved();
     registerStandardPages(main);
     main.show();
 }
@@ -332,6 +334,30 @@ void PageTest::accessibleNames()
         }
 #endif
         QCOMPARE(name(box), spokenCaption(label->text()));
+    }
+}
+
+void PageTest::everyOptionByAccessibility()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main));
+    for (const FieldEntry *entry : fieldsOfPage(tables().page)) {
+        if (entry->kind != FieldKind::Index && entry->kind != FieldKind::Coded)
+            continue;
+        for (const FieldOption &o : entry->options) {
+            auto *button = qobject_cast<QAbstractButton *>(page->fieldControl(entry->name, o.index));
+            QVERIFY2(button, qPrintable(entry->name));
+            if (!button->isEnabled())
+                continue; // a page rule holds it off
+            showFrameOf(*page, button);
+            if (button->isChecked())
+                continue;
+            accessibleAction(button, QAccessibleActionInterface::toggleAction());
+            QVERIFY2(button->isChecked(), qPrintable(button->objectName()));
+            QCOMPARE(f.working()[entry->byte] & entry->mask, entry->valueOf(o.index));
+        }
     }
 }
 
