@@ -1,5 +1,5 @@
 // Page-opening benchmark: time from a page's menu command to the first paint
-// of its window, for the four bar decoder pages, several runs each, in one
+// of its window, for the bar decoder and magnetic reader pages, several runs each, in one
 // process with the main window shown; prints medians.
 //
 //   bench_pages [runs]          (runs under the current QT_QPA_PLATFORM / DISPLAY)
@@ -84,7 +84,10 @@ int main(int argc, char **argv)
     const std::pair<const char *, const char *> pages[] = {{"mnuConfigInterface", "Interface"},
                                                            {"mnuConfigComm", "Communication Parameters"},
                                                            {"mnuConfigBar", "Bar Codes and Others"},
-                                                           {"mnuConfigMisc", "Miscellaneous Parameters"}};
+                                                           {"mnuConfigMisc", "Miscellaneous Parameters"},
+                                                           {"mnuMagInterface", "Reader Interface"},
+                                                           {"mnuMagComm", "Reader Communication"},
+                                                           {"mnuMagMisc", "Reader Miscellaneous"}};
     std::printf("menu command to first paint of the page, median of %d runs (goal < 16 ms)\n", runs);
     for (const auto &[item, title] : pages) {
         QAction *action = window.menuAction(QString::fromLatin1(item));

@@ -1,6 +1,5 @@
 #include "pages/common/SettingPage.h"
 
-
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
 #include "model/TextItems.h"
