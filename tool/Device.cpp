@@ -339,13 +339,22 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         port->setInputMode(1);
         SerialPort *p = port.get();
         const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
-        QObject::connect(p, &SerialPort::onComm, p, [p, prefix, &out] {
-            QString text;
+        // One line per transmission: what arrives is gathered until the line
+        // has been quiet for a moment, as the test window gathers a batch.
+        auto *gather = new QTimer(p);
+        gather->setSingleShot(true);
+        gather->setInterval(100);
+        auto pending = std::make_shared<QString>();
+        QObject::connect(p, &SerialPort::onComm, p, [p, pending, gather] {
             for (char c : p->input()) {
                 const quint8 b = quint8(c);
-                text += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
+                *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
             }
-            out << prefix << text << '\n' << Qt::flush;
+            gather->start();
+        });
+        QObject::connect(gather, &QTimer::timeout, p, [pending, prefix, &out] {
+            out << prefix << *pending << '\n' << Qt::flush;
+            pending->clear();
         });
         QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
