@@ -68,8 +68,17 @@ const char *usageOf(const QString &command)
     return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
 }
 
-bool parseOptions(const QStringList &args, Options &o, QString *error)
+bool parseOptions(const QStringList &given, Options &o, QString *error)
 {
+    // "--port=com1" is "--port com1".
+    QStringList args;
+    for (const QString &a : given) {
+        const int eq = a.indexOf(QLatin1Char('='));
+        if (a.startsWith(QLatin1String("--")) && eq > 2)
+            args << a.left(eq) << a.mid(eq + 1);
+        else
+            args << a;
+    }
     QString parity = QStringLiteral("N");
     QString dataBits = QStringLiteral("8");
     QString stopBits = QStringLiteral("1");
@@ -157,6 +166,7 @@ struct PortOutcome
     QString message;
     QStringList mismatches;
     double seconds = 0;
+    bool downloaded = false;
 };
 
 QString resultWords(LinkResult r)
@@ -259,21 +269,36 @@ QString versionLine(const UploadReply &reply)
 }
 
 // Runs `work` for every port at once and waits for all of them.
+//
+// The engine's exchanges wait in nested event loops: a port whose answer came
+// returns only once the exchanges started after it have returned. So a phase
+// ends when all its exchanges have, and a command with two exchanges per port
+// runs them as two phases.
 void runAll(std::vector<std::unique_ptr<PortJob>> &jobs, const std::function<void(PortJob &)> &work)
 {
+    if (jobs.empty())
+        return;
     int pending = int(jobs.size());
     QEventLoop all;
-    for (auto &job : jobs) {
-        PortJob *j = job.get();
-        QTimer::singleShot(0, &j->engine(), [&, j] {
-            work(*j);
-            if (--pending == 0)
-                all.quit();
-        });
-    }
-    if (pending > 0)
-        all.exec();
-    runningExchanges().clear();
+    // Each port's work is a queued call that first queues the next port's and
+    // then starts its exchange. Queuing from inside the running call matters:
+    // the event loop delivers, inside a waiting exchange, only calls queued
+    // after that exchange's own call was delivered.
+    std::function<void(size_t)> start = [&](size_t i) {
+        PortJob *job = jobs[i].get();
+        QMetaObject::invokeMethod(
+            &job->engine(),
+            [&, i, job] {
+                if (i + 1 < jobs.size())
+                    start(i + 1);
+                work(*job);
+                if (--pending == 0)
+                    all.quit();
+            },
+            Qt::QueuedConnection);
+    };
+    start(0);
+    all.exec();
 }
 
 void progressTo(QTextStream &err, PortJob &job)
@@ -438,23 +463,30 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         const ConfigImage image = config.image;
         const bool save = !o.notSave;
         const bool verify = o.verify;
-        runAll(jobs, [&image, save, verify](PortJob &job) {
-            if (!job.record(job.engine().download(job.link(), image, save)) || !verify)
-                return;
-            UploadReply reply;
-            if (!job.record(job.engine().upload(job.link(), &reply)))
-                return;
-            job.outcome().mismatches = mismatchedFields(image, reply);
-            if (!job.outcome().mismatches.isEmpty()) {
-                job.outcome().exit = kDiffer;
-                job.outcome().message = QStringLiteral("verification found a mismatch");
-            } else {
-                job.outcome().message = QStringLiteral("OK, verified (%1 section)")
-                                            .arg(reply.section == UploadReply::Section::Reader
-                                                     ? QStringLiteral("reader")
-                                                     : QStringLiteral("decoder"));
-            }
+        // Every port's download, then every port's verification: each phase
+        // runs all its exchanges at once, so the whole takes about as long as
+        // one decoder's download and upload.
+        runAll(jobs, [&](PortJob &job) {
+            job.outcome().downloaded = job.record(job.engine().download(job.link(), image, save));
         });
+        if (verify && !g_stopped)
+            runAll(jobs, [&image](PortJob &job) {
+                if (!job.outcome().downloaded)
+                    return;
+                UploadReply reply;
+                if (!job.record(job.engine().upload(job.link(), &reply)))
+                    return;
+                job.outcome().mismatches = mismatchedFields(image, reply);
+                if (!job.outcome().mismatches.isEmpty()) {
+                    job.outcome().exit = kDiffer;
+                    job.outcome().message = QStringLiteral("verification found a mismatch");
+                } else {
+                    job.outcome().message = QStringLiteral("OK, verified (%1 section)")
+                                                .arg(reply.section == UploadReply::Section::Reader
+                                                         ? QStringLiteral("reader")
+                                                         : QStringLiteral("decoder"));
+                }
+            });
         return summarize(jobs, o, out);
     }
 
