@@ -86,16 +86,21 @@ private:
         }
 
         // Sends `request` and collects what comes back until `expect` bytes
-        // arrived or, when fewer come, the line stays quiet for `quietMs`.
+        // arrived or, when fewer come, the decoder has handled a request and
+        // sent all it meant to (or, when it handles none, the line stays quiet
+        // for `quietMs`).
         QByteArray exchange(const QByteArray &request, int expect, int quietMs = 400)
         {
             port.input();
+            bool handled = false;
+            const QMetaObject::Connection c =
+                QObject::connect(&decoder, &SerialDecoder::requestHandled, [&handled] { handled = true; });
             port.output(request);
             QByteArray got;
             QElapsedTimer sinceLast;
             sinceLast.start();
             while (port.portOpen()) {
-                QTest::qWait(10);
+                QTest::qWait(5);
                 const QByteArray more = port.input();
                 if (!more.isEmpty()) {
                     got += more;
@@ -103,9 +108,12 @@ private:
                 }
                 if (expect > 0 && got.size() >= expect)
                     break;
+                if (handled && decoder.pendingOutput() == 0 && sinceLast.elapsed() > 40)
+                    break;
                 if (sinceLast.elapsed() > (got.isEmpty() && expect > 0 ? quietMs + 1500 : quietMs))
                     break;
             }
+            QObject::disconnect(c);
             got += port.input();
             return got;
         }
