@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the Debian package (build-pkg/), installs it with apt on this machine
+# and checks the installed programs: q5ntool --version, q5ntool show on a file,
+# and q5ncfg on a virtual display up to its main window.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+"$here/scripts/deps.sh"
+"$here/scripts/build.sh" build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DQ5N_TESTS=OFF -DQ5N_BENCH=OFF >/dev/null
+(cd build-pkg && cpack -G DEB >/dev/null)
+deb=$(ls -t build-pkg/q5ncfg_*.deb | head -1)
+echo "package: $deb"
+dpkg-deb --info "$deb" | sed -n '/Depends/p'
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "$here/$deb" >/dev/null
+
+/usr/bin/q5ntool --version
+work=$(mktemp -d)
+trap 'rm -rf "$work"; kill "${app:-}" "${xvfb:-}" 2>/dev/null || true' EXIT
+(cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg | head -3)
+if ldd /usr/bin/q5ntool | grep -q Widgets; then
+  echo "q5ntool links QtWidgets" >&2
+  exit 1
+fi
+
+display=:$((80 + RANDOM % 9))
+Xvfb "$display" -screen 0 1280x900x24 -noreset >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+(cd "$work" && exec /usr/bin/q5ncfg) &
+app=$!
+if message=$(timeout 15 xdotool search --sync --name '^Configuration Setup$|^Q5N Configuration$' 2>/dev/null | head -1) &&
+   [ -n "$message" ]; then
+  xdotool windowfocus --sync "$message" key Return || true
+fi
+if ! timeout 20 xdotool search --sync --name '^Q5N Configuration: ' >/dev/null; then
+  echo "the installed q5ncfg did not show its main window" >&2
+  exit 1
+fi
+echo "installed q5ncfg showed its main window"

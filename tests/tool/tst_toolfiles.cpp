@@ -1,0 +1,191 @@
+#include "files/SetupFile.h"
+#include "model/Defaults.h"
+#include "platform/Paths.h"
+#include "tool/Commands.h"
+#include "tool/Ports.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace q5n;
+using namespace q5n::tool;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out, err;
+};
+
+template<class Command> Run run(Command command, const QStringList &args)
+{
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    r.code = command(args, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+QByteArray factorySetupFile(const std::function<void(ConfigImage &)> &edit = {})
+{
+    SetupInfo info;
+    info.deviceName = QStringLiteral("Dev");
+    info.userName = QStringLiteral("Ann");
+    info.buildingDate = QStringLiteral("2026-12-07");
+    info.description = QStringLiteral("Line, with comma");
+    ConfigImage image = factoryImage();
+    if (edit)
+        edit(image);
+    return setupFileBytes(info, LinkSettings{}, image);
+}
+
+} // namespace
+
+class TestToolFiles : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        [&] { QCOMPARE(writeFileAtomically(path, bytes), QString()); }();
+        return path;
+    }
+
+private Q_SLOTS:
+    void showNamesEveryFieldAndUnknownCodes()
+    {
+        const QString path = write("odd.cfg", factorySetupFile([](ConfigImage &i) {
+            i[16] = quint8((i[16] & ~0xF0) | 0xE0); // language 14: "Reserved 1"
+            i[28] = quint8((i[28] & ~0x07) | 6);    // reader baud code 6: no option shows it
+        }));
+        const Run r = run(showCommand, {path});
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY(r.out.contains("Device Name: Dev\n"));
+        QVERIFY(r.out.contains("Description: Line, with comma\n"));
+        QVERIFY(r.out.contains("Communication Parameters (magcfg4) \u203A Baud Rate = (code 6: no option)"));
+        QVERIFY(r.out.contains("Miscellaneous Parameters (cfg6) \u203A Language Selection = Reserved 1"));
+        QVERIFY(r.out.contains("[magcfg6.txt694.track2, bytes 45..52]"));
+        const Run json = run(showCommand, {path, "--json"});
+        QCOMPARE(json.code, int(kDone));
+        QVERIFY(json.out.contains("\"known\": false"));
+    }
+
+    void refusedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("signature in capitals") << QByteArray("VURO\r\n") << kNotSetupFileText;
+        QTest::newRow("empty") << QByteArray() << kNotSetupFileText;
+        QTest::newRow("line longer than a text box")
+            << QByteArray("vuro\r\n" + QByteArray(40000, 'x') + "\r\n") << kNotSetupFileText;
+        QTest::newRow("defaults file with 84 values")
+            << defaultsFileBytes(factoryImage()).left(defaultsFileBytes(factoryImage()).lastIndexOf(" 13 "))
+            << QStringLiteral("not a usable defaults file");
+    }
+
+    void refusedFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const Run r = run(showCommand, {write("bad.cfg", bytes)});
+        QCOMPARE(r.code, int(kUsage));
+        QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        const Run dir = run(showCommand, {m_dir.path()});
+        QCOMPARE(dir.code, int(kUsage));
+        QVERIFY(dir.err.contains("not a regular file"));
+    }
+
+    void diffExitCodesAndNames()
+    {
+        const QString a = write("a.cfg", factorySetupFile());
+        const QString b = write("b.cfg", factorySetupFile([](ConfigImage &i) {
+            i[16] = quint8((i[16] & ~0x0C) | 0x0C); // 19200
+            i[29] = 'X';                           // track 1 prefix
+        }));
+        QCOMPARE(run(diffCommand, {a, a}).code, int(kDone));
+        const Run r = run(diffCommand, {a, b});
+        QCOMPARE(r.code, int(kDiffer));
+        QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A Baud Rate: 9600 \u2192 19200"));
+        QVERIFY(r.out.contains("[magcfg6.txt694.track1]"));
+        QCOMPARE(r.out.count('\n'), 2);
+        QCOMPARE(run(diffCommand, {a, m_dir.filePath("missing.cfg")}).code, int(kUsage));
+        // A defaults file compares with a setup file by the image only.
+        QCOMPARE(run(diffCommand, {a, write("defaults", defaultsFileBytes(factoryImage()))}).code, int(kDone));
+    }
+
+    void setWritesOnlyWhenEveryPairIsGood_data()
+    {
+        QTest::addColumn<QStringList>("pairs");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unknown name") << QStringList{"cfg4.optCfg41A=19200", "nosuch=1"} << "nosuch: no such field";
+        QTest::newRow("bad value lists choices")
+            << QStringList{"Optcode39=Standard", "cfg4.optCfg41A=300"} << "choices: \"2400\", \"4800\"";
+        QTest::newRow("name on two pages") << QStringList{"optCfg41A=9600"} << "cfg4.optCfg41A, magcfg4.optCfg41A";
+        QTest::newRow("count out of range") << QStringList{"cboTruncate1=16"} << "from 0 to 15";
+        QTest::newRow("slot without track") << QStringList{"magcfg6.txt694=AB"} << ".track1";
+        QTest::newRow("insertion too long") << QStringList{"cfg6.txt694=ABCDE"} << "does not fit in 4";
+        QTest::newRow("port") << QStringList{"port=7"} << "use 1 to 6";
+    }
+
+    void setWritesOnlyWhenEveryPairIsGood()
+    {
+        QFETCH(QStringList, pairs);
+        QFETCH(QString, error);
+        const QByteArray before = factorySetupFile();
+        const QString path = write("set.cfg", before);
+        const Run r = run(setCommand, QStringList{path} + pairs);
+        QCOMPARE(r.code, int(kUsage));
+        QVERIFY2(r.err.contains(error), qPrintable(r.err));
+        QVERIFY(r.err.contains("nothing written"));
+        QByteArray after;
+        QVERIFY(readWholeFile(path, &after));
+        QCOMPARE(after, before);
+    }
+
+    void setChangesExactlyTheNamedBits()
+    {
+        const QString path = write("in.cfg", factorySetupFile());
+        const QString out = m_dir.filePath("out.cfg");
+        const Run r = run(setCommand, {path, "cfg4.optCfg41A=19200", "magcfg4/Parity=Even", "Optcode39=standard",
+                                       "chk51=0,7", "magcfg6.txt694.track2=AB{cr}", "cbo45D=STX",
+                                       "deviceName=Scanner 7", "linkMode=Keyboard", "-o", out});
+        QCOMPARE(r.code, int(kDone));
+        LoadedConfig c;
+        QString error;
+        QVERIFY(loadConfig(out, c, &error));
+        ConfigImage expected = factoryImage();
+        expected[16] = quint8((expected[16] & ~0x0C) | 0x0C);
+        expected[27] = quint8((expected[27] & ~0xE0) | 0x40);
+        expected[23] = quint8(expected[23] | 0x02);
+        expected[21] = 0x81;
+        expected[45] = 'A';
+        expected[46] = 'B';
+        expected[47] = 13;
+        expected[84] = 2;
+        for (int i = 0; i < kImageSize; ++i)
+            QCOMPARE(int(c.image[i]), int(expected[i]));
+        QCOMPARE(c.setupInfo.deviceName, QStringLiteral("Scanner 7"));
+        QCOMPARE(int(c.linkSettings.linkMode), 0);
+        // The input file is left as it was.
+        QCOMPARE(run(diffCommand, {path, m_dir.filePath("in.cfg")}).code, int(kDone));
+    }
+
+    void portsFollowTheComVariables()
+    {
+        const QString device = write("pty-stand-in", "x");
+        qputenv("Q5NCFG_COM2", device.toLocal8Bit());
+        const Run r = run(portsCommand, {});
+        qunsetenv("Q5NCFG_COM2");
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY2(r.out.contains(QStringLiteral("Com 1  /nonexistent/com1  no such device\n")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Com 2  %1  ready\n").arg(device)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestToolFiles)
+#include "tst_toolfiles.moc"

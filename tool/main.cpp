@@ -1,0 +1,104 @@
+// q5ntool: the configuration utility's work from scripts, without a display.
+#include "tool/Commands.h"
+#include "tool/Ports.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+const char kUsageText[] =
+    "usage: q5ntool COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands on configuration files (setup files *.cfg and defaults files):\n"
+    "  show FILE [--json]              every setting as the pages name it, with its byte and bits\n"
+    "  diff A B [--json]               the settings that differ, old -> new\n"
+    "  set FILE NAME=VALUE... [-o OUT] change settings by control name (cfg4.optCfg41A=19200),\n"
+    "                                  by caption path (cfg4/Baud Rate=19200) or setup text\n"
+    "                                  (deviceName=..., port=2, linkMode=RS232); nothing is written\n"
+    "                                  unless every pair is good\n"
+    "  new FILE                        write the configuration that New makes (defaults file honoured)\n"
+    "\n"
+    "Commands on the serial ports:\n"
+    "  ports [--json]                  the serial ports, which Com n each is, and whether you may open it\n"
+    "\n"
+    "Options: --help (also after a command), --version\n"
+    "\n"
+    "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
+    "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
+
+const char *commandUsage(const QString &command)
+{
+    if (command == QLatin1String("show"))
+        return "usage: q5ntool show FILE [--json]\n"
+               "Shows the setup texts, port and link mode, then every setting: page, caption, value,\n"
+               "control name and the byte and bits it occupies. A stored code that no option shows is\n"
+               "said as such. A defaults file shows only the settings.\n";
+    if (command == QLatin1String("diff"))
+        return "usage: q5ntool diff A B [--json]\n"
+               "Lists the settings that differ between two files. Exit 0 when equal, 1 when they differ,\n"
+               "2 on error.\n";
+    if (command == QLatin1String("set"))
+        return "usage: q5ntool set FILE NAME=VALUE... [-o OUT]\n"
+               "NAME is a control name, qualified by its page where pages repeat it (cfg4.optCfg41A,\n"
+               "magcfg4.optCfg41A), a caption path (cfg4/Baud Rate), a track slot (magcfg6.txt694.track2),\n"
+               "or deviceName, userName, buildingDate, description, port, linkMode.\n"
+               "VALUE is an option caption, on/off, a list of box numbers, a number, or characters in the\n"
+               "brace notation ({CR}). The file is written whole (to OUT when given) or not at all.\n";
+    if (command == QLatin1String("new"))
+        return "usage: q5ntool new FILE\n"
+               "Writes the configuration that New makes: the defaults file where the program finds it,\n"
+               "else the factory values, and the texts of a new configuration.\n";
+    if (command == QLatin1String("ports"))
+        return "usage: q5ntool ports [--json]\n"
+               "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
+               "USB and ACM adapters first), the other present ports, and whether this user may open each;\n"
+               "when not, the group to join.\n";
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The same name as the program, so the per-user defaults are found where it keeps them.
+    QCoreApplication::setApplicationName(QStringLiteral("q5ncfg"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        err << kUsageText;
+        return q5n::tool::kUsage;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        out << kUsageText;
+        return q5n::tool::kDone;
+    }
+    if (command == QLatin1String("--version")) {
+        out << "q5ntool " << Q5N_VERSION << '\n';
+        return q5n::tool::kDone;
+    }
+    const char *usage = commandUsage(command);
+    if (!usage) {
+        err << "q5ntool: unknown command \"" << command << "\"\n\n" << kUsageText;
+        return q5n::tool::kUsage;
+    }
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        out << usage;
+        return q5n::tool::kDone;
+    }
+    if (command == QLatin1String("show"))
+        return q5n::tool::showCommand(args, out, err);
+    if (command == QLatin1String("diff"))
+        return q5n::tool::diffCommand(args, out, err);
+    if (command == QLatin1String("set"))
+        return q5n::tool::setCommand(args, out, err);
+    if (command == QLatin1String("ports"))
+        return q5n::tool::portsCommand(args, out, err);
+    return q5n::tool::newCommand(args, out, err);
+}
