@@ -7,7 +7,7 @@
 namespace q5n {
 
 KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *answers, QObject *parent)
-    : QObject(parent), m_portIo(portIo), m_wait(wait), m_answers(answers)
+    : QObject(parent), m_portIo(portIo), m_wait(wait)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer2.setObjectName(QStringLiteral("Timer2"));
@@ -16,8 +16,15 @@ KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *
     m_timer2.setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &KeyboardChannel::onTimer1);
     connect(&m_timer2, &QTimer::timeout, this, &KeyboardChannel::onTimer2);
+    setAnswerSource(answers);
+}
+
+void KeyboardChannel::setAnswerSource(AnswerSource *answers)
+{
+    disconnect(m_answersChanged);
+    m_answers = answers;
     if (answers)
-        connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
+        m_answersChanged = connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
 }
 
 bool KeyboardChannel::sendByte(quint8 byte, int pauseMs)

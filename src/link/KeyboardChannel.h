@@ -37,6 +37,11 @@ public:
     // handshake found (read now when no handshake has run yet).
     void releaseInterrupt();
 
+    // Where the decoder's keys are read from; an exchange may switch to
+    // another source for a data phase (the memory window's text box).
+    void setAnswerSource(AnswerSource *answers);
+    AnswerSource *answerSource() const { return m_answers; }
+
     // Makes the answer source take the decoder's keys and clears it.
     void prepareAnswerBox();
     QString answerText() const;
@@ -75,6 +80,7 @@ private:
     PortIo &m_portIo;
     EventWait &m_wait;
     QPointer<AnswerSource> m_answers;
+    QMetaObject::Connection m_answersChanged;
     std::optional<quint8> m_interruptMask; // as read before the last handshake
     QTimer m_timer1;
     QTimer m_timer2;

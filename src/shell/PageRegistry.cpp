@@ -1,5 +1,7 @@
 #include "shell/PageRegistry.h"
 
+#include "windows/KrTestWindow.h"
+#include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
 #include "pages/decoder/DecoderPages.h"
 #include "shell/MainWindow.h"
@@ -12,6 +14,8 @@ void registerStandardPages(MainWindow &main)
     // through MainWindow::setKrTestWindowFactory).
     registerDecoderPages(main);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
+    main.registerPage(MemoryWindow::kPage, &createMemoryWindow);
+    main.setKrTestWindowFactory(&createKrTestWindow);
 }
 
 } // namespace q5n
