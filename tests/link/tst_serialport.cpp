@@ -1,6 +1,8 @@
 // The serial port adapter on a real pseudo-terminal: the settings text reaches
 // the line, a hang-up is reported once and closes the port, and the reasons a
 // port cannot be opened.
+#include "link/LinkExchange.h"
+#include "link/PortIo.h"
 #include "link/PtyPeer.h"
 #include "windows/SerialOpen.h"
 #include "link/SerialPort.h"
@@ -118,13 +120,16 @@ void TestSerialPort::openFailures()
     QFETCH(QString, device);
     QFETCH(QString, text);
     QFETCH(QString, detail);
-    SerialPort port;
+    SimulatedPortIo io;
+    LinkExchange link(io, Timing{}, nullptr);
+    SerialPort &port = link.serialPort();
     port.setResolver([device](int) { return device; });
     LinkSettings settings;
     settings.portNumber = qint16(portNumber);
     ScriptedPrompter prompter;
-    QVERIFY(!openLinkPort(port, settings, prompter));
+    QVERIFY(!link.openPort(settings));
     QVERIFY(!port.portOpen());
+    reportPortUnavailable(prompter, link.portNumber(), link.portError());
     QCOMPARE(prompter.messages.size(), 1);
     QCOMPARE(prompter.messages[0].title, QString());
     QCOMPARE(prompter.messages[0].text, text);

@@ -83,7 +83,7 @@ private Q_SLOTS:
     void clicks();
     void loading_data();
     void loading();
-    void reopenEnablesUpload();
+    void reopenShowsStoredParity();
     void portTooltips();
     void notAvailable_data();
     void notAvailable();
@@ -212,8 +212,11 @@ void TestTransmitWindow::clicks_data()
     QTest::addColumn<QString>("checked");  // options that must show selected afterwards
 
     QTest::newRow("start values") << QStringList() << "9600,N,8,1 " << true << "OptMode_1 Option1_1 Option2_0";
-    QTest::newRow("Even then 7 data bits") << QStringList{"Option2_1", "optDatabits_0"} << "9600,N,7,1 " << false
+    // A data-bits choice keeps the parity that is shown: what is shown is used.
+    QTest::newRow("Even then 7 data bits") << QStringList{"Option2_1", "optDatabits_0"} << "9600,E,7,1 " << false
                                            << "Option2_1 optDatabits_0";
+    QTest::newRow("Odd, 7 then 8 data bits") << QStringList{"Option2_2", "optDatabits_0", "optDatabits_1"}
+                                             << "9600,O,8,1 " << false << "Option2_2 optDatabits_1";
     QTest::newRow("Odd") << QStringList{"Option2_2"} << "9600,O,8,1 " << false << "Option2_2";
     QTest::newRow("Odd then Mark") << QStringList{"Option2_2", "Option2_3"} << "9600,M,8,1 " << true << "Option2_3";
     QTest::newRow("Even then Space") << QStringList{"Option2_1", "Option2_4"} << "9600,S,8,1 " << true
@@ -261,14 +264,15 @@ void TestTransmitWindow::loading_data()
     QTest::newRow("start values") << 1 << 1 << "9600" << "N,8,1 " << true
                                   << "OptMode_1 OptPort_0 optBaud_3 optDatabits_1 optStopbits_0 Option2_0 Option1_1"
                                   << 1 << "9600,N,8,1 " << true;
-    // Selecting 7 data bits runs its handler, which resets the parity letter.
+    // The window opens showing the parity the next exchange uses.
     QTest::newRow("keyboard, COM 4, 2400, E,7,2, Not Save")
         << 0 << 4 << "2400" << "E,7,2 " << false
-        << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_0 Option1_0" << 0 << "2400,N,7,2 "
+        << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_1 Option1_0" << 0 << "2400,E,7,2 "
         << false;
-    // 8 data bits are already selected: the parity letter stays, None is shown.
-    QTest::newRow("Odd kept") << 1 << 2 << "19200" << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_0" << 1
+    QTest::newRow("Odd kept") << 1 << 2 << "19200" << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_2" << 1
                               << "19200,O,8,1 " << true;
+    QTest::newRow("Mark kept") << 1 << 1 << "9600" << "M,8,2 " << true << "optStopbits_1 Option2_3" << 1
+                               << "9600,M,8,2 " << true;
     QTest::newRow("unknown baud rate") << 1 << 1 << "300" << "N,8,1 " << true << "optBaud_0" << 1 << "1200,N,8,1 "
                                        << true;
     QTest::newRow("other link mode means keyboard") << 7 << 1 << "9600" << "N,8,1 " << true << "OptMode_0" << 0
@@ -302,23 +306,33 @@ void TestTransmitWindow::loading()
     QCOMPARE(f->ctx.state.saveOption, saveOption);
     for (const char *name : {"FraPort", "Frame2", "Frame3", "Frame4"})
         QCOMPARE(f->child(QLatin1String(name))->isEnabled(), framesEnabled);
+    // Upload and version follow the parity shown.
+    const bool receive = l.frameSettings[0] != u'E' && l.frameSettings[0] != u'O';
+    QCOMPARE(f->button(QStringLiteral("cmdReceive"))->isEnabled(), receive);
+    QCOMPARE(f->button(QStringLiteral("CmdVersion"))->isEnabled(), receive);
     QVERIFY(f->child(QStringLiteral("Frame5"))->isEnabled());
     QVERIFY(f->child(QStringLiteral("Frame6"))->isEnabled());
 }
 
-void TestTransmitWindow::reopenEnablesUpload()
+void TestTransmitWindow::reopenShowsStoredParity()
 {
     QVERIFY(f->open());
     f->option(QStringLiteral("OptPort_2"))->click();
     f->option(QStringLiteral("Option2_2"))->click();
+    f->option(QStringLiteral("optDatabits_0"))->click();
     QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
     QVERIFY(f->closeWindow());
     QVERIFY(f->open());
-    QVERIFY(f->button(QStringLiteral("cmdReceive"))->isEnabled());
-    QVERIFY(f->button(QStringLiteral("CmdVersion"))->isEnabled());
-    QVERIFY(f->option(QStringLiteral("Option2_0"))->isChecked());
+    // Reopened: Odd is shown, stored and keeps upload and version disabled.
+    QVERIFY(f->option(QStringLiteral("Option2_2"))->isChecked());
+    QVERIFY(f->option(QStringLiteral("optDatabits_0"))->isChecked());
+    QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
+    QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
     QVERIFY(f->option(QStringLiteral("OptPort_2"))->isChecked());
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,7,1 "));
+    f->option(QStringLiteral("Option2_0"))->click();
+    QVERIFY(f->button(QStringLiteral("cmdReceive"))->isEnabled());
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("N,7,1 "));
 
     // A port number without an option selects none rather than a wrong one.
     QVERIFY(f->closeWindow());
@@ -418,7 +432,6 @@ void TestTransmitWindow::rs232Download()
     // A download changes no image.
     QCOMPARE(f->ctx.state.workingImage, patternImage(3));
     QCOMPARE(f->ctx.state.savedImage, patternImage(1));
-    QCOMPARE(f->ctx.state.receiveMode, false);
 }
 
 void TestTransmitWindow::rs232Upload_data()
@@ -486,7 +499,6 @@ void TestTransmitWindow::rs232Upload()
     QCOMPARE(f->ctx.state.hasUnsavedChanges(), changedFirst >= 0);
     QVERIFY(!f->window->serialPort().portOpen());
     QVERIFY(f->commandsEnabled());
-    QVERIFY(f->ctx.state.receiveMode);
 }
 
 void TestTransmitWindow::uploadCancelSendsNothing()
