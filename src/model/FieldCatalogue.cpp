@@ -2,6 +2,7 @@
 
 #include "model/ConfigImage.h"
 #include "model/Notation.h"
+#include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "model/Text8.h"
 
@@ -219,7 +220,7 @@ const std::initializer_list<const char *> kTerminalTypes = {"IBM PC/AT,PS/2", "I
 // code 0 shows the first option.
 FieldEntry checkDigitField(const char *name, int mask, int designSelection)
 {
-    return codedField(3, name, "Check Digit", 23, mask,
+    return codedField(Page::DecoderBar, name, "Check Digit", 23, mask,
                       {{0, QStringLiteral("Do Not Calculate Check Digit"), 1},
                        {1, QStringLiteral("Calculate Check Digit and Not Transmit"), 2},
                        {2, QStringLiteral("Calculate Check Digit and Transmit"), 3}},
@@ -240,87 +241,91 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 1, cfg3 "Interface": the setup texts, the interface mode and the
     // read-memory switch of the decoder.
-    addSetupTexts(c, 1);
-    c.push_back(indexField(1, "OptCfg3_1", "Interface", 22, 0x03,
+    addSetupTexts(c, Page::DecoderInterface);
+    c.push_back(indexField(Page::DecoderInterface, "OptCfg3_1", "Interface", 22, 0x03,
                            {"Keyboard Mode", "USB Mode", "RS232 Mode"}));
-    c.push_back(flagField(1, "ChkRead", "Read Memory Enable", 24, 0x01));
+    c.push_back(flagField(Page::DecoderInterface, "ChkRead", "Read Memory Enable", 24, 0x01));
 
     // Page 2, cfg4 "Communication Parameters": the decoder's RS232 line,
     // keyboard wedge and output characters (bytes 16, 19, 20).
-    c.push_back(indexField(2, "optCfg41A", "Baud Rate", 16, 0x0C, {"2400", "4800", "9600", "19200"}));
-    c.push_back(indexField(2, "optCfg41B", "Data Bits", 19, 0x08, {"7 Data Bits", "8 Data Bits"}));
-    c.push_back(indexField(2, "optCfg41C", "Stop Bits", 19, 0x80, {"2 Bits", "1 Bit"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg41A", "Baud Rate", 16, 0x0C, {"2400", "4800", "9600", "19200"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg41B", "Data Bits", 19, 0x08, {"7 Data Bits", "8 Data Bits"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg41C", "Stop Bits", 19, 0x80, {"2 Bits", "1 Bit"}));
     // "None" writes 7; code 4 shows it too. The page starts with "None".
-    c.push_back(codedField(2, "optCfg41D", "Parity", 19, 0x70,
+    c.push_back(codedField(Page::DecoderComm, "optCfg41D", "Parity", 19, 0x70,
                            {{0, QStringLiteral("Space"), 0},
                             {1, QStringLiteral("Mark"), 1},
                             {2, QStringLiteral("Even"), 2},
                             {3, QStringLiteral("Odd"), 3},
                             {4, QStringLiteral("None"), 7}},
                            {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {7, 4}}, 4));
-    c.push_back(indexField(2, "optRTSCTS", "RTS/CTS", 20, 0x08, kDisableEnable));
-    c.push_back(indexField(2, "optACKNCK", "ACK/NAK", 20, 0x10, kDisableEnable));
-    c.push_back(indexField(2, "optXONXOFF", "XON/XOFF", 20, 0x20, kDisableEnable));
-    c.push_back(indexField(2, "optCfg42A", "Terminal Type", 16, 0x03, kTerminalTypes));
-    c.push_back(indexField(2, "Optcfg42b", "Upper/Lower Case", 19, 0x04, {"Lower Case", "Upper Case"}));
-    c.push_back(indexField(2, "optCfg42C", "Send Characters by ALT Method", 20, 0x40, kDisableEnable));
-    c.push_back(indexField(2, "optCfg42D", "Select Numerical Pad", 20, 0x80, {"OFF", "ON"}));
-    c.push_back(indexField(2, "optCfg43A", "Select Terminator", 20, 0x07,
+    c.push_back(indexField(Page::DecoderComm, "optRTSCTS", "RTS/CTS", 20, 0x08, kDisableEnable));
+    c.push_back(indexField(Page::DecoderComm, "optACKNCK", "ACK/NAK", 20, 0x10, kDisableEnable));
+    c.push_back(indexField(Page::DecoderComm, "optXONXOFF", "XON/XOFF", 20, 0x20, kDisableEnable));
+    c.push_back(indexField(Page::DecoderComm, "optCfg42A", "Terminal Type", 16, 0x03, kTerminalTypes));
+    c.push_back(indexField(Page::DecoderComm, "Optcfg42b", "Upper/Lower Case", 19, 0x04, {"Lower Case", "Upper Case"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg42C", "Send Characters by ALT Method", 20, 0x40, kDisableEnable));
+    c.push_back(indexField(Page::DecoderComm, "optCfg42D", "Select Numerical Pad", 20, 0x80, {"OFF", "ON"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg43A", "Select Terminator", 20, 0x07,
                            {"CR", "LF", "CR+LF", "HT(TAB)", "Space", "STX-ETX (RS232 Mode Only)", "None"}));
-    c.push_back(indexField(2, "optCfg43B", "Time-out Between Characters", 19, 0x02, {"0 ms", "15 ms"}));
+    c.push_back(indexField(Page::DecoderComm, "optCfg43B", "Time-out Between Characters", 19, 0x02, {"0 ms", "15 ms"}));
 
     // Page 3, cfg5 "Bar Codes and Others": symbologies and their options
     // (bytes 18, 21, 22 bits 3..7, 23 and bit 0 of 19).
-    c.push_back(bitSetField(3, "chk51", "Symboligies Selection", 21,
+    c.push_back(bitSetField(Page::DecoderBar, "chk51", "Symboligies Selection", 21,
                             {"CodaBar/NW7", "Interleave 25", "Code 128", "Code 39", "EAN-8/JAN-8", "EAN-13/JAN-13",
                              "UPC-E", "UPC-A"}));
-    c.push_back(flagField(3, "chkIsbn", "Enable ISBN/ISSN", 22, 0x10));
-    c.push_back(flagField(3, "chkUpcAEan13", "UPC-A=EAN-13", 22, 0x80));
-    c.push_back(indexField(3, "optCfg52B", "Supplemental Code Setup", 22, 0x40, {"Not Transmit", "Transmit"}));
-    c.push_back(indexField(3, "Optcheck", "Check Digit", 22, 0x20, {"Not Transmit", "Transmit"}));
-    c.push_back(indexField(3, "Optcode39", "Output As", 23, 0x02, {"Full ASCII", "Standard"}));
-    c.push_back(indexField(3, "OptStart_stop", "Start/Stop Character", 23, 0x01, {"Not Optput ", "Output "}));
+    c.push_back(flagField(Page::DecoderBar, "chkIsbn", "Enable ISBN/ISSN", 22, 0x10));
+    c.push_back(flagField(Page::DecoderBar, "chkUpcAEan13", "UPC-A=EAN-13", 22, 0x80));
+    c.push_back(indexField(Page::DecoderBar, "optCfg52B", "Supplemental Code Setup", 22, 0x40,
+                           {"Not Transmit", "Transmit"}));
+    c.push_back(indexField(Page::DecoderBar, "Optcheck", "Check Digit", 22, 0x20, {"Not Transmit", "Transmit"}));
+    c.push_back(indexField(Page::DecoderBar, "Optcode39", "Output As", 23, 0x02, {"Full ASCII", "Standard"}));
+    c.push_back(indexField(Page::DecoderBar, "OptStart_stop", "Start/Stop Character", 23, 0x01,
+                           {"Not Optput ", "Output "}));
     // Code 39 and Code 128 start with the first option, Interleave 25 with the
     // last: a stored code 0 stays in the first two and becomes 1 in the third.
     c.push_back(checkDigitField("opt53B", 0xC0, 0));
     c.push_back(checkDigitField("opt54A", 0x30, 0));
     c.push_back(checkDigitField("opt55A", 0x0C, 2));
-    c.push_back(flagField(3, "ChkBrazil", "Brazil 25", 19, 0x01));
-    c.push_back(flagField(3, "chk58A", "Set Up Start/Stop Characters Upon Transmission", 22, 0x08));
+    c.push_back(flagField(Page::DecoderBar, "ChkBrazil", "Brazil 25", 19, 0x01));
+    c.push_back(flagField(Page::DecoderBar, "chk58A", "Set Up Start/Stop Characters Upon Transmission", 22, 0x08));
     // Boxes 0..3 are the stop characters A..D, boxes 4..7 the start characters.
-    c.push_back(bitSetField(3, "ChkStart", "Transmission Type of Stop / Start", 18,
+    c.push_back(bitSetField(Page::DecoderBar, "ChkStart", "Transmission Type of Stop / Start", 18,
                             {"A", "B", "C", "D", "A", "B", "C", "D"}));
 
     // Page 4, cfg6 "Miscellaneous Parameters": language, code IDs and output
     // editing (bytes 0..15, 16 bits 4..7, 17, 22 bit 2).
-    c.push_back(indexField(4, "opt61", "Language Selection", 16, 0xF0, kLanguages));
-    c.push_back(flagField(4, "chk62", "Enable Code ID", 22, 0x04));
+    c.push_back(indexField(Page::DecoderMisc, "opt61", "Language Selection", 16, 0xF0, kLanguages));
+    c.push_back(flagField(Page::DecoderMisc, "chk62", "Enable Code ID", 22, 0x04));
     {
         const char *ids[] = {"UPC-A", "UPC-E", "EAN-13", "EAN-8", "Code 39", "Code 128", "Interleave 25",
                              "CodaBar/NW7"};
         for (int i = 0; i < 8; ++i)
-            c.push_back(characterField(4, QStringLiteral("txt62_%1").arg(i), ids[i], i));
+            c.push_back(characterField(Page::DecoderMisc, QStringLiteral("txt62_%1").arg(i), ids[i], i));
     }
-    c.push_back(countField(4, "cboTruncate1", "Truncate Front Characters", 17, 0xF0));
-    c.push_back(countField(4, "CboTruncate2", "Truncate End Characters", 17, 0x0F));
-    c.push_back(sequenceField(4, "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
-    c.push_back(sequenceField(4, "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
+    c.push_back(countField(Page::DecoderMisc, "cboTruncate1", "Truncate Front Characters", 17, 0xF0));
+    c.push_back(countField(Page::DecoderMisc, "CboTruncate2", "Truncate End Characters", 17, 0x0F));
+    c.push_back(sequenceField(Page::DecoderMisc,
+                              "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
+    c.push_back(sequenceField(Page::DecoderMisc,
+                              "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
 
     // Page 8, magcfg3 "Interface": the same setup texts, the reader's
     // interface mode and two switches (bytes 25 bits 1 and 3, 26 bits 6..7).
-    addSetupTexts(c, 8);
+    addSetupTexts(c, Page::ReaderInterface);
     // Code 3 shows "USB Mode", which the page starts with, so it stays until chosen.
-    c.push_back(codedField(8, "OptCfg3_1", "Interface ", 26, 0xC0,
+    c.push_back(codedField(Page::ReaderInterface, "OptCfg3_1", "Interface ", 26, 0xC0,
                            {{0, QStringLiteral("Keyboard Mode"), 0},
                             {1, QStringLiteral("USB Mode"), 1},
                             {2, QStringLiteral("RS232 Mode"), 2}},
                            {{0, 0}, {1, 1}, {2, 2}, {3, 1}}, 1));
-    c.push_back(flagField(8, "ChkNotebook", "Disable  External Keyboard", 25, 0x08));
-    c.push_back(flagField(8, "ChkMSRMem", "Read Memory Enable", 25, 0x02));
+    c.push_back(flagField(Page::ReaderInterface, "ChkNotebook", "Disable  External Keyboard", 25, 0x08));
+    c.push_back(flagField(Page::ReaderInterface, "ChkMSRMem", "Read Memory Enable", 25, 0x02));
 
     // Page 6, magcfg4 "Communication Parameters": the reader's line, keyboard,
     // output and card options (bytes 25 bit 0, 26 bits 0..5, 27, 28, 83 bits 0..3, 84).
-    c.push_back(codedField(6, "optCfg41A", "Baud Rate", 28, 0x07,
+    c.push_back(codedField(Page::ReaderComm, "optCfg41A", "Baud Rate", 28, 0x07,
                            {{0, QStringLiteral("600"), 0},
                             {1, QStringLiteral("1200"), 1},
                             {2, QStringLiteral("2400"), 2},
@@ -328,25 +333,25 @@ std::vector<FieldEntry> buildCatalogue()
                             {4, QStringLiteral("19200"), 4},
                             {5, QStringLiteral("9600"), 7}},
                            {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {7, 5}}, 5));
-    c.push_back(indexField(6, "optCfg41B", "Data Bits", 26, 0x20, {"7 Data Bits", "8 Data Bits"}));
-    c.push_back(indexField(6, "optCfg41C", "Stop Bit", 26, 0x10, {"2 Bits", "1 Bit"}));
-    c.push_back(codedField(6, "optCfg41D", "Parity", 27, 0xE0,
+    c.push_back(indexField(Page::ReaderComm, "optCfg41B", "Data Bits", 26, 0x20, {"7 Data Bits", "8 Data Bits"}));
+    c.push_back(indexField(Page::ReaderComm, "optCfg41C", "Stop Bit", 26, 0x10, {"2 Bits", "1 Bit"}));
+    c.push_back(codedField(Page::ReaderComm, "optCfg41D", "Parity", 27, 0xE0,
                            {{0, QStringLiteral("Space"), 0},
                             {1, QStringLiteral("Mark"), 1},
                             {2, QStringLiteral("Even"), 2},
                             {3, QStringLiteral("Odd"), 3},
                             {4, QStringLiteral("None"), 7}},
                            {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {7, 4}}, 4));
-    c.push_back(indexField(6, "optRTSCTS", "RTS/CTS", 27, 0x10, kDisableEnable));
-    c.push_back(indexField(6, "optACKNCK", "ACK/NAK", 27, 0x08, kDisableEnable));
-    c.push_back(indexField(6, "optXONXOFF", "XON/XOFF", 26, 0x08, kDisableEnable));
-    c.push_back(indexField(6, "optCfg42A", "Terminal Type", 26, 0x03, kTerminalTypes));
-    c.push_back(indexField(6, "Optcfg42b", "Upper/Lower Case", 28, 0x80, {"Upper Case", "Lower Case"}));
-    c.push_back(indexField(6, "optCfg42C", "Send Characters by ALT Method", 28, 0x20, kDisableEnable));
-    c.push_back(indexField(6, "optCfg42D", "Select Numerical Pad", 28, 0x40, {"OFF", "ON"}));
+    c.push_back(indexField(Page::ReaderComm, "optRTSCTS", "RTS/CTS", 27, 0x10, kDisableEnable));
+    c.push_back(indexField(Page::ReaderComm, "optACKNCK", "ACK/NAK", 27, 0x08, kDisableEnable));
+    c.push_back(indexField(Page::ReaderComm, "optXONXOFF", "XON/XOFF", 26, 0x08, kDisableEnable));
+    c.push_back(indexField(Page::ReaderComm, "optCfg42A", "Terminal Type", 26, 0x03, kTerminalTypes));
+    c.push_back(indexField(Page::ReaderComm, "Optcfg42b", "Upper/Lower Case", 28, 0x80, {"Upper Case", "Lower Case"}));
+    c.push_back(indexField(Page::ReaderComm, "optCfg42C", "Send Characters by ALT Method", 28, 0x20, kDisableEnable));
+    c.push_back(indexField(Page::ReaderComm, "optCfg42D", "Select Numerical Pad", 28, 0x40, {"OFF", "ON"}));
     // Code 7 shows "None", a new choice on a page that starts with "CR+LF":
     // it is rewritten as 6 when the page opens.
-    c.push_back(codedField(6, "optCfg43A", "Select Terminator", 27, 0x07,
+    c.push_back(codedField(Page::ReaderComm, "optCfg43A", "Select Terminator", 27, 0x07,
                            {{0, QStringLiteral("CR"), 0},
                             {1, QStringLiteral("LF"), 1},
                             {2, QStringLiteral("CR+LF"), 2},
@@ -355,15 +360,15 @@ std::vector<FieldEntry> buildCatalogue()
                             {5, QStringLiteral("STX-ETX (RS232 Only)"), 5},
                             {6, QStringLiteral("None"), 6}},
                            {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 6}}, 2));
-    c.push_back(indexField(6, "optCfg43B", "Time-out Between Characters", 26, 0x04, {"0 ms", "15 ms"}));
+    c.push_back(indexField(Page::ReaderComm, "optCfg43B", "Time-out Between Characters", 26, 0x04, {"0 ms", "15 ms"}));
     {
-        FieldEntry iso = indexField(6, "OptISO", "", 25, 0x01, {"ISO", "JIS2"});
+        FieldEntry iso = indexField(Page::ReaderComm, "OptISO", "", 25, 0x01, {"ISO", "JIS2"});
         iso.label = QStringLiteral("Select Magnetic Card Standard :");
         c.push_back(iso);
     }
     {
         // Indexes 13 and 14 have no option.
-        FieldEntry tracks = indexField(6, "optCfg45A", "Track Selection", 83, 0x0F,
+        FieldEntry tracks = indexField(Page::ReaderComm, "optCfg45A", "Track Selection", 83, 0x0F,
                                        {"Single Track", "Track 1 Only", "Track 2 Only", "Track 3 Only",
                                         "Track (1-2/3-2)", "Track(2-1/3-1)", "Track 1-2-3", "Track1-3-2",
                                         "Track 2-1-3", "Track 2-3-1", "Track 3-1-2", "Track 3-2-1", "Auto"});
@@ -371,10 +376,10 @@ std::vector<FieldEntry> buildCatalogue()
         c.push_back(tracks);
     }
     {
-        FieldEntry startStop = flagField(6, "chkCfg45B", "ON", 28, 0x10);
+        FieldEntry startStop = flagField(Page::ReaderComm, "chkCfg45B", "ON", 28, 0x10);
         startStop.label = QStringLiteral("Send Start/Stop Character");
         c.push_back(startStop);
-        FieldEntry account = flagField(6, "chkCfg45C", "ON", 28, 0x08);
+        FieldEntry account = flagField(Page::ReaderComm, "chkCfg45C", "ON", 28, 0x08);
         account.label = QStringLiteral("Track 2 Account Number Only");
         c.push_back(account);
     }
@@ -382,7 +387,7 @@ std::vector<FieldEntry> buildCatalogue()
         FieldEntry separator;
         separator.name = QStringLiteral("cbo45D");
         separator.kind = FieldKind::CharacterChoice;
-        separator.page = 6;
+        separator.page = Page::ReaderComm;
         separator.caption = QStringLiteral("Separator Character (For Dual Or Triple Tracks)");
         separator.byte = 84;
         separator.mask = 0xFF;
@@ -393,18 +398,18 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 7, magcfg6 "Miscellaneous Parameters": language, the six insertion
     // slots and the start and end characters (bytes 29..82, 83 bits 4..7).
-    c.push_back(indexField(7, "opt61", "Language Selection", 83, 0xF0, kLanguages));
+    c.push_back(indexField(Page::ReaderMisc, "opt61", "Language Selection", 83, 0xF0, kLanguages));
     // The prefix box edits the slot of the track chosen: 29, 45 or 61; the
     // suffix box 37, 53 or 69.
-    c.push_back(sequenceField(7, "txt694", "Characters to be Inserted (Only Eight Characters Available)", 29, 8,
-                              3, 16));
-    c.push_back(sequenceField(7, "txt693", "Characters to be Inserted (Only Eight Charaters Available)", 37, 8,
-                              3, 16));
+    c.push_back(sequenceField(Page::ReaderMisc, "txt694",
+                              "Characters to be Inserted (Only Eight Characters Available)", 29, 8, 3, 16));
+    c.push_back(sequenceField(Page::ReaderMisc, "txt693",
+                              "Characters to be Inserted (Only Eight Charaters Available)", 37, 8, 3, 16));
     {
         const char *labels[] = {"Track 1 Start Char:", "Track 1 End Char:", "Track 2 Start Char:",
                                 "Track 2 End Char:",   "Track 3 Start Char:", "Track 3 End Char:"};
         for (int i = 0; i < 6; ++i)
-            c.push_back(characterField(7, QStringLiteral("txtChar_%1").arg(i), labels[i], 77 + i));
+            c.push_back(characterField(Page::ReaderMisc, QStringLiteral("txtChar_%1").arg(i), labels[i], 77 + i));
     }
 
     return c;

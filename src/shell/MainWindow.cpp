@@ -3,6 +3,7 @@
 #include "files/SetupFile.h"
 #include "link/PortIo.h"
 #include "model/Defaults.h"
+#include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
@@ -28,10 +29,6 @@ const QString kPortIoFailed =
     QStringLiteral("Keyboard port initialize error, only RS232 port is available!");
 const QString kStartCaption = QStringLiteral("Q5N Configuration: ");
 const QString kFileCaption = QStringLiteral("Configuration Setup: ");
-
-// Pages closed by New and Open, in this order: cfg3, cfg4, cfg5, cfg6,
-// magcfg3, magcfg4, magcfg6, frmTransmit. The memory window stays.
-constexpr int kSettingPagesInCloseOrder[] = {1, 2, 3, 4, 8, 6, 7, 5};
 } // namespace
 
 MainWindow::MainWindow(AppContext &context, QWidget *parent)
@@ -277,8 +274,11 @@ bool MainWindow::closePage(int page)
 
 void MainWindow::closeSettingPages()
 {
-    for (int page : kSettingPagesInCloseOrder)
-        closePage(page);
+    // In the page table's order: cfg3, cfg4, cfg5, cfg6, magcfg3, magcfg4,
+    // magcfg6, frmTransmit. The memory window stays.
+    for (const PageInfo &p : pageTable())
+        if (p.closedWithConfiguration)
+            closePage(p.number);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

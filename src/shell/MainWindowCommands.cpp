@@ -3,6 +3,7 @@
 
 #include "shell/MainWindow.h"
 
+#include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "shell/AboutWindow.h"
@@ -33,56 +34,24 @@ const QString kDecoderDefaultQuestion =
 const QString kReaderDefaultQuestion =
     QStringLiteral("Are you sure to set all to default values for Magnet Reader?");
 
-// Page numbers.
-enum Page : int {
-    kNoPage = 0,
-    kDecoderInterface = 1,
-    kDecoderComm = 2,
-    kDecoderBar = 3,
-    kDecoderMisc = 4,
-    kTransmit = 5,
-    kReaderComm = 6,
-    kReaderMisc = 7,
-    kReaderInterface = 8,
-    kReadMemory = 9,
-};
-
-bool isDecoderPage(int page) { return page >= kDecoderInterface && page <= kDecoderMisc; }
-bool isReaderPage(int page) { return page >= kReaderComm && page <= kReaderInterface; }
+bool isDecoderPage(int page)
+{
+    const PageInfo *p = pageInfo(page);
+    return p && p->family == PageFamily::BarDecoder;
+}
+bool isReaderPage(int page)
+{
+    const PageInfo *p = pageInfo(page);
+    return p && p->family == PageFamily::MagneticReader;
+}
 
 // The page of the other family that the "mag" button opens in place of the
 // page that was open (0: nothing).
 int counterpartPage(int page)
 {
-    switch (page) {
-    case kDecoderInterface: return kReaderInterface;
-    case kDecoderComm: return kReaderComm;
-    case kDecoderMisc: return kReaderMisc;
-    case kReaderInterface: return kDecoderInterface;
-    case kReaderComm: return kDecoderComm;
-    case kReaderMisc: return kDecoderMisc;
-    case kTransmit: return kTransmit;
-    default: return kNoPage;
-    }
+    const PageInfo *p = pageInfo(page);
+    return p ? p->counterpart : Page::None;
 }
-
-// Menu items that open a page, and the page they open.
-struct PageItem
-{
-    const char *name;
-    int page;
-};
-constexpr PageItem kPageItems[] = {
-    {"mnuConfigInterface", kDecoderInterface}, {"mnuConfigComm", kDecoderComm},
-    {"mnuConfigBar", kDecoderBar},             {"mnuConfigMisc", kDecoderMisc},
-    {"mnuConfigTransmit", kTransmit},          {"mnuMagInterface", kReaderInterface},
-    {"mnuMagComm", kReaderComm},               {"mnuMagMisc", kReaderMisc},
-    {"mnuMagTransmit", kTransmit},             {"mnuToolsRDM", kReadMemory},
-};
-
-// Help sections (anchors of the user guide) by page number.
-const char *const kPageSections[] = {"MDImain", "cfg3",    "cfg4",    "cfg5",    "cfg6",
-                                     "frmTransmit", "magcfg4", "magcfg6", "magcfg3", "frmReadMemory"};
 
 // Windows outside the page numbering that have a section of their own.
 const char *const kWindowSections[] = {"DDT", "DlgCtrl", "frmAbout"};
@@ -101,16 +70,16 @@ void MainWindow::createMenus()
         m_menuActions.insert(QLatin1String(name), m->menuAction());
         return m;
     };
-    auto newItem = [this](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys) {
+    auto newItem = [this](QMenu *m, const QString &name, const QString &caption, const QKeySequence &keys) {
         QAction *a = m->addAction(caption);
-        a->setObjectName(QLatin1String(name));
-        m_menuActions.insert(QLatin1String(name), a);
+        a->setObjectName(name);
+        m_menuActions.insert(name, a);
         if (!keys.isEmpty())
             a->setShortcut(keys);
         return a;
     };
     auto item = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys, auto slot) {
-        QAction *a = newItem(m, name, caption, keys);
+        QAction *a = newItem(m, QLatin1String(name), caption, keys);
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
@@ -119,20 +88,29 @@ void MainWindow::createMenus()
         a->setObjectName(QLatin1String(name));
         m_menuActions.insert(QLatin1String(name), a);
     };
-    auto pageItem = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys,
-                        int page) {
-        QAction *a = newItem(m, name, caption, keys);
-        // The seven setting pages put a check mark on their item while open.
-        a->setCheckable(page != kTransmit && page != kReadMemory);
-        // Choosing a checkable item flips its mark before the command runs;
-        // the mark then tells whether the page really is open (a busy window
-        // that refuses to close keeps the chosen page from opening).
-        connect(a, &QAction::triggered, this, [this, a, page] {
-            openPage(page);
-            if (a->isCheckable())
-                a->setChecked(pageWindow(page) != nullptr);
-        });
-        return a;
+    // The items that open a page, as the page table lists them for a menu:
+    // the pages of a family first, the tools (from `tools` on) after.
+    auto pageItems = [&](QMenu *m, bool tools) {
+        for (const PageInfo &p : pageTable()) {
+            if ((p.family == PageFamily::Tool) != tools)
+                continue;
+            for (const PageMenuItem &mi : p.menuItems) {
+                if (mi.menu != m->objectName())
+                    continue;
+                QAction *a = newItem(m, mi.name, mi.caption, QKeySequence(mi.shortcut, QKeySequence::PortableText));
+                // The setting pages put a check mark on their item while open.
+                a->setCheckable(p.checksMenuItem && &mi == &p.menuItems.front());
+                // Choosing a checkable item flips its mark before the command
+                // runs; the mark then tells whether the page really is open (a
+                // busy window that refuses to close keeps the chosen page from opening).
+                const int page = p.number;
+                connect(a, &QAction::triggered, this, [this, a, page] {
+                    openPage(page);
+                    if (a->isCheckable())
+                        a->setChecked(pageWindow(page) != nullptr);
+                });
+            }
+        }
     };
 
     QMenu *file = menu("mnuFile", QStringLiteral("&File"));
@@ -147,30 +125,21 @@ void MainWindow::createMenus()
     item(file, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), [this] { fileExit(); });
 
     QMenu *config = menu("mnuConfig", QStringLiteral("&Bar_Decoder"));
-    pageItem(config, "mnuConfigInterface", QStringLiteral("&Interface"), QKeySequence(Qt::CTRL | Qt::Key_F3),
-             kDecoderInterface);
-    pageItem(config, "mnuConfigComm", QStringLiteral("&Communication"), QKeySequence(Qt::CTRL | Qt::Key_F4),
-             kDecoderComm);
-    pageItem(config, "mnuConfigBar", QStringLiteral("&Bar Codes and Others"), QKeySequence(Qt::CTRL | Qt::Key_F5),
-             kDecoderBar);
-    pageItem(config, "mnuConfigMisc", QStringLiteral("&Miscellaneous"), QKeySequence(Qt::CTRL | Qt::Key_F6),
-             kDecoderMisc);
+    pageItems(config, false);
     separator(config, "mnuMinus1");
     item(config, "mnuConfigDefault", QStringLiteral("&Set All Default"), {}, [this] { configSetAllDefault(); });
     separator(config, "mnuMinus2");
-    pageItem(config, "mnuConfigTransmit", QStringLiteral("Transmit"), {}, kTransmit);
+    pageItems(config, true);
 
     QMenu *mag = menu("mnuMag", QStringLiteral("&Magnic_Reader"));
-    pageItem(mag, "mnuMagInterface", QStringLiteral("&Interface"), {}, kReaderInterface);
-    pageItem(mag, "mnuMagComm", QStringLiteral("&Communication"), {}, kReaderComm);
-    pageItem(mag, "mnuMagMisc", QStringLiteral("&Miscellaneous"), {}, kReaderMisc);
+    pageItems(mag, false);
     separator(mag, "mnuMagMinus1");
     item(mag, "mnuMagDefault", QStringLiteral("&Set All Default"), {}, [this] { magSetAllDefault(); });
     separator(mag, "mnuMagMinus2");
-    pageItem(mag, "mnuMagTransmit", QStringLiteral("Transmit"), {}, kTransmit);
+    pageItems(mag, true);
 
     QMenu *tools = menu("mnuTools", QStringLiteral("&Tools"));
-    pageItem(tools, "mnuToolsRDM", QStringLiteral("&Read Decoder Memory"), {}, kReadMemory);
+    pageItems(tools, true);
     item(tools, "mnuToolsKRtest", QStringLiteral("&KR Test"), {}, [this] { toolsKrTest(); });
 
     QMenu *help = menu("mnuHelp", QStringLiteral("&Help"));
@@ -261,31 +230,21 @@ void MainWindow::setKrTestWindowFactory(KrTestFactory factory)
 
 int MainWindow::toolbarPage(const QString &key) const
 {
-    const bool reader = m_ctx.state.readerMode;
-    if (key == QLatin1String("irm"))
-        return reader ? kReaderInterface : kDecoderInterface;
-    if (key == QLatin1String("com"))
-        return reader ? kReaderComm : kDecoderComm;
-    if (key == QLatin1String("bar"))
-        return reader ? kNoPage : kDecoderBar;
-    if (key == QLatin1String("mis"))
-        return reader ? kReaderMisc : kDecoderMisc;
-    if (key == QLatin1String("transmit"))
-        return kTransmit;
-    return kNoPage;
+    return q5n::toolbarPage(key, m_ctx.state.readerMode);
 }
 
 void MainWindow::updateCommandAvailability()
 {
-    for (const PageItem &p : kPageItems)
-        if (QAction *a = menuAction(QLatin1String(p.name)))
-            a->setEnabled(hasPage(p.page));
+    for (const PageInfo &p : pageTable())
+        for (const PageMenuItem &item : p.menuItems)
+            if (QAction *a = menuAction(item.name))
+                a->setEnabled(hasPage(p.number));
     if (QAction *a = menuAction(QStringLiteral("mnuToolsKRtest")))
         a->setEnabled(bool(m_krTestFactory));
-    for (const char *key : {"irm", "com", "bar", "mis", "transmit"})
-        if (QAction *a = toolbarButton(QLatin1String(key))) {
-            const int page = toolbarPage(QLatin1String(key));
-            a->setEnabled(page != kNoPage && hasPage(page));
+    for (const PageInfo &p : pageTable())
+        if (QAction *a = toolbarButton(p.toolbarKey)) {
+            const int page = toolbarPage(p.toolbarKey);
+            a->setEnabled(page != Page::None && hasPage(page));
         }
     if (QAction *a = toolbarButton(QStringLiteral("krtest")))
         a->setEnabled(bool(m_krTestFactory));
@@ -296,7 +255,7 @@ void MainWindow::updateCommandAvailability()
 qint16 MainWindow::closeActivePage()
 {
     const qint16 open = m_ctx.state.activePage;
-    if (open != kNoPage)
+    if (open != Page::None)
         closePage(open);
     return open;
 }
@@ -307,7 +266,7 @@ void MainWindow::showFamilyState()
     if (QAction *mag = toolbarButton(QStringLiteral("mag")))
         mag->setChecked(reader);
     if (reader)
-        closePage(kDecoderBar);
+        closePage(Page::DecoderBar);
     // "bar" (enabled exactly when not in reader mode) and the page buttons
     // that open a page of the current family.
     updateCommandAvailability();
@@ -318,7 +277,7 @@ void MainWindow::openPage(int page)
     if (!hasPage(page))
         return;
     const int wasOpen = closeActivePage();
-    if (m_ctx.state.activePage != kNoPage)
+    if (m_ctx.state.activePage != Page::None)
         return; // the open page is busy and stays
     if (wasOpen == page)
         return;
@@ -330,12 +289,12 @@ void MainWindow::openPage(int page)
         showFamilyState();
     }
     // The memory window finds its number set when it is created.
-    if (page == kReadMemory)
+    if (page == Page::ReadMemory)
         m_ctx.state.activePage = static_cast<qint16>(page);
     if (showPage(page))
         m_ctx.state.activePage = static_cast<qint16>(page);
     else
-        m_ctx.state.activePage = kNoPage;
+        m_ctx.state.activePage = Page::None;
 }
 
 void MainWindow::toggleReaderMode()
@@ -343,7 +302,7 @@ void MainWindow::toggleReaderMode()
     m_ctx.state.readerMode = !m_ctx.state.readerMode;
     showFamilyState();
     const int wasOpen = closeActivePage();
-    if (m_ctx.state.activePage != kNoPage)
+    if (m_ctx.state.activePage != Page::None)
         return; // the open page is busy and stays
     // The counterpart sets activePage itself when it opens.
     if (const int next = counterpartPage(wasOpen))
@@ -391,9 +350,8 @@ void MainWindow::magSetAllDefault()
 
 QString MainWindow::helpSectionForPage(int page)
 {
-    if (page < kNoPage || page > kReadMemory)
-        page = kNoPage;
-    return QLatin1String(kPageSections[page]);
+    const PageInfo *p = pageInfo(page);
+    return p ? p->helpSection : QStringLiteral("MDImain");
 }
 
 QString MainWindow::helpSectionFor(QWidget *widget) const

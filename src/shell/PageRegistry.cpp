@@ -3,7 +3,7 @@
 #include "windows/KrTestWindow.h"
 #include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
-#include "pages/decoder/DecoderPages.h"
+#include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
 
 namespace q5n {
@@ -12,7 +12,8 @@ void registerStandardPages(MainWindow &main)
 {
     // Each area registers its windows by page number (and the test window
     // through MainWindow::setKrTestWindowFactory).
-    registerDecoderPages(main);
+    for (const SettingPageDeclaration &page : settingPages())
+        main.registerPage(page.page, page.create);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
     main.registerPage(MemoryWindow::kPage, &createMemoryWindow);
     main.setKrTestWindowFactory(&createKrTestWindow);

@@ -1,5 +1,6 @@
 #include "shell/PageWindow.h"
 
+#include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "shell/MainWindow.h"
 
@@ -11,6 +12,8 @@ namespace q5n {
 PageWindow::PageWindow(MainWindow &main, const Definition &definition, QWidget *parent)
     : QWidget(parent), m_main(main), m_definition(definition)
 {
+    if (const PageInfo *info = pageInfo(definition.page))
+        setObjectName(info->objectName);
     setWindowTitle(definition.title);
     main.context().state.activePage = static_cast<qint16>(definition.page);
     setMenuState(true);
@@ -22,6 +25,15 @@ PageWindow::~PageWindow()
         m_main.context().state.activePage = 0;
         setMenuState(false);
     }
+}
+
+PageWindow::Definition PageWindow::definitionOf(int page)
+{
+    const PageInfo *info = pageInfo(page);
+    if (!info)
+        return {page, QString(), QString(), QString()};
+    const QString checked = info->checksMenuItem && !info->menuItems.empty() ? info->menuItems.front().name : QString();
+    return {page, info->title, checked, info->disabledMenuItem};
 }
 
 AppContext &PageWindow::context() const

@@ -25,6 +25,10 @@ public:
         QString disabledMenuItem;    // "mnuConfigDefault" / "mnuMagDefault" disabled while open, or empty
     };
 
+    // The definition of a page number as the page table gives it.
+    static Definition definitionOf(int page);
+
+    // The window takes the objectName the page table gives its number.
     PageWindow(MainWindow &main, const Definition &definition, QWidget *parent = nullptr);
     ~PageWindow() override;
 

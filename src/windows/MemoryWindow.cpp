@@ -119,9 +119,8 @@ private:
 } // namespace
 
 MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent)
-    : PageWindow(main, {kPage, QStringLiteral("Read Decoder Memory"), QString(), QString()}, parent)
+    : PageWindow(main, definitionOf(kPage), parent)
 {
-    setObjectName(QStringLiteral("frmReadMemory"));
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
     m_typedData = new MemoryTextSource(m_txtMemory, [this] { showMemoryText(); }, this);

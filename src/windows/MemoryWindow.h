@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkExchange.h"
+#include "model/PageTable.h"
 #include "shell/PageWindow.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ class MemoryWindow : public PageWindow
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 9;
+    static constexpr int kPage = Page::ReadMemory;
 
     enum class SaveResult { Saved, Cancelled, Failed };
 

@@ -46,8 +46,7 @@ QString failureText(LinkResult result, bool rs232, const QString &failed)
 } // namespace
 
 TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent)
-    : PageWindow(main, {kPage, QStringLiteral("Transmit"), QString(), QStringLiteral("mnuConfigDefault")},
-                 parent)
+    : PageWindow(main, definitionOf(kPage), parent)
 {
     setObjectName(QStringLiteral("frmTransmit"));
     buildUi();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkExchange.h"
+#include "model/PageTable.h"
 #include "shell/PageWindow.h"
 
 #include <QString>
@@ -23,7 +24,7 @@ class TransmitWindow : public PageWindow
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 5;
+    static constexpr int kPage = Page::Transmit;
 
     explicit TransmitWindow(MainWindow &main, QWidget *parent = nullptr);
     ~TransmitWindow() override;

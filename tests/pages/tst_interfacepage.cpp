@@ -1,64 +1,20 @@
-#include "model/Defaults.h"
-#include "pages/decoder/DecoderPages.h"
-#include "pages/decoder/InterfacePage.h"
-#include "shell/MainWindow.h"
-#include "support/TestContext.h"
+#include "model/PageTable.h"
+#include "support/PageTest.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QtTest>
 
-#include <memory>
-
 using namespace q5n;
+using test::Act;
 
 namespace {
-
-// A main window on a fresh factory configuration, with the two menu items
-// the page touches (made here when the shell has not made them).
-struct Fixture
-{
-    test::TestContext t;
-    MainWindow main{t.context};
-
-    Fixture()
-    {
-        for (const char *name : {"mnuConfigInterface", "mnuConfigDefault"}) {
-            if (!main.menuAction(QString::fromLatin1(name))) {
-                auto *a = new QAction(QString::fromLatin1(name), &main);
-                a->setObjectName(QString::fromLatin1(name));
-            }
-        }
-        t.state.defaultImage = factoryImage();
-        t.state.workingImage = t.state.defaultImage;
-        t.state.savedImage = t.state.defaultImage;
-        t.state.setupInfo.deviceName = QStringLiteral("Device Name");
-        t.state.setupInfo.userName = QStringLiteral("User's Name");
-        t.state.setupInfo.buildingDate = QStringLiteral("07.12.2026");
-        t.state.setupInfo.description = QStringLiteral("Your description about this configuration file");
-        registerDecoderPages(main);
-    }
-
-    // Page windows go before the main window does, while it can still hear
-    // that they are gone.
-    ~Fixture() { qDeleteAll(main.mdiArea()->subWindowList()); }
-
-    InterfacePage *open()
-    {
-        return qobject_cast<InterfacePage *>(main.showPage(InterfacePage::kPage));
-    }
-
-    ConfigImage &working() { return t.state.workingImage; }
-};
 
 QRadioButton *option(QWidget *page, int i)
 {
@@ -81,37 +37,70 @@ int selectedOption(QWidget *page)
 
 } // namespace
 
-class TestInterfacePage : public QObject
+class TestInterfacePage : public test::PageTest
 {
     Q_OBJECT
-private Q_SLOTS:
-    void opensOnFactoryImage()
+    test::PageTables tables() const override
     {
-        Fixture f;
-        const ConfigImage before = f.working();
-        InterfacePage *page = f.open();
-        QVERIFY(page);
-        QCOMPARE(page->windowTitle(), QStringLiteral("Interface"));
-        QCOMPARE(f.t.state.activePage, qint16(1));
+        const QString opt0 = QStringLiteral("OptCfg3_1_0"), opt1 = QStringLiteral("OptCfg3_1_1"),
+                      opt2 = QStringLiteral("OptCfg3_1_2"), read = QStringLiteral("ChkRead");
+        return {
+            Page::DecoderInterface,
+            {
+                {QStringLiteral("OptCfg3_1"), QStringLiteral("RS232 Mode")},
+                {read, QStringLiteral("clear")},
+                {QStringLiteral("txtDeviceName"), QStringLiteral("Device Name")},
+                {QStringLiteral("txtUserName"), QStringLiteral("User's Name")},
+                {QStringLiteral("txtDate"), QStringLiteral("07.12.2026")},
+                {QStringLiteral("txtDescription"), QStringLiteral("Your description about this configuration file")},
+            },
+            {
+                // Only bits 0 and 1 of byte 22 change.
+                {"USB on 0x22", opt1, Act::Click, {}, 22, 0x22, 0x21},
+                {"Keyboard on 0xFE", opt0, Act::Click, {}, 22, 0xFE, 0xFC},
+                {"RS232 on 0xFC", opt2, Act::Click, {}, 22, 0xFC, 0xFE},
+                {"selected option writes nothing", opt2, Act::Click, {}, 22, 0x26, 0x26},
+                {"code 3, then USB", opt1, Act::Click, {}, 22, 0x23, 0x21},
+                {"Keyboard by Space", opt0, Act::Space, {}, 22, 0x22, 0x20},
+                {"USB by accessibility", opt1, Act::AccessToggle, {}, 22, 0x22, 0x21},
+                {"read memory on a clear byte", read, Act::Click, {}, 24, 0x00, 0x01},
+                {"read memory keeps other bits", read, Act::Click, {}, 24, 0xFE, 0xFF},
+                {"read memory cleared", read, Act::Click, {}, 24, 0x81, 0x80},
+                {"read memory by Space", read, Act::Space, {}, 24, 0x00, 0x01},
+                {"read memory by accessibility", read, Act::AccessToggle, {}, 24, 0x81, 0x80},
+            },
+            {
+                {"interface default", QStringLiteral("cmdDefault31_2"), 22, 0x20, 0x22, 0x20},
+                {"other default bits are not copied", QStringLiteral("cmdDefault31_2"), 22, 0xFD, 0x22, 0x21},
+                {"already default", QStringLiteral("cmdDefault31_2"), 22, 0x22, 0x22, 0x22},
+                {"from code 3", QStringLiteral("cmdDefault31_2"), 22, 0x22, 0x23, 0x22},
+                {"default code 3 is copied", QStringLiteral("cmdDefault31_2"), 22, 0x03, 0x21, 0x23},
+                {"read memory default", QStringLiteral("cmdDefault31_2"), 24, 0x01, 0x00, 0x01},
+                {"read memory default keeps other bits", QStringLiteral("cmdDefault31_2"), 24, 0xFF, 0x80, 0x81},
+            },
+        };
+    }
 
-        QCOMPARE(selectedOption(page), 2);
-        QCOMPARE(option(page, 2)->text(), QStringLiteral("RS232 Mode"));
-        QVERIFY(!chkRead(page)->isChecked());
-        QCOMPARE(page->currentFrame(), 0);
-        QVERIFY(!page->frame(0)->isHidden());
-        QVERIFY(page->frame(1)->isHidden());
-        QCOMPARE(page->tabStrip()->currentIndex(), 0);
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDate"))->text(), QStringLiteral("07.12.2026"));
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->text(), QStringLiteral("User's Name"));
-        // Opening writes nothing.
-        QCOMPARE(f.working(), before);
-        QVERIFY(!f.t.state.hasUnsavedChanges());
+private Q_SLOTS:
+    void setDefaultLeavesTheTexts()
+    {
+        test::PageFixture f;
+        f.t.state.defaultImage[22] = 0x03;
+        SettingPage *page = f.open(Page::DecoderInterface);
+        page->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("Someone"));
+        page->tabStrip()->setCurrentIndex(1);
+        page->button(QStringLiteral("cmdDefault31_2"))->click();
+        // A default that no option shows is copied and shown by none.
+        QCOMPARE(selectedOption(page), -1);
+        QCOMPARE(f.t.state.setupInfo.userName, QStringLiteral("Someone"));
+        QCOMPARE(f.t.state.setupInfo.deviceName, QStringLiteral("Device Name"));
+        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->text(), QStringLiteral("Someone"));
     }
 
     void controlsCarryTheirTexts()
     {
-        Fixture f;
-        InterfacePage *page = f.open();
+        test::PageFixture f;
+        SettingPage *page = f.open(Page::DecoderInterface);
         QTabBar *tabs = page->findChild<QTabBar *>(QStringLiteral("TabCFG"));
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), 2);
@@ -159,40 +148,12 @@ private Q_SLOTS:
         QVERIFY(usb.top() > kb.bottom());
     }
 
-    void choosingAnOptionWritesOnlyBitsZeroAndOne_data()
-    {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("choice");
-        QTest::addColumn<int>("after");
-        QTest::newRow("USB on 0x22") << 0x22 << 1 << 0x21;
-        QTest::newRow("Keyboard on 0xFE") << 0xFE << 0 << 0xFC;
-        QTest::newRow("RS232 on 0xFC") << 0xFC << 2 << 0xFE;
-        QTest::newRow("selected option writes nothing") << 0x26 << 2 << 0x26;
-        QTest::newRow("code 3, then USB") << 0x23 << 1 << 0x21;
-    }
-    void choosingAnOptionWritesOnlyBitsZeroAndOne()
-    {
-        QFETCH(int, before);
-        QFETCH(int, choice);
-        QFETCH(int, after);
-        Fixture f;
-        f.working()[22] = quint8(before);
-        const ConfigImage snapshot = f.working();
-        InterfacePage *page = f.open();
-        QCOMPARE(f.working(), snapshot);
-        option(page, choice)->click();
-        QCOMPARE(int(f.working()[22]), after);
-        QCOMPARE(selectedOption(page), choice);
-        for (int i = 0; i < kImageSize; ++i)
-            if (i != 22)
-                QCOMPARE(f.working()[i], snapshot[i]);
-    }
 
     void storedCodeThreeShowsNoOption()
     {
-        Fixture f;
+        test::PageFixture f;
         f.working()[22] = 0x23;
-        InterfacePage *page = f.open();
+        SettingPage *page = f.open(Page::DecoderInterface);
         QCOMPARE(selectedOption(page), -1);
         QCOMPARE(int(f.working()[22]), 0x23);
         // Switching tabs, checking the box: still untouched.
@@ -206,80 +167,6 @@ private Q_SLOTS:
         QCOMPARE(selectedOption(page), 0);
     }
 
-    void readMemoryBox_data()
-    {
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("afterFirstClick");
-        QTest::addColumn<int>("afterSecondClick");
-        QTest::newRow("clear byte") << 0x00 << 0x01 << 0x00;
-        QTest::newRow("other bits stay") << 0xFE << 0xFF << 0xFE;
-        QTest::newRow("set bit") << 0x81 << 0x80 << 0x81;
-    }
-    void readMemoryBox()
-    {
-        QFETCH(int, before);
-        QFETCH(int, afterFirstClick);
-        QFETCH(int, afterSecondClick);
-        Fixture f;
-        f.working()[24] = quint8(before);
-        InterfacePage *page = f.open();
-        QCOMPARE(chkRead(page)->isChecked(), bool(before & 1));
-        QCOMPARE(int(f.working()[24]), before);
-        chkRead(page)->click();
-        QCOMPARE(int(f.working()[24]), afterFirstClick);
-        chkRead(page)->click();
-        QCOMPARE(int(f.working()[24]), afterSecondClick);
-    }
-
-    void setDefault_data()
-    {
-        QTest::addColumn<int>("working22");
-        QTest::addColumn<int>("working24");
-        QTest::addColumn<int>("default22");
-        QTest::addColumn<int>("default24");
-        QTest::addColumn<int>("shown");
-        QTest::addColumn<bool>("checked");
-        QTest::addColumn<int>("after22");
-        QTest::addColumn<int>("after24");
-        QTest::newRow("changed defaults") << 0x22 << 0x00 << 0x20 << 0x01 << 0 << true << 0x20 << 0x01;
-        QTest::newRow("other default bits are not copied") << 0x22 << 0x80 << 0xFD << 0xFF << 1 << true << 0x21 << 0x81;
-        QTest::newRow("already default") << 0x22 << 0x00 << 0x22 << 0x00 << 2 << false << 0x22 << 0x00;
-        QTest::newRow("from code 3") << 0x23 << 0x01 << 0x22 << 0x00 << 2 << false << 0x22 << 0x00;
-        QTest::newRow("default code 3 is copied") << 0x21 << 0x00 << 0x03 << 0x00 << -1 << false << 0x23 << 0x00;
-    }
-    void setDefault()
-    {
-        QFETCH(int, working22);
-        QFETCH(int, working24);
-        QFETCH(int, default22);
-        QFETCH(int, default24);
-        QFETCH(int, shown);
-        QFETCH(bool, checked);
-        QFETCH(int, after22);
-        QFETCH(int, after24);
-        Fixture f;
-        f.working()[22] = quint8(working22);
-        f.working()[24] = quint8(working24);
-        f.t.state.defaultImage[22] = quint8(default22);
-        f.t.state.defaultImage[24] = quint8(default24);
-        const ConfigImage snapshot = f.working();
-        const SetupInfo texts = f.t.state.setupInfo;
-        InterfacePage *page = f.open();
-        page->tabStrip()->setCurrentIndex(1);
-        page->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->setText(QStringLiteral("Someone"));
-        page->findChild<QPushButton *>(QStringLiteral("cmdDefault31_2"))->click();
-
-        QCOMPARE(selectedOption(page), shown);
-        QCOMPARE(chkRead(page)->isChecked(), checked);
-        QCOMPARE(int(f.working()[22]), after22);
-        QCOMPARE(int(f.working()[24]), after24);
-        for (int i = 0; i < kImageSize; ++i)
-            if (i != 22 && i != 24)
-                QCOMPARE(f.working()[i], snapshot[i]);
-        QCOMPARE(f.t.state.setupInfo.userName, QStringLiteral("Someone"));
-        QCOMPARE(f.t.state.setupInfo.deviceName, texts.deviceName);
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtUserName"))->text(), QStringLiteral("Someone"));
-    }
 
     void textFieldsWriteAtEveryKeystroke_data()
     {
@@ -290,12 +177,13 @@ private Q_SLOTS:
         QTest::newRow("building date") << "txtDate" << int(SetupText::BuildingDate);
         QTest::newRow("description") << "txtDescription" << int(SetupText::Description);
     }
+
     void textFieldsWriteAtEveryKeystroke()
     {
         QFETCH(QString, box);
         QFETCH(int, which);
-        Fixture f;
-        InterfacePage *page = f.open();
+        test::PageFixture f;
+        SettingPage *page = f.open(Page::DecoderInterface);
         auto *edit = page->findChild<QLineEdit *>(box);
         const QString &stored = setupText(f.t.state.setupInfo, SetupText(which));
         edit->selectAll();
@@ -316,20 +204,22 @@ private Q_SLOTS:
         QVERIFY(!f.t.state.hasUnsavedChanges());
     }
 
+
     void longTextsAreKeptWhole()
     {
-        Fixture f;
+        test::PageFixture f;
         const QString longText = QString(40000, QLatin1Char('d')) + QStringLiteral("end");
         f.t.state.setupInfo.description = longText;
-        InterfacePage *page = f.open();
+        SettingPage *page = f.open(Page::DecoderInterface);
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
 
+
     void charactersWithoutAByteAreRefused()
     {
-        Fixture f;
-        InterfacePage *page = f.open();
+        test::PageFixture f;
+        SettingPage *page = f.open(Page::DecoderInterface);
         auto *edit = page->findChild<QLineEdit *>(QStringLiteral("txtDescription"));
         edit->setText(QStringLiteral("x"));
         for (const QString &text : {QStringLiteral("\u03A9"), QStringLiteral("\u4E2D")}) {
@@ -344,33 +234,13 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("x\u20AC"));
     }
 
-    void tabSwitching()
-    {
-        Fixture f;
-        InterfacePage *page = f.open();
-        QTabBar *tabs = page->tabStrip();
-        tabs->setCurrentIndex(0); // the tab already selected
-        QCOMPARE(page->currentFrame(), 0);
-        QVERIFY(!page->frame(0)->isHidden());
-        QVERIFY(page->frame(1)->isHidden());
-
-        tabs->setCurrentIndex(1);
-        QCOMPARE(page->currentFrame(), 1);
-        QVERIFY(!page->frame(1)->isHidden());
-        QVERIFY(page->frame(0)->isHidden());
-
-        tabs->setCurrentIndex(0);
-        QCOMPARE(page->currentFrame(), 0);
-        QVERIFY(!page->frame(0)->isHidden());
-        QVERIFY(page->frame(1)->isHidden());
-    }
 
     void accessKeysSwitchTabs()
     {
-        Fixture f;
+        test::PageFixture f;
         f.main.show();
         QVERIFY(QTest::qWaitForWindowActive(&f.main));
-        InterfacePage *page = f.open();
+        SettingPage *page = f.open(Page::DecoderInterface);
         QVERIFY(QTest::qWaitForWindowExposed(page));
         page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->setFocus();
         QTest::keyClick(page, Qt::Key_I, Qt::AltModifier);
@@ -379,49 +249,32 @@ private Q_SLOTS:
         QCOMPARE(page->currentFrame(), 0);
     }
 
-    void menuItemsWhileOpen()
-    {
-        Fixture f;
-        QAction *item = f.main.menuAction(QStringLiteral("mnuConfigInterface"));
-        QAction *setAll = f.main.menuAction(QStringLiteral("mnuConfigDefault"));
-        QVERIFY(setAll->isEnabled());
-        InterfacePage *page = f.open();
-        QVERIFY(item->isChecked());
-        QVERIFY(!setAll->isEnabled());
-        QCOMPARE(f.t.state.activePage, qint16(1));
-        QPointer<InterfacePage> guard(page);
-        QVERIFY(f.main.closePage(InterfacePage::kPage));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(guard.isNull());
-        QVERIFY(!item->isChecked());
-        QVERIFY(setAll->isEnabled());
-        QCOMPARE(f.t.state.activePage, qint16(0));
-    }
 
     void closingWritesNothingAndReopeningShowsAfresh()
     {
-        Fixture f;
-        InterfacePage *page = f.open();
+        test::PageFixture f;
+        SettingPage *page = f.open(Page::DecoderInterface);
         option(page, 1)->click();
         page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->setText(QStringLiteral("Scanner 7"));
         const ConfigImage edited = f.working();
-        QVERIFY(f.main.closePage(InterfacePage::kPage));
+        QVERIFY(f.close(Page::DecoderInterface));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(f.working(), edited);
         f.working()[24] = 0x01;
-        page = f.open();
+        page = f.open(Page::DecoderInterface);
         QCOMPARE(selectedOption(page), 1);
         QVERIFY(chkRead(page)->isChecked());
         QCOMPARE(page->currentFrame(), 0);
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->text(), QStringLiteral("Scanner 7"));
     }
 
+
     void tabOrderFollowsTheFrames()
     {
-        Fixture f;
+        test::PageFixture f;
         f.main.show();
         QVERIFY(QTest::qWaitForWindowActive(&f.main));
-        InterfacePage *page = f.open();
+        SettingPage *page = f.open(Page::DecoderInterface);
         QVERIFY(QTest::qWaitForWindowExposed(page));
         auto *first = page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"));
         // Opening puts the caret into the first box.

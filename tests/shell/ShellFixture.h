@@ -1,7 +1,9 @@
 #pragma once
 
-// A main window with stand-in windows for pages 1..9, for the shell tests.
+// A main window with stand-in windows for every page of the page table, for
+// the shell tests.
 
+#include "model/PageTable.h"
 #include "shell/MainWindow.h"
 #include "shell/PageWindow.h"
 #include "support/TestContext.h"
@@ -15,42 +17,17 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace q5n::test {
-
-// The page contract of each page number: window name, title, menu item
-// checked while open, menu item disabled while open.
-inline PageWindow::Definition standInDefinition(int page)
-{
-    switch (page) {
-    case 1: return {1, QStringLiteral("Interface"), QStringLiteral("mnuConfigInterface"), QStringLiteral("mnuConfigDefault")};
-    case 2: return {2, QStringLiteral("Communication Parameters"), QStringLiteral("mnuConfigComm"), QStringLiteral("mnuConfigDefault")};
-    case 3: return {3, QStringLiteral("Bar Codes and Others"), QStringLiteral("mnuConfigBar"), QStringLiteral("mnuConfigDefault")};
-    case 4: return {4, QStringLiteral("Miscellaneous Parameters"), QStringLiteral("mnuConfigMisc"), QStringLiteral("mnuConfigDefault")};
-    case 5: return {5, QStringLiteral("Transmit"), QString(), QStringLiteral("mnuConfigDefault")};
-    case 6: return {6, QStringLiteral("Communication Parameters"), QStringLiteral("mnuMagComm"), QStringLiteral("mnuMagDefault")};
-    case 7: return {7, QStringLiteral("Miscellaneous Parameters"), QStringLiteral("mnuMagMisc"), QStringLiteral("mnuMagDefault")};
-    case 8: return {8, QStringLiteral("Interface"), QStringLiteral("mnuMagInterface"), QStringLiteral("mnuMagDefault")};
-    case 9: return {9, QStringLiteral("Read Decoder Memory"), QString(), QString()};
-    }
-    return {};
-}
-
-inline QString standInName(int page)
-{
-    static const char *const names[] = {"",        "cfg3",    "cfg4",    "cfg5",    "cfg6",
-                                         "frmTransmit", "magcfg4", "magcfg6", "magcfg3", "frmReadMemory"};
-    return QLatin1String(names[page]);
-}
 
 // A page window with one text box, which can be made to refuse closing.
 class StandInPage : public PageWindow
 {
 public:
-    StandInPage(MainWindow &main, int page) : PageWindow(main, standInDefinition(page))
+    StandInPage(MainWindow &main, int page) : PageWindow(main, definitionOf(page))
     {
-        setObjectName(standInName(page));
         edit = new QLineEdit(QStringLiteral("some text"), this);
         edit->setObjectName(QStringLiteral("txtStandIn"));
         auto *layout = new QVBoxLayout(this);
@@ -64,13 +41,13 @@ public:
 
 struct ShellFixture
 {
-    // `pages`: register stand-ins for pages 1..9.
+    // `pages`: register a stand-in for every page.
     explicit ShellFixture(bool pages = true)
     {
         window = std::make_unique<MainWindow>(ctx.context);
         if (pages)
-            for (int page = 1; page <= 9; ++page)
-                window->registerPage(page, [this, page](MainWindow &m) -> PageWindow * {
+            for (const PageInfo &info : pageTable())
+                window->registerPage(info.number, [this, page = info.number](MainWindow &m) -> PageWindow * {
                     activeAtCreation[page] = ctx.state.activePage;
                     ++created[page];
                     return new StandInPage(m, page);
@@ -84,7 +61,7 @@ struct ShellFixture
         for (StandInPage *p : window->findChildren<StandInPage *>())
             p->busy = false;
         window->closeSettingPages();
-        window->closePage(9);
+        window->closePage(Page::ReadMemory);
         settle();
         window.reset();
     }
@@ -96,9 +73,10 @@ struct ShellFixture
     QList<int> openPages() const
     {
         QList<int> open;
-        for (int page = 1; page <= 9; ++page)
-            if (window->pageWindow(page))
-                open.append(page);
+        for (const PageInfo &info : pageTable())
+            if (window->pageWindow(info.number))
+                open.append(info.number);
+        std::sort(open.begin(), open.end());
         return open;
     }
     StandInPage *page(int number) const

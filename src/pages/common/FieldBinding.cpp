@@ -44,8 +44,10 @@ OptionGroupBinding::OptionGroupBinding(const FieldEntry &entry, ProgramState &st
         // program, performs its option's choice; the one already selected
         // does not toggle and so writes nothing.
         connect(button, &QAbstractButton::toggled, this, [this, option](bool checked) {
-            if (checked)
+            if (checked) {
                 m_state.setBits(m_entry.byte, m_entry.mask, m_entry.valueOf(option));
+                Q_EMIT written();
+            }
         });
     }
 }
@@ -98,8 +100,10 @@ void OptionGroupBinding::restoreDefault()
     const int value = m_state.getDefaultBits(m_entry.byte, m_entry.mask);
     // A default that no option shows is copied as it is, so the image holds
     // the default and the empty selection tells the truth about it.
-    if (!showValue(value))
+    if (!showValue(value)) {
         m_state.setBits(m_entry.byte, m_entry.mask, value);
+        Q_EMIT written();
+    }
 }
 
 // ---------------------------------------------------------------- flags
@@ -109,6 +113,7 @@ FlagBinding::FlagBinding(const FieldEntry &entry, ProgramState &state, QCheckBox
 {
     connect(box, &QCheckBox::toggled, this, [this](bool checked) {
         m_state.setBits(m_entry.byte, m_entry.mask, checked ? m_entry.mask : 0);
+        Q_EMIT written();
     });
 }
 
@@ -135,6 +140,7 @@ BitSetBinding::BitSetBinding(const FieldEntry &entry, ProgramState &state,
         m_boxes[index] = box;
         connect(box, &QCheckBox::toggled, this, [this, bit](bool checked) {
             m_state.setBits(m_entry.byte, bit, checked ? bit : 0);
+            Q_EMIT written();
         });
     }
 }
@@ -164,6 +170,7 @@ TextBinding::TextBinding(const FieldEntry &entry, ProgramState &state, QLineEdit
     connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (m_entry.text)
             setupText(m_state.setupInfo, *m_entry.text) = text;
+        Q_EMIT written();
     });
 }
 
@@ -200,8 +207,10 @@ void CharacterBinding::onTextChanged(const QString &text)
         return;
     }
     if (text.isEmpty()) {
-        if (m_rule == Rule::OneCharacterOrMessage)
+        if (m_rule == Rule::OneCharacterOrMessage) {
             image[index] = 0;
+            Q_EMIT written();
+        }
         return;
     }
     const std::optional<quint8> byte = byteFromChar(text.at(0));
@@ -211,6 +220,7 @@ void CharacterBinding::onTextChanged(const QString &text)
         image[index] = *byte >= 32 ? *byte : 0;
     else
         image[index] = *byte;
+    Q_EMIT written();
 }
 
 void CharacterBinding::fillFrom(quint8 byte)
@@ -241,6 +251,7 @@ CharacterSequenceBinding::CharacterSequenceBinding(const FieldEntry &entry, Prog
 {
     connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) {
         textToInsertion(m_state.workingImage, text, m_first, m_entry.length);
+        Q_EMIT written();
     });
 }
 
@@ -268,6 +279,7 @@ void CharacterSequenceBinding::clear()
 {
     for (int k = 0; k < m_entry.length; ++k)
         m_state.workingImage[m_first + k] = 255;
+    Q_EMIT written();
     if (m_edit)
         m_edit->clear();
 }
@@ -295,6 +307,7 @@ CountBinding::CountBinding(const FieldEntry &entry, ProgramState &state, QComboB
     connect(box, &QComboBox::editTextChanged, this, [this](const QString &text) {
         const int n = std::min(leadingNumber(text), m_entry.mask / m_entry.unit());
         m_state.setBits(m_entry.byte, m_entry.mask, n * m_entry.unit());
+        Q_EMIT written();
     });
 }
 
@@ -357,13 +370,16 @@ void CharacterChoiceBinding::write()
     const int index = m_box->currentIndex();
     if (m_picked && index >= 0 && m_entry.option(index)) {
         m_state.workingImage[m_entry.byte] = static_cast<quint8>(m_entry.option(index)->code);
+        Q_EMIT written();
         return;
     }
     const QString text = m_box->currentText();
     if (text.isEmpty())
         return; // nothing to take: the byte stays until a character is typed or picked
-    if (const auto byte = byteFromChar(text.at(0)))
+    if (const auto byte = byteFromChar(text.at(0))) {
         m_state.workingImage[m_entry.byte] = *byte;
+        Q_EMIT written();
+    }
 }
 
 void CharacterChoiceBinding::fill(quint8 byte)

@@ -39,6 +39,11 @@ public:
     // that changes state writes its value, one that keeps its state writes nothing.
     virtual void restoreDefault() = 0;
 
+Q_SIGNALS:
+    // The field's value was written into the program state (the image or
+    // its setup text), whoever made the change.
+    void written();
+
 protected:
     const FieldEntry &m_entry;
     ProgramState &m_state;

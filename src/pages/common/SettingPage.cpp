@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -46,6 +47,98 @@ std::vector<std::vector<int>> rowsOf(const FieldPlacement &placement, const Fiel
 
 } // namespace
 
+QStringList layoutProblems(const PageLayout &layout)
+{
+    QStringList problems;
+    const int page = layout.window.page;
+    const int frames = int(layout.tabs.size());
+    if (layout.tabs.empty())
+        problems << QStringLiteral("no tabs");
+    auto frameProblem = [&](const QString &who, int frame) {
+        if (frame < 0 || frame >= frames)
+            problems << QStringLiteral("%1: frame %2 does not exist").arg(who).arg(frame);
+    };
+    std::map<QString, int> boxes;
+    for (const BoxPlacement &b : layout.boxes) {
+        frameProblem(QStringLiteral("box ") + b.key, b.frame);
+        if (++boxes[b.key] == 2)
+            problems << QStringLiteral("box %1: key used twice").arg(b.key);
+    }
+    auto boxProblem = [&](const QString &who, const QString &box) {
+        if (!box.isEmpty() && !boxes.count(box))
+            problems << QStringLiteral("%1: box %2 does not exist").arg(who, box);
+    };
+
+    // How often each field, and each option of a group, stands on the page.
+    std::map<QString, int> placed;
+    std::map<std::pair<QString, int>, int> optionsPlaced;
+    for (const FieldPlacement &p : layout.fields) {
+        const FieldEntry *entry = findField(page, p.field);
+        if (!entry) {
+            problems << QStringLiteral("%1: no field of page %2").arg(p.field).arg(page);
+            continue;
+        }
+        frameProblem(p.field, p.frame);
+        boxProblem(p.field, p.box);
+        ++placed[p.field];
+        const bool members = entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded ||
+                             entry->kind == FieldKind::BitSet;
+        if (!members) {
+            if (!p.arrangement.empty())
+                problems << QStringLiteral("%1: an arrangement for a field without options").arg(p.field);
+            continue;
+        }
+        if (p.arrangement.empty()) {
+            for (const FieldOption &o : entry->options)
+                ++optionsPlaced[{p.field, o.index}];
+            continue;
+        }
+        for (const auto &row : p.arrangement)
+            for (int index : row) {
+                if (index < 0)
+                    continue;
+                if (!entry->option(index))
+                    problems << QStringLiteral("%1: option %2 does not exist").arg(p.field).arg(index);
+                else
+                    ++optionsPlaced[{p.field, index}];
+            }
+    }
+    for (const FieldEntry *entry : fieldsOfPage(page)) {
+        const int times = placed.count(entry->name) ? placed[entry->name] : 0;
+        if (times == 0) {
+            problems << QStringLiteral("%1: not placed").arg(entry->name);
+            continue;
+        }
+        const bool members = entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded ||
+                             entry->kind == FieldKind::BitSet;
+        if (!members) {
+            if (times > 1)
+                problems << QStringLiteral("%1: placed %2 times").arg(entry->name).arg(times);
+            continue;
+        }
+        for (const FieldOption &o : entry->options) {
+            const auto it = optionsPlaced.find({entry->name, o.index});
+            const int n = it == optionsPlaced.end() ? 0 : it->second;
+            if (n != 1)
+                problems << QStringLiteral("%1: option %2 placed %3 times").arg(entry->name).arg(o.index).arg(n);
+        }
+    }
+
+    std::map<QString, int> buttons;
+    for (const ButtonPlacement &b : layout.buttons) {
+        frameProblem(b.name, b.frame);
+        boxProblem(b.name, b.box);
+        if (++buttons[b.name] == 2)
+            problems << QStringLiteral("%1: button name used twice").arg(b.name);
+        if (b.restores.empty() && !b.action)
+            problems << QStringLiteral("%1: restores nothing and has no action").arg(b.name);
+        for (const QString &field : b.restores)
+            if (!findField(page, field))
+                problems << QStringLiteral("%1: restores %2, no field of page %3").arg(b.name, field).arg(page);
+    }
+    return problems;
+}
+
 SettingPage::SettingPage(MainWindow &main, const PageLayout &layout, QWidget *parent)
     : PageWindow(main, layout.window, parent)
 {
@@ -83,6 +176,11 @@ QGridLayout *SettingPage::gridOf(int frame, const QString &box) const
 
 void SettingPage::build(const PageLayout &layout)
 {
+    // A layout that does not match its page's fields is a programming error;
+    // the layout test runs this check over every page.
+    for (const QString &problem : layoutProblems(layout))
+        qCritical("Page %d layout: %s", layout.window.page, qPrintable(problem));
+
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 10, 10, 10);
     outer->setSpacing(0);
@@ -187,8 +285,11 @@ void SettingPage::build(const PageLayout &layout)
     for (const Members &m : members) {
         FieldBinding *b = makeBinding(*m.entry, context().state, &context().prompter, m.buttons, m.box,
                                       m.placement->characterRule, this);
-        if (b)
-            m_bindings.emplace_back(m.entry->name, b);
+        if (!b)
+            continue;
+        m_bindings.emplace_back(m.entry->name, b);
+        const QString name = m.entry->name;
+        connect(b, &FieldBinding::written, this, [this, name] { Q_EMIT fieldWritten(name); });
     }
 
     // Open: frame 0 visible, every other frame hidden, then every field shown.
@@ -210,6 +311,39 @@ void SettingPage::build(const PageLayout &layout)
             }
         }
     }
+
+    if (layout.afterShow)
+        layout.afterShow(*this);
+}
+
+QWidget *SettingPage::fieldControl(const QString &field, int option) const
+{
+    const auto it = m_fieldWidgets.find(field);
+    if (it == m_fieldWidgets.end())
+        return nullptr;
+    if (option < 0)
+        return it->second.control;
+    const auto o = it->second.options.find(option);
+    return o == it->second.options.end() ? nullptr : o->second;
+}
+
+QList<QWidget *> SettingPage::fieldWidgets(const QString &field) const
+{
+    const auto it = m_fieldWidgets.find(field);
+    return it == m_fieldWidgets.end() ? QList<QWidget *>() : it->second.all;
+}
+
+void SettingPage::setFieldEnabled(const QString &field, bool enabled)
+{
+    for (QWidget *w : fieldWidgets(field))
+        w->setEnabled(enabled);
+}
+
+bool SettingPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn)
+        m_lastFocusedField = watched->objectName();
+    return PageWindow::eventFilter(watched, event);
 }
 
 void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
@@ -219,12 +353,14 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
     if (!grid)
         return;
     QWidget *owner = grid->parentWidget();
+    FieldWidgets &made = m_fieldWidgets[entry.name];
     // A label beside a captioned control stands to its left, as its buddy.
     Cell cell = p.cell;
     QLabel *sideLabel = nullptr;
     if (!entry.label.isEmpty() && entry.kind != FieldKind::Text) {
         sideLabel = new QLabel(entry.label, owner);
         sideLabel->setObjectName(entry.name + QStringLiteral("Label"));
+        made.all.append(sideLabel);
         grid->addWidget(sideLabel, cell.row, cell.column);
         cell.column += 1;
     }
@@ -242,6 +378,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             // (its label beside it) in a plain row.
             QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
             box->setObjectName(p.groupBoxName);
+            made.all.append(box);
             grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
             target = makeGrid(box);
             if (entry.caption.isEmpty())
@@ -263,6 +400,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
                 b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
                 target->addWidget(b, row0 + int(r), col0 + int(c));
                 buttons[o->index] = b;
+                made.options[o->index] = b;
+                made.all.append(b);
                 if (sideLabel && !sideLabel->buddy())
                     sideLabel->setBuddy(b);
             }
@@ -276,6 +415,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         if (sideLabel)
             sideLabel->setBuddy(box);
         buttons[0] = box;
+        made.control = box;
+        made.all.append(box);
         break;
     }
     case FieldKind::Count:
@@ -285,6 +426,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         auto *box = new QComboBox(owner);
         box->setObjectName(entry.name);
         label->setBuddy(box);
+        made.control = box;
+        made.all << label << box;
+        box->installEventFilter(this);
         if (p.labelAbove) {
             grid->addWidget(label, p.cell.row, p.cell.column, 1, p.cell.columnSpan);
             grid->addWidget(box, p.cell.row + 1, p.cell.column, 1, p.cell.columnSpan, p.cell.alignment);
@@ -305,6 +449,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         box->setObjectName(entry.name);
         box->setValidator(new Text8Validator(box));
         label->setBuddy(box);
+        made.control = box;
+        made.all << label << box;
+        box->installEventFilter(this);
         if (p.labelAbove) {
             grid->addWidget(label, p.cell.row, p.cell.column, 1, p.cell.columnSpan);
             grid->addWidget(box, p.cell.row + 1, p.cell.column, 1, p.cell.columnSpan);

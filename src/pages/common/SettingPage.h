@@ -4,6 +4,7 @@
 #include "shell/PageWindow.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
@@ -90,7 +91,33 @@ struct PageLayout
     std::vector<BoxPlacement> boxes;
     std::vector<FieldPlacement> fields;
     std::vector<ButtonPlacement> buttons;
+    // The page's own rules between fields: runs once every field is shown
+    // from the program state, when the page opens. A rule usually reads
+    // fields, sets widgets and connects to SettingPage::fieldWritten.
+    std::function<void(SettingPage &)> afterShow = {};
 };
+
+// What is wrong with a layout (an empty list when it is sound): a placement
+// that names no field of its page, a field of the page or an option placed
+// never or twice, a frame, box or option that does not exist, a button that
+// restores a field the page does not have.
+QStringList layoutProblems(const PageLayout &layout);
+
+// A setting page as the program registers it: its number, its layout and how
+// its window is made.
+struct SettingPageDeclaration
+{
+    int page = 0;
+    PageLayout (*layout)() = nullptr;
+    PageWindow *(*create)(MainWindow &) = nullptr;
+};
+
+// The declaration of a page class P with `kPage`, `static PageLayout layout()`
+// and a constructor P(MainWindow &).
+template<class P> SettingPageDeclaration declarePage()
+{
+    return {P::kPage, &P::layout, [](MainWindow &main) -> PageWindow * { return new P(main); }};
+}
 
 // The behaviour every setting page shares: a tab strip over indexed frames,
 // one binding per catalogue entry, shown from the program state when the page
@@ -111,10 +138,30 @@ public:
     template<class T> T *binding(const QString &field) const { return qobject_cast<T *>(binding(field)); }
     QPushButton *button(const QString &name) const;
 
+    // The widgets of a field, for the page's rules. The control: the text or
+    // list box, the check box of a flag, or (with `option`) one member of an
+    // option group or bit-set; nullptr when there is none.
+    QWidget *fieldControl(const QString &field, int option = -1) const;
+    // Every widget made for the field: its controls, labels and own box.
+    QList<QWidget *> fieldWidgets(const QString &field) const;
+    // Enables or disables every widget of the field.
+    void setFieldEnabled(const QString &field, bool enabled);
+    // The field whose text or list box last had the focus (empty: none yet),
+    // where a picker puts what it picks.
+    QString lastFocusedField() const { return m_lastFocusedField; }
+
+Q_SIGNALS:
+    // A field wrote its value into the program state (a user's change, a
+    // shown value, a restored default).
+    void fieldWritten(const QString &field);
+
+public:
     // The set-default algorithm over the fields a button restores.
     void restoreDefaults(const std::vector<QString> &fields);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     // Tab switching: show the frame of tab position p, then hide the frame
     // shown, then remember the new one. Selecting the shown tab does nothing.
     void selectTab(int position);
@@ -131,6 +178,14 @@ private:
     std::map<QString, QGridLayout *> m_boxGrids;
     std::vector<std::pair<QString, FieldBinding *>> m_bindings; // in show order
     std::map<QString, QPushButton *> m_buttons;
+    struct FieldWidgets
+    {
+        QWidget *control = nullptr;
+        std::map<int, QAbstractButton *> options;
+        QList<QWidget *> all;
+    };
+    std::map<QString, FieldWidgets> m_fieldWidgets;
+    QString m_lastFocusedField;
     int m_currentFrame = 0;
 };
 

@@ -5,9 +5,17 @@
 
 namespace q5n {
 
+std::vector<SettingPageDeclaration> decoderPages()
+{
+    return {
+        declarePage<InterfacePage>(),
+    };
+}
+
 void registerDecoderPages(MainWindow &main)
 {
-    main.registerPage(InterfacePage::kPage, [](MainWindow &m) { return new InterfacePage(m); });
+    for (const SettingPageDeclaration &d : decoderPages())
+        main.registerPage(d.page, d.create);
 }
 
 } // namespace q5n

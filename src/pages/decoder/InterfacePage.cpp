@@ -5,8 +5,7 @@ namespace q5n {
 PageLayout InterfacePage::layout()
 {
     PageLayout l;
-    l.window = {kPage, QStringLiteral("Interface"), QStringLiteral("mnuConfigInterface"),
-                QStringLiteral("mnuConfigDefault")};
+    l.window = definitionOf(kPage);
     l.tabStrip = QStringLiteral("TabCFG");
     l.frameGroup = QStringLiteral("fraCfg3");
     l.tabs = {

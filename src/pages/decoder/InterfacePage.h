@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
 
 namespace q5n {
@@ -10,7 +11,7 @@ class InterfacePage : public SettingPage
 {
     Q_OBJECT
 public:
-    static constexpr int kPage = 1;
+    static constexpr int kPage = Page::DecoderInterface;
     static PageLayout layout();
 
     explicit InterfacePage(MainWindow &main, QWidget *parent = nullptr);

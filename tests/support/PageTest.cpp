@@ -1,0 +1,282 @@
+#include "support/PageTest.h"
+
+#include "model/Defaults.h"
+#include "model/PageTable.h"
+#include "pages/common/FieldBinding.h"
+#include "shell/PageRegistry.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTabBar>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(q5n::test::Act)
+
+namespace q5n::test {
+
+PageFixture::PageFixture()
+{
+    t.state.defaultImage = factoryImage();
+    t.state.workingImage = t.state.defaultImage;
+    t.state.savedImage = t.state.defaultImage;
+    t.state.setupInfo.deviceName = QStringLiteral("Device Name");
+    t.state.setupInfo.userName = QStringLiteral("User's Name");
+    t.state.setupInfo.buildingDate = QStringLiteral("07.12.2026");
+    t.state.setupInfo.description = QStringLiteral("Your description about this configuration file");
+    registerStandardPages(main);
+    main.show();
+}
+
+PageFixture::~PageFixture()
+{
+    qDeleteAll(main.mdiArea()->subWindowList());
+}
+
+SettingPage *PageFixture::open(int page)
+{
+    main.openPage(page);
+    QMdiSubWindow *sub = main.pageWindow(page);
+    return sub ? qobject_cast<SettingPage *>(sub->widget()) : nullptr;
+}
+
+bool PageFixture::close(int page)
+{
+    const bool closed = main.closePage(page);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return closed;
+}
+
+void showFrameOf(SettingPage &page, QWidget *widget)
+{
+    for (int k = 0; k < page.frameCount(); ++k)
+        if (page.frame(k)->isAncestorOf(widget))
+            page.tabStrip()->setCurrentIndex(k);
+}
+
+namespace {
+
+QString shownText(SettingPage &page, const QString &control)
+{
+    if (auto *group = page.binding<OptionGroupBinding>(control)) {
+        QAbstractButton *selected = group->group()->checkedButton();
+        return selected ? selected->text() : QString();
+    }
+    QWidget *w = page.findChild<QWidget *>(control);
+    if (!w)
+        return QStringLiteral("(no control %1)").arg(control);
+    if (auto *edit = qobject_cast<QLineEdit *>(w))
+        return edit->text();
+    if (auto *box = qobject_cast<QComboBox *>(w))
+        return box->currentText();
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+        return button->isChecked() ? QStringLiteral("checked") : QStringLiteral("clear");
+    return QStringLiteral("(control %1 shows nothing)").arg(control);
+}
+
+// Every byte but `byte` is as in `before`.
+bool onlyByteChanged(const ConfigImage &before, const ConfigImage &after, int byte, QString *which)
+{
+    for (int i = 0; i < kImageSize; ++i)
+        if (i != byte && before[i] != after[i]) {
+            *which = QStringLiteral("byte %1 changed from %2 to %3").arg(i).arg(before[i]).arg(after[i]);
+            return false;
+        }
+    return true;
+}
+
+void accessibleAction(QWidget *w, const QString &action)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(iface);
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    QVERIFY(actions);
+    QVERIFY2(actions->actionNames().contains(action), qPrintable(actions->actionNames().join(u',')));
+    actions->doAction(action);
+    // A pressed button clicks once its press has been shown.
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+        QTRY_VERIFY(!button->isDown());
+}
+
+} // namespace
+
+void PageTest::pageContract()
+{
+    const PageTables t = tables();
+    const PageInfo *info = pageInfo(t.page);
+    QVERIFY(info);
+    PageFixture f;
+    const ConfigImage factory = f.working();
+    QAction *item = f.main.menuAction(info->menuItems.front().name);
+    QAction *setAll = f.main.menuAction(info->disabledMenuItem);
+    QVERIFY(item && setAll);
+    QVERIFY(setAll->isEnabled());
+
+    item->trigger();
+    QMdiSubWindow *sub = f.main.pageWindow(t.page);
+    QVERIFY(sub);
+    auto *page = qobject_cast<SettingPage *>(sub->widget());
+    QVERIFY(page);
+    QCOMPARE(page->objectName(), info->objectName);
+    QCOMPARE(page->windowTitle(), info->title);
+    QCOMPARE(f.t.state.activePage, qint16(t.page));
+    QCOMPARE(item->isChecked(), info->checksMenuItem);
+    QVERIFY(!setAll->isEnabled());
+    QCOMPARE(page->currentFrame(), 0);
+    for (int k = 0; k < page->frameCount(); ++k)
+        QCOMPARE(page->frame(k)->isHidden(), k != 0);
+    QCOMPARE(f.working(), factory);
+
+    // Every tab shows its frame; nothing is written.
+    for (int k = page->frameCount() - 1; k >= 0; --k) {
+        page->tabStrip()->setCurrentIndex(k);
+        QCOMPARE(page->currentFrame(), k);
+        QVERIFY(!page->frame(k)->isHidden());
+    }
+
+    QPointer<SettingPage> guard(page);
+    item->trigger(); // the open page's command closes it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(guard.isNull());
+    QCOMPARE(f.t.state.activePage, qint16(0));
+    QVERIFY(!item->isChecked());
+    QVERIFY(setAll->isEnabled());
+    QCOMPARE(f.working(), factory);
+    QVERIFY(!f.t.state.hasUnsavedChanges());
+}
+
+void PageTest::factoryDisplay_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("expected");
+    for (const DisplayRow &r : tables().factoryDisplay)
+        QTest::newRow(qPrintable(r.control)) << r.control << r.expected;
+}
+
+void PageTest::factoryDisplay()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, expected);
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QCOMPARE(shownText(*page, control), expected);
+}
+
+void PageTest::choices_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    for (const ChoiceRow &r : tables().choices)
+        QTest::newRow(r.name) << r.control << r.act << r.text << r.byte << r.before << r.after;
+}
+
+void PageTest::choices()
+{
+    QFETCH(QString, control);
+    QFETCH(Act, act);
+    QFETCH(QString, text);
+    QFETCH(int, byte);
+    QFETCH(int, before);
+    QFETCH(int, after);
+    PageFixture f;
+    f.working()[byte] = quint8(before);
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    const ConfigImage opened = f.working();
+    QWidget *w = page->findChild<QWidget *>(control);
+    QVERIFY2(w, qPrintable(control));
+    showFrameOf(*page, w);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main));
+
+    switch (act) {
+    case Act::Click: {
+        auto *button = qobject_cast<QAbstractButton *>(w);
+        QVERIFY(button);
+        button->click();
+        break;
+    }
+    case Act::Space:
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Space);
+        break;
+    case Act::Type: {
+        QLineEdit *edit = qobject_cast<QLineEdit *>(w);
+        if (auto *box = qobject_cast<QComboBox *>(w))
+            edit = box->lineEdit();
+        QVERIFY(edit);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        break;
+    }
+    case Act::Pick: {
+        auto *box = qobject_cast<QComboBox *>(w);
+        QVERIFY(box);
+        const int index = box->findText(text, Qt::MatchExactly);
+        QVERIFY2(index >= 0, qPrintable(text));
+        // What the list does when the user chooses an item.
+        box->setCurrentIndex(index);
+        Q_EMIT box->activated(index);
+        break;
+    }
+    case Act::AccessPress:
+        accessibleAction(w, QAccessibleActionInterface::pressAction());
+        break;
+    case Act::AccessToggle:
+        accessibleAction(w, QAccessibleActionInterface::toggleAction());
+        break;
+    }
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(int(f.working()[byte]), after);
+    QString changed;
+    QVERIFY2(onlyByteChanged(opened, f.working(), byte, &changed), qPrintable(changed));
+}
+
+void PageTest::setDefault_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("defaultValue");
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    for (const DefaultRow &r : tables().defaults)
+        QTest::newRow(r.name) << r.button << r.byte << r.defaultValue << r.before << r.after;
+}
+
+void PageTest::setDefault()
+{
+    QFETCH(QString, button);
+    QFETCH(int, byte);
+    QFETCH(int, defaultValue);
+    QFETCH(int, before);
+    QFETCH(int, after);
+    PageFixture f;
+    f.working()[byte] = quint8(before);
+    f.t.state.defaultImage[byte] = quint8(defaultValue);
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    const ConfigImage opened = f.working();
+    QPushButton *b = page->button(button);
+    QVERIFY2(b, qPrintable(button));
+    showFrameOf(*page, b);
+    b->click();
+    QCOMPARE(int(f.working()[byte]), after);
+    QString changed;
+    QVERIFY2(onlyByteChanged(opened, f.working(), byte, &changed), qPrintable(changed));
+}
+
+} // namespace q5n::test
