@@ -19,6 +19,11 @@ KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *
     setAnswerSource(answers);
 }
 
+AnswerSource *KeyboardChannel::answerSource() const
+{
+    return m_answers.data();
+}
+
 void KeyboardChannel::setAnswerSource(AnswerSource *answers)
 {
     disconnect(m_answersChanged);

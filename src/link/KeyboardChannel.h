@@ -40,7 +40,7 @@ public:
     // Where the decoder's keys are read from; an exchange may switch to
     // another source for a data phase (the memory window's text box).
     void setAnswerSource(AnswerSource *answers);
-    AnswerSource *answerSource() const { return m_answers; }
+    AnswerSource *answerSource() const;
 
     // Makes the answer source take the decoder's keys and clears it.
     void prepareAnswerBox();

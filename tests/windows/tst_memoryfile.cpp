@@ -106,18 +106,18 @@ void TestMemoryFile::closeQuestion_data()
               cancel = int(Prompter::Button::Cancel);
     QTest::newRow("nothing read") << QStringList{"close"} << QList<int>() << false << 0 << true << QByteArray();
     QTest::newRow("Save As, close") << QStringList{"read:one", "saveAs", "close"} << QList<int>() << false << 0
-                                    << true << QByteArray("one\r\n");
+                                    << true << QByteArray("one\r\n\r\n");
     QTest::newRow("first Save is a Save As") << QStringList{"read:one", "save", "close"} << QList<int>() << false
-                                             << 0 << true << QByteArray("one\r\n");
+                                             << 0 << true << QByteArray("one\r\n\r\n");
     // Only Save As refreshes the saved text: a plain Save writes, yet closing asks.
     QTest::newRow("Save As, read, Save") << QStringList{"read:one", "saveAs", "read:two", "save", "close"}
-                                         << QList<int>{no} << false << 1 << true << QByteArray("two\r\n");
+                                         << QList<int>{no} << false << 1 << true << QByteArray("two\r\n\r\n");
     QTest::newRow("No closes") << QStringList{"read:one", "close"} << QList<int>{no} << false << 1 << true
                                << QByteArray();
     QTest::newRow("Cancel keeps the window") << QStringList{"read:one", "close"} << QList<int>{cancel} << false << 1
                                              << false << QByteArray();
     QTest::newRow("Yes saves, then closes") << QStringList{"read:one", "close"} << QList<int>{yes} << false << 1
-                                            << true << QByteArray("one\r\n");
+                                            << true << QByteArray("one\r\n\r\n");
     // Yes, then a cancelled dialog: the window stays open with its text.
     QTest::newRow("Yes, dialog cancelled") << QStringList{"read:one", "close"} << QList<int>{yes} << true << 1
                                            << false << QByteArray();
@@ -151,7 +151,7 @@ void TestMemoryFile::closeQuestion()
     }
     QCOMPARE(f.questions(), questions);
     QCOMPARE(wasClosed, closed);
-    QCOMPARE(bool(f.window), !closed);
+    QTRY_COMPARE(bool(f.window), !closed);
     QCOMPARE(f.ctx.state.activePage, closed ? 0 : MemoryWindow::kPage);
     if (!closed)
         QCOMPARE(f.window->memoryText(), QStringLiteral("one\r\n"));
