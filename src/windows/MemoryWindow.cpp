@@ -118,12 +118,12 @@ private:
 
 } // namespace
 
-MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent)
-    : PageWindow(main, definitionOf(kPage), parent)
+MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
 {
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
-    m_typedData = new MemoryTextSource(m_txtMemory, [this] { showMemoryText(); }, this);
+    m_typedData = new MemoryTextSource(
+        m_txtMemory, [this] { showMemoryText(); }, this);
     m_panel->load();
 }
 
@@ -143,8 +143,8 @@ SerialPort &MemoryWindow::serialPort() const
 
 void MemoryWindow::buildUi()
 {
-    m_panel = new LinkSettingsPanel(context().state,
-                                    {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
+    m_panel = new LinkSettingsPanel(
+        context().state, {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
 
     m_txtMemory = new QPlainTextEdit(this);
     m_txtMemory->setObjectName(QStringLiteral("TxtMemory"));
@@ -266,8 +266,12 @@ void MemoryWindow::readMemory()
 {
     if (m_busy)
         return;
-    const auto answer = context().prompter.ask({kReadTitle, kReadQuestion, Prompter::Button::Ok | Prompter::Button::Cancel,
-                                                Prompter::Button::Ok, Prompter::Icon::None, {}});
+    const auto answer = context().prompter.ask({kReadTitle,
+                                                kReadQuestion,
+                                                Prompter::Button::Ok | Prompter::Button::Cancel,
+                                                Prompter::Button::Ok,
+                                                Prompter::Icon::None,
+                                                {}});
     if (answer != Prompter::Button::Ok)
         return;
     const ProgramState &s = context().state;
@@ -310,9 +314,12 @@ void MemoryWindow::clearMemory()
 {
     if (m_busy)
         return;
-    const auto answer = context().prompter.ask({kClearTitle, kClearQuestion,
-                                                Prompter::Button::Ok | Prompter::Button::Cancel, Prompter::Button::Ok,
-                                                Prompter::Icon::None, {}});
+    const auto answer = context().prompter.ask({kClearTitle,
+                                                kClearQuestion,
+                                                Prompter::Button::Ok | Prompter::Button::Cancel,
+                                                Prompter::Button::Ok,
+                                                Prompter::Icon::None,
+                                                {}});
     if (answer != Prompter::Button::Ok)
         return;
     const ProgramState &s = context().state;
@@ -343,10 +350,13 @@ bool MemoryWindow::writeMemoryFile(const QString &path, const QString &text)
     const QString error = writeFileAtomically(path, memoryDataFileBytes(text));
     if (error.isEmpty())
         return true;
-    context().prompter.ask({kFileTitle,
-                            QStringLiteral("The file \"%1\" could not be saved.\n%2")
-                                .arg(QDir::toNativeSeparators(path), error),
-                            Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+    context().prompter.ask(
+        {kFileTitle,
+         QStringLiteral("The file \"%1\" could not be saved.\n%2").arg(QDir::toNativeSeparators(path), error),
+         Prompter::Button::Ok,
+         Prompter::Button::Ok,
+         Prompter::Icon::Critical,
+         {}});
     return false;
 }
 
@@ -355,8 +365,9 @@ MemoryWindow::SaveResult MemoryWindow::saveAs()
     if (m_busy)
         return SaveResult::Cancelled;
     showMemoryText();
-    const Prompter::FileDialog dialog{kMemoryFileFilter, kMemoryFilePattern, kMemoryFileSuffix, m_fileName, false,
-                                      /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
+    const Prompter::FileDialog dialog{
+        kMemoryFileFilter,         kMemoryFilePattern,         kMemoryFileSuffix, m_fileName, false,
+        /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
     const auto path = context().prompter.saveFile(dialog);
     if (!path)
         return SaveResult::Cancelled;
@@ -399,9 +410,13 @@ void MemoryWindow::closeEvent(QCloseEvent *event)
         return;
     }
     if (memoryText() != m_savedText) {
-        const auto answer = context().prompter.ask(
-            {kFileTitle, kChangedQuestion, Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
-             Prompter::Button::Yes, Prompter::Icon::None, {}});
+        const auto answer =
+            context().prompter.ask({kFileTitle,
+                                    kChangedQuestion,
+                                    Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
+                                    Prompter::Button::Yes,
+                                    Prompter::Icon::None,
+                                    {}});
         // A Save that was cancelled or failed keeps the window and its text.
         if (answer == Prompter::Button::Cancel || answer == Prompter::Button::None ||
             (answer == Prompter::Button::Yes && save() != SaveResult::Saved)) {

@@ -37,12 +37,12 @@ public:
     bool busy() const { return m_busy; }
 
     // The commands, as their buttons run them.
-    void readMemory();    // CmdRead
-    void clearMemory();   // cmdClear
-    SaveResult save();    // cmdSave
-    SaveResult saveAs();  // cmdSaveAs
-    void showOptions();   // CmdDisplay: the link settings instead of the text
-    void closeClicked();  // CmdClose
+    void readMemory();   // CmdRead
+    void clearMemory();  // cmdClear
+    SaveResult save();   // cmdSave
+    SaveResult saveAs(); // cmdSaveAs
+    void showOptions();  // CmdDisplay: the link settings instead of the text
+    void closeClicked(); // CmdClose
 
     // The text of TxtMemory with CR LF line ends, as it is saved.
     QString memoryText() const;

@@ -292,7 +292,8 @@ void TestMemoryExchange::keyboardRead_data()
     QTest::addColumn<QString>("message"); // empty: none
     QTest::addColumn<QString>("text");
     QTest::newRow("lines") << Fault::None << QString() << QString() << "ABC\r\nline two\r\n";
-    QTest::newRow("no answer") << Fault::Silent << "Read Decoder Memory Message" << "Times Out Error"
+    QTest::newRow("no answer") << Fault::Silent << "Read Decoder Memory Message"
+                               << "Times Out Error"
                                << "left from before";
     // Without the end character the read ends at its time-out, keeping what came.
     QTest::newRow("cut short") << Fault::ShortReply << QString() << QString() << "ABC\r\nli";
@@ -335,8 +336,10 @@ void TestMemoryExchange::keyboardClear_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("message");
-    QTest::newRow("cleared") << Fault::None << "Clear Memory Message" << "Clear Decoder Memory OK!";
-    QTest::newRow("no answer") << Fault::Silent << "Clear Decoder Memory Message" << "Times Out Error";
+    QTest::newRow("cleared") << Fault::None << "Clear Memory Message"
+                             << "Clear Decoder Memory OK!";
+    QTest::newRow("no answer") << Fault::Silent << "Clear Decoder Memory Message"
+                               << "Times Out Error";
 }
 
 void TestMemoryExchange::keyboardClear()

@@ -156,7 +156,9 @@ void TestKrTest::keysDuringBatchComeAfterIt()
     QString rsWhenKeyArrived;
     QObject::connect(f.kb(), &QPlainTextEdit::textChanged, f.window.get(),
                      [&] { rsWhenKeyArrived = f.rs()->toPlainText(); });
-    f.decoder->sendScan("\x02" "data" "\x03");
+    f.decoder->sendScan("\x02"
+                        "data"
+                        "\x03");
     QVERIFY(QTest::qWaitFor([&] { return f.window->gathering(); }, 3000));
     // The window goes on handling events while the batch is gathered...
     QTimer::singleShot(10, f.window.get(), [&] { timerRanWhileGathering = f.window->gathering(); });

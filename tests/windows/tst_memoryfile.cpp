@@ -102,25 +102,24 @@ void TestMemoryFile::closeQuestion_data()
     QTest::addColumn<bool>("closed");
     QTest::addColumn<QByteArray>("fileA");
 
-    const int yes = int(Prompter::Button::Yes), no = int(Prompter::Button::No),
-              cancel = int(Prompter::Button::Cancel);
+    const int yes = int(Prompter::Button::Yes), no = int(Prompter::Button::No), cancel = int(Prompter::Button::Cancel);
     QTest::newRow("nothing read") << QStringList{"close"} << QList<int>() << false << 0 << true << QByteArray();
-    QTest::newRow("Save As, close") << QStringList{"read:one", "saveAs", "close"} << QList<int>() << false << 0
-                                    << true << QByteArray("one\r\n\r\n");
-    QTest::newRow("first Save is a Save As") << QStringList{"read:one", "save", "close"} << QList<int>() << false
-                                             << 0 << true << QByteArray("one\r\n\r\n");
+    QTest::newRow("Save As, close") << QStringList{"read:one", "saveAs", "close"} << QList<int>() << false << 0 << true
+                                    << QByteArray("one\r\n\r\n");
+    QTest::newRow("first Save is a Save As")
+        << QStringList{"read:one", "save", "close"} << QList<int>() << false << 0 << true << QByteArray("one\r\n\r\n");
     // Only Save As refreshes the saved text: a plain Save writes, yet closing asks.
     QTest::newRow("Save As, read, Save") << QStringList{"read:one", "saveAs", "read:two", "save", "close"}
                                          << QList<int>{no} << false << 1 << true << QByteArray("two\r\n\r\n");
     QTest::newRow("No closes") << QStringList{"read:one", "close"} << QList<int>{no} << false << 1 << true
                                << QByteArray();
-    QTest::newRow("Cancel keeps the window") << QStringList{"read:one", "close"} << QList<int>{cancel} << false << 1
-                                             << false << QByteArray();
-    QTest::newRow("Yes saves, then closes") << QStringList{"read:one", "close"} << QList<int>{yes} << false << 1
-                                            << true << QByteArray("one\r\n\r\n");
+    QTest::newRow("Cancel keeps the window")
+        << QStringList{"read:one", "close"} << QList<int>{cancel} << false << 1 << false << QByteArray();
+    QTest::newRow("Yes saves, then closes")
+        << QStringList{"read:one", "close"} << QList<int>{yes} << false << 1 << true << QByteArray("one\r\n\r\n");
     // Yes, then a cancelled dialog: the window stays open with its text.
-    QTest::newRow("Yes, dialog cancelled") << QStringList{"read:one", "close"} << QList<int>{yes} << true << 1
-                                           << false << QByteArray();
+    QTest::newRow("Yes, dialog cancelled")
+        << QStringList{"read:one", "close"} << QList<int>{yes} << true << 1 << false << QByteArray();
 }
 
 void TestMemoryFile::closeQuestion()
