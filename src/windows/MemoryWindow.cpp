@@ -66,7 +66,7 @@ class MemoryTextSource : public AnswerSource
 {
 public:
     MemoryTextSource(QPlainTextEdit *box, std::function<void()> show, QObject *parent)
-        : AnswerSource(parent), m_box(box), m_show(std::move(show))
+        : AnswerSource(parent), m_box(box), m_watched(box), m_show(std::move(show))
     {
         connect(box, &QPlainTextEdit::textChanged, this, &AnswerSource::changed);
         box->installEventFilter(this);
@@ -98,7 +98,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_box && event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::KeyPress && watched == m_watched) {
             const auto *key = static_cast<QKeyEvent *>(event);
             if (key->text() == QString(QChar(kKeyboardMemoryEnd)) ||
                 (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier)) {
@@ -112,6 +112,7 @@ protected:
 
 private:
     QPointer<QPlainTextEdit> m_box;
+    const QObject *m_watched; // compared only, never used
     std::function<void()> m_show;
     bool m_ended = false;
 };
@@ -127,7 +128,12 @@ MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main,
     m_panel->load();
 }
 
-MemoryWindow::~MemoryWindow() = default;
+MemoryWindow::~MemoryWindow()
+{
+    // The typed-data source watches the text box: it goes before the box does.
+    delete m_typedData;
+    m_typedData = nullptr;
+}
 
 PageWindow *createMemoryWindow(MainWindow &main)
 {
