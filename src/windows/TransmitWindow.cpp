@@ -48,7 +48,6 @@ QString failureText(LinkResult result, bool rs232, const QString &failed)
 TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent)
     : PageWindow(main, definitionOf(kPage), parent)
 {
-    setObjectName(QStringLiteral("frmTransmit"));
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
     connect(m_link, &LinkExchange::waiting, this, &TransmitWindow::showWaiting);

@@ -44,6 +44,14 @@ struct Program
 {
     Program()
     {
+        // Shortened intervals; the real ones are tested in tst_slow_link.
+        Timing &t = ctx.context.timing;
+        t.tokenTickMs = 20;
+        t.keyboardBytePauseMs = 0;
+        t.downloadAnswerMs = 250;
+        t.uploadReplyMs = 300;
+        t.keyboardDownloadAnswerMs = 250;
+        t.keyboardTextMs = 500;
         main = std::make_unique<MainWindow>(ctx.context);
         registerStandardPages(*main);
         main->startUp();
@@ -90,7 +98,6 @@ private Q_SLOTS:
     void rs232Download();
     void rs232Upload_data();
     void rs232Upload();
-    void rs232SilentAtRealInterval();
     void rs232HangUpMidReply_data();
     void rs232HangUpMidReply();
 
@@ -158,7 +165,7 @@ void TestExchange::rs232Download()
     serial->setImage(decoderImage);
 
     program = std::make_unique<Program>();
-    program->ctx.context.timing.downloadAnswerMs = 600;
+    program->ctx.context.timing.downloadAnswerMs = 250;
     program->ctx.state.workingImage = patternImage(7);
     QVERIFY(program->openTransmit());
     for (const QString &name : clicks)
@@ -209,7 +216,7 @@ void TestExchange::rs232Upload()
     serial->setImage(decoderImage);
 
     program = std::make_unique<Program>();
-    program->ctx.context.timing.uploadReplyMs = 800;
+    program->ctx.context.timing.uploadReplyMs = 300;
     const ConfigImage before = patternImage(3);
     program->ctx.state.workingImage = before;
     program->ctx.state.savedImage = before;
@@ -229,21 +236,6 @@ void TestExchange::rs232Upload()
     QCOMPARE(program->ctx.state.workingImage, expected);
     QCOMPARE(program->ctx.state.savedImage, before);
     QVERIFY(!program->window->serialPort().portOpen());
-}
-
-void TestExchange::rs232SilentAtRealInterval()
-{
-    QVERIFY(startSerialDecoder());
-    serial->setFault(Fault::Silent);
-    program = std::make_unique<Program>();
-    QVERIFY(program->openTransmit());
-    QElapsedTimer clock;
-    clock.start();
-    program->click(QStringLiteral("cmdTransmit"));
-    QVERIFY(clock.elapsed() >= 3000);
-    QCOMPARE(program->ctx.prompter.messages.size(), 1);
-    QCOMPARE(program->last().text, QStringLiteral("Time Out Error!"));
-    QCOMPARE(program->last().title, QStringLiteral("CFG Message"));
 }
 
 void TestExchange::rs232HangUpMidReply_data()
@@ -302,6 +294,8 @@ void TestExchange::keyboardDownload()
     QFETCH(QString, text);
     program = std::make_unique<Program>();
     sim::KeyboardDecoder decoder;
+    decoder.setKeyDelayMs(1);
+    decoder.setReplyGapMs(30);
     decoder.attach(program->ctx.portIo);
     decoder.setFault(fault);
     const ConfigImage decoderImage = patternImage(1);
@@ -345,8 +339,9 @@ void TestExchange::keyboardUpload()
     QFETCH(Fault, fault);
     QFETCH(QString, text);
     program = std::make_unique<Program>();
-    program->ctx.context.timing.keyboardTextMs = 2500;
     sim::KeyboardDecoder decoder;
+    decoder.setKeyDelayMs(1);
+    decoder.setReplyGapMs(30);
     decoder.attach(program->ctx.portIo);
     decoder.setFault(fault);
     decoder.setSection(section);

@@ -67,13 +67,11 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void silentDecoderFailsAfterFifteenTokens();
-    void silentDecoderAtRealInterval();
     void answers_data();
     void answers();
     void answerReachesBoxAfterAnotherWindowWasActive();
     void dataPhase_data();
     void dataPhase();
-    void dataPhaseTimeoutAtRealInterval();
     void abortEndsEveryWait();
 
 private:
@@ -125,20 +123,6 @@ void TestKeyboardChannel::silentDecoderFailsAfterFifteenTokens()
     QVERIFY(!channel->timer1().isActive());
 }
 
-void TestKeyboardChannel::silentDecoderAtRealInterval()
-{
-    const Timing real;
-    KeyboardChannel::Handshake h = fastHandshake(QStringLiteral("CCCCC"), real.tokenTickMs);
-    h.bytePauseMs = real.keyboardBytePauseMs;
-    QElapsedTimer clock;
-    clock.start();
-    const int timeID = channel->handshake(h);
-    const qint64 elapsed = clock.elapsed();
-    QCOMPARE(timeID, 16);
-    QVERIFY(sameWrites(ctx->portIo.writes(), expectedSilentHandshake('C', 15)));
-    // The 16th tick of 150 ms ends it: never before 2.4 s.
-    QVERIFY2(elapsed >= 16 * real.tokenTickMs - 20, qPrintable(QString::number(elapsed)));
-}
 
 void TestKeyboardChannel::answers_data()
 {
@@ -220,15 +204,6 @@ void TestKeyboardChannel::dataPhase()
     QVERIFY(!channel->timer2().isActive());
 }
 
-void TestKeyboardChannel::dataPhaseTimeoutAtRealInterval()
-{
-    const Timing real;
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!channel->waitData(real.keyboardDownloadAnswerMs, [] { return false; }));
-    QVERIFY(clock.elapsed() >= real.keyboardDownloadAnswerMs - 10);
-    QVERIFY(channel->timeOver());
-}
 
 void TestKeyboardChannel::abortEndsEveryWait()
 {

@@ -8,10 +8,16 @@
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
+#include "support/LinkReplies.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QLabel>
+#include <QTextDocument>
+#include <QToolBar>
 
 #include <unistd.h>
 
@@ -20,48 +26,19 @@ using namespace q5n::test;
 
 namespace {
 
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>(i * 7 + seed);
-    return image;
-}
-
 QByteArray rs232Reply(int n, const QByteArray &data, const QByteArray &version22, int total, bool badCheck = false)
 {
-    QByteArray r(1, char(n));
-    r += data.left(n).leftJustified(n, '\0');
-    r += version22.leftJustified(22, ' ', true);
-    quint8 x = 0;
-    for (char c : r)
-        x ^= quint8(c);
-    r.append(char(badCheck ? x ^ 0x10 : x));
-    if (r.size() < total)
-        r += QByteArray(total - r.size(), '\0');
-    return r;
+    return makeRs232Reply(n, data, version22.left(12), version22.mid(12), total, badCheck);
 }
 
 QByteArray sectionBytes(int count, int seed)
 {
-    QByteArray b;
-    for (int i = 0; i < count; ++i)
-        b.append(char((i * 29 + seed) & 0xFF));
-    return b;
+    return bytesFrom(count, seed, 29);
 }
 
 QString keyboardReply(bool reader, const QByteArray &data, const QString &version22)
 {
-    QString hex = reader ? QStringLiteral("0") : QStringLiteral("1");
-    quint8 x = 0;
-    for (char c : data) {
-        x ^= quint8(c);
-        hex += toHexPair(quint8(c));
-    }
-    hex += toHexPair(x);
-    if (!reader)
-        hex += QString(70, u'.');
-    return hex + version22;
+    return makeKeyboardReply(reader ? u'0' : u'1', data, reader ? QString() : QString(70, u'.'), version22);
 }
 
 const QString kVersion22 = QStringLiteral("Q5N FW 4.2  2026-11-30");
@@ -76,7 +53,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void names_data();
     void names();
     void pageContract();
     void clicks_data();
@@ -85,6 +61,9 @@ private Q_SLOTS:
     void loading();
     void reopenShowsStoredParity();
     void portTooltips();
+    void tooltipShowsPathAsText();
+    void tabOrderFollowsScreen();
+    void accessibilityActions();
     void notAvailable_data();
     void notAvailable();
 
@@ -95,6 +74,10 @@ private Q_SLOTS:
     void uploadCancelSendsNothing();
     void parityRuleKeptAfterExchange();
     void closeRefusedWhileBusy();
+    void busyLocksConfigurationAndLink_data();
+    void busyLocksConfigurationAndLink();
+    void focusReturnsToStartingButton_data();
+    void focusReturnsToStartingButton();
     void hangUp_data();
     void hangUp();
 
@@ -105,9 +88,6 @@ private Q_SLOTS:
     void keyboardHandshakeTimeout_data();
     void keyboardHandshakeTimeout();
 
-    void rs232DownloadTimeoutAtRealInterval();
-    void rs232UploadTimeoutAtRealInterval();
-    void keyboardUploadTimeoutAtRealInterval();
 
 private:
     // A pseudo-terminal as COM 1 that answers each complete request.
@@ -143,10 +123,10 @@ void TestTransmitWindow::attachPeer(std::function<QByteArray(const QByteArray &)
 
 // ---- Settings -----------------------------------------------------------
 
-void TestTransmitWindow::names_data()
+void TestTransmitWindow::names()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
+    // Every frame, option and button by its name, with its caption (one
+    // window for the whole table).
     const QList<std::pair<const char *, const char *>> rows = {
         {"Frame1", "Interface"},       {"FraPort", "Port"},           {"Frame4", "Baud Rate"},
         {"Frame2", "Data Bits"},       {"Frame3", "Stop Bits"},       {"Frame6", "Parity"},
@@ -160,21 +140,15 @@ void TestTransmitWindow::names_data()
         {"cmdTransmit", "Download to Decoder"}, {"cmdReceive", "Upload To PC"},
         {"CmdVersion", "Get Firmware Version"}, {"cmdClose", "Close"},
     };
-    for (const auto &[name, caption] : rows)
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
-}
-
-void TestTransmitWindow::names()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
     QVERIFY(f->open());
-    QWidget *w = f->child(name);
-    QVERIFY2(w, qPrintable(name));
-    if (auto *box = qobject_cast<QGroupBox *>(w))
-        QCOMPARE(box->title(), caption);
-    else
-        QCOMPARE(qobject_cast<QAbstractButton *>(w)->text(), caption);
+    for (const auto &[name, caption] : rows) {
+        QWidget *w = f->child(QLatin1String(name));
+        QVERIFY2(w, name);
+        if (auto *box = qobject_cast<QGroupBox *>(w))
+            QCOMPARE(box->title(), QLatin1String(caption));
+        else
+            QCOMPARE(qobject_cast<QAbstractButton *>(w)->text(), QLatin1String(caption));
+    }
 }
 
 void TestTransmitWindow::pageContract()
@@ -352,6 +326,78 @@ void TestTransmitWindow::portTooltips()
     qputenv("Q5NCFG_COM2", "/nonexistent/com2");
 }
 
+void TestTransmitWindow::tooltipShowsPathAsText()
+{
+    // A device path from the environment is shown as the text it is, never
+    // interpreted as markup.
+    qputenv("Q5NCFG_COM3", "/tmp/<b>x</b>&amp;<img src=y>");
+    QVERIFY(f->open());
+    const QString tip = f->option(QStringLiteral("OptPort_2"))->toolTip();
+    qputenv("Q5NCFG_COM3", "/nonexistent/com3");
+    QVERIFY(Qt::mightBeRichText(tip));
+    QTextDocument doc;
+    doc.setHtml(tip);
+    QCOMPARE(doc.toPlainText(), QStringLiteral("COM 3: /tmp/<b>x</b>&amp;<img src=y>"));
+}
+
+void TestTransmitWindow::tabOrderFollowsScreen()
+{
+    // Tab walks the settings row by row, left to right, landing on each
+    // group's selected option, then the buttons top to bottom.
+    f->ctx.state.linkSettings.portNumber = 3;
+    f->ctx.state.linkSettings.setFrameSettings(QStringLiteral("M,7,2"));
+    QVERIFY(f->open());
+    const QStringList expected = {"OptMode_1", "optDatabits_0", "optStopbits_1", "Option1_1", "OptPort_2",
+                                  "optBaud_3",  "Option2_3",     "cmdTransmit",   "cmdReceive", "CmdVersion",
+                                  "cmdClose"};
+    QWidget *first = f->option(expected.first());
+    first->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), first);
+    QStringList walked = {QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(walked, expected);
+    // Screen order: each stop is right of or below the one before.
+    for (int i = 1; i < 7; ++i) {
+        const QRect a = f->child(expected[i - 1])->parentWidget()->geometry();
+        const QRect b = f->child(expected[i])->parentWidget()->geometry();
+        QVERIFY2(b.top() > a.top() || (b.top() == a.top() && b.left() > a.left()), qPrintable(expected[i]));
+    }
+}
+
+void TestTransmitWindow::accessibilityActions()
+{
+    // A screen reader's press or toggle action has the effect of a click.
+    QVERIFY(f->open());
+    auto act = [this](const QString &name, const QString &action) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(f->option(name));
+        QVERIFY(iface && iface->actionInterface());
+        iface->actionInterface()->doAction(action);
+    };
+    act(QStringLiteral("Option1_0"), QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(f->option(QStringLiteral("Option1_0"))->isChecked());
+    QCOMPARE(f->ctx.state.saveOption, false);
+    act(QStringLiteral("Option2_1"), QAccessibleActionInterface::toggleAction());
+    QTRY_VERIFY(f->option(QStringLiteral("Option2_1"))->isChecked());
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("E,8,1 "));
+    QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
+    QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
+    // The keyboard too: an arrow key moves the selection within the group.
+    f->option(QStringLiteral("Option2_1"))->setFocus();
+    QTest::keyClick(f->option(QStringLiteral("Option2_1")), Qt::Key_Down);
+    QVERIFY(f->option(QStringLiteral("Option2_2"))->isChecked());
+    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
+
+    // The download then sends the "Not Save" command.
+    attachPeer([](const QByteArray &all) {
+        return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
+    });
+    f->button(QStringLiteral("cmdTransmit"))->click();
+    QCOMPARE(peer->received(), downloadFrame(f->ctx.state.workingImage, false));
+}
+
 void TestTransmitWindow::notAvailable_data()
 {
     QTest::addColumn<int>("port");
@@ -404,7 +450,6 @@ void TestTransmitWindow::rs232Download()
     QFETCH(bool, save);
     QFETCH(QByteArray, answer);
     QFETCH(QString, text);
-    f->useFastTiming();
     f->ctx.state.workingImage = patternImage(3);
     f->ctx.state.savedImage = patternImage(1);
     f->ctx.state.saveOption = save;
@@ -471,7 +516,6 @@ void TestTransmitWindow::rs232Upload()
     QFETCH(QString, text);
     QFETCH(int, changedFirst);
     QFETCH(QByteArray, section);
-    f->useFastTiming();
     const ConfigImage before = patternImage(40);
     f->ctx.state.workingImage = before;
     f->ctx.state.savedImage = before;
@@ -503,7 +547,6 @@ void TestTransmitWindow::rs232Upload()
 
 void TestTransmitWindow::uploadCancelSendsNothing()
 {
-    f->useFastTiming();
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
     f->ctx.prompter.answers.enqueue(Prompter::Button::Cancel);
@@ -519,7 +562,6 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
 {
     // The buttons come back after an exchange, but Even and Odd still keep
     // upload and version disabled.
-    f->useFastTiming();
     attachPeer([](const QByteArray &all) {
         return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
     });
@@ -535,7 +577,6 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
 
 void TestTransmitWindow::closeRefusedWhileBusy()
 {
-    f->useFastTiming();
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
     bool subClosed = true, mainClosed = true, portOpenWhileWaiting = false, disabledWhileWaiting = false;
@@ -561,6 +602,100 @@ void TestTransmitWindow::closeRefusedWhileBusy()
     QVERIFY(f->closeWindow());
     QTRY_VERIFY(!f->window);
     QCOMPARE(f->ctx.state.activePage, qint16(0));
+}
+
+void TestTransmitWindow::busyLocksConfigurationAndLink_data()
+{
+    QTest::addColumn<bool>("rs232");
+    QTest::newRow("RS232") << true;
+    QTest::newRow("keyboard line") << false;
+}
+
+void TestTransmitWindow::busyLocksConfigurationAndLink()
+{
+    // While an exchange waits nothing can change the configuration or the
+    // link, and the window says what it waits for and how long it may wait.
+    QFETCH(bool, rs232);
+    f->ctx.context.timing.uploadReplyMs = 400;
+    if (rs232)
+        attachPeer([](const QByteArray &) { return QByteArray(); });
+    else
+        f->ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard;
+    const ConfigImage before = patternImage(4);
+    f->ctx.state.workingImage = before;
+    f->ctx.state.savedImage = before;
+    QVERIFY(f->open());
+    const QStringList locked = {"mnuFileNew",     "mnuFileOpen",     "mnuFileSave",     "mnuFileSaveAs",
+                                "mnuFileDefault", "mnuConfigDefault", "mnuMagDefault",  "mnuConfigInterface",
+                                "mnuConfigComm",  "mnuConfigBar",    "mnuConfigMisc",   "mnuConfigTransmit",
+                                "mnuMagInterface", "mnuMagComm",     "mnuMagMisc",      "mnuMagTransmit"};
+    const QStringList frames = {"Frame1", "FraPort", "Frame4", "Frame2", "Frame3", "Frame6", "Frame5"};
+    QStringList enabledBefore;
+    for (const QString &name : locked)
+        if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+            enabledBefore << name;
+    QVERIFY(enabledBefore.contains(QStringLiteral("mnuFileNew")));
+    QStringList enabledWhileBusy;
+    QString status;
+    int toolbarEnabled = -1;
+    TransmitFixture::later(60, [&] {
+        for (const QString &name : locked)
+            if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+                enabledWhileBusy << name;
+        for (const QString &name : frames)
+            if (f->child(name)->isEnabled())
+                enabledWhileBusy << name;
+        toolbarEnabled = 0;
+        for (QAction *a : f->main->findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions())
+            toolbarEnabled += !a->isSeparator() && a->isEnabled();
+        status = f->child<QLabel>(QStringLiteral("LblWait"))->text();
+        // New is refused: the upload lands in the configuration it started from.
+        f->main->menuAction(QStringLiteral("mnuFileNew"))->trigger();
+    });
+    f->button(QStringLiteral("CmdVersion"))->click();
+    QCOMPARE(enabledWhileBusy, QStringList());
+    QCOMPARE(toolbarEnabled, 0);
+    QVERIFY2(status.contains(QStringLiteral("s left")), qPrintable(status));
+    QVERIFY2(status.contains(rs232 ? QStringLiteral("answer") : QStringLiteral("keyboard line")), qPrintable(status));
+    QCOMPARE(f->ctx.state.workingImage, before);
+    QCOMPARE(f->ctx.prompter.messages.size(), 1);
+    // Everything comes back as it was.
+    QStringList enabledAfter;
+    for (const QString &name : locked)
+        if (QAction *a = f->main->menuAction(name); a && a->isEnabled())
+            enabledAfter << name;
+    QCOMPARE(enabledAfter, enabledBefore);
+    for (const QString &name : frames)
+        QCOMPARE(f->child(name)->isEnabled(), rs232 || name == u"Frame1" || name == u"Frame5" || name == u"Frame6");
+    QVERIFY(f->child<QLabel>(QStringLiteral("LblWait"))->text().isEmpty());
+}
+
+void TestTransmitWindow::focusReturnsToStartingButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("rs232");
+    QTest::newRow("download, RS232") << "cmdTransmit" << true;
+    QTest::newRow("version, RS232") << "CmdVersion" << true;
+    QTest::newRow("upload, keyboard line") << "cmdReceive" << false;
+}
+
+void TestTransmitWindow::focusReturnsToStartingButton()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, rs232);
+    f->ctx.context.timing.keyboardTextMs = 100;
+    if (rs232)
+        attachPeer([](const QByteArray &) { return QByteArray(); });
+    else
+        f->ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard;
+    ScriptedKeyboardDecoder decoder(f->ctx.portIo);
+    decoder.dataAnswer = QString();
+    QVERIFY(f->open());
+    QPushButton *b = f->button(button);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key_Space);
+    QTRY_VERIFY(!f->window->busy());
+    QCOMPARE(QApplication::focusWidget(), b);
 }
 
 void TestTransmitWindow::hangUp_data()
@@ -624,7 +759,6 @@ void TestTransmitWindow::keyboardDownload()
     QFETCH(bool, save);
     QFETCH(QString, answer);
     QFETCH(QString, text);
-    f->useFastTiming();
     f->ctx.state.linkSettings.linkMode = 0;
     f->ctx.state.saveOption = save;
     f->ctx.state.workingImage = patternImage(17);
@@ -702,7 +836,6 @@ void TestTransmitWindow::keyboardUpload()
     QFETCH(QString, text);
     QFETCH(int, changedFirst);
     QFETCH(QByteArray, section);
-    f->useFastTiming();
     f->ctx.state.linkSettings.linkMode = 0;
     const ConfigImage before = patternImage(50);
     f->ctx.state.workingImage = before;
@@ -739,7 +872,7 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
 {
     QFETCH(QString, button);
     QFETCH(QString, title);
-    f->useFastTiming();
+    f->ctx.context.timing.tokenTickMs = 8;
     f->ctx.state.linkSettings.linkMode = 0;
     QVERIFY(f->open());
     f->button(button)->click();
@@ -750,48 +883,8 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
     QVERIFY(f->commandsEnabled());
 }
 
-// ---- Time-outs at their real intervals ----------------------------------------
 
-void TestTransmitWindow::rs232DownloadTimeoutAtRealInterval()
-{
-    attachPeer([](const QByteArray &) { return QByteArray(); });
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    clock.start();
-    f->button(QStringLiteral("cmdTransmit"))->click();
-    QVERIFY(clock.elapsed() >= 3000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
-    QCOMPARE(f->ctx.prompter.messages.last().title, QStringLiteral("CFG Message"));
-}
 
-void TestTransmitWindow::rs232UploadTimeoutAtRealInterval()
-{
-    attachPeer([](const QByteArray &) { return QByteArray(); });
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    clock.start();
-    f->button(QStringLiteral("CmdVersion"))->click();
-    QVERIFY(clock.elapsed() >= 7000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
-    QCOMPARE(f->ctx.prompter.messages.last().title, QStringLiteral("Upload Message"));
-}
-
-void TestTransmitWindow::keyboardUploadTimeoutAtRealInterval()
-{
-    f->ctx.context.timing.tokenTickMs = 15;
-    f->ctx.state.linkSettings.linkMode = 0;
-    ScriptedKeyboardDecoder decoder(f->ctx.portIo);
-    decoder.dataAnswer = QString(); // answers the handshake, then sends nothing
-    QVERIFY(f->open());
-    QElapsedTimer clock;
-    f->ctx.prompter.onAsk = [&](const Prompter::Message &m) {
-        if (m.text.startsWith(u"This will"))
-            clock.start();
-    };
-    f->button(QStringLiteral("cmdReceive"))->click();
-    QVERIFY(clock.elapsed() >= 5000 - 20);
-    QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Upload Failed!"));
-}
 
 QTEST_MAIN(TestTransmitWindow)
 #include "tst_transmitwindow.moc"

@@ -2,64 +2,22 @@
 // version exchanges.
 #include "protocol/Hex.h"
 #include "protocol/Protocol.h"
+#include "support/LinkReplies.h"
 
 #include <QtTest>
 
 #include <tuple>
 
 using namespace q5n;
+using q5n::test::bytesFrom;
+using q5n::test::makeKeyboardReply;
+using q5n::test::makeRs232Reply;
 
 namespace {
 
 ConfigImage patternImage()
 {
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>(i * 37 + 11);
-    return image;
-}
-
-// An RS232 reply: n, the data, the two version parts, the check byte, then
-// padding up to `total` bytes (0 = no padding).
-QByteArray makeRs232Reply(int n, const QByteArray &data, const QByteArray &v1, const QByteArray &v2, int total = 0,
-                      bool breakCheck = false)
-{
-    QByteArray r;
-    r.append(char(n));
-    r.append(data.left(n).leftJustified(n, '\0'));
-    r.append(v1.leftJustified(12, ' ', true));
-    r.append(v2.leftJustified(10, ' ', true));
-    quint8 x = 0;
-    for (char c : r)
-        x ^= static_cast<quint8>(c);
-    r.append(char(breakCheck ? x ^ 0x01 : x));
-    if (total > r.size())
-        r.append(QByteArray(total - r.size(), '\x5A'));
-    return r;
-}
-
-QByteArray bytesFrom(int count, int seed)
-{
-    QByteArray b;
-    for (int i = 0; i < count; ++i)
-        b.append(char((i * 13 + seed) & 0xFF));
-    return b;
-}
-
-// A keyboard reply: flag, hex of the data and its check byte, filler, version.
-QString makeKeyboardReply(QChar flag, const QByteArray &data, const QString &filler, const QString &version22,
-                      bool lowerCase = false, bool breakCheck = false)
-{
-    QString hex;
-    quint8 x = 0;
-    for (char c : data) {
-        x ^= static_cast<quint8>(c);
-        hex += toHexPair(static_cast<quint8>(c));
-    }
-    hex += toHexPair(breakCheck ? x ^ 0x80 : x);
-    if (lowerCase)
-        hex = hex.toLower();
-    return QString(flag) + hex + filler + version22;
+    return q5n::test::patternImage(11, 37);
 }
 
 } // namespace
