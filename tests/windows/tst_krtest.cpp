@@ -79,6 +79,7 @@ private Q_SLOTS:
     void focusStaysInKeyboardBox();
     void absentPortLeavesAKeyboardTest();
     void portLineAndLifetime();
+    void lineLostLeavesAKeyboardTest();
     void openedFromMainWindow();
 };
 
@@ -222,6 +223,20 @@ void TestKrTest::portLineAndLifetime()
     QVERIFY(f.show());
     QVERIFY(f.window->portOpen());
     QVERIFY(f.crlf()->isChecked());
+}
+
+void TestKrTest::lineLostLeavesAKeyboardTest()
+{
+    Fixture f;
+    QVERIFY(f.show());
+    QVERIFY(f.batch("A"));
+    f.decoder->close(); // the adapter is pulled out
+    QTRY_VERIFY(!f.window->portOpen());
+    QTest::keyClicks(f.kb(), QStringLiteral("still"));
+    QCOMPARE(f.kb()->toPlainText(), QStringLiteral("still"));
+    QCOMPARE(f.rs()->toPlainText(), QStringLiteral("A\n"));
+    QVERIFY(f.ctx.prompter.messages.isEmpty());
+    f.window->close();
 }
 
 void TestKrTest::openedFromMainWindow()
