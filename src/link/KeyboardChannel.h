@@ -48,10 +48,10 @@ public:
 
     struct Handshake
     {
-        std::function<QString()> token;             // asked at every tick
+        std::function<QString()> token;                // asked at every tick
         std::function<bool(const QString &)> answered; // tested on the answer box's text
         int tickMs = 150;
-        int ticks = 15;       // ticks that send the token; the next one ends the handshake
+        int ticks = 15; // ticks that send the token; the next one ends the handshake
         int bytePauseMs = 4;
     };
     // Reads the interrupt mask, then repeats the token every tick until the
@@ -87,8 +87,8 @@ private:
     Handshake m_handshake;
     int m_timeID = 0;
     bool m_timeOver = false;
-    bool m_sending = false;  // a tick is sending its token
-    int m_pendingTicks = 0;  // ticks that came while a token was still going out
+    bool m_sending = false; // a tick is sending its token
+    int m_pendingTicks = 0; // ticks that came while a token was still going out
 };
 
 } // namespace q5n

@@ -137,9 +137,9 @@ LinkResult LinkExchange::uploadRs232(const LinkSettings &settings, UploadReply *
 LinkResult LinkExchange::downloadKeyboard(const ConfigImage &image, bool save)
 {
     const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
-    LinkResult result = handshake([save] { return downloadToken(save); },
-                                  [](const QString &text) { return isLetter(text, u'S'); },
-                                  m_timing.keyboardBytePauseMs);
+    LinkResult result =
+        handshake([save] { return downloadToken(save); }, [](const QString &text) { return isLetter(text, u'S'); },
+                  m_timing.keyboardBytePauseMs);
     if (result != LinkResult::Good)
         return result;
 
@@ -170,9 +170,9 @@ LinkResult LinkExchange::downloadKeyboard(const ConfigImage &image, bool save)
 
 LinkResult LinkExchange::uploadKeyboard(UploadReply *reply)
 {
-    LinkResult result = handshake([] { return uploadToken(); },
-                                  [](const QString &text) { return isLetter(text, u'S'); },
-                                  m_timing.keyboardBytePauseMs);
+    LinkResult result =
+        handshake([] { return uploadToken(); }, [](const QString &text) { return isLetter(text, u'S'); },
+                  m_timing.keyboardBytePauseMs);
     if (result != LinkResult::Good)
         return result;
     return keyboardAnswer(
@@ -417,8 +417,7 @@ LinkResult LinkExchange::keyboardAnswer(int timeoutMs, const std::function<bool(
         Q_EMIT progress(0, progressMaximum);
         if (m_answers)
             counting = connect(m_answers, &AnswerSource::changed, this, [this, progressMaximum] {
-                Q_EMIT progress(std::min<int>(int(m_keyboard->answerText().size()), progressMaximum),
-                                progressMaximum);
+                Q_EMIT progress(std::min<int>(int(m_keyboard->answerText().size()), progressMaximum), progressMaximum);
             });
     }
     m_keyboard->prepareAnswerBox();

@@ -37,9 +37,9 @@ enum class LinkResult {
 // One request/answer exchange over RS232.
 struct SerialRequest
 {
-    QByteArray request;  // written once the port is open
-    int threshold = 1;   // bytes buffered before the answer is judged
-    int timeoutMs = 0;   // from the request to the answer
+    QByteArray request; // written once the port is open
+    int threshold = 1;  // bytes buffered before the answer is judged
+    int timeoutMs = 0;  // from the request to the answer
     // Judges the bytes received once `threshold` are buffered: true Good, false Bad.
     std::function<bool(const QByteArray &)> accept;
 };

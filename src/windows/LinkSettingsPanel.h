@@ -23,9 +23,9 @@ class LinkSettingsPanel : public QWidget
 public:
     struct Options
     {
-        int portCount = 6;          // "Com 1" .. "Com n"
+        int portCount = 6; // "Com 1" .. "Com n"
         QStringList modeCaptions = {QStringLiteral("Keyboard"), QStringLiteral("RS232")};
-        bool parity = false;        // Frame6 "Parity"
+        bool parity = false;         // Frame6 "Parity"
         bool downloadOption = false; // Frame5 "Download Option"
     };
 

@@ -6,8 +6,8 @@ namespace q5n {
 
 QString portNotAvailableText(int portNumber)
 {
-    const QString number = portNumber < 0 ? QString::number(portNumber)
-                                          : QLatin1Char(' ') + QString::number(portNumber);
+    const QString number =
+        portNumber < 0 ? QString::number(portNumber) : QLatin1Char(' ') + QString::number(portNumber);
     return QStringLiteral("COM") + number + QStringLiteral(": not available.");
 }
 

@@ -45,8 +45,7 @@ QString failureText(LinkResult result, bool rs232, const QString &failed)
 
 } // namespace
 
-TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent)
-    : PageWindow(main, definitionOf(kPage), parent)
+TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
 {
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
@@ -77,8 +76,8 @@ KeyboardChannel &TransmitWindow::keyboardChannel() const
 
 void TransmitWindow::buildUi()
 {
-    m_panel = new LinkSettingsPanel(context().state, {6, {QStringLiteral("Keyboard"), QStringLiteral("RS232")}, true, true},
-                                    this);
+    m_panel = new LinkSettingsPanel(context().state,
+                                    {6, {QStringLiteral("Keyboard"), QStringLiteral("RS232")}, true, true}, this);
 
     auto button = [this](const QString &name, const QString &caption) {
         auto *b = new QPushButton(caption, this);
@@ -176,17 +175,13 @@ void TransmitWindow::showWaiting(LinkExchange::Waiting what, int msLeft)
 {
     QString text;
     switch (what) {
-    case LinkExchange::Waiting::Nothing:
-        break;
+    case LinkExchange::Waiting::Nothing: break;
     case LinkExchange::Waiting::SerialAnswer:
-        text = QStringLiteral("Waiting for the decoder's answer on COM %1").arg(context().state.linkSettings.portNumber);
+        text =
+            QStringLiteral("Waiting for the decoder's answer on COM %1").arg(context().state.linkSettings.portNumber);
         break;
-    case LinkExchange::Waiting::Handshake:
-        text = QStringLiteral("Calling the decoder on the keyboard line");
-        break;
-    case LinkExchange::Waiting::Sending:
-        text = QStringLiteral("Sending the configuration on the keyboard line");
-        break;
+    case LinkExchange::Waiting::Handshake: text = QStringLiteral("Calling the decoder on the keyboard line"); break;
+    case LinkExchange::Waiting::Sending: text = QStringLiteral("Sending the configuration on the keyboard line"); break;
     case LinkExchange::Waiting::KeyboardAnswer:
         text = QStringLiteral("Waiting for the decoder's answer on the keyboard line");
         break;
@@ -261,9 +256,12 @@ void TransmitWindow::receive(bool version, QPushButton *startedBy)
 {
     ProgramState &s = context().state;
     if (!version) {
-        const auto answer = context().prompter.ask({kUploadTitle, kReplaceQuestion,
+        const auto answer = context().prompter.ask({kUploadTitle,
+                                                    kReplaceQuestion,
                                                     Prompter::Button::Ok | Prompter::Button::Cancel,
-                                                    Prompter::Button::Ok, Prompter::Icon::None, {}});
+                                                    Prompter::Button::Ok,
+                                                    Prompter::Icon::None,
+                                                    {}});
         if (answer != Prompter::Button::Ok)
             return;
     }

@@ -4,9 +4,9 @@
 // the exchange end-to-end tests.
 
 #include "link/SerialPort.h"
-#include "windows/TransmitWindow.h"
 #include "shell/MainWindow.h"
 #include "support/TestContext.h"
+#include "windows/TransmitWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -64,13 +64,9 @@ struct TransmitFixture
         return window;
     }
 
-    bool closeWindow()
-    {
-        return main->closePage(TransmitWindow::kPage);
-    }
+    bool closeWindow() { return main->closePage(TransmitWindow::kPage); }
 
-    template <typename T = QWidget>
-    T *child(const QString &name) const
+    template <typename T = QWidget> T *child(const QString &name) const
     {
         return window ? window->findChild<T *>(name) : nullptr;
     }

@@ -31,7 +31,8 @@ namespace {
 enum class Exchange { Download, Upload, Version };
 enum class Port { Simulator, Missing, Busy };
 
-const QString kVersion = QStringLiteral("Q5N-SIM V1.0" "2026/12/07");
+const QString kVersion = QStringLiteral("Q5N-SIM V1.0"
+                                        "2026/12/07");
 
 // Short intervals: every time-out path keeps its real interval in the slow tests.
 Timing fastTiming()
@@ -150,7 +151,8 @@ void TestLinkExchange::rs232Faults()
     decoder.setSection(sim::Section::Reader);
     decoder.setVersionText(kVersion);
     decoder.setImage(test::patternImage(99));
-    qputenv("Q5NCFG_COM1", port == Port::Missing ? QByteArray("/nonexistent/com1") : decoder.devicePath().toLocal8Bit());
+    qputenv("Q5NCFG_COM1",
+            port == Port::Missing ? QByteArray("/nonexistent/com1") : decoder.devicePath().toLocal8Bit());
     // Another program holds the line.
     QSerialPort holder(decoder.devicePath());
     if (port == Port::Busy)
@@ -295,8 +297,9 @@ void TestLinkExchange::waitingCountsDown()
     timing.downloadAnswerMs = 350;
     link = std::make_unique<LinkExchange>(*io, timing, nullptr);
     QList<std::pair<LinkExchange::Waiting, int>> seen;
-    connect(link.get(), &LinkExchange::waiting, this,
-            [&seen](LinkExchange::Waiting what, int msLeft) { seen.append({what, msLeft}); });
+    connect(link.get(), &LinkExchange::waiting, this, [&seen](LinkExchange::Waiting what, int msLeft) {
+        seen.append({what, msLeft});
+    });
     QCOMPARE(link->download(LinkSettings{}, test::patternImage(1), true), LinkResult::TimeOut);
     QVERIFY(seen.size() >= 3);
     QCOMPARE(seen.first().first, LinkExchange::Waiting::SerialAnswer);
