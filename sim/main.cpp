@@ -5,15 +5,18 @@
 
 #include "files/SetupFile.h"
 #include "model/Text8.h"
+#include "model/TextItems.h"
 #include "sim/SerialDecoder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -96,6 +99,24 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
         .arg(m.memoryFaultBlock);
 }
 
+// Where --link puts a bare name: the user's runtime directory, which nobody
+// else can write, or else a new private directory under the temporary
+// directory (a fixed name in a shared directory could be taken first by
+// another user). A name with a slash is used as given.
+QString linkPathFor(const QString &name, QString *privateDir)
+{
+    if (name.isEmpty() || name.contains(u'/'))
+        return name;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(QFile::decodeName(runtime)).exists())
+        return QDir(QFile::decodeName(runtime)).filePath(name);
+    QByteArray dir = QFile::encodeName(QDir::tempPath()) + "/q5nsim-XXXXXX";
+    if (!::mkdtemp(dir.data()))
+        return {};
+    *privateDir = QFile::decodeName(dir);
+    return QDir(*privateDir).filePath(name);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -111,7 +132,9 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption linkOpt(QStringLiteral("link"),
-                                     QStringLiteral("Also make <path> a symlink to the pseudo-terminal."),
+                                     QStringLiteral("Also make <path> a symlink to the pseudo-terminal. A name "
+                                                    "without a slash goes into $XDG_RUNTIME_DIR (else a new "
+                                                    "private directory under the temporary directory)."),
                                      QStringLiteral("path"));
     const QCommandLineOption baudOpt(QStringLiteral("baud"), QStringLiteral("Baud rate of the decoder (default 9600)."),
                                      QStringLiteral("rate"), QStringLiteral("9600"));
@@ -205,11 +228,17 @@ int main(int argc, char *argv[])
         decoder.model().memoryFaultBlock = block;
     }
     if (parser.isSet(imageOpt)) {
-        QFile file(parser.value(imageOpt));
+        // Read as the program reads it: a regular file, line by line, 92 lines at most.
         q5n::SetupFileContent content;
         content.image = decoder.model().image;
-        if (!file.open(QIODevice::ReadOnly) || !q5n::parseSetupFile(file.readAll(), content)) {
+        QString reason;
+        switch (q5n::readSetupFileContent(parser.value(imageOpt), content, &reason)) {
+        case q5n::ReadSetupResult::Read: break;
+        case q5n::ReadSetupResult::NotSetupFile:
             printErr(QStringLiteral("--image %1: not a configuration setup file").arg(parser.value(imageOpt)));
+            return 2;
+        case q5n::ReadSetupResult::Unreadable:
+            printErr(QStringLiteral("--image %1: %2").arg(parser.value(imageOpt), reason));
             return 2;
         }
         decoder.setImage(content.image);
@@ -228,7 +257,13 @@ int main(int argc, char *argv[])
     if (decoder.reopenAfterHangUpMs() < 0)
         QObject::connect(&decoder, &q5n::sim::SerialDecoder::hungUp, &app, [] { QCoreApplication::exit(3); });
 
-    if (!decoder.open(parser.value(linkOpt))) {
+    QString privateLinkDir;
+    const QString linkPath = linkPathFor(parser.value(linkOpt), &privateLinkDir);
+    if (parser.isSet(linkOpt) && linkPath.isEmpty()) {
+        printErr(QStringLiteral("--link %1: no private directory for the link").arg(parser.value(linkOpt)));
+        return 1;
+    }
+    if (!decoder.open(linkPath)) {
         printErr(decoder.errorString());
         return 1;
     }
@@ -251,10 +286,14 @@ int main(int argc, char *argv[])
 
     // Commands on stdin, only when asked for: a background job that reads its
     // terminal would be stopped by the shell.
+    // A command line may be as long as a line of the program's files; the
+    // rest of a longer one is skipped up to its end, so the buffer stays small.
     QByteArray commandBuffer;
+    bool skippingLongLine = false;
     if (parser.isSet(commandsOpt)) {
         auto *notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, &commandBuffer, &decoder] {
+        QObject::connect(notifier, &QSocketNotifier::activated, &app,
+                         [notifier, &commandBuffer, &skippingLongLine, &decoder] {
             char buf[1024];
             const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
             if (n <= 0) {
@@ -262,10 +301,30 @@ int main(int argc, char *argv[])
                 return;
             }
             commandBuffer.append(buf, int(n));
-            qsizetype nl;
-            while ((nl = commandBuffer.indexOf('\n')) >= 0) {
-                const QString reply = runCommand(decoder, QString::fromLocal8Bit(commandBuffer.left(nl)));
+            for (;;) {
+                const qsizetype nl = commandBuffer.indexOf('\n');
+                if (nl < 0) {
+                    if (commandBuffer.size() > q5n::kMaxLineLength) {
+                        if (!skippingLongLine)
+                            printErr(QStringLiteral("command line longer than %1 characters: skipped")
+                                         .arg(q5n::kMaxLineLength));
+                        skippingLongLine = true;
+                        commandBuffer.clear();
+                    }
+                    break;
+                }
+                const QByteArray line = commandBuffer.left(nl);
                 commandBuffer.remove(0, nl + 1);
+                if (skippingLongLine) {
+                    skippingLongLine = false;
+                    continue;
+                }
+                if (line.size() > q5n::kMaxLineLength) {
+                    printErr(QStringLiteral("command line longer than %1 characters: skipped")
+                                 .arg(q5n::kMaxLineLength));
+                    continue;
+                }
+                const QString reply = runCommand(decoder, QString::fromLocal8Bit(line));
                 if (!reply.isEmpty())
                     printErr(reply);
             }
@@ -290,5 +349,7 @@ int main(int argc, char *argv[])
                       decoder.model().versionText()));
     const int rc = app.exec();
     decoder.close();
+    if (!privateLinkDir.isEmpty())
+        QDir().rmdir(privateLinkDir);
     return rc;
 }

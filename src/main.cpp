@@ -10,8 +10,20 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Port access first, while nothing but this code runs in the process, then
+    // no capability at all: Qt loads plugins from places a user can choose
+    // (environment, command line), and none of that may run privileged.
+    bool capabilitiesDropped = false;
+    const bool portAccess = q5n::HardwarePortIo::takePortAccessAndDropCapabilities(&capabilitiesDropped);
+    if (!capabilitiesDropped) {
+        std::fputs("q5ncfg: cannot give up the process's capabilities; not starting.\n", stderr);
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("q5ncfg"));
     // No display name: the window system would append it to every window
@@ -23,7 +35,7 @@ int main(int argc, char *argv[])
 
     q5n::ProgramState state;
     q5n::QtPrompter prompter;
-    q5n::HardwarePortIo hardwarePortIo;
+    q5n::HardwarePortIo hardwarePortIo(portAccess);
     // Q5NCFG_KEYBOARD_SIM=1: a simulated decoder answers on the keyboard line.
     const auto keyboardSim = q5n::sim::KeyboardSimulation::fromEnvironment();
     q5n::PortIo &portIo = keyboardSim ? static_cast<q5n::PortIo &>(keyboardSim->portIo) : hardwarePortIo;

@@ -10,7 +10,8 @@ namespace {
 
 QByteArray textLine(const QString &text)
 {
-    QByteArray bytes = encode8(text);
+    // A longer line would not read back; the text boxes never hold one.
+    QByteArray bytes = encode8(text.left(kMaxLineLength));
     bytes.replace('\r', ' ');
     bytes.replace('\n', ' ');
     return bytes + "\r\n";
@@ -36,11 +37,16 @@ QByteArray setupFileBytes(const SetupInfo &info, const LinkSettings &link, const
 
 bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content)
 {
-    const QList<QByteArray> lines = splitLines(bytes);
+    const LineRead read = readLines(bytes, kSetupFileLines);
+    return read.status == LineRead::Status::Read && parseSetupLines(read.lines, content);
+}
+
+bool parseSetupLines(const QList<QByteArray> &lines, SetupFileContent &content)
+{
     if (lines.isEmpty() || lines.front() != kSetupSignature)
         return false;
     auto line = [&](int number) -> const QByteArray * { // 1-based line number
-        return number <= lines.size() ? &lines[number - 1] : nullptr;
+        return number <= lines.size() && number <= kSetupFileLines ? &lines[number - 1] : nullptr;
     };
     QString *texts[] = {&content.deviceName, &content.userName, &content.buildingDate,
                         &content.description};
@@ -64,21 +70,34 @@ QString writeSetupFile(ProgramState &state, const QString &path)
     const QString error =
         writeFileAtomically(path, setupFileBytes(state.setupInfo, state.linkSettings, state.workingImage));
     if (error.isEmpty())
-        state.savedImage = state.workingImage;
+        state.markSaved();
     return error;
 }
 
-ReadSetupResult readSetupFile(ProgramState &state, const QString &path)
+ReadSetupResult readSetupFileContent(const QString &path, SetupFileContent &content, QString *reason)
 {
-    QByteArray bytes;
-    if (!readWholeFile(path, &bytes))
-        return ReadSetupResult::NotSetupFile;
+    const FileLines file = readFileLines(path, kSetupFileLines);
+    switch (file.status) {
+    case FileLines::Status::Read: break;
+    case FileLines::Status::Missing:
+    case FileLines::Status::Unreadable:
+        if (reason)
+            *reason = file.error;
+        return ReadSetupResult::Unreadable;
+    default: return ReadSetupResult::NotSetupFile;
+    }
+    return parseSetupLines(file.lines, content) ? ReadSetupResult::Read : ReadSetupResult::NotSetupFile;
+}
+
+ReadSetupResult readSetupFile(ProgramState &state, const QString &path, QString *reason)
+{
     SetupFileContent content{state.setupInfo.deviceName, state.setupInfo.userName,
                              state.setupInfo.buildingDate, state.setupInfo.description,
                              state.linkSettings.portNumber, state.linkSettings.linkMode,
                              state.workingImage};
-    if (!parseSetupFile(bytes, content))
-        return ReadSetupResult::NotSetupFile;
+    const ReadSetupResult result = readSetupFileContent(path, content, reason);
+    if (result != ReadSetupResult::Read)
+        return result;
     state.setupInfo.fileName = path;
     state.setupInfo.deviceName = content.deviceName;
     state.setupInfo.userName = content.userName;
@@ -87,8 +106,8 @@ ReadSetupResult readSetupFile(ProgramState &state, const QString &path)
     state.linkSettings.portNumber = content.portNumber;
     state.linkSettings.linkMode = content.linkMode;
     state.workingImage = content.image;
-    state.savedImage = content.image;
-    return ReadSetupResult::Read;
+    state.markSaved();
+    return result;
 }
 
 } // namespace q5n

@@ -3,6 +3,7 @@
 #include "model/ProgramState.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace q5n {
@@ -31,8 +32,20 @@ struct SetupFileContent
 };
 
 // Returns false (and leaves `content` alone) when the first line is not the
-// signature. Otherwise fills `content`, starting from its current values.
+// signature or a line is longer than kMaxLineLength. Otherwise fills
+// `content`, starting from its current values. Nothing after line 92 is looked at.
 bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content);
+bool parseSetupLines(const QList<QByteArray> &lines, SetupFileContent &content);
+
+enum class ReadSetupResult {
+    Read,
+    NotSetupFile, // wrong signature, a line too long, or not a regular file
+    Unreadable,   // the system refused to open or read it; the reason says why
+};
+
+// Reads a setup file from disk into `content` (see parseSetupFile): only a
+// regular file, line by line, never more than its 92 lines.
+ReadSetupResult readSetupFileContent(const QString &path, SetupFileContent &content, QString *reason = nullptr);
 
 // Whole-file operations on the program state.
 
@@ -41,9 +54,9 @@ bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content);
 // nothing in the state changes).
 QString writeSetupFile(ProgramState &state, const QString &path);
 
-enum class ReadSetupResult { Read, NotSetupFile };
 // Reads the file into SetupInfo (and fileName := path), LinkSettings' port and
-// mode, and workingImage; savedImage follows byte for byte.
-ReadSetupResult readSetupFile(ProgramState &state, const QString &path);
+// mode, and workingImage; what was read counts as saved. On any result but
+// Read nothing in the state changes.
+ReadSetupResult readSetupFile(ProgramState &state, const QString &path, QString *reason = nullptr);
 
 } // namespace q5n

@@ -5,19 +5,59 @@
 #define Q5N_HAVE_IOPERM 1
 #endif
 
+#ifdef __linux__
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace q5n {
+
+namespace {
+
+void releasePorts()
+{
+#ifdef Q5N_HAVE_IOPERM
+    ioperm(PortIo::kKeyboardDataPort, 1, 0);
+    ioperm(PortIo::kInterruptMaskPort, 1, 0);
+    iopl(0);
+#endif
+}
+
+} // namespace
+
+bool HardwarePortIo::takePortAccessAndDropCapabilities(bool *dropped)
+{
+    bool taken = false;
+#ifdef Q5N_HAVE_IOPERM
+    taken = ioperm(kKeyboardDataPort, 1, 1) == 0 && ioperm(kInterruptMaskPort, 1, 1) == 0;
+    if (!taken)
+        releasePorts();
+#endif
+#ifdef __linux__
+    // Raw syscalls: no capability library is needed for "none at all". The
+    // ambient set goes first (capset leaves it alone); lowering is always allowed.
+    ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    const bool ok = ::syscall(SYS_capset, &header, data) == 0;
+#else
+    const bool ok = true;
+#endif
+    if (dropped)
+        *dropped = ok;
+    return taken;
+}
+
+void HardwarePortIo::releasePortAccessInChild()
+{
+    releasePorts();
+}
 
 bool HardwarePortIo::InitializeWinIo()
 {
-#ifdef Q5N_HAVE_IOPERM
-    m_ready = ioperm(kKeyboardDataPort, 1, 1) == 0 && ioperm(kInterruptMaskPort, 1, 1) == 0;
-    if (!m_ready) {
-        ioperm(kKeyboardDataPort, 1, 0);
-        ioperm(kInterruptMaskPort, 1, 0);
-    }
-#else
-    m_ready = false;
-#endif
+    m_ready = m_taken;
     return m_ready;
 }
 
@@ -48,13 +88,11 @@ bool HardwarePortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
 
 void HardwarePortIo::ShutdownWinIo()
 {
-#ifdef Q5N_HAVE_IOPERM
-    if (m_ready) {
-        ioperm(kKeyboardDataPort, 1, 0);
-        ioperm(kInterruptMaskPort, 1, 0);
-    }
-#endif
+    // Given up for good: the capability to take it again is gone.
+    if (m_ready)
+        releasePorts();
     m_ready = false;
+    m_taken = false;
 }
 
 bool SimulatedPortIo::InitializeWinIo()

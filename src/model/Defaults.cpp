@@ -60,9 +60,16 @@ QByteArray defaultsFileBytes(const ConfigImage &image)
     return out;
 }
 
-std::optional<ConfigImage> parseDefaultsFile(const QByteArray &bytes)
+std::optional<ConfigImage> parseDefaultsLines(const QList<QByteArray> &lines)
 {
-    const QList<QByteArray> items = splitItems(bytes);
+    if (lines.isEmpty())
+        return std::nullopt;
+    QList<QByteArray> items;
+    for (const QByteArray &line : lines) {
+        if (line.trimmed().isEmpty())
+            continue;
+        items.append(line.split(','));
+    }
     if (items.isEmpty() || items.front().trimmed() != kDefaultsMarker)
         return std::nullopt;
     if (items.size() < 1 + kImageSize)
@@ -77,18 +84,33 @@ std::optional<ConfigImage> parseDefaultsFile(const QByteArray &bytes)
     return image;
 }
 
+std::optional<ConfigImage> parseDefaultsFile(const QByteArray &bytes)
+{
+    const LineRead read = readLines(bytes, kDefaultsFileLines);
+    if (read.status != LineRead::Status::Read)
+        return std::nullopt;
+    return parseDefaultsLines(read.lines);
+}
+
 QString loadDefaults(ProgramState &state, const Paths &paths)
 {
-    for (const QString &dir : {paths.workingDir, paths.programDir, paths.userDataDir}) {
-        if (dir.isEmpty())
+    struct Place
+    {
+        QString dir;
+        bool mustBePrivate; // a shared working directory must not hand us someone else's file
+    };
+    const Place places[] = {{paths.workingDir, true}, {paths.userDataDir, false}, {paths.programDir, false}};
+    for (const Place &place : places) {
+        if (place.dir.isEmpty())
             continue;
-        const QString path = QDir(dir).filePath(kDefaultsFileName);
-        if (!QFileInfo(path).isFile())
+        const QString path = QDir(place.dir).filePath(kDefaultsFileName);
+        const FileLines file = readFileLines(path, kDefaultsFileLines, place.mustBePrivate);
+        if (file.status == FileLines::Status::Missing || file.status == FileLines::Status::NotPrivate ||
+            file.status == FileLines::Status::NotRegularFile)
             continue;
-        QByteArray bytes;
         std::optional<ConfigImage> image;
-        if (readWholeFile(path, &bytes))
-            image = parseDefaultsFile(bytes);
+        if (file.status == FileLines::Status::Read)
+            image = parseDefaultsLines(file.lines);
         if (image) {
             state.defaultImage = *image;
             return path;
@@ -104,7 +126,9 @@ SaveDefaultsResult saveAsDefault(ProgramState &state, const Paths &paths)
 {
     const QByteArray bytes = defaultsFileBytes(state.workingImage);
     SaveDefaultsResult result;
-    QStringList dirs{paths.programDir};
+    QStringList dirs;
+    if (!paths.programDirReadOnly)
+        dirs.append(paths.programDir);
     if (!paths.userDataDir.isEmpty() && paths.userDataDir != paths.programDir)
         dirs.append(paths.userDataDir);
     for (const QString &dir : dirs) {

@@ -50,7 +50,19 @@ void ProgramState::copyReaderDefaults()
 
 bool ProgramState::hasUnsavedChanges() const
 {
-    return workingImage != savedImage;
+    return workingImage != savedImage || currentSetup() != savedSetup;
+}
+
+SavedSetup ProgramState::currentSetup() const
+{
+    return {setupInfo.deviceName, setupInfo.userName, setupInfo.buildingDate, setupInfo.description,
+            linkSettings.portNumber, linkSettings.linkMode};
+}
+
+void ProgramState::markSaved()
+{
+    savedImage = workingImage;
+    savedSetup = currentSetup();
 }
 
 void ProgramState::resetLinkAndFlags()

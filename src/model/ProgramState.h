@@ -36,6 +36,16 @@ struct LinkSettings
     QString settingsText() const { return baudRate + QLatin1Char(',') + frameSettings; }
 };
 
+// The values of a setup file besides the image, as the last New, Open or
+// successful Save left them.
+struct SavedSetup
+{
+    QString deviceName, userName, buildingDate, description;
+    qint16 portNumber = 1;
+    qint16 linkMode = LinkSettings::kRs232;
+    bool operator==(const SavedSetup &) const = default;
+};
+
 // Every piece of program-wide state, once. The application owns one instance
 // and hands a reference to each window; tests make a fresh one per test.
 class ProgramState
@@ -44,6 +54,7 @@ public:
     ConfigImage workingImage;
     ConfigImage defaultImage;
     ConfigImage savedImage;
+    SavedSetup savedSetup;
 
     qint16 activePage = 0;
     bool readerMode = false;
@@ -69,7 +80,14 @@ public:
 
     void copyDecoderDefaults();
     void copyReaderDefaults();
+    // True when any value the setup file stores differs from what the last
+    // New, Open or successful Save left: the image, the four setup texts, the
+    // port number or the link mode.
     bool hasUnsavedChanges() const;
+    // The values the setup file stores, as they are now.
+    SavedSetup currentSetup() const;
+    // The configuration as it is now counts as saved (savedImage and savedSetup).
+    void markSaved();
 
     // Start values of the link settings and flags (not the images or texts).
     void resetLinkAndFlags();

@@ -56,4 +56,12 @@ bool encodable8(const QString &text)
     return true;
 }
 
+QString dateText8(const QDate &date, const QLocale &locale)
+{
+    const QString text = locale.toString(date, QLocale::ShortFormat);
+    if (!text.isEmpty() && encodable8(text))
+        return text;
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 } // namespace q5n

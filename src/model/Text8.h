@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -19,5 +21,11 @@ QString decode8(const QByteArray &bytes);
 QByteArray encode8(const QString &text);
 // True when every character of the text has a byte in the set.
 bool encodable8(const QString &text);
+
+// A date as text the files can hold: the locale's short date when every
+// character of it has a byte in the set, else the numeric form yyyy-MM-dd
+// (the digits and separators of some scripts have no byte and would be
+// written as '?').
+QString dateText8(const QDate &date, const QLocale &locale);
 
 } // namespace q5n

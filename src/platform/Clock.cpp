@@ -1,7 +1,5 @@
 #include "platform/Clock.h"
 
-#include <QLocale>
-
 namespace q5n {
 
 QDate Clock::today() const
@@ -9,9 +7,14 @@ QDate Clock::today() const
     return QDate::currentDate();
 }
 
+QLocale Clock::locale() const
+{
+    return QLocale::system();
+}
+
 QString Clock::shortDateText() const
 {
-    return QLocale::system().toString(today(), QLocale::ShortFormat);
+    return locale().toString(today(), QLocale::ShortFormat);
 }
 
 } // namespace q5n

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFile;
+
 namespace q5n {
 
 // Where the program looks for and keeps its files. The real values come from
@@ -11,6 +13,9 @@ struct Paths
     QString workingDir;  // the process's current directory
     QString programDir;  // the directory of the executable
     QString userDataDir; // the per-user data directory (may not exist yet)
+    // The program's directory cannot take files (a system-wide install): Save
+    // As Default goes straight to the per-user data directory.
+    bool programDirReadOnly = false;
 
     static Paths system();
 };
@@ -18,6 +23,21 @@ struct Paths
 // Writes the whole file or nothing: the old file stays until the new one is
 // complete. Returns an empty string on success, else the system's reason.
 QString writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// How opening a file for reading ended.
+enum class OpenStatus {
+    Opened,
+    NotRegularFile, // a directory, FIFO, device or socket: refused before reading
+    NotPrivate,     // (when asked) owned by someone else, or others may write it
+    Failed,         // the system refused; the reason says why
+};
+
+// Opens `path` read-only into `file`, only when it is a regular file. The
+// check is made on the opened file, and a FIFO is opened without waiting for a
+// writer. With `mustBePrivate` the file must also belong to the user and be
+// writable by nobody else (no group or other write bit). `reason` gets the
+// system's words when the status is Failed.
+OpenStatus openRegularFile(const QString &path, QFile &file, bool mustBePrivate = false, QString *reason = nullptr);
 
 // Reads a whole file. Returns false when it cannot be opened or read.
 bool readWholeFile(const QString &path, QByteArray *bytes);

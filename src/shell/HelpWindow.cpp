@@ -47,7 +47,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_contents->setRootIsDecorated(true);
     m_contents->setAccessibleName(QStringLiteral("Contents"));
     m_browser->setObjectName(QStringLiteral("browserHelp"));
-    m_browser->setOpenExternalLinks(true);
+    m_browser->setOpenExternalLinks(false); // the guide has no links out of it
     m_browser->setAccessibleName(QStringLiteral("Help text"));
 
     auto *splitter = new QSplitter(this);

@@ -5,6 +5,7 @@
 #include "model/Defaults.h"
 #include "model/PageTable.h"
 #include "model/ProgramState.h"
+#include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/PageWindow.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -74,14 +76,19 @@ void MainWindow::startUp()
         m_ctx.prompter.inform(kMainTitle, kPortIoFailed);
 
     s.resetLinkAndFlags();
-    s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kStartDescription);
+    s.resetSetupInfo(todayText(), ProgramState::kStartDescription);
     updateCaption(kStartCaption);
     m_helpFile = QStringLiteral("cfg.hlp");
 
     loadDefaults(s, m_ctx.paths);
     s.workingImage = s.defaultImage;
-    s.savedImage = s.defaultImage;
+    s.markSaved();
     showFamilyState();
+}
+
+QString MainWindow::todayText() const
+{
+    return dateText8(m_ctx.clock.today(), m_ctx.clock.locale());
 }
 
 void MainWindow::updateCaption(const QString &prefix)
@@ -99,8 +106,10 @@ bool MainWindow::offerToSave()
                                             Prompter::Button::Yes, Prompter::Icon::None, {}});
     if (answer == Prompter::Button::Cancel)
         return false;
+    // A save that does not complete (dialog cancelled, write failed) stops
+    // the command: the changes the user wanted kept are still there.
     if (answer == Prompter::Button::Yes)
-        return fileSave() != SaveResult::Failed;
+        return fileSave() == SaveResult::Saved;
     return true;
 }
 
@@ -111,8 +120,8 @@ void MainWindow::fileNew()
     ProgramState &s = m_ctx.state;
     s.copyDecoderDefaults();
     s.copyReaderDefaults();
-    s.savedImage = s.workingImage;
-    s.resetSetupInfo(m_ctx.clock.shortDateText(), ProgramState::kNewDescription);
+    s.resetSetupInfo(todayText(), ProgramState::kNewDescription);
+    s.markSaved();
     updateCaption(kFileCaption);
     closeSettingPages();
     Q_EMIT configurationReplaced();
@@ -127,8 +136,15 @@ void MainWindow::fileOpen()
     const auto path = m_ctx.prompter.openFile(dialog);
     if (!path)
         return;
-    if (readSetupFile(m_ctx.state, *path) == ReadSetupResult::NotSetupFile) {
-        m_ctx.prompter.inform(kMainTitle, kNotSetupFileText);
+    QString reason;
+    switch (readSetupFile(m_ctx.state, *path, &reason)) {
+    case ReadSetupResult::Read: break;
+    case ReadSetupResult::NotSetupFile: m_ctx.prompter.inform(kMainTitle, kNotSetupFileText); return;
+    case ReadSetupResult::Unreadable:
+        m_ctx.prompter.ask({kMainTitle,
+                            QStringLiteral("The file \"%1\" could not be read.\n%2")
+                                .arg(QDir::toNativeSeparators(*path), reason),
+                            Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
         return;
     }
     updateCaption(kFileCaption);
@@ -163,6 +179,16 @@ MainWindow::SaveResult MainWindow::fileSaveAs()
     const auto path = m_ctx.prompter.saveFile(dialog);
     if (!path)
         return SaveResult::Cancelled;
+    // The folder must exist already: nothing is created on the way.
+    const QDir folder = QFileInfo(*path).absoluteDir();
+    if (!folder.exists()) {
+        m_ctx.prompter.ask({kMainTitle,
+                            QStringLiteral("The folder \"%1\" does not exist.\nThe file \"%2\" was not saved.")
+                                .arg(QDir::toNativeSeparators(folder.path()),
+                                     QDir::toNativeSeparators(QFileInfo(*path).fileName())),
+                            Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+        return SaveResult::Failed;
+    }
     if (!writeTo(*path))
         return SaveResult::Failed;
     m_ctx.state.setupInfo.fileName = *path;
@@ -188,7 +214,7 @@ void MainWindow::fileExit()
          Prompter::Button::Yes, Prompter::Icon::None, {}});
     if (answer == Prompter::Button::Cancel)
         return;
-    if (answer == Prompter::Button::Yes && fileSave() == SaveResult::Failed)
+    if (answer == Prompter::Button::Yes && fileSave() != SaveResult::Saved)
         return;
     close();
 }

@@ -173,6 +173,8 @@ private:
     // the save they asked for failed.
     bool offerToSave();
     bool writeTo(const QString &path);
+    // Today's date as the setup texts hold it.
+    QString todayText() const;
 
     AppContext &m_ctx;
     QMdiArea *m_mdi;

@@ -1,7 +1,15 @@
 #include "shell/SystemInfo.h"
 
-#include <QProcess>
+#include "link/PortIo.h"
+
+#include <QFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace q5n {
 
@@ -28,12 +36,56 @@ std::optional<SystemInfoCommand> findSystemInfoTool(const QStringList &searchPat
     return std::nullopt;
 }
 
+bool startWithoutPortAccess(const SystemInfoCommand &command)
+{
+    // Port access survives fork and exec, so the new process gives it up
+    // before exec. QProcess::startDetached() runs no code of ours in the
+    // child, hence the fork and exec here: a first child starts a new session
+    // and the program's process, which is then nobody's child to wait for.
+    QList<QByteArray> args{QFile::encodeName(command.program)};
+    for (const QString &a : command.arguments)
+        args.append(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int report[2]; // the exec's errno, or nothing when exec succeeded
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        const pid_t program = ::fork();
+        if (program == 0) {
+            HardwarePortIo::releasePortAccessInChild();
+            ::execv(argv[0], argv.data());
+            const int error = errno;
+            [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(program < 0 ? 1 : 0);
+    }
+    ::close(report[1]);
+    if (child < 0) {
+        ::close(report[0]);
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
+}
+
 SystemInfoLauncher SystemInfoLauncher::system()
 {
     return {[] { return findSystemInfoTool(); },
-            [](const SystemInfoCommand &command) {
-                return QProcess::startDetached(command.program, command.arguments);
-            }};
+            [](const SystemInfoCommand &command) { return startWithoutPortAccess(command); }};
 }
 
 } // namespace q5n

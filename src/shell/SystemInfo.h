@@ -22,6 +22,10 @@ QList<SystemInfoCommand> knownSystemInfoTools();
 // The first known tool found on `searchPaths` (the PATH when empty).
 std::optional<SystemInfoCommand> findSystemInfoTool(const QStringList &searchPaths = {});
 
+// Starts the command without waiting; the new process holds no port access.
+// False when it could not be started.
+bool startWithoutPortAccess(const SystemInfoCommand &command);
+
 // How the About window finds and starts the tool. The program uses system();
 // tests inject their own functions.
 struct SystemInfoLauncher

@@ -4,6 +4,8 @@
 #include "platform/Paths.h"
 #include "support/FormatsContext.h"
 
+#include "model/TextItems.h"
+
 #include <QtTest>
 
 using namespace q5n;
@@ -36,10 +38,121 @@ ConfigImage rampImage()
 
 } // namespace
 
+// A sequential device that never ends: `head` once, then `body` for ever.
+class EndlessDevice : public QIODevice
+{
+public:
+    EndlessDevice(QByteArray head, QByteArray body) : m_head(std::move(head)), m_body(std::move(body))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 taken = 0;
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        for (qint64 i = 0; i < max; ++i, ++taken) {
+            const qint64 at = taken < m_head.size() ? taken : (taken - m_head.size()) % m_body.size();
+            data[i] = taken < m_head.size() ? m_head[at] : m_body[at];
+        }
+        return max;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_head, m_body;
+};
+
 class TestSetupFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Whatever a device holds, the reader takes a bounded part of it.
+    void boundedReading_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("endless short lines") << QByteArray("vuro\r\n") << QByteArray(" 1 \r\n") << 0 << 92;
+        QTest::newRow("endless line") << QByteArray("vuro\r\n") << QByteArray("x") << int(LineRead::Status::LineTooLong) << 0;
+        QTest::newRow("endless zero bytes") << QByteArray() << QByteArray(1, '\0') << int(LineRead::Status::LineTooLong) << 0;
+        QTest::newRow("endless lone CRs") << QByteArray() << QByteArray("\r") << 0 << 92;
+    }
+    void boundedReading()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(int, lines);
+        EndlessDevice device(head, body);
+        const LineRead read = readLines(device, kSetupFileLines);
+        QCOMPARE(int(read.status), status);
+        QCOMPARE(read.lines.size(), lines);
+        QVERIFY(device.taken <= 92 * (32767 + 2) + 65536);
+    }
+
+    // The building date is written as 8-bit text: the locale's short date
+    // when it fits, else yyyy-MM-dd.
+    void dateText_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("localeForm");
+        QTest::newRow("English (US)") << "en_US" << true;
+        QTest::newRow("German") << "de_DE" << true;
+        QTest::newRow("French") << "fr_FR" << true;
+        QTest::newRow("Arabic (Egypt)") << "ar_EG" << false;
+        QTest::newRow("Persian") << "fa_IR" << false;
+        QTest::newRow("Bengali") << "bn_BD" << false;
+        QTest::newRow("Chinese") << "zh_CN" << true;
+    }
+    void dateText()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, localeForm);
+        const QDate date(2026, 12, 7);
+        const QLocale l(locale);
+        const QString text = dateText8(date, l);
+        QVERIFY(encodable8(text));
+        QCOMPARE(text, localeForm ? l.toString(date, QLocale::ShortFormat) : QStringLiteral("2026-12-07"));
+        SetupInfo info;
+        info.buildingDate = text;
+        QVERIFY(!setupFileBytes(info, LinkSettings{}, ConfigImage{}).contains('?'));
+    }
+
+    // Line length: 32,767 characters is the most a line may hold; lines after
+    // the last one the file has are not looked at.
+    void lineLimits_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("read");
+        const QByteArray good = setupFileBytes(SetupInfo{}, LinkSettings{}, ConfigImage{});
+        QList<QByteArray> lines = good.split('\n');
+        lines.removeLast();
+        auto with = [&](int line, const QByteArray &text) -> QByteArray {
+            QList<QByteArray> l = lines;
+            l[line - 1] = text + "\r";
+            return l.join('\n') + "\n";
+        };
+        QTest::newRow("description of 32767") << with(5, QByteArray(32767, 'd')) << true;
+        QTest::newRow("description of 32768") << with(5, QByteArray(32768, 'd')) << false;
+        QTest::newRow("last byte line of 32768") << with(92, QByteArray(32768, ' ')) << false;
+        QTest::newRow("line 93 of 100000") << good + QByteArray(100000, 'x') + "\r\n" << true;
+        QTest::newRow("no line ends at all") << QByteArray(40000, 'v') << false;
+    }
+    void lineLimits()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, read);
+        SetupFileContent content;
+        QCOMPARE(parseSetupFile(file, content), read);
+        // The defaults reader has the same limit; it stops after line 86.
+        QByteArray defaults = defaultsFileBytes(factoryImage());
+        QVERIFY(parseDefaultsFile(defaults + QByteArray(100000, '7')));
+        QVERIFY(!parseDefaultsFile(defaults.insert(14, QByteArray(32768, ' '))));
+    }
+
     void startUpImageIsWrittenByteForByte()
     {
         SetupInfo info;
@@ -207,7 +320,9 @@ private Q_SLOTS:
         QCOMPARE(int(s.workingImage[50]), 0x11);
         QVERIFY(!s.hasUnsavedChanges());
 
-        QCOMPARE(readSetupFile(s, t.path(QStringLiteral("missing.cfg"))), ReadSetupResult::NotSetupFile);
+        QString reason;
+        QCOMPARE(readSetupFile(s, t.path(QStringLiteral("missing.cfg")), &reason), ReadSetupResult::Unreadable);
+        QVERIFY(!reason.isEmpty());
         QCOMPARE(s.setupInfo.fileName, path);
     }
 

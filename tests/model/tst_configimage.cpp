@@ -77,16 +77,46 @@ private Q_SLOTS:
             QCOMPARE(int(s.workingImage[i]), i >= 25 ? i + 1 : 0xEE);
     }
 
-    void unsavedChangesCountOnlyImageBytes()
+    // Every value the setup file stores counts; the other link settings and
+    // the file name do not.
+    void unsavedChangesCountEveryStoredValue_data()
     {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<bool>("counts");
+        const char *names[] = {"device name", "user name", "building date", "description", "port number",
+                               "link mode", "image byte 84", "baud rate", "frame", "file name"};
+        for (int i = 0; i < 10; ++i)
+            QTest::newRow(names[i]) << i << (i < 7);
+    }
+    void unsavedChangesCountEveryStoredValue()
+    {
+        QFETCH(int, which);
+        QFETCH(bool, counts);
         ProgramState s;
+        s.setupInfo.deviceName = QStringLiteral("saved");
+        s.markSaved();
         QVERIFY(!s.hasUnsavedChanges());
-        s.setupInfo.deviceName = QStringLiteral("changed");
-        s.linkSettings.portNumber = 4;
+        const auto edit = [&](bool back) {
+            const QString text = back ? QString() : QStringLiteral("changed");
+            switch (which) {
+            case 0: s.setupInfo.deviceName = back ? QStringLiteral("saved") : text; break;
+            case 1: s.setupInfo.userName = text; break;
+            case 2: s.setupInfo.buildingDate = text; break;
+            case 3: s.setupInfo.description = text; break;
+            case 4: s.linkSettings.portNumber = back ? 1 : 4; break;
+            case 5: s.linkSettings.linkMode = back ? 1 : 0; break;
+            case 6: s.setBits(84, 0x01, back ? 0 : 1); break;
+            case 7: s.linkSettings.baudRate = back ? QStringLiteral("9600") : QStringLiteral("1200"); break;
+            case 8: s.linkSettings.setFrameSettings(back ? QStringLiteral("N,8,1") : QStringLiteral("E,7,1")); break;
+            case 9: s.setupInfo.fileName = back ? SetupInfo::kNewFile : text; break;
+            }
+        };
+        edit(false);
+        QCOMPARE(s.hasUnsavedChanges(), counts);
+        edit(true); // back to the saved value: nothing to save
         QVERIFY(!s.hasUnsavedChanges());
-        s.setBits(84, 0x01, 1);
-        QVERIFY(s.hasUnsavedChanges());
-        s.savedImage = s.workingImage;
+        edit(false);
+        s.markSaved();
         QVERIFY(!s.hasUnsavedChanges());
     }
 

@@ -4,6 +4,9 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace q5n;
 
 namespace {
@@ -88,27 +91,101 @@ private Q_SLOTS:
                 QCOMPARE(int((*image)[i]), (10 + i) % 256);
     }
 
-    void loadSearchesWorkingThenProgramThenUserDir()
+    void loadSearchesWorkingThenUserThenProgramDir()
     {
         test::FormatsContext t;
         const QByteArray fromProgram = defaultsWith(values(85, 1));
         const QByteArray fromUser = defaultsWith(values(85, 2));
+        const QByteArray fromWorking = defaultsWith(values(85, 3));
         QDir().mkpath(t.paths.userDataDir);
         QCOMPARE(loadDefaults(t.state, t.paths), QString());
         QCOMPARE(t.state.defaultImage, factoryImage());
 
-        writeFileAtomically(QDir(t.paths.userDataDir).filePath("defaults"), fromUser);
+        writeFileAtomically(QDir(t.paths.programDir).filePath("defaults"), fromProgram);
         QVERIFY(!loadDefaults(t.state, t.paths).isEmpty());
+        QCOMPARE(int(t.state.defaultImage[0]), 1);
+
+        // What Save As Default wrote to the per-user directory hides the program's file.
+        writeFileAtomically(QDir(t.paths.userDataDir).filePath("defaults"), fromUser);
+        loadDefaults(t.state, t.paths);
         QCOMPARE(int(t.state.defaultImage[0]), 2);
 
-        writeFileAtomically(QDir(t.paths.programDir).filePath("defaults"), fromProgram);
+        writeFileAtomically(QDir(t.paths.workingDir).filePath("defaults"), fromWorking);
         loadDefaults(t.state, t.paths);
-        QCOMPARE(int(t.state.defaultImage[0]), 1);
+        QCOMPARE(int(t.state.defaultImage[0]), 3);
 
         // An unusable file in the working directory is the one that counts: factory values.
         writeFileAtomically(QDir(t.paths.workingDir).filePath("defaults"), "Q5N_Defaults\r\n 1 \r\n");
         QCOMPARE(loadDefaults(t.state, t.paths), QString());
         QCOMPARE(t.state.defaultImage, factoryImage());
+    }
+
+    // The working directory may be shared (/tmp): its file counts only when it
+    // is the user's own and nobody else may write it; otherwise the next place.
+    void workingDirFileMustBePrivate_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("foreignOwner");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("own, 0644") << 0644 << false << true;
+        QTest::newRow("own, 0600") << 0600 << false << true;
+        QTest::newRow("group may write") << 0664 << false << false;
+        QTest::newRow("others may write") << 0646 << false << false;
+        QTest::newRow("another user's") << 0644 << true << false;
+    }
+    void workingDirFileMustBePrivate()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, foreignOwner);
+        QFETCH(bool, used);
+        test::FormatsContext t;
+        const QString working = QDir(t.paths.workingDir).filePath("defaults");
+        writeFileAtomically(working, defaultsWith(values(85, 3)));
+        writeFileAtomically(QDir(t.paths.programDir).filePath("defaults"), defaultsWith(values(85, 1)));
+        QVERIFY(::chmod(QFile::encodeName(working).constData(), mode_t(mode)) == 0);
+        if (foreignOwner && ::chown(QFile::encodeName(working).constData(), 65534, 65534) != 0)
+            QSKIP("files can be given to another user only as root");
+        const QString path = loadDefaults(t.state, t.paths);
+        QCOMPARE(path == working, used);
+        QCOMPARE(int(t.state.defaultImage[0]), used ? 3 : 1);
+    }
+
+    // Save As Default, then a new start in the same place, brings back what was saved.
+    void savedDefaultsComeBack_data()
+    {
+        QTest::addColumn<bool>("programDirReadOnly");
+        QTest::addColumn<bool>("oldFileInProgramDir");
+        QTest::addColumn<bool>("save");
+        QTest::newRow("writable program directory") << false << false << true;
+        QTest::newRow("read-only program directory holding defaults") << true << true << true;
+        QTest::newRow("no defaults anywhere") << false << false << false;
+    }
+    void savedDefaultsComeBack()
+    {
+        QFETCH(bool, programDirReadOnly);
+        QFETCH(bool, oldFileInProgramDir);
+        QFETCH(bool, save);
+        test::FormatsContext t;
+        const QString programFile = QDir(t.paths.programDir).filePath("defaults");
+        const QByteArray old = defaultsWith(values(85, 1));
+        if (oldFileInProgramDir)
+            writeFileAtomically(programFile, old);
+        t.paths.programDirReadOnly = programDirReadOnly;
+        for (int i = 0; i < kImageSize; ++i)
+            t.state.workingImage[i] = quint8(200 - i);
+        if (save) {
+            const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
+            QCOMPARE(r.error, QString());
+            QCOMPARE(r.path, QDir(programDirReadOnly ? t.paths.userDataDir : t.paths.programDir).filePath("defaults"));
+        }
+        ProgramState next;
+        loadDefaults(next, t.paths);
+        QCOMPARE(next.defaultImage, save ? t.state.workingImage : factoryImage());
+        if (oldFileInProgramDir) {
+            QByteArray bytes;
+            QVERIFY(readWholeFile(programFile, &bytes));
+            QCOMPARE(bytes, old); // the read-only directory was not written
+        }
     }
 
     void saveAsDefaultThenReload()
@@ -133,17 +210,16 @@ private Q_SLOTS:
 
     void saveAsDefaultFallsBackToUserDir()
     {
-        if (geteuid() == 0)
-            QSKIP("root writes read-only directories");
+        // A failed write in the program's directory (it is a file here, so
+        // even root cannot write into it) goes on to the per-user directory.
         test::FormatsContext t;
-        QFile::setPermissions(t.paths.programDir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        writeFileAtomically(t.path("blocker"), "x");
+        t.paths.programDir = t.path("blocker/program");
         t.state.workingImage[3] = 99;
         const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
         QCOMPARE(r.error, QString());
         QCOMPARE(r.path, QDir(t.paths.userDataDir).filePath("defaults"));
         QCOMPARE(int(t.state.defaultImage[3]), 99);
-        QFile::setPermissions(t.paths.programDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ExeOwner);
     }
 
     void saveAsDefaultReportsFailure()

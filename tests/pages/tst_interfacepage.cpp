@@ -200,18 +200,24 @@ private Q_SLOTS:
         // A line break cannot be typed into a single-line box.
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(stored, QStringLiteral("Ab 1,"));
-        // Text edits are no change of the image.
-        QVERIFY(!f.t.state.hasUnsavedChanges());
+        // A text edit is a change of the configuration, not of the image.
+        QCOMPARE(f.t.state.workingImage, f.t.state.savedImage);
+        QVERIFY(f.t.state.hasUnsavedChanges());
     }
-
 
     void longTextsAreKeptWhole()
     {
+        // As long as a file line may be, and not a character more.
         test::PageFixture f;
-        const QString longText = QString(40000, QLatin1Char('d')) + QStringLiteral("end");
+        const QString longText = QString(32764, QLatin1Char('d')) + QStringLiteral("end");
         f.t.state.setupInfo.description = longText;
         SettingPage *page = f.open(Page::DecoderInterface);
-        QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDescription"))->text(), longText);
+        auto *box = page->findChild<QLineEdit *>(QStringLiteral("txtDescription"));
+        QCOMPARE(box->maxLength(), 32767);
+        QCOMPARE(box->text(), longText);
+        QCOMPARE(f.t.state.setupInfo.description, longText);
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
 

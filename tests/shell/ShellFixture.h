@@ -57,7 +57,7 @@ struct ShellFixture
     ~ShellFixture()
     {
         // Close without the closing question of a real run.
-        ctx.state.savedImage = ctx.state.workingImage;
+        ctx.state.markSaved();
         for (StandInPage *p : window->findChildren<StandInPage *>())
             p->busy = false;
         window->closeSettingPages();

@@ -1,5 +1,6 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
+#include "model/Text8.h"
 #include "platform/Paths.h"
 #include "shell/MainWindow.h"
 #include "shell/PageWindow.h"
@@ -7,6 +8,10 @@
 
 #include <QMdiSubWindow>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 using namespace q5n;
 using Button = Prompter::Button;
@@ -64,7 +69,7 @@ private Q_SLOTS:
         QCOMPARE(window.helpFile(), QStringLiteral("cfg.hlp"));
         QCOMPARE(s.setupInfo.deviceName, QStringLiteral("Device Name"));
         QCOMPARE(s.setupInfo.userName, QStringLiteral("User's Name"));
-        QCOMPARE(s.setupInfo.buildingDate, t.clock.shortDateText());
+        QCOMPARE(s.setupInfo.buildingDate, dateText8(t.clock.today(), t.clock.locale()));
         QCOMPARE(s.setupInfo.description, QStringLiteral("Your description about this configuration file"));
         QCOMPARE(s.linkSettings.settingsText(), QStringLiteral("9600,N,8,1 "));
         QCOMPARE(int(s.linkSettings.portNumber), 1);
@@ -108,7 +113,7 @@ private Q_SLOTS:
         QTest::newRow("cancel keeps running") << int(Button::Cancel) << false << false << 0;
         QTest::newRow("no closes without writing") << int(Button::No) << false << true << 0;
         QTest::newRow("yes saves through Save As") << int(Button::Yes) << false << true << 1;
-        QTest::newRow("yes, dialog cancelled, still closes") << int(Button::Yes) << true << true << 1;
+        QTest::newRow("yes, dialog cancelled, stays") << int(Button::Yes) << true << false << 1;
     }
     void closeQuestion()
     {
@@ -231,7 +236,7 @@ private Q_SLOTS:
         QTest::newRow("no changes, good file") << false << 0 << good << true << 0 << 1;
         QTest::newRow("changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0;
         QTest::newRow("changes, no") << true << int(Button::No) << good << true << 1 << 1;
-        QTest::newRow("changes, yes (save as cancelled)") << true << int(Button::Yes) << good << true << 1 << 2;
+        QTest::newRow("changes, yes, save as cancelled: stops") << true << int(Button::Yes) << good << false << 1 << 1;
         QTest::newRow("capitalised signature") << false << 0 << QByteArray("VURO\r\n") << false << 1 << 1;
         QTest::newRow("empty file") << false << 0 << QByteArray() << false << 1 << 1;
     }
@@ -260,7 +265,7 @@ private Q_SLOTS:
         f.window.fileOpen();
         QCOMPARE(f.t.prompter.messages.size(), boxes);
         QCOMPARE(f.t.prompter.fileRequests.size(), dialogs);
-        if (dialogs) {
+        if (dialogs && answer != int(Button::Yes)) {
             const auto &open = f.t.prompter.fileRequests.back();
             QVERIFY(!open.save);
             QVERIFY(open.dialog.mustExist);
@@ -286,6 +291,184 @@ private Q_SLOTS:
         }
     }
 
+    // Every value the setup file stores makes close box, New and Open ask;
+    // set back to its saved value, it asks nothing.
+    void everyStoredValueCounts_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("command");
+        const char *values[] = {"device name", "user name", "building date", "description",
+                                "port", "link mode", "image"};
+        for (const char *command : {"close", "new", "open"})
+            for (int i = 0; i < 7; ++i)
+                QTest::newRow(qPrintable(QStringLiteral("%1 / %2").arg(QLatin1String(values[i]),
+                                                                         QLatin1String(command))))
+                    << i << QString::fromLatin1(command);
+    }
+    void everyStoredValueCounts()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, command);
+        Fixture f;
+        f.window.show();
+        ProgramState &s = f.t.state;
+        const SavedSetup saved = s.currentSetup();
+        const auto edit = [&](bool back) {
+            const auto text = [&](const QString &original) { return back ? original : QStringLiteral("edited"); };
+            switch (which) {
+            case 0: s.setupInfo.deviceName = text(saved.deviceName); break;
+            case 1: s.setupInfo.userName = text(saved.userName); break;
+            case 2: s.setupInfo.buildingDate = text(saved.buildingDate); break;
+            case 3: s.setupInfo.description = text(saved.description); break;
+            case 4: s.linkSettings.portNumber = back ? saved.portNumber : 3; break;
+            case 5: s.linkSettings.linkMode = back ? saved.linkMode : 0; break;
+            case 6: s.workingImage[84] = back ? s.savedImage[84] : quint8(s.savedImage[84] ^ 1); break;
+            }
+        };
+        const auto run = [&] {
+            if (command == QLatin1String("close"))
+                return f.window.close();
+            if (command == QLatin1String("new"))
+                f.window.fileNew();
+            else
+                f.window.fileOpen(); // no file queued: the open dialog is cancelled
+            return false;
+        };
+        edit(false);
+        const SavedSetup edited = s.currentSetup();
+        const ConfigImage editedImage = s.workingImage;
+        f.t.prompter.answers.enqueue(Button::Cancel);
+        QVERIFY(!run());
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        QCOMPARE(f.t.prompter.messages.front().text, kChanged);
+        QCOMPARE(f.t.prompter.fileRequests.size(), 0);
+        QCOMPARE(s.currentSetup(), edited); // Cancel: the edit stays
+        QCOMPARE(s.workingImage, editedImage);
+
+        edit(true);
+        f.t.prompter.messages.clear();
+        const bool closed = run();
+        QCOMPARE(f.t.prompter.messages.size(), 0);
+        QCOMPARE(closed, command == QLatin1String("close"));
+    }
+
+    // After Yes, a save that does not complete (dialog cancelled, write
+    // failed) stops the command and leaves everything as it was.
+    void incompleteSaveStops_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("writeFails");
+        for (const char *command : {"close", "new", "open", "exit"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, dialog cancelled").arg(QLatin1String(command))))
+                << QString::fromLatin1(command) << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1, write failed").arg(QLatin1String(command))))
+                << QString::fromLatin1(command) << true;
+        }
+    }
+    void incompleteSaveStops()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, writeFails);
+        Fixture f;
+        f.window.show();
+        f.window.showPage(1);
+        f.edit();
+        f.t.state.setupInfo.deviceName = QStringLiteral("edited");
+        const ConfigImage image = f.t.state.workingImage;
+        const SavedSetup setup = f.t.state.currentSetup();
+        f.t.prompter.answers.enqueue(Button::Yes);
+        if (writeFails) {
+            // A folder where the file should go: its folder exists, the write fails.
+            QDir(f.t.dir.path()).mkdir(QStringLiteral("taken.cfg"));
+            f.t.prompter.queueFile(f.t.path(QStringLiteral("taken.cfg")));
+        } else {
+            f.t.prompter.queueFile(std::nullopt);
+        }
+        f.t.prompter.queueFile(f.t.path(QStringLiteral("never.cfg"))); // an Open dialog would get this
+
+        if (command == QLatin1String("close"))
+            QVERIFY(!f.window.close());
+        else if (command == QLatin1String("new"))
+            f.window.fileNew();
+        else if (command == QLatin1String("open"))
+            f.window.fileOpen();
+        else
+            f.window.fileExit();
+
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.t.prompter.fileRequests.size(), 1); // the Save As dialog only
+        QVERIFY(f.t.prompter.fileRequests.front().save);
+        QCOMPARE(f.t.prompter.messages.size(), writeFails ? 2 : 1); // the question, the write error
+        QCOMPARE(f.t.state.workingImage, image);
+        QCOMPARE(f.t.state.currentSetup(), setup);
+        QVERIFY(f.t.state.hasUnsavedChanges());
+        QCOMPARE(f.t.state.setupInfo.fileName, QStringLiteral("New File"));
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
+        QCOMPARE(f.t.portIo.shutdownCalls(), 0);
+        if (command != QLatin1String("close"))
+            QVERIFY(f.window.pageWindow(1)); // nothing was closed
+    }
+
+    // Open refuses what is not a regular file before reading it, and says
+    // why a file could not be read.
+    void openRefusals_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("notSetupFile");
+        QTest::newRow("directory") << "dir" << true;
+        QTest::newRow("FIFO without a writer") << "fifo" << true;
+        QTest::newRow("/dev/zero") << "/dev/zero" << true;
+        QTest::newRow("/dev/urandom") << "/dev/urandom" << true;
+        QTest::newRow("line of 100 MB") << "long" << true;
+        QTest::newRow("gone before reading") << "missing" << false;
+    }
+    void openRefusals()
+    {
+        QFETCH(QString, what);
+        QFETCH(bool, notSetupFile);
+        Fixture f;
+        QString path = what.startsWith(u'/') ? what : f.t.path(what);
+        if (what == QLatin1String("dir"))
+            QDir().mkpath(path);
+        else if (what == QLatin1String("fifo"))
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        else if (what == QLatin1String("long")) {
+            // The signature, then one line as long as the whole file (sparse: no disk).
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("vuro\r\n");
+            QVERIFY(file.resize(100 * 1024 * 1024));
+        }
+        const ConfigImage before = f.t.state.workingImage;
+        f.t.prompter.queueFile(path);
+        f.window.fileOpen();
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        const Prompter::Message &m = f.t.prompter.messages.front();
+        QCOMPARE(m.title, QStringLiteral("Configuration Setup"));
+        if (notSetupFile) {
+            QCOMPARE(m.text, QStringLiteral("This File Is Not A Configuration Setup File"));
+        } else {
+            QVERIFY(m.text.contains(path));
+            QVERIFY(m.text.contains(QString::fromLocal8Bit(std::strerror(ENOENT))));
+        }
+        QCOMPARE(f.t.state.workingImage, before);
+        QCOMPARE(f.t.state.setupInfo.fileName, QStringLiteral("New File"));
+    }
+
+    void saveAsRefusesAMissingFolder()
+    {
+        Fixture f;
+        f.edit();
+        const QString path = f.t.path(QStringLiteral("no/such/folder/x.cfg"));
+        f.t.prompter.queueFile(path);
+        QCOMPARE(f.window.fileSaveAs(), MainWindow::SaveResult::Failed);
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        QVERIFY(f.t.prompter.messages.front().text.contains(QStringLiteral("does not exist")));
+        QVERIFY(!QFileInfo::exists(f.t.path(QStringLiteral("no"))));
+        QVERIFY(f.t.state.hasUnsavedChanges());
+        QCOMPARE(f.t.state.setupInfo.fileName, QStringLiteral("New File"));
+    }
+
     void newResetsTheConfiguration()
     {
         Fixture f;
@@ -294,6 +477,7 @@ private Q_SLOTS:
         f.t.state.setupInfo.deviceName = QStringLiteral("x");
         f.t.state.readerMode = true;
         f.t.state.linkSettings.baudRate = QStringLiteral("1200");
+        f.t.state.markSaved(); // the name as saved: no question
         f.window.showPage(3);
         f.window.fileNew();
         QCOMPARE(f.t.prompter.messages.size(), 0); // nothing changed in the image

@@ -7,6 +7,9 @@
 #include "sim/KeyboardSimulation.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,6 +47,40 @@ QString downloadText(const ConfigImage &image)
 }
 
 } // namespace
+
+// The decoder types with no pause between keys here (the real intervals are
+// exercised by tst_slow_keyboarddecoder). These waits run the event loop in
+// slices of a millisecond until the condition holds (QTRY_* looks every 50 ms,
+// QTest::qWaitFor sleeps between its looks, and typing stops while it sleeps).
+template <typename Condition>
+bool waitUntil(Condition condition, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop slice;
+        QTimer::singleShot(1, &slice, &QEventLoop::quit);
+        slice.exec();
+    }
+    return true;
+}
+#define WAIT_VERIFY(expr) QVERIFY(waitUntil([&] { return bool(expr); }))
+#define WAIT_COMPARE(actual, expected)                                                                             \
+    do {                                                                                                           \
+        waitUntil([&] { return (actual) == (expected); });                                                         \
+        QCOMPARE(actual, expected);                                                                                \
+    } while (false)
+// Runs the event loop for a while, when checking that nothing more comes.
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+// Long enough for any key already due to arrive, when checking that none comes.
+constexpr int kSettleMs = 20;
 
 class TestKeyboardDecoder : public QObject
 {
@@ -101,12 +138,12 @@ void TestKeyboardDecoder::init()
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
     m_edit->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), m_edit);
+    WAIT_COMPARE(QApplication::focusWidget(), m_edit);
 
     m_io = new SimulatedPortIo(true);
     m_decoder = new KeyboardDecoder;
-    m_decoder->setKeyDelayMs(1);
-    m_decoder->setReplyGapMs(20);
+    m_decoder->setKeyDelayMs(0);
+    m_decoder->setReplyGapMs(0);
     m_decoder->attach(*m_io);
 }
 
@@ -146,7 +183,7 @@ void TestKeyboardDecoder::tokens()
     QSignalSpy recognised(m_decoder, &KeyboardDecoder::tokenRecognised);
     write(written, port);
     if (token.isEmpty()) {
-        QTest::qWait(100);
+        settle(kSettleMs);
         QCOMPARE(recognised.size(), 0);
         QCOMPARE(m_edit->text(), QString());
         return;
@@ -154,21 +191,21 @@ void TestKeyboardDecoder::tokens()
     QCOMPARE(recognised.size(), 1); // at once, on the fifth letter
     QCOMPARE(recognised[0][0].toString(), token);
     QCOMPARE(m_edit->text(), QString()); // typing is never synchronous with the write
-    QTRY_VERIFY(m_edit->text().startsWith(u'S'));
+    WAIT_VERIFY(m_edit->text().startsWith(u'S'));
 }
 
 void TestKeyboardDecoder::keysGoWhereTheFocusIsWhenTyped()
 {
     // The program moves the focus to its answer box between the handshake and
     // the reply: the reply follows the focus.
-    m_decoder->setReplyGapMs(300);
+    m_decoder->setReplyGapMs(30);
     connect(m_decoder, &KeyboardDecoder::answerTyped, m_other, [this](const QString &t) {
         if (t == u"S")
             m_other->setFocus();
     });
     write(QStringLiteral("CCCCC"));
-    QTRY_COMPARE(m_edit->text(), QStringLiteral("S"));
-    QTRY_COMPARE(m_other->text().size(), 145);
+    WAIT_COMPARE(m_edit->text(), QStringLiteral("S"));
+    WAIT_COMPARE(m_other->text().size(), 145);
     QCOMPARE(m_edit->text(), QStringLiteral("S"));
 }
 
@@ -203,12 +240,12 @@ void TestKeyboardDecoder::download()
     clearAfterS();
     const ConfigImage before = m_decoder->model().image;
     write(token);
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
     write(stream.left(171));
-    QTest::qWait(50);
+    settle(kSettleMs);
     QCOMPARE(m_decoder->typedText(), QStringLiteral("S")); // nothing before the last character
     write(stream.mid(171));
-    QTRY_COMPARE(m_edit->text(), answer);
+    WAIT_COMPARE(m_edit->text(), answer);
     if (command) {
         ConfigImage sent;
         for (int i = 0; i < q5n::kImageSize; ++i)
@@ -221,7 +258,7 @@ void TestKeyboardDecoder::download()
     }
     // Back to listening for tokens.
     write(QStringLiteral("CCCCC"));
-    QTRY_VERIFY(m_decoder->typedText().startsWith(QStringLiteral("S") + answer + u'S'));
+    WAIT_VERIFY(m_decoder->typedText().startsWith(QStringLiteral("S") + answer + u'S'));
 }
 
 void TestKeyboardDecoder::repeatedTokenRestartsDownload()
@@ -229,11 +266,11 @@ void TestKeyboardDecoder::repeatedTokenRestartsDownload()
     // The program missed the first "S" and sends its token again.
     clearAfterS();
     write(QStringLiteral("AAAAA"));
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
     write(QStringLiteral("AAAAA"));
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("SS"));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("SS"));
     write(downloadText(patternImage(2)));
-    QTRY_COMPARE(m_edit->text(), QStringLiteral("P"));
+    WAIT_COMPARE(m_edit->text(), QStringLiteral("P"));
     QCOMPARE(m_decoder->model().image, patternImage(2));
 }
 
@@ -260,8 +297,8 @@ void TestKeyboardDecoder::upload()
     m_decoder->setSection(section);
     m_decoder->setVersionText(QStringLiteral("FIRMWARE-12 2026-12-07"));
     write(QStringLiteral("CCCCC"));
-    QTRY_COMPARE(m_edit->text().size(), 145);
-    QTest::qWait(30);
+    WAIT_COMPARE(m_edit->text().size(), 145);
+    settle(kSettleMs);
     const QString text = m_edit->text();
     QCOMPARE(text.size(), 145); // no more than that
 
@@ -310,12 +347,12 @@ void TestKeyboardDecoder::faults()
     m_decoder->setFault(fault);
     write(token);
     if (token == u"AAAAA") {
-        QTest::qWait(60);
+        settle(kSettleMs);
         write(downloadText(patternImage(4)));
     }
-    QTest::qWait(100);
-    QTRY_VERIFY(!m_decoder->isTyping());
-    QTest::qWait(50);
+    settle(kSettleMs);
+    WAIT_VERIFY(!m_decoder->isTyping());
+    settle(kSettleMs);
     if (typed.startsWith(u'<')) {
         const int n = typed.mid(1, typed.size() - 2).toInt();
         const QString text = m_edit->text();
@@ -341,24 +378,24 @@ void TestKeyboardDecoder::memory()
 {
     m_decoder->model().memoryLines = {QByteArrayLiteral("12345"), QByteArrayLiteral("AB C")};
     write(QStringLiteral("MMMMM"));
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S12345\rAB C\r") + QChar(3));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("S12345\rAB C\r") + QChar(3));
     QCOMPARE(m_decoder->model().memoryReads, 1);
 
     m_decoder->clearTyped();
     write(QStringLiteral("NNNNN"));
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("S"));
     QVERIFY(m_decoder->model().memoryLines.isEmpty());
 
     m_decoder->clearTyped();
     write(QStringLiteral("MMMMM"));
-    QTRY_COMPARE(m_decoder->typedText(), QStringLiteral("S") + QChar(3));
+    WAIT_COMPARE(m_decoder->typedText(), QStringLiteral("S") + QChar(3));
 }
 
 void TestKeyboardDecoder::scanIsTypedWithReturn()
 {
     QSignalSpy returns(m_edit, &QLineEdit::returnPressed);
     m_decoder->typeScan(QStringLiteral("Code 39: ABC-123"));
-    QTRY_COMPARE(returns.size(), 1);
+    WAIT_COMPARE(returns.size(), 1);
     QCOMPARE(m_edit->text(), QStringLiteral("Code 39: ABC-123"));
 }
 
@@ -373,10 +410,10 @@ void TestKeyboardDecoder::simulationFromEnvironment()
     qunsetenv(KeyboardSimulation::kEnvironmentVariable);
     QVERIFY(sim);
     QVERIFY(sim->portIo.InitializeWinIo()); // start-up succeeds: no start-up message
-    sim->decoder.setKeyDelayMs(1);
+    sim->decoder.setKeyDelayMs(0);
     for (QChar c : QStringLiteral("CCCCC"))
         sim->portIo.SetPortVal(PortIo::kKeyboardDataPort, c.unicode(), 1);
-    QTRY_VERIFY(m_edit->text().startsWith(u'S'));
+    WAIT_VERIFY(m_edit->text().startsWith(u'S'));
 }
 
 QTEST_MAIN(TestKeyboardDecoder)

@@ -19,10 +19,12 @@ class TestQ5nSim : public QObject
 
 private:
     QString m_program;
+    QByteArray m_log; // what the running simulator has written to stderr
 
     // Starts q5nsim and returns the device path it prints.
     QString start(QProcess &process, const QStringList &args)
     {
+        m_log.clear();
         process.start(m_program, args);
         if (!process.waitForStarted(5000))
             return {};
@@ -31,7 +33,12 @@ private:
         return QString::fromLocal8Bit(process.readLine()).trimmed();
     }
 
-    QByteArray upload(const QString &path, const QString &settings = QStringLiteral("9600,N,8,1 "))
+    // An upload request and what comes back. With `silentSim`, no answer is
+    // expected: rather than the program's whole time-out, the wait ends once
+    // the simulator has logged the request, plus a moment for a wrong answer
+    // to arrive (the full time-out is waited in tst_slow_q5nsim).
+    QByteArray upload(const QString &path, const QString &settings = QStringLiteral("9600,N,8,1 "),
+                      QProcess *silentSim = nullptr)
     {
         q5n::SerialPort port;
         port.setResolver([path](int) { return path; });
@@ -39,8 +46,17 @@ private:
         if (!port.setPortOpen(true))
             return "not open";
         port.setRThreshold(1);
+        const int logged = int(m_log.count("received "));
         port.output(QByteArray("\x02\x80\x03\x81", 4));
-        (void)QTest::qWaitFor([&] { return port.inBufferCount() >= 84; }, 2000);
+        if (silentSim) {
+            (void)QTest::qWaitFor([&] {
+                m_log += silentSim->readAllStandardError();
+                return m_log.count("received ") > logged;
+            }, 5000);
+            QTest::qWait(150);
+        } else {
+            (void)QTest::qWaitFor([&] { return port.inBufferCount() >= 84; }, 2000);
+        }
         return port.input();
     }
 
@@ -51,6 +67,7 @@ private Q_SLOTS:
     void badOptions_data();
     void badOptions();
     void stopsCleanly();
+    void bareLinkNameGoesToTheRuntimeDir();
     void imageFromSetupFile();
     void scans();
     void commands();
@@ -97,7 +114,7 @@ void TestQ5nSim::options()
     QProcess process;
     const QString path = start(process, args);
     QVERIFY2(path.startsWith(u"/dev/pts/"), qPrintable(path + process.readAllStandardError()));
-    const QByteArray reply = upload(path, programSettings);
+    const QByteArray reply = upload(path, programSettings, replySize < 84 ? &process : nullptr);
     QCOMPARE(reply.size(), replySize);
     if (replySize > 0)
         QCOMPARE(int(quint8(reply[0])), lengthByte);
@@ -105,7 +122,8 @@ void TestQ5nSim::options()
         QCOMPARE(reply.mid(lengthByte + 1, 22), version);
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
-    QVERIFY(process.readAllStandardError().contains("received ")); // every request is logged
+    m_log += process.readAllStandardError();
+    QVERIFY(m_log.contains("received ")); // every request is logged
 }
 
 void TestQ5nSim::badOptions_data()
@@ -116,6 +134,11 @@ void TestQ5nSim::badOptions_data()
     QTest::newRow("baud") << QStringList{"--baud", "fast"};
     QTest::newRow("frame") << QStringList{"--frame", "X,8,1"};
     QTest::newRow("image not a setup file") << QStringList{"--image", QCoreApplication::applicationFilePath()};
+    // Read like the program reads: only regular files, never waiting on them.
+    QTest::newRow("image /dev/zero") << QStringList{"--image", "/dev/zero"};
+    QTest::newRow("image /dev/urandom") << QStringList{"--image", "/dev/urandom"};
+    QTest::newRow("image a directory") << QStringList{"--image", "/"};
+    QTest::newRow("image missing") << QStringList{"--image", "/nonexistent/x.cfg"};
 }
 
 void TestQ5nSim::badOptions()
@@ -140,6 +163,21 @@ void TestQ5nSim::stopsCleanly()
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestQ5nSim::bareLinkNameGoesToTheRuntimeDir()
+{
+    QTemporaryDir runtime;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    process.setProcessEnvironment(env);
+    const QString path = start(process, {QStringLiteral("--link"), QStringLiteral("q5n-com1")});
+    const QString link = runtime.filePath(QStringLiteral("q5n-com1"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
     QVERIFY(!QFileInfo(link).isSymLink());
 }
 
@@ -188,15 +226,17 @@ void TestQ5nSim::commands()
     const QString path = start(process, {"--commands"});
     QCOMPARE(int(quint8(upload(path)[0])), 25);
     process.write("section reader\nversion NEW VERSION\n");
-    QByteArray log;
-    QTRY_VERIFY((log += process.readAllStandardError()).contains("upload section reader"));
+    QVERIFY(QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("upload section reader"); }));
     const QByteArray reply = upload(path);
     QCOMPARE(int(quint8(reply[0])), 60);
     QCOMPARE(reply.mid(61, 22), QByteArray("NEW VERSION").leftJustified(22, ' '));
-    process.write("fault silent\n");
+    // A line longer than any file line is skipped whole, and the next one works.
+    process.write(QByteArray(40000, 'x') + "\nfault silent\n");
+    QVERIFY(QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("fault silent"); }));
+    QVERIFY(m_log.contains("command line longer than 32767 characters: skipped"));
     process.closeWriteChannel(); // end of input: the decoder keeps serving
-    QTest::qWait(200);
-    QCOMPARE(upload(path).size(), 0);
+    QTest::qWait(50);
+    QCOMPARE(upload(path, QStringLiteral("9600,N,8,1 "), &process).size(), 0);
     QCOMPARE(process.state(), QProcess::Running);
     process.terminate();
     QVERIFY(process.waitForFinished(5000));

@@ -31,6 +31,7 @@ PageFixture::PageFixture()
     t.state.setupInfo.userName = QStringLiteral("User's Name");
     t.state.setupInfo.buildingDate = QStringLiteral("07.12.2026");
     t.state.setupInfo.description = QStringLiteral("Your description about this configuration file");
+    t.state.markSaved();
     registerStandardPages(main);
     main.show();
 }

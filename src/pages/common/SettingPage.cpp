@@ -1,7 +1,9 @@
 #include "pages/common/SettingPage.h"
 
+
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
+#include "model/TextItems.h"
 #include "pages/common/Text8Validator.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
@@ -461,9 +463,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         }
         if (entry.kind == FieldKind::Text) {
             box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
-            // Setup texts have no length limit; a box that cut a long text
-            // would store the cut text back when it is filled.
-            box->setMaxLength(std::numeric_limits<int>::max());
+            // As long as a line of a setup file may be: the files refuse longer ones.
+            box->setMaxLength(kMaxLineLength);
         }
         else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);

@@ -1,0 +1,147 @@
+// The program given cap_sys_rawio (as an administrator grants it for the
+// keyboard port) and run by an ordinary user holds no capability once Qt is
+// up: the port access is taken and every capability dropped before.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QStringList kSbin{QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin"),
+                        QStringLiteral("/bin")};
+
+QString tool(const QString &name)
+{
+    const QString onPath = QStandardPaths::findExecutable(name);
+    return onPath.isEmpty() ? QStandardPaths::findExecutable(name, kSbin) : onPath;
+}
+
+// The "Cap...:" lines of a process, by name ("CapPrm" -> "0000000000000000").
+QHash<QString, QString> capabilities(qint64 pid)
+{
+    QHash<QString, QString> caps;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return caps;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("Cap")) {
+            const QList<QByteArray> parts = line.split(':');
+            caps.insert(QString::fromLatin1(parts[0]), QString::fromLatin1(parts.value(1).trimmed()));
+        }
+    return caps;
+}
+
+bool mapsContain(qint64 pid, const QByteArray &text)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(text);
+}
+
+QString processName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLatin1(comm.readAll().trimmed()) : QString();
+}
+
+// Copies `from` into `dir` as `name` and gives it cap_sys_rawio+ep; returns
+// the new path, or an empty string with `error` set.
+QString privilegedCopy(const QString &from, const QTemporaryDir &dir, const QString &name, QString *error)
+{
+    const QString to = dir.filePath(name);
+    if (!QFile::copy(from, to)) {
+        *error = QStringLiteral("cannot copy %1").arg(from);
+        return {};
+    }
+    QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                  QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                  QFileDevice::ExeOther);
+    QProcess setcap;
+    setcap.start(tool(QStringLiteral("setcap")), {QStringLiteral("cap_sys_rawio+ep"), to});
+    if (!setcap.waitForFinished(10000) || setcap.exitCode() != 0) {
+        *error = QStringLiteral("setcap failed: %1").arg(QString::fromLocal8Bit(setcap.readAllStandardError()));
+        return {};
+    }
+    return to;
+}
+
+// Starts `program` as the user nobody.
+void startAsNobody(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    process.setProgram(tool(QStringLiteral("setpriv")));
+    process.setArguments(QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                     QStringLiteral("--clear-groups"), QStringLiteral("--")}
+                         << program << arguments);
+    process.start();
+}
+
+} // namespace
+
+class TestCapabilities : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void unprivilegedRunHoldsNoCapability()
+    {
+        if (::geteuid() != 0)
+            QSKIP("granting file capabilities and running as another user need root");
+        if (tool(QStringLiteral("setcap")).isEmpty() || tool(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setcap (libcap2-bin) or setpriv (util-linux) is missing");
+        const QString program = qEnvironmentVariableIsSet("Q5NCFG_PROGRAM")
+                                    ? qEnvironmentVariable("Q5NCFG_PROGRAM")
+                                    : QCoreApplication::applicationDirPath() + QStringLiteral("/../src/q5ncfg");
+        QVERIFY2(QFile::exists(program), qPrintable(program));
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                              QFileDevice::ExeGroup);
+
+        // First a plain program with the same grant: it must hold the
+        // capability, or this system does not honour file capabilities here
+        // (no_new_privs, a nosuid mount) and the check below would prove nothing.
+        QString error;
+        const QString sleeper = privilegedCopy(tool(QStringLiteral("sleep")), dir, QStringLiteral("sleeper"), &error);
+        if (sleeper.isEmpty())
+            QSKIP(qPrintable(error));
+        QProcess control;
+        startAsNobody(control, sleeper, {QStringLiteral("30")});
+        QVERIFY(control.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(processName(control.processId()), QStringLiteral("sleeper"), 10000);
+        const QString controlPermitted = capabilities(control.processId()).value(QStringLiteral("CapPrm"));
+        control.kill();
+        control.waitForFinished();
+        if (controlPermitted.isEmpty() || controlPermitted == QStringLiteral("0000000000000000"))
+            QSKIP("file capabilities are not granted to processes started here");
+
+        const QString copy = privilegedCopy(program, dir, QStringLiteral("q5ncfg"), &error);
+        QVERIFY2(!copy.isEmpty(), qPrintable(error));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        run.setProcessEnvironment(env);
+        run.setWorkingDirectory(dir.path());
+        startAsNobody(run, copy, {});
+        QVERIFY(run.waitForStarted());
+        // Qt is up once its platform plugin is loaded.
+        QTRY_VERIFY_WITH_TIMEOUT(mapsContain(run.processId(), "libqoffscreen") || run.state() == QProcess::NotRunning,
+                                 30000);
+        QCOMPARE(run.state(), QProcess::Running);
+        const auto caps = capabilities(run.processId());
+        run.kill();
+        run.waitForFinished();
+        for (const char *set : {"CapPrm", "CapEff", "CapInh", "CapAmb"})
+            QCOMPARE(caps.value(QLatin1String(set)), QStringLiteral("0000000000000000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCapabilities)
+#include "tst_capabilities.moc"
