@@ -19,17 +19,13 @@ KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *
     setAnswerSource(answers);
 }
 
-AnswerSource *KeyboardChannel::answerSource() const
-{
-    return m_answers.data();
-}
-
 void KeyboardChannel::setAnswerSource(AnswerSource *answers)
 {
-    disconnect(m_answersChanged);
+    if (m_answers)
+        disconnect(m_answers, nullptr, this, nullptr);
     m_answers = answers;
     if (answers)
-        m_answersChanged = connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
+        connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
 }
 
 bool KeyboardChannel::sendByte(quint8 byte, int pauseMs)

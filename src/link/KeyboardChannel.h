@@ -37,10 +37,9 @@ public:
     // handshake found (read now when no handshake has run yet).
     void releaseInterrupt();
 
-    // Where the decoder's keys are read from; an exchange may switch to
-    // another source for a data phase (the memory window's text box).
+    // Where the decoder's keys are read from (a window may switch between its
+    // answer box and a text it fills, as the memory read does).
     void setAnswerSource(AnswerSource *answers);
-    AnswerSource *answerSource() const;
 
     // Makes the answer source take the decoder's keys and clears it.
     void prepareAnswerBox();
@@ -80,7 +79,6 @@ private:
     PortIo &m_portIo;
     EventWait &m_wait;
     QPointer<AnswerSource> m_answers;
-    QMetaObject::Connection m_answersChanged;
     std::optional<quint8> m_interruptMask; // as read before the last handshake
     QTimer m_timer1;
     QTimer m_timer2;

@@ -67,6 +67,14 @@ LinkExchange::~LinkExchange()
     m_port->setPortOpen(false);
 }
 
+void LinkExchange::setAnswerSource(AnswerSource *answers)
+{
+    if (m_answers)
+        disconnect(m_answers, nullptr, this, nullptr);
+    m_answers = answers;
+    m_keyboard->setAnswerSource(answers);
+}
+
 void LinkExchange::abort()
 {
     m_wait->abort();
@@ -254,12 +262,12 @@ LinkResult LinkExchange::readMemoryKeyboard(AnswerSource *typed)
         return result;
     // The data is typed into its own box; the handshake answer box is the
     // engine's source again afterwards.
-    AnswerSource *const handshakeSource = m_keyboard->answerSource();
+    AnswerSource *const handshakeSource = m_answers;
     if (typed)
-        m_keyboard->setAnswerSource(typed);
+        setAnswerSource(typed);
     result = keyboardAnswer(m_timing.keyboardTextMs, memoryTextComplete, [](const QString &) { return true; });
-    if (*alive)
-        m_keyboard->setAnswerSource(handshakeSource);
+    if (*alive && typed)
+        setAnswerSource(handshakeSource);
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -118,6 +119,9 @@ public:
     LinkResult keyboardAnswer(int timeoutMs, const std::function<bool(const QString &)> &complete,
                               const std::function<bool(const QString &)> &accept, int progressMaximum = 0);
 
+    // Where typed answers are read from from now on (keyboard line).
+    void setAnswerSource(AnswerSource *answers);
+
     // Why the port could not be opened (the system's reason), after PortUnavailable.
     QString portError() const { return m_portError; }
     // The port number of the last opening attempt.
@@ -164,7 +168,7 @@ private:
     std::shared_ptr<EventWait> m_wait;
     std::shared_ptr<KeyboardChannel> m_keyboard;
     SerialPort *m_port;
-    AnswerSource *m_answers;
+    QPointer<AnswerSource> m_answers;
 
     // The serial answer of the running request.
     const SerialRequest *m_request = nullptr;

@@ -51,7 +51,7 @@ struct Program
         t.downloadAnswerMs = 250;
         t.uploadReplyMs = 300;
         t.keyboardDownloadAnswerMs = 250;
-        t.keyboardTextMs = 500;
+        t.keyboardTextMs = 1500;
         main = std::make_unique<MainWindow>(ctx.context);
         registerStandardPages(*main);
         main->startUp();

@@ -44,7 +44,7 @@ struct TransmitFixture
     void useFastTiming()
     {
         Timing &t = ctx.context.timing;
-        t.tokenTickMs = 25;
+        t.tokenTickMs = 40;
         t.keyboardBytePauseMs = 0;
         t.afterHandshakeMs = 2;
         t.downloadAnswerMs = 300;

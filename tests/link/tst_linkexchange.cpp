@@ -38,13 +38,13 @@ const QString kVersion = QStringLiteral("Q5N-SIM V1.0"
 Timing fastTiming()
 {
     Timing t;
-    t.tokenTickMs = 5;
+    t.tokenTickMs = 15;
     t.keyboardBytePauseMs = 0;
     t.afterHandshakeMs = 1;
     t.downloadAnswerMs = 100;
     t.uploadReplyMs = 120;
     t.keyboardDownloadAnswerMs = 100;
-    t.keyboardTextMs = 200;
+    t.keyboardTextMs = 400;
     return t;
 }
 
