@@ -3,6 +3,7 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
 #include "model/Text8.h"
+#include "model/TextItems.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "tool/FieldNames.h"
@@ -17,10 +18,6 @@ namespace q5n::tool {
 
 namespace {
 
-// The most a text box holds: a longer line is no setup file.
-constexpr int kMaxLine = 32767;
-// Setup files have 92 lines, defaults files 86: nothing after them is read.
-constexpr int kMaxLines = 92;
 
 QString linkModeText(int mode)
 {
@@ -83,36 +80,27 @@ bool takeFlag(QStringList &args, const QString &flag)
 
 bool loadConfig(const QString &path, LoadedConfig &config, QString *error)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("%1: no such file").arg(path);
-        return false;
-    }
-    if (!info.isFile()) {
+    // The program's own bounded reader: only a regular file, line by line,
+    // never more lines than a setup file has.
+    const FileLines file = readFileLines(path, kSetupFileLines);
+    switch (file.status) {
+    case FileLines::Status::Read: break;
+    case FileLines::Status::Missing: *error = QStringLiteral("%1: no such file").arg(path); return false;
+    case FileLines::Status::NotRegularFile:
         *error = QStringLiteral("%1: not a regular file").arg(path);
         return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    case FileLines::Status::Unreadable: *error = QStringLiteral("%1: %2").arg(path, file.error); return false;
+    case FileLines::Status::NotPrivate:
+    case FileLines::Status::LineTooLong:
+        *error = QStringLiteral("%1: %2").arg(path, kNotSetupFileText);
         return false;
-    }
-    QByteArray bytes;
-    for (int line = 0; line < kMaxLines && !file.atEnd(); ++line) {
-        const QByteArray l = file.readLine(kMaxLine + 3);
-        if (l.isEmpty() && file.error() != QFileDevice::NoError) {
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-            return false;
-        }
-        if (l.size() > kMaxLine + 2 || (l.size() == kMaxLine + 2 && !l.endsWith('\n'))) {
-            *error = QStringLiteral("%1: %2").arg(path, kNotSetupFileText);
-            return false;
-        }
-        bytes += l;
     }
     config = LoadedConfig{};
     config.image = factoryImage();
-    if (bytes.startsWith(kDefaultsMarker)) {
+    if (!file.lines.isEmpty() && file.lines.front() == kDefaultsMarker) {
+        QByteArray bytes;
+        for (const QByteArray &line : file.lines)
+            bytes += line + QByteArrayLiteral("\r\n");
         const auto image = parseDefaultsFile(bytes);
         if (!image) {
             *error = QStringLiteral("%1: not a usable defaults file (the program would use the factory values)")
@@ -125,7 +113,7 @@ bool loadConfig(const QString &path, LoadedConfig &config, QString *error)
     }
     SetupFileContent content;
     content.image = config.image;
-    if (!parseSetupFile(bytes, content)) {
+    if (!parseSetupLines(file.lines, content)) {
         *error = QStringLiteral("%1: %2").arg(path, kNotSetupFileText);
         return false;
     }
@@ -300,7 +288,7 @@ int setCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
             if (config.defaultsFile)
                 problems << QStringLiteral("%1: a defaults file holds no setup texts").arg(name);
             else if (!encodable8(value) || value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) ||
-                     value.size() > kMaxLine)
+                     value.size() > kMaxLineLength)
                 problems << QStringLiteral("%1: the text must be one line of 8-bit characters").arg(name);
             else
                 *text = value;

@@ -1,36 +1,12 @@
 #include "tool/FieldNames.h"
 
 #include "model/Notation.h"
+#include "model/PageTable.h"
 #include "model/Text8.h"
 
 namespace q5n::tool {
 
 namespace {
-
-struct PageName
-{
-    int page;
-    const char *objectName;
-    const char *title;
-};
-
-const PageName kPages[] = {
-    {1, "cfg3", "Interface"},
-    {2, "cfg4", "Communication Parameters"},
-    {3, "cfg5", "Bar Codes and Others"},
-    {4, "cfg6", "Miscellaneous Parameters"},
-    {6, "magcfg4", "Communication Parameters"},
-    {7, "magcfg6", "Miscellaneous Parameters"},
-    {8, "magcfg3", "Interface"},
-};
-
-const PageName *pageEntry(int page)
-{
-    for (const PageName &p : kPages)
-        if (p.page == page)
-            return &p;
-    return nullptr;
-}
 
 // A caption as a person reads it: without the access-key "&" and outer blanks.
 QString plain(const QString &caption)
@@ -72,14 +48,14 @@ std::optional<bool> parseSwitch(const QString &value)
 
 QString pageObjectName(int page)
 {
-    const PageName *p = pageEntry(page);
-    return p ? QString::fromLatin1(p->objectName) : QStringLiteral("page%1").arg(page);
+    const PageInfo *p = pageInfo(page);
+    return p ? p->objectName : QStringLiteral("page%1").arg(page);
 }
 
 QString pageTitle(int page)
 {
-    const PageName *p = pageEntry(page);
-    return p ? QString::fromLatin1(p->title) : QString();
+    const PageInfo *p = pageInfo(page);
+    return p ? p->title : QString();
 }
 
 std::vector<FieldRef> imageFields()

@@ -17,6 +17,7 @@ std::vector<PageInfo> buildTable()
     };
     // number, objectName, title, family, menu items, checks its item, Set All Default item disabled,
     // counterpart, help section, toolbar button, closed by New and Open
+    // clang-format off
     return {
         {Page::DecoderInterface, QStringLiteral("cfg3"), QStringLiteral("Interface"), F::BarDecoder,
          {item(config, "mnuConfigInterface", "&Interface", "Ctrl+F3")}, true, kDecoderDefault,
@@ -46,6 +47,7 @@ std::vector<PageInfo> buildTable()
          {item(tools, "mnuToolsRDM", "&Read Decoder Memory")}, false, QString(), Page::None,
          QStringLiteral("frmReadMemory"), QString(), false},
     };
+    // clang-format on
 }
 
 } // namespace

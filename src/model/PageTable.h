@@ -47,10 +47,10 @@ struct PageInfo
     // open when `checksMenuItem` is set (the seven setting pages).
     std::vector<PageMenuItem> menuItems;
     bool checksMenuItem = false;
-    QString disabledMenuItem;       // the "Set All Default" item disabled while open, or empty
-    int counterpart = Page::None;   // the page the "mag" button puts in its place
-    QString helpSection;            // anchor of the page's section in the user guide
-    QString toolbarKey;             // the toolbar button that opens it (with its family's mode), or empty
+    QString disabledMenuItem;             // the "Set All Default" item disabled while open, or empty
+    int counterpart = Page::None;         // the page the "mag" button puts in its place
+    QString helpSection;                  // anchor of the page's section in the user guide
+    QString toolbarKey;                   // the toolbar button that opens it (with its family's mode), or empty
     bool closedWithConfiguration = false; // New and Open close it
 };
 

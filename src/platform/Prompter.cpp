@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <QStyle>
 
 namespace q5n {
 
@@ -100,6 +103,16 @@ Prompter::Button QtPrompter::ask(const Message &message)
         box.setEscapeButton(QMessageBox::No);
     if (!message.detailedText.isEmpty())
         box.setDetailedText(message.detailedText);
+    // The box is at least as wide as its title needs, beside the window
+    // system's icon and buttons in the title bar (a short text would
+    // otherwise leave the title cut).
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int titleBar = box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        const int needed = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                               .horizontalAdvance(box.windowTitle()) + 5 * titleBar;
+        grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     const int result = box.exec();
     switch (result) {
     case QMessageBox::Ok: return Button::Ok;

@@ -54,8 +54,8 @@ public:
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Prompter::Buttons)
 
-// The program's own title, used by boxes that set none.
-inline const QString kProgramTitle = QStringLiteral("q5ncfg");
+// The program's own title (the About window's), used by boxes that set none.
+inline const QString kProgramTitle = QStringLiteral("Q5N Configuration");
 // Title of the questions and messages of the main window.
 inline const QString kMainTitle = QStringLiteral("Configuration Setup");
 

@@ -35,7 +35,7 @@ AboutWindow::AboutWindow(Prompter &prompter, const SystemInfoLauncher &launcher,
     icon->setPixmap(programIcon(QStringLiteral("q5ncfg")).pixmap(QSize(48, 48), devicePixelRatioF()));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    auto *title = new QLabel(QStringLiteral("Q5N Configuration"), this);
+    auto *title = new QLabel(kProgramTitle, this);
     title->setObjectName(QStringLiteral("lblTitle"));
     QFont titleFont = title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);

@@ -78,7 +78,6 @@ void MainWindow::startUp()
     s.resetLinkAndFlags();
     s.resetSetupInfo(todayText(), ProgramState::kStartDescription);
     updateCaption(kStartCaption);
-    m_helpFile = QStringLiteral("cfg.hlp");
 
     loadDefaults(s, m_ctx.paths);
     s.workingImage = s.defaultImage;
@@ -124,7 +123,6 @@ void MainWindow::fileNew()
     s.markSaved();
     updateCaption(kFileCaption);
     closeSettingPages();
-    Q_EMIT configurationReplaced();
 }
 
 void MainWindow::fileOpen()
@@ -149,7 +147,6 @@ void MainWindow::fileOpen()
     }
     updateCaption(kFileCaption);
     closeSettingPages();
-    Q_EMIT configurationReplaced();
 }
 
 bool MainWindow::writeTo(const QString &path)

@@ -50,9 +50,6 @@ public:
     void fileSaveAsDefault();
     void fileExit();
 
-    // Context help file of the application.
-    QString helpFile() const { return m_helpFile; }
-
     // Creates the window of a page (not yet shown). Pages register their
     // factory with registerPage(); tests register stand-ins.
     using PageFactory = std::function<PageWindow *(MainWindow &)>;
@@ -151,10 +148,6 @@ public:
     void toolsKrTest();
     QDialog *krTestWindow() const;
 
-Q_SIGNALS:
-    // The configuration in memory was replaced (New, Open) or the caption changed.
-    void configurationReplaced();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -178,7 +171,6 @@ private:
 
     AppContext &m_ctx;
     QMdiArea *m_mdi;
-    QString m_helpFile;
     // Open page windows; an entry goes when its window is destroyed.
     std::map<int, QMdiSubWindow *> m_pages;
     std::map<int, PageFactory> m_factories;

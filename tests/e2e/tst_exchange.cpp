@@ -9,6 +9,7 @@
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
 #include "support/TestContext.h"
+#include "support/Builders.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -27,14 +28,6 @@ Q_DECLARE_METATYPE(q5n::sim::Fault)
 Q_DECLARE_METATYPE(q5n::sim::Section)
 
 namespace {
-
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < kImageSize; ++i)
-        image[i] = static_cast<quint8>((i * 53 + seed) & 0xFF);
-    return image;
-}
 
 const QString kVersion = QStringLiteral("Q5N-SIM V1.0" "2026/12/07");
 const QString kVersionText = QStringLiteral("Get Firmware Version OK!\r\r   Q5N-SIM V1.0\n\r   2026/12/07");

@@ -148,7 +148,6 @@ private Q_SLOTS:
         QVERIFY(usb.top() > kb.bottom());
     }
 
-
     void storedCodeThreeShowsNoOption()
     {
         test::PageFixture f;
@@ -166,7 +165,6 @@ private Q_SLOTS:
         QCOMPARE(int(f.working()[22]), 0x20);
         QCOMPARE(selectedOption(page), 0);
     }
-
 
     void textFieldsWriteAtEveryKeystroke_data()
     {
@@ -221,7 +219,6 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, longText);
     }
 
-
     void charactersWithoutAByteAreRefused()
     {
         test::PageFixture f;
@@ -240,7 +237,6 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("x\u20AC"));
     }
 
-
     void accessKeysSwitchTabs()
     {
         test::PageFixture f;
@@ -254,7 +250,6 @@ private Q_SLOTS:
         QTest::keyClick(page, Qt::Key_U, Qt::AltModifier);
         QCOMPARE(page->currentFrame(), 0);
     }
-
 
     void closingWritesNothingAndReopeningShowsAfresh()
     {
@@ -273,7 +268,6 @@ private Q_SLOTS:
         QCOMPARE(page->currentFrame(), 0);
         QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("txtDeviceName"))->text(), QStringLiteral("Scanner 7"));
     }
-
 
     void tabOrderFollowsTheFrames()
     {

@@ -57,14 +57,17 @@ private Q_SLOTS:
         }) << "optCfg41A: no field of page 1";
         QTest::newRow("field left out") << spoiled([](PageLayout &l) { l.fields.erase(l.fields.begin() + 1); })
                                         << "txtUserName: not placed";
-        QTest::newRow("box placed twice") << spoiled([](PageLayout &l) { l.fields.push_back(l.fields[0]); })
-                                          << "txtDeviceName: placed 2 times";
-        QTest::newRow("option left out") << spoiled([](PageLayout &l) { l.fields[4].arrangement = {{0, 2}}; })
-                                         << "OptCfg3_1: option 1 placed 0 times";
-        QTest::newRow("option twice") << spoiled([](PageLayout &l) { l.fields[4].arrangement = {{0, 2}, {1, 0}}; })
-                                      << "OptCfg3_1: option 0 placed 2 times";
-        QTest::newRow("no such option") << spoiled([](PageLayout &l) { l.fields[4].arrangement = {{0, 2}, {1, 5}}; })
-                                        << "OptCfg3_1: option 5 does not exist";
+        QTest::newRow("box placed twice")
+            << spoiled([](PageLayout &l) { l.fields.push_back(l.fields[0]); }) << "txtDeviceName: placed 2 times";
+        QTest::newRow("option left out") << spoiled([](PageLayout &l) {
+            l.fields[4].arrangement = {{0, 2}};
+        }) << "OptCfg3_1: option 1 placed 0 times";
+        QTest::newRow("option twice") << spoiled([](PageLayout &l) {
+            l.fields[4].arrangement = {{0, 2}, {1, 0}};
+        }) << "OptCfg3_1: option 0 placed 2 times";
+        QTest::newRow("no such option") << spoiled([](PageLayout &l) {
+            l.fields[4].arrangement = {{0, 2}, {1, 5}};
+        }) << "OptCfg3_1: option 5 does not exist";
         QTest::newRow("unknown box") << spoiled([](PageLayout &l) { l.fields[5].box = QStringLiteral("reading"); })
                                      << "ChkRead: box reading does not exist";
         QTest::newRow("no such frame") << spoiled([](PageLayout &l) { l.fields[5].frame = 2; })

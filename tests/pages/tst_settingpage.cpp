@@ -78,12 +78,6 @@ struct Fixture
 
     Fixture()
     {
-        for (const char *name : {"mnuConfigBar", "mnuConfigDefault", "mnuMagComm", "mnuMagDefault"}) {
-            if (!main.menuAction(QString::fromLatin1(name))) {
-                auto *a = new QAction(QString::fromLatin1(name), &main);
-                a->setObjectName(QString::fromLatin1(name));
-            }
-        }
         t.state.defaultImage = factoryImage();
         t.state.workingImage = t.state.defaultImage;
         t.state.savedImage = t.state.defaultImage;

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QStyle>
 #include <QtTest>
 
 using namespace q5n;
@@ -93,8 +94,30 @@ private Q_SLOTS:
             box->button(QMessageBox::Ok)->click();
         });
         prompter.inform(QString(), QStringLiteral("COM 1: not available."), QStringLiteral("no such device"));
-        QCOMPARE(title, kProgramTitle);
+        QCOMPARE(title, QStringLiteral("Q5N Configuration"));
         QCOMPARE(details, QStringLiteral("no such device"));
+    }
+
+    void boxIsAsWideAsItsTitle_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("short text") << QStringLiteral("CFG Message");
+        QTest::newRow("long title") << QStringLiteral("Decoder Configuration Setup: a title far longer than its text");
+    }
+    void boxIsAsWideAsItsTitle()
+    {
+        QFETCH(QString, title);
+        QtPrompter prompter;
+        int width = 0;
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            width = box->width();
+            box->button(QMessageBox::Ok)->click();
+        });
+        prompter.inform(title, QStringLiteral("OK"));
+        // Room for the title beside the title bar's icon and its three buttons.
+        const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        QVERIFY(width >= QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
+                             4 * titleBar);
     }
 
     void textAsShown_data()

@@ -66,7 +66,6 @@ private Q_SLOTS:
         const ProgramState &s = t.state;
         QCOMPARE(window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
         QCOMPARE(window.objectName(), QStringLiteral("MDImain"));
-        QCOMPARE(window.helpFile(), QStringLiteral("cfg.hlp"));
         QCOMPARE(s.setupInfo.deviceName, QStringLiteral("Device Name"));
         QCOMPARE(s.setupInfo.userName, QStringLiteral("User's Name"));
         QCOMPARE(s.setupInfo.buildingDate, dateText8(t.clock.today(), t.clock.locale()));

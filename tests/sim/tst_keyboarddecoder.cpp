@@ -5,6 +5,7 @@
 #include "link/PortIo.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/KeyboardSimulation.h"
+#include "support/Builders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,13 +27,7 @@ Q_DECLARE_METATYPE(q5n::sim::Section)
 
 namespace {
 
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < q5n::kImageSize; ++i)
-        image[i] = quint8((i * 53 + seed) & 0xFF);
-    return image;
-}
+using q5n::test::patternImage;
 
 // The download stream built here from its layout: hex pairs of the 85 bytes, then of their XOR.
 QString downloadText(const ConfigImage &image)

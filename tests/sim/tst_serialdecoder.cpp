@@ -5,6 +5,7 @@
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
 #include "sim/SerialDecoder.h"
+#include "support/Builders.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -37,13 +38,7 @@ quint8 xorAll(const QByteArray &b)
     return x;
 }
 
-ConfigImage patternImage(int seed)
-{
-    ConfigImage image;
-    for (int i = 0; i < q5n::kImageSize; ++i)
-        image[i] = quint8((i * 37 + seed) & 0xFF);
-    return image;
-}
+using q5n::test::patternImage;
 
 // A download frame built here from its layout: STX, command, 0x54, 85 bytes, ETX, XOR.
 QByteArray downloadFrame(int command, const ConfigImage &image)

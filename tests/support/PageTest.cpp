@@ -1,9 +1,11 @@
 #include "support/PageTest.h"
 
 #include "model/Defaults.h"
+#include "model/FieldCatalogue.h"
 #include "model/PageTable.h"
 #include "pages/common/FieldBinding.h"
 #include "shell/PageRegistry.h"
+#include "support/FocusOrder.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -11,6 +13,8 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -233,12 +237,8 @@ void PageTest::choices()
         Q_EMIT box->activated(index);
         break;
     }
-    case Act::AccessPress:
-        accessibleAction(w, QAccessibleActionInterface::pressAction());
-        break;
-    case Act::AccessToggle:
-        accessibleAction(w, QAccessibleActionInterface::toggleAction());
-        break;
+    case Act::AccessPress: accessibleAction(w, QAccessibleActionInterface::pressAction()); break;
+    case Act::AccessToggle: accessibleAction(w, QAccessibleActionInterface::toggleAction()); break;
     }
     if (QTest::currentTestFailed())
         return;
@@ -278,6 +278,76 @@ void PageTest::setDefault()
     QCOMPARE(int(f.working()[byte]), after);
     QString changed;
     QVERIFY2(onlyByteChanged(opened, f.working(), byte, &changed), qPrintable(changed));
+}
+
+void PageTest::focusOrder()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main));
+    for (int k = 0; k < page->frameCount(); ++k) {
+        page->tabStrip()->setCurrentIndex(k);
+        const QStringList problems = focusOrderProblems(page);
+        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
+    }
+}
+
+void PageTest::accessibleNames()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QHash<QWidget *, QLabel *> labelOf;
+    for (QLabel *label : page->findChildren<QLabel *>())
+        if (label->buddy())
+            labelOf.insert(label->buddy(), label);
+    auto name = [](QWidget *w) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->text(QAccessible::Name) : QString();
+    };
+    for (int k = 0; k < page->frameCount(); ++k)
+        QVERIFY2(!name(page->frame(k)).isEmpty(), qPrintable(page->frame(k)->objectName()));
+    for (QGroupBox *box : page->findChildren<QGroupBox *>())
+        QCOMPARE(name(box), spokenCaption(box->title()));
+    for (QAbstractButton *button : page->findChildren<QAbstractButton *>())
+        if (!button->text().isEmpty())
+            QCOMPARE(name(button), spokenCaption(button->text()));
+    QList<QWidget *> boxes;
+    for (QLineEdit *edit : page->findChildren<QLineEdit *>())
+        if (!qobject_cast<QComboBox *>(edit->parentWidget()))
+            boxes << edit;
+    for (QComboBox *box : page->findChildren<QComboBox *>())
+        boxes << box;
+    for (QWidget *box : boxes) {
+        QLabel *label = labelOf.value(box);
+        QVERIFY2(label, qPrintable(box->objectName() + QStringLiteral(" has no label")));
+        QCOMPARE(name(box), spokenCaption(label->text()));
+    }
+}
+
+void PageTest::everyOptionByAccessibility()
+{
+    PageFixture f;
+    SettingPage *page = f.open(tables().page);
+    QVERIFY(page);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main));
+    for (const FieldEntry *entry : fieldsOfPage(tables().page)) {
+        if (entry->kind != FieldKind::Index && entry->kind != FieldKind::Coded)
+            continue;
+        for (const FieldOption &o : entry->options) {
+            auto *button = qobject_cast<QAbstractButton *>(page->fieldControl(entry->name, o.index));
+            QVERIFY2(button, qPrintable(entry->name));
+            if (!button->isEnabled())
+                continue; // a page rule holds it off
+            showFrameOf(*page, button);
+            if (button->isChecked())
+                continue;
+            accessibleAction(button, QAccessibleActionInterface::toggleAction());
+            QVERIFY2(button->isChecked(), qPrintable(button->objectName()));
+            QCOMPARE(f.working()[entry->byte] & entry->mask, entry->valueOf(o.index));
+        }
+    }
 }
 
 } // namespace q5n::test

@@ -117,6 +117,15 @@ private Q_SLOTS:
     void choices();
     void setDefault_data();
     void setDefault();
+    // On every tab, Tab walks the controls in screen order and enters each
+    // option group at its selected option.
+    void focusOrder();
+    // A screen reader names every frame, box, option and button by its own
+    // caption, and every text and list box by its label.
+    void accessibleNames();
+    // Every option of every option group, selected through the accessibility
+    // interface, writes its value as a click does.
+    void everyOptionByAccessibility();
 };
 
 } // namespace q5n::test

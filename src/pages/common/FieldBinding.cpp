@@ -50,6 +50,25 @@ OptionGroupBinding::OptionGroupBinding(const FieldEntry &entry, ProgramState &st
             }
         });
     }
+    // The Tab key enters the group at its selected option.
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int, bool) { updateTabStop(); });
+    updateTabStop();
+}
+
+void OptionGroupBinding::updateTabStop()
+{
+    QAbstractButton *stop = m_group->checkedButton();
+    if (!stop) {
+        // No selection: the first option on screen (options are made in screen order).
+        const QList<QAbstractButton *> members = m_group->buttons();
+        for (QAbstractButton *b : members)
+            if (!stop || (b->parentWidget() == stop->parentWidget() &&
+                          b->parentWidget()->children().indexOf(b) < stop->parentWidget()->children().indexOf(stop)))
+                stop = b;
+    }
+    for (QAbstractButton *b : m_group->buttons())
+        b->setFocusPolicy(b == stop ? Qt::FocusPolicy(b->focusPolicy() | Qt::TabFocus)
+                                    : Qt::FocusPolicy(b->focusPolicy() & ~Qt::TabFocus));
 }
 
 std::optional<int> OptionGroupBinding::selectedOption() const

@@ -73,6 +73,9 @@ private:
     // selects none.
     bool showValue(int maskedValue);
     void clearSelection();
+    // Only the selected option (the first on screen when none is) is a stop
+    // of the Tab key, so tabbing into the group lands on the selection.
+    void updateTabStop();
 
     QButtonGroup *m_group;
 };

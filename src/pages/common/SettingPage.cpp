@@ -35,6 +35,25 @@ QGridLayout *makeGrid(QWidget *owner)
     return grid;
 }
 
+} // namespace
+
+QString spokenCaption(const QString &caption)
+{
+    QString spoken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) {
+            ++i; // "&x" is an access-key mark, "&&" a plain "&"
+        }
+        spoken += caption[i];
+    }
+    spoken = spoken.trimmed();
+    while (spoken.endsWith(QLatin1Char(':')))
+        spoken = spoken.chopped(1).trimmed();
+    return spoken;
+}
+
+namespace {
+
 // Option indexes as they stand on screen: the arrangement given, or one
 // column in index order.
 std::vector<std::vector<int>> rowsOf(const FieldPlacement &placement, const FieldEntry &entry)
@@ -214,6 +233,8 @@ void SettingPage::build(const PageLayout &layout)
             f = new QFrame(pane);
         else
             f = new QGroupBox(tab.frameCaption, pane);
+        // A screen reader names every frame: by its caption, else by its tab's.
+        f->setAccessibleName(spokenCaption(tab.frameCaption.isEmpty() ? tab.caption : tab.frameCaption));
         f->setObjectName(layout.frameGroup + QLatin1Char('_') + QString::number(k));
         paneGrid->addWidget(f, 0, 0);
         m_frames.push_back(f);
@@ -228,6 +249,7 @@ void SettingPage::build(const PageLayout &layout)
         if (!frameGrid)
             continue;
         auto *box = new QGroupBox(b.caption, frame(b.frame));
+        box->setAccessibleName(spokenCaption(b.caption));
         box->setObjectName(b.name);
         frameGrid->addWidget(box, b.cell.row, b.cell.column, b.cell.rowSpan, b.cell.columnSpan, b.cell.alignment);
         m_boxGrids[b.key] = makeGrid(box);
@@ -379,6 +401,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
             QWidget *box = entry.caption.isEmpty() ? new QWidget(owner) : new QGroupBox(entry.caption, owner);
+            // A group without a caption of its own is named by the label beside it.
+            box->setAccessibleName(spokenCaption(entry.caption.isEmpty() ? entry.label : entry.caption));
             box->setObjectName(p.groupBoxName);
             made.all.append(box);
             grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
@@ -413,6 +437,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
     case FieldKind::Flag: {
         auto *box = new QCheckBox(entry.caption, owner);
         box->setObjectName(entry.name);
+        // A box captioned "ON" beside its label: the label says what it switches.
+        if (sideLabel)
+            box->setAccessibleDescription(spokenCaption(entry.label));
         grid->addWidget(box, cell.row, cell.column, cell.rowSpan, cell.columnSpan, cell.alignment);
         if (sideLabel)
             sideLabel->setBuddy(box);
@@ -428,6 +455,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         auto *box = new QComboBox(owner);
         box->setObjectName(entry.name);
         label->setBuddy(box);
+        box->setAccessibleName(spokenCaption(entry.caption));
         made.control = box;
         made.all << label << box;
         box->installEventFilter(this);
@@ -451,6 +479,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         box->setObjectName(entry.name);
         box->setValidator(new Text8Validator(box));
         label->setBuddy(box);
+        box->setAccessibleName(spokenCaption(entry.caption));
         made.control = box;
         made.all << label << box;
         box->installEventFilter(this);

@@ -97,6 +97,10 @@ struct PageLayout
     std::function<void(SettingPage &)> afterShow = {};
 };
 
+// The caption as a screen reader says it: without access-key marks, blanks
+// at its ends and a closing colon.
+QString spokenCaption(const QString &caption);
+
 // What is wrong with a layout (an empty list when it is sound): a placement
 // that names no field of its page, a field of the page or an option placed
 // never or twice, a frame, box or option that does not exist, a button that
