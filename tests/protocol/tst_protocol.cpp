@@ -2,7 +2,7 @@
 // version exchanges.
 #include "protocol/Hex.h"
 #include "protocol/Protocol.h"
-#include "support/Builders.h"
+#include "support/LinkReplies.h"
 
 #include <QtTest>
 
@@ -17,40 +17,7 @@ namespace {
 
 ConfigImage patternImage()
 {
-    return test::patternImage();
-}
-
-// An RS232 reply: n, the data, the two version parts, the check byte, then
-// padding up to `total` bytes (0 = no padding).
-QByteArray makeRs232Reply(int n, const QByteArray &data, const QByteArray &v1, const QByteArray &v2, int total = 0,
-                          bool breakCheck = false)
-{
-    return test::rs232Reply(n, data, v1.leftJustified(12, ' ', true) + v2.leftJustified(10, ' ', true), total,
-                            breakCheck, '\x5A');
-}
-
-QByteArray bytesFrom(int count, int seed)
-{
-    QByteArray b;
-    for (int i = 0; i < count; ++i)
-        b.append(char((i * 13 + seed) & 0xFF));
-    return b;
-}
-
-// A keyboard reply: flag, hex of the data and its check byte, filler, version.
-QString makeKeyboardReply(QChar flag, const QByteArray &data, const QString &filler, const QString &version22,
-                      bool lowerCase = false, bool breakCheck = false)
-{
-    QString hex;
-    quint8 x = 0;
-    for (char c : data) {
-        x ^= static_cast<quint8>(c);
-        hex += toHexPair(static_cast<quint8>(c));
-    }
-    hex += toHexPair(breakCheck ? x ^ 0x80 : x);
-    if (lowerCase)
-        hex = hex.toLower();
-    return QString(flag) + hex + filler + version22;
+    return q5n::test::patternImage(11, 37);
 }
 
 } // namespace

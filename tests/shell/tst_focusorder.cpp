@@ -77,8 +77,6 @@ private Q_SLOTS:
             if (settings)
                 settings->tabStrip()->setCurrentIndex(k);
             const QStringList problems = test::focusOrderProblems(sub->widget());
-            // The link window's option frames are being rebuilt as one link-settings panel.
-            QEXPECT_FAIL("frmTransmit", "the link window's own groups and tab order", Abort);
             QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
         }
     }
