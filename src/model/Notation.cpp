@@ -50,6 +50,10 @@ void textToInsertion(ConfigImage &image, const QString &text, int first, int cou
         if (!byte)
             continue; // refused at input; never stored as something else
         int c = *byte;
+        // 255 marks the end of the content, so the character that has it ends
+        // the content too: nothing after it may be stored before the 255s.
+        if (c == 255)
+            break;
         if (c == '{') {
             const qsizetype j = text.indexOf(QLatin1Char('}'), i);
             if (j > i + 2) {

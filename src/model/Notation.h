@@ -12,8 +12,8 @@ namespace q5n {
 // ASCII name in braces ({CR} for 13); 255 ends a field's content.
 
 // The 32 names in three-character cells ("BS " for 8), code order.
-inline const QString kMnemonicTable = QStringLiteral(
-    "NULSOHSTXETXEOTENQACKBELBS HT LF VT FF CR SO SI DLEDC1DC2DC3DC4NAKSYNETBCANEM SUBESCFS GS RS US ");
+inline const QString kMnemonicTable =
+    QStringLiteral("NULSOHSTXETXEOTENQACKBELBS HT LF VT FF CR SO SI DLEDC1DC2DC3DC4NAKSYNETBCANEM SUBESCFS GS RS US ");
 
 // The name of control code 0..31 without the trailing blank ("CR"); empty otherwise.
 QString controlName(int code);
@@ -25,7 +25,8 @@ std::optional<int> controlCode(const QString &name);
 QString insertionToText(const ConfigImage &image, int first, int count);
 // Stores a box's text into `count` bytes from `first` on; bytes after the
 // content become 255. Characters beyond the field are ignored; a character
-// with no byte in the 8-bit set is skipped.
+// with no byte in the 8-bit set is skipped; the character of byte 255 ends the
+// content, so the field always holds its content followed by 255s only.
 void textToInsertion(ConfigImage &image, const QString &text, int first, int count);
 
 } // namespace q5n

@@ -10,7 +10,7 @@
 #include "model/ProgramState.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
-#include "support/LinkReplies.h"
+#include "support/Builders.h"
 #include "windows/LineEditAnswerSource.h"
 
 #include <QLineEdit>

@@ -8,7 +8,7 @@
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
-#include "support/LinkReplies.h"
+#include "support/Builders.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>

@@ -220,6 +220,9 @@ private Q_SLOTS:
         QCOMPARE(r.error, QString());
         QCOMPARE(r.path, QDir(t.paths.userDataDir).filePath("defaults"));
         QCOMPARE(int(t.state.defaultImage[3]), 99);
+        ProgramState next;
+        QCOMPARE(loadDefaults(next, t.paths), r.path);
+        QCOMPARE(int(next.defaultImage[3]), 99);
     }
 
     void saveAsDefaultReportsFailure()

@@ -2,7 +2,7 @@
 // version exchanges.
 #include "protocol/Hex.h"
 #include "protocol/Protocol.h"
-#include "support/LinkReplies.h"
+#include "support/Builders.h"
 
 #include <QtTest>
 

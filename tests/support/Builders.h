@@ -1,10 +1,13 @@
 #pragma once
 
-// Builders of test data shared by the tests of every layer (QtCore only).
+// Images and decoder replies built the way a decoder builds them, shared by
+// the tests of every layer (formats only).
 
 #include "model/ConfigImage.h"
+#include "protocol/Hex.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace q5n::test {
 
@@ -18,23 +21,58 @@ inline ConfigImage patternImage(int seed = 11, int step = 37)
     return image;
 }
 
-// An RS232 upload reply as a decoder sends it: the length byte n, n data
-// bytes (zero-filled when `data` is short), the 22-byte version text (filled
-// with blanks, cut when longer), the XOR check of all of them, then `pad`
-// bytes up to `total` bytes. `badCheck` sends a wrong check byte.
-inline QByteArray rs232Reply(int n, const QByteArray &data, const QByteArray &version22, int total = 0,
-                             bool badCheck = false, char pad = '\0')
+// `count` bytes of `image` from `first`.
+inline QByteArray imageBytes(const ConfigImage &image, int first, int count)
 {
-    QByteArray r(1, char(n));
-    r += data.left(n).leftJustified(n, '\0');
-    r += version22.leftJustified(22, ' ', true);
+    QByteArray b;
+    for (int i = first; i < first + count; ++i)
+        b.append(char(image[i]));
+    return b;
+}
+
+inline QByteArray bytesFrom(int count, int seed, int step = 13)
+{
+    QByteArray b;
+    for (int i = 0; i < count; ++i)
+        b.append(char((i * step + seed) & 0xFF));
+    return b;
+}
+
+// An RS232 upload reply: n, the data (cut or padded with zeros to n bytes),
+// the two version parts (12 and 10 characters), the check byte (broken on
+// request), then padding up to `total` bytes (0 = none).
+inline QByteArray makeRs232Reply(int n, const QByteArray &data, const QByteArray &v1, const QByteArray &v2,
+                                 int total = 0, bool breakCheck = false)
+{
+    QByteArray r;
+    r.append(char(n));
+    r.append(data.left(n).leftJustified(n, '\0'));
+    r.append(v1.leftJustified(12, ' ', true));
+    r.append(v2.leftJustified(10, ' ', true));
     quint8 x = 0;
     for (char c : r)
-        x ^= quint8(c);
-    r.append(char(badCheck ? x ^ 0x01 : x));
-    if (r.size() < total)
-        r += QByteArray(total - r.size(), pad);
+        x ^= static_cast<quint8>(c);
+    r.append(char(breakCheck ? x ^ 0x01 : x));
+    if (total > r.size())
+        r.append(QByteArray(total - r.size(), '\x5A'));
     return r;
+}
+
+// A keyboard upload reply: the section flag, the hex text of the data and of
+// their check byte, any filler, and the 22 version characters.
+inline QString makeKeyboardReply(QChar flag, const QByteArray &data, const QString &filler, const QString &version22,
+                                 bool lowerCase = false, bool breakCheck = false)
+{
+    QString hex;
+    quint8 x = 0;
+    for (char c : data) {
+        x ^= static_cast<quint8>(c);
+        hex += toHexPair(static_cast<quint8>(c));
+    }
+    hex += toHexPair(breakCheck ? x ^ 0x80 : x);
+    if (lowerCase)
+        hex = hex.toLower();
+    return QString(flag) + hex + filler + version22;
 }
 
 } // namespace q5n::test

@@ -274,16 +274,26 @@ CharacterSequenceBinding::CharacterSequenceBinding(const FieldEntry &entry, Prog
     });
 }
 
+void CharacterSequenceBinding::fill(const QString &text)
+{
+    if (!m_edit)
+        return;
+    // The filled text is read back into the bytes as an edit would be. A box
+    // that already shows the text hears no change, so it is read back here.
+    if (m_edit->text() == text)
+        textToInsertion(m_state.workingImage, text, m_first, m_entry.length);
+    else
+        m_edit->setText(text);
+}
+
 void CharacterSequenceBinding::show()
 {
-    if (m_edit)
-        m_edit->setText(insertionToText(m_state.workingImage, m_first, m_entry.length));
+    fill(insertionToText(m_state.workingImage, m_first, m_entry.length));
 }
 
 void CharacterSequenceBinding::restoreDefault()
 {
-    if (m_edit)
-        m_edit->setText(insertionToText(m_state.defaultImage, m_first, m_entry.length));
+    fill(insertionToText(m_state.defaultImage, m_first, m_entry.length));
 }
 
 void CharacterSequenceBinding::setFirstByte(int first)

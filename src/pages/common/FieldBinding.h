@@ -178,6 +178,8 @@ public:
     void clear();
 
 private:
+    void fill(const QString &text);
+
     QPointer<QLineEdit> m_edit;
     int m_first;
 };

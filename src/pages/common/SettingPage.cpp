@@ -1,6 +1,5 @@
 #include "pages/common/SettingPage.h"
 
-
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
 #include "model/TextItems.h"
@@ -21,11 +20,25 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <limits>
 
 namespace q5n {
 
 namespace {
+
+// Where a placement stands on screen, for the order in which controls are
+// made (which is the order Tab visits them): its frame, then the cell of the
+// box it stands in (or its own cell), then its cell in that box.
+using ScreenKey = std::array<int, 5>;
+ScreenKey screenKey(const PageLayout &layout, int frame, const QString &box, const Cell &cell)
+{
+    for (const BoxPlacement &b : layout.boxes)
+        if (!box.isEmpty() && b.key == box)
+            return {frame, b.cell.row, b.cell.column, cell.row, cell.column};
+    return {frame, cell.row, cell.column, -1, -1};
+}
 
 QGridLayout *makeGrid(QWidget *owner)
 {
@@ -269,15 +282,34 @@ void SettingPage::build(const PageLayout &layout)
         const FieldEntry *entry = findField(layout.window.page, p.field);
         if (!entry)
             continue;
-        auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
-        if (it == members.end()) {
+        if (std::none_of(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; }))
             members.push_back({entry, &p, {}, nullptr});
-            it = std::prev(members.end());
-        }
-        placeField(p, *entry, it->buttons, it->box);
     }
 
-    for (const ButtonPlacement &b : layout.buttons) {
+    // Controls and buttons are made in screen order, row by row and left to
+    // right, so that Tab follows the screen.
+    struct Placed
+    {
+        ScreenKey key;
+        const FieldPlacement *field = nullptr;
+        const ButtonPlacement *button = nullptr;
+    };
+    std::vector<Placed> placed;
+    for (const FieldPlacement &p : layout.fields)
+        placed.push_back({screenKey(layout, p.frame, p.box, p.cell), &p, nullptr});
+    for (const ButtonPlacement &b : layout.buttons)
+        placed.push_back({screenKey(layout, b.frame, b.box, b.cell), nullptr, &b});
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) { return a.key < b.key; });
+
+    for (const Placed &item : placed) {
+        if (const FieldPlacement *p = item.field) {
+            const FieldEntry *entry = findField(layout.window.page, p->field);
+            auto it = std::find_if(members.begin(), members.end(), [&](const Members &m) { return m.entry == entry; });
+            if (it != members.end())
+                placeField(*p, *entry, it->buttons, it->box);
+            continue;
+        }
+        const ButtonPlacement &b = *item.button;
         QGridLayout *grid = gridOf(b.frame, b.box);
         if (!grid)
             continue;
@@ -396,7 +428,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         QGridLayout *target = grid;
         int row0 = p.cell.row;
         int col0 = p.cell.column;
-        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet;
+        const bool ownBox = p.box.isEmpty() && entry.kind != FieldKind::BitSet && p.ownBox;
         if (ownBox) {
             // A group with a caption stands in a captioned box; one without
             // (its label beside it) in a plain row.
@@ -424,6 +456,8 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
                 else
                     b = new QRadioButton(o->caption, owner);
                 b->setObjectName(entry.name + QLatin1Char('_') + QString::number(o->index));
+                // Announced as a person reads the caption ("Not Optput", not its blank).
+                b->setAccessibleName(spokenCaption(o->caption));
                 target->addWidget(b, row0 + int(r), col0 + int(c));
                 buttons[o->index] = b;
                 made.options[o->index] = b;

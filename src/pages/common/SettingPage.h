@@ -65,6 +65,9 @@ struct FieldPlacement
     // Text and character boxes: the label stands above the box, not to its left.
     bool labelAbove = false;
     CharacterBinding::Rule characterRule = CharacterBinding::Rule::OneCharacterOrMessage;
+    // Option groups: false when the group stands directly in a frame whose
+    // caption already names it, without a box of its own.
+    bool ownBox = true;
 };
 
 // A push button of a frame: a "Set Default" button names the fields it

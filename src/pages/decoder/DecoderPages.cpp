@@ -1,6 +1,9 @@
 #include "pages/decoder/DecoderPages.h"
 
+#include "pages/decoder/BarCodesPage.h"
+#include "pages/decoder/CommunicationPage.h"
 #include "pages/decoder/InterfacePage.h"
+#include "pages/decoder/MiscellaneousPage.h"
 #include "shell/MainWindow.h"
 
 namespace q5n {
@@ -9,6 +12,9 @@ std::vector<SettingPageDeclaration> decoderPages()
 {
     return {
         declarePage<InterfacePage>(),
+        declarePage<CommunicationPage>(),
+        declarePage<BarCodesPage>(),
+        declarePage<MiscellaneousPage>(),
     };
 }
 
