@@ -1,6 +1,13 @@
 // q5ntool: the configuration utility's work from scripts, without a display.
 #include "tool/Commands.h"
+#include "tool/Device.h"
 #include "tool/Ports.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 
@@ -20,6 +27,17 @@ const char kUsageText[] =
     "                                  unless every pair is good\n"
     "  new FILE                        write the configuration that New makes (defaults file honoured)\n"
     "\n"
+    "Commands on decoders over RS232 (--port may be given many times: the ports run at once):\n"
+    "  download FILE --port DEVICE [--not-save] [--verify]\n"
+    "                                  send the configuration; --verify uploads it back and compares\n"
+    "  upload -o FILE [--into BASE] --port DEVICE\n"
+    "                                  the section the decoder sends, into BASE or the factory values\n"
+    "  version --port DEVICE           the decoder's firmware version\n"
+    "  monitor --port DEVICE           print what the decoder sends, control characters as <NAME>,\n"
+    "                                  until interrupted\n"
+    "  DEVICE is a device path or com1..com6 (resolved as the program resolves Com n; Q5NCFG_COM<n>).\n"
+    "  Serial options: --baud 9600 --parity N --data-bits 8 --stop-bits 1 (the defaults); --json.\n"
+    "\n"
     "Commands on the serial ports:\n"
     "  ports [--json]                  the serial ports, which Com n each is, and whether you may open it\n"
     "\n"
@@ -27,6 +45,16 @@ const char kUsageText[] =
     "\n"
     "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
     "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
+
+// Ctrl+C: the signal handler only writes a byte; the event loop then stops
+// every exchange, which closes its port.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
 
 const char *commandUsage(const QString &command)
 {
@@ -50,6 +78,22 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool new FILE\n"
                "Writes the configuration that New makes: the defaults file where the program finds it,\n"
                "else the factory values, and the texts of a new configuration.\n";
+    if (command == QLatin1String("download"))
+        return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n"
+               "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
+               "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
+               "listing mismatched settings by name (exit 1). One summary line per port.\n";
+    if (command == QLatin1String("upload"))
+        return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
+               "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
+               "BASE (a setup or defaults file), or into the factory values.\n";
+    if (command == QLatin1String("version"))
+        return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n"
+               "Prints each decoder's firmware version text.\n";
+    if (command == QLatin1String("monitor"))
+        return "usage: q5ntool monitor --port DEVICE... [serial options]\n"
+               "Prints what the decoders send, one line per batch, control characters as <NAME>, until\n"
+               "interrupted (Ctrl+C).\n";
     if (command == QLatin1String("ports"))
         return "usage: q5ntool ports [--json]\n"
                "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
@@ -100,5 +144,18 @@ int main(int argc, char *argv[])
         return q5n::tool::setCommand(args, out, err);
     if (command == QLatin1String("ports"))
         return q5n::tool::portsCommand(args, out, err);
+    if (q5n::tool::isDeviceCommand(command)) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+            auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+            QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+                char byte;
+                [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+                q5n::tool::stopAllExchanges();
+            });
+            std::signal(SIGINT, onSignal);
+            std::signal(SIGTERM, onSignal);
+        }
+        return q5n::tool::deviceCommand(command, args, out, err);
+    }
     return q5n::tool::newCommand(args, out, err);
 }

@@ -1,0 +1,201 @@
+#include "files/SetupFile.h"
+#include "model/Defaults.h"
+#include "platform/Paths.h"
+#include "sim/SerialDecoder.h"
+#include "tool/Commands.h"
+#include "tool/Device.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace q5n;
+using namespace q5n::tool;
+
+namespace {
+
+// Short time-outs: a silent decoder is given up on at once.
+Timing quickTiming()
+{
+    Timing t;
+    t.downloadAnswerMs = 300;
+    t.uploadReplyMs = 400;
+    return t;
+}
+
+struct Run
+{
+    int code = -1;
+    QString out, err;
+};
+
+} // namespace
+
+class TestToolDevice : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<sim::SerialDecoder>> m_decoders;
+
+    QString decoder(sim::Fault fault, sim::Section section = sim::Section::Decoder)
+    {
+        auto d = std::make_unique<sim::SerialDecoder>();
+        const QString link = m_dir.filePath(QStringLiteral("com%1").arg(m_decoders.size() + 1));
+        [&] { QVERIFY2(d->open(link), qPrintable(d->errorString())); }();
+        d->setPacing(false);
+        d->setFault(fault);
+        d->setSection(section);
+        m_decoders.push_back(std::move(d));
+        return link;
+    }
+
+    Run run(const QString &command, const QStringList &args)
+    {
+        Run r;
+        QTextStream out(&r.out), err(&r.err);
+        r.code = deviceCommand(command, args, out, err, quickTiming());
+        out.flush();
+        err.flush();
+        return r;
+    }
+
+    QString configFile(const ConfigImage &image)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("send.cfg"));
+        SetupInfo info;
+        [&] { QCOMPARE(writeFileAtomically(path, setupFileBytes(info, LinkSettings{}, image)), QString()); }();
+        return path;
+    }
+
+private Q_SLOTS:
+    void cleanup() { m_decoders.clear(); }
+
+    void commandsAgainstFaults_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("line");
+        using F = sim::Fault;
+        QTest::newRow("download") << "download" << int(F::None) << int(kDone) << "OK";
+        QTest::newRow("download, silent") << "download" << int(F::Silent) << int(kTimeOut) << "time-out: no answer";
+        QTest::newRow("download, refused")
+            << "download" << int(F::Refuse) << int(kRefused) << "the decoder refused or answered badly";
+        QTest::newRow("version") << "version" << int(F::None) << int(kDone) << "Ver";
+        QTest::newRow("version, bad check")
+            << "version" << int(F::BadCheck) << int(kRefused) << "the decoder refused or answered badly";
+        QTest::newRow("version, short reply") << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out";
+        QTest::newRow("version, hang-up")
+            << "version" << int(F::HangUp) << int(kPortUnavailable) << "the port went away";
+        QTest::newRow("verified download") << "verify" << int(F::None) << int(kDone) << "OK, verified";
+    }
+
+    void commandsAgainstFaults()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, fault);
+        QFETCH(int, exit);
+        QFETCH(QString, line);
+        const QString port = decoder(sim::Fault(fault));
+        QStringList args{QStringLiteral("--port"), port};
+        if (command != QLatin1String("version"))
+            args.prepend(configFile(factoryImage()));
+        if (command == QLatin1String("verify")) {
+            command = QStringLiteral("download");
+            args << QStringLiteral("--verify");
+        }
+        const Run r = run(command, args);
+        QCOMPARE(r.code, exit);
+        QCOMPARE(r.out.count(QLatin1Char('\n')), 1);
+        QVERIFY2(r.out.startsWith(port + (exit == kDone ? QStringLiteral("  OK  ") : QStringLiteral("  FAILED  "))),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(line), qPrintable(r.out));
+    }
+
+    void verifyNamesTheSettingsThatDiffer()
+    {
+        // A decoder that takes the download but keeps its old baud rate.
+        const QString port = decoder(sim::Fault::None);
+        sim::SerialDecoder *d = m_decoders.back().get();
+        connect(d, &sim::SerialDecoder::downloadReceived, d, [d] { d->model().image[16] = factoryImage()[16]; });
+        ConfigImage sent = factoryImage();
+        sent[16] = quint8((sent[16] & ~0x0C) | 0x0C); // 19200
+        const Run r =
+            run(QStringLiteral("download"), {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
+        QCOMPARE(r.code, int(kDiffer));
+        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A Baud Rate"), qPrintable(r.out));
+    }
+
+    void uploadWritesTheSectionIntoTheBase()
+    {
+        const QString port = decoder(sim::Fault::None, sim::Section::Reader);
+        ConfigImage image = factoryImage();
+        image[84] = 2; // separator STX
+        m_decoders.back()->setImage(image);
+        const QString out = m_dir.filePath(QStringLiteral("up.cfg"));
+        const Run r = run(QStringLiteral("upload"), {QStringLiteral("-o"), out, QStringLiteral("--port"), port});
+        QCOMPARE(r.code, int(kDone));
+        LoadedConfig c;
+        QString error;
+        QVERIFY(loadConfig(out, c, &error));
+        QCOMPARE(c.image, image);
+    }
+
+    void fleetReportsEachPortAndFinishesTheOthers()
+    {
+        const QString good1 = decoder(sim::Fault::None);
+        const QString silent = decoder(sim::Fault::Silent);
+        const QString hungUp = decoder(sim::Fault::HangUp);
+        const QString good2 = decoder(sim::Fault::None);
+        const Run r = run(QStringLiteral("download"),
+                          {configFile(factoryImage()), "--port", good1, "--port", silent, "--port", hungUp, "--port",
+                           good2, "--verify", "--json"});
+        QCOMPARE(r.code, int(kTimeOut)); // the largest exit code of the ports
+        const QJsonArray ports = QJsonDocument::fromJson(r.out.toUtf8())["ports"].toArray();
+        QCOMPARE(ports.size(), 4);
+        const int expected[] = {kDone, kTimeOut, kPortUnavailable, kDone};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(ports[i]["exit"].toInt(), expected[i]);
+        QCOMPARE(m_decoders[0]->model().downloadsAccepted, 1);
+        QCOMPARE(m_decoders[3]->model().downloadsAccepted, 1);
+    }
+
+    void badArguments_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no port") << "version" << QStringList{} << "--port is required";
+        QTest::newRow("bad baud") << "version" << QStringList{"--port", "x", "--baud", "300"} << "--baud 300";
+        QTest::newRow("bad parity") << "version" << QStringList{"--port", "x", "--parity", "Q"} << "--parity";
+        QTest::newRow("upload to many ports")
+            << "upload" << QStringList{"-o", "x.cfg", "--port", "a", "--port", "b"} << "usage: q5ntool upload";
+        QTest::newRow("download a missing file")
+            << "download" << QStringList{"/nonexistent/x.cfg", "--port", "a"} << "no such file";
+    }
+
+    void badArguments()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const Run r = run(command, args);
+        QCOMPARE(r.code, int(kUsage));
+        QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    }
+
+    void comNamesResolveAsTheProgramDoes()
+    {
+        qputenv("Q5NCFG_COM3", "/dev/pts/77");
+        QCOMPARE(portDevice(QStringLiteral("COM3")), QStringLiteral("/dev/pts/77"));
+        qunsetenv("Q5NCFG_COM3");
+        QCOMPARE(portDevice(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestToolDevice)
+#include "tst_tooldevice.moc"

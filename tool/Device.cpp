@@ -1,0 +1,550 @@
+#include "tool/Device.h"
+
+#include "link/ComPorts.h"
+#include "link/LinkExchange.h"
+#include "link/PortIo.h"
+#include "link/SerialPort.h"
+#include "model/Defaults.h"
+#include "model/Notation.h"
+#include "model/Text8.h"
+#include "files/SetupFile.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "tool/Commands.h"
+#include "tool/FieldNames.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace q5n::tool {
+
+namespace {
+
+// The exchanges that run now, for Ctrl+C.
+std::vector<QPointer<LinkExchange>> &runningExchanges()
+{
+    static std::vector<QPointer<LinkExchange>> list;
+    return list;
+}
+// Ports opened by monitor.
+std::vector<QPointer<SerialPort>> &monitoredPorts()
+{
+    static std::vector<QPointer<SerialPort>> list;
+    return list;
+}
+bool g_stopped = false;
+
+struct Options
+{
+    QStringList ports;
+    LinkSettings link;
+    bool json = false;
+    bool notSave = false;
+    bool verify = false;
+    QString output; // -o
+    QString into;   // --into
+    QStringList positional;
+};
+
+const char *usageOf(const QString &command)
+{
+    if (command == QLatin1String("download"))
+        return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n";
+    if (command == QLatin1String("upload"))
+        return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n";
+    if (command == QLatin1String("version"))
+        return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n";
+    return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
+}
+
+bool parseOptions(const QStringList &given, Options &o, QString *error)
+{
+    // "--port=com1" is "--port com1".
+    QStringList args;
+    for (const QString &a : given) {
+        const int eq = a.indexOf(QLatin1Char('='));
+        if (a.startsWith(QLatin1String("--")) && eq > 2)
+            args << a.left(eq) << a.mid(eq + 1);
+        else
+            args << a;
+    }
+    QString parity = QStringLiteral("N");
+    QString dataBits = QStringLiteral("8");
+    QString stopBits = QStringLiteral("1");
+    for (int i = 0; i < args.size(); ++i) {
+        const QString a = args[i];
+        auto value = [&](QString *into) {
+            if (i + 1 >= args.size()) {
+                *error = QStringLiteral("%1 needs a value").arg(a);
+                return false;
+            }
+            *into = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == QLatin1String("--port")) {
+            if (!value(&v))
+                return false;
+            o.ports << v;
+        } else if (a == QLatin1String("--baud")) {
+            if (!value(&o.link.baudRate))
+                return false;
+        } else if (a == QLatin1String("--parity")) {
+            if (!value(&parity))
+                return false;
+        } else if (a == QLatin1String("--data-bits")) {
+            if (!value(&dataBits))
+                return false;
+        } else if (a == QLatin1String("--stop-bits")) {
+            if (!value(&stopBits))
+                return false;
+        } else if (a == QLatin1String("-o")) {
+            if (!value(&o.output))
+                return false;
+        } else if (a == QLatin1String("--into")) {
+            if (!value(&o.into))
+                return false;
+        } else if (a == QLatin1String("--json")) {
+            o.json = true;
+        } else if (a == QLatin1String("--not-save")) {
+            o.notSave = true;
+        } else if (a == QLatin1String("--verify")) {
+            o.verify = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            *error = QStringLiteral("unknown option %1").arg(a);
+            return false;
+        } else {
+            o.positional << a;
+        }
+    }
+    static const QStringList bauds = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
+                                      QStringLiteral("9600"), QStringLiteral("19200")};
+    if (!bauds.contains(o.link.baudRate)) {
+        *error = QStringLiteral("--baud %1: use 1200, 2400, 4800, 9600 or 19200").arg(o.link.baudRate);
+        return false;
+    }
+    parity = parity.toUpper().left(1);
+    if (parity.isEmpty() || !QStringLiteral("NEOMS").contains(parity)) {
+        *error = QStringLiteral("--parity: use N, E, O, M or S");
+        return false;
+    }
+    if (dataBits != QLatin1String("7") && dataBits != QLatin1String("8")) {
+        *error = QStringLiteral("--data-bits: use 7 or 8");
+        return false;
+    }
+    if (stopBits != QLatin1String("1") && stopBits != QLatin1String("2")) {
+        *error = QStringLiteral("--stop-bits: use 1 or 2");
+        return false;
+    }
+    o.link.setFrameSettings(parity + QLatin1Char(',') + dataBits + QLatin1Char(',') + stopBits);
+    o.link.linkMode = LinkSettings::kRs232;
+    o.link.portNumber = 1;
+    if (o.ports.isEmpty()) {
+        *error = QStringLiteral("--port is required");
+        return false;
+    }
+    return true;
+}
+
+// What became of one port.
+struct PortOutcome
+{
+    QString port;
+    QString device;
+    int exit = kDone;
+    QString message;
+    QStringList mismatches;
+    double seconds = 0;
+    bool downloaded = false;
+};
+
+QString resultWords(LinkResult r)
+{
+    switch (r) {
+    case LinkResult::Good: return QStringLiteral("OK");
+    case LinkResult::Bad: return QStringLiteral("the decoder refused or answered badly");
+    case LinkResult::TimeOut: return QStringLiteral("time-out: no answer");
+    case LinkResult::Aborted: return QStringLiteral("stopped");
+    case LinkResult::PortLost: return QStringLiteral("the port went away during the exchange");
+    case LinkResult::PortUnavailable: return QStringLiteral("port not available");
+    }
+    return QString();
+}
+
+int exitOf(LinkResult r)
+{
+    switch (r) {
+    case LinkResult::Good: return kDone;
+    case LinkResult::TimeOut: return kTimeOut;
+    case LinkResult::PortUnavailable:
+    case LinkResult::PortLost: return kPortUnavailable;
+    case LinkResult::Aborted: return 130;
+    case LinkResult::Bad: return kRefused;
+    }
+    return kRefused;
+}
+
+// One port's work: its own engine; the time is taken when its last answer came
+// (or its time-out ran out), so ports waiting on each other's nested waits do
+// not make each other look slow.
+class PortJob
+{
+public:
+    PortJob(const QString &port, const Options &options, const Timing &timing)
+        : m_engine(m_portIo, timing, nullptr)
+    {
+        m_outcome.port = port;
+        m_outcome.device = portDevice(port);
+        const QString device = m_outcome.device;
+        m_engine.serialPort().setResolver([device](int) { return device; });
+        m_link = options.link;
+        m_clock.start();
+        QObject::connect(&m_engine.serialPort(), &SerialPort::onComm, &m_engine,
+                         [this] { m_answeredAt = m_clock.elapsed(); });
+        QObject::connect(&m_engine, &LinkExchange::waiting, &m_engine, [this](LinkExchange::Waiting what, int left) {
+            if (what != LinkExchange::Waiting::Nothing && left >= 0)
+                m_deadline = m_clock.elapsed() + left;
+        });
+        runningExchanges().push_back(&m_engine);
+    }
+
+    LinkExchange &engine() { return m_engine; }
+    const LinkSettings &link() const { return m_link; }
+    PortOutcome &outcome() { return m_outcome; }
+
+    // Records a finished exchange; false when it failed.
+    bool record(LinkResult r)
+    {
+        m_outcome.seconds = double(r == LinkResult::TimeOut ? m_deadline
+                                   : r == LinkResult::Good || r == LinkResult::Bad ? m_answeredAt
+                                                                                   : m_clock.elapsed()) /
+                            1000.0;
+        m_outcome.exit = exitOf(r);
+        m_outcome.message = resultWords(r);
+        if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
+            m_outcome.message += QStringLiteral(": ") + m_engine.portError();
+        return r == LinkResult::Good;
+    }
+
+private:
+    SimulatedPortIo m_portIo{false}; // the keyboard line is never used here
+    LinkExchange m_engine;
+    LinkSettings m_link;
+    PortOutcome m_outcome;
+    QElapsedTimer m_clock;
+    qint64 m_answeredAt = 0;
+    qint64 m_deadline = 0;
+};
+
+// The fields of the returned section that differ from what was sent.
+QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
+{
+    ConfigImage back = sent;
+    applyUploadReply(reply, back);
+    QStringList names;
+    for (const FieldRef &ref : imageFields())
+        if (storedBits(ref, sent) != storedBits(ref, back))
+            names << QStringLiteral("%1 (%2: sent %3, decoder has %4)")
+                         .arg(captionPath(ref), qualifiedName(ref), valueOf(ref, sent), valueOf(ref, back));
+    for (int i = reply.firstImageByte(); i < reply.firstImageByte() + reply.data.size(); ++i)
+        if (sent[i] != back[i] && names.isEmpty())
+            names << QStringLiteral("byte %1").arg(i);
+    return names;
+}
+
+QString versionLine(const UploadReply &reply)
+{
+    return reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2;
+}
+
+// Runs `work` for every port at once and waits for all of them.
+//
+// The engine's exchanges wait in nested event loops: a port whose answer came
+// returns only once the exchanges started after it have returned. So a phase
+// ends when all its exchanges have, and a command with two exchanges per port
+// runs them as two phases.
+void runAll(std::vector<std::unique_ptr<PortJob>> &jobs, const std::function<void(PortJob &)> &work)
+{
+    if (jobs.empty())
+        return;
+    int pending = int(jobs.size());
+    QEventLoop all;
+    // Each port's work is a queued call that first queues the next port's and
+    // then starts its exchange. Queuing from inside the running call matters:
+    // the event loop delivers, inside a waiting exchange, only calls queued
+    // after that exchange's own call was delivered.
+    std::function<void(size_t)> start = [&](size_t i) {
+        PortJob *job = jobs[i].get();
+        QMetaObject::invokeMethod(
+            &job->engine(),
+            [&, i, job] {
+                if (i + 1 < jobs.size())
+                    start(i + 1);
+                work(*job);
+                if (--pending == 0)
+                    all.quit();
+            },
+            Qt::QueuedConnection);
+    };
+    start(0);
+    all.exec();
+}
+
+void progressTo(QTextStream &err, PortJob &job)
+{
+    if (!::isatty(STDERR_FILENO))
+        return;
+    QObject::connect(&job.engine(), &LinkExchange::waiting, &job.engine(),
+                     [&err, port = job.outcome().port](LinkExchange::Waiting what, int left) {
+                         if (what == LinkExchange::Waiting::SerialAnswer && left >= 0 && left % 1000 < 100)
+                             err << port << ": waiting for the decoder, " << (left + 999) / 1000 << " s left\n"
+                                 << Qt::flush;
+                     });
+}
+
+int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &o, QTextStream &out,
+              const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {})
+{
+    int exit = kDone;
+    QJsonArray list;
+    for (const auto &job : jobs) {
+        const PortOutcome &p = const_cast<PortJob &>(*job).outcome();
+        exit = std::max(exit, p.exit);
+        if (o.json) {
+            QJsonObject j{{QStringLiteral("port"), p.port},
+                          {QStringLiteral("device"), p.device},
+                          {QStringLiteral("exit"), p.exit},
+                          {QStringLiteral("result"), p.exit == kDone ? QStringLiteral("ok") : QStringLiteral("failed")},
+                          {QStringLiteral("message"), p.message},
+                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            if (!p.mismatches.isEmpty())
+                j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+            if (extra)
+                extra(p, j);
+            list.append(j);
+        } else {
+            out << p.port << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
+                << p.message << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+            for (const QString &m : p.mismatches)
+                out << "    mismatch: " << m << '\n';
+        }
+    }
+    if (o.json)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                   .toJson(QJsonDocument::Indented);
+    return exit;
+}
+
+int monitor(const Options &o, QTextStream &out, QTextStream &err)
+{
+    std::vector<std::unique_ptr<SerialPort>> ports;
+    for (const QString &name : o.ports) {
+        auto port = std::make_unique<SerialPort>();
+        const QString device = portDevice(name);
+        port->setResolver([device](int) { return device; });
+        port->setSettings(o.link.settingsText());
+        if (!port->setPortOpen(true)) {
+            err << name << ": " << "port not available: " << port->openErrorText() << '\n';
+            return kPortUnavailable;
+        }
+        port->setInputLen(0);
+        port->clearInBuffer();
+        port->setRThreshold(1);
+        port->setInputMode(1);
+        SerialPort *p = port.get();
+        const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
+        // One line per transmission: what arrives is gathered until the line
+        // has been quiet for a moment, as the test window gathers a batch.
+        auto *gather = new QTimer(p);
+        gather->setSingleShot(true);
+        gather->setInterval(100);
+        auto pending = std::make_shared<QString>();
+        QObject::connect(p, &SerialPort::onComm, p, [p, pending, gather] {
+            for (char c : p->input()) {
+                const quint8 b = quint8(c);
+                *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
+            }
+            gather->start();
+        });
+        QObject::connect(gather, &QTimer::timeout, p, [pending, prefix, &out] {
+            out << prefix << *pending << '\n' << Qt::flush;
+            pending->clear();
+        });
+        QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
+            err << name << ": the port went away: " << why << '\n' << Qt::flush;
+            QCoreApplication::exit(kPortUnavailable);
+        });
+        monitoredPorts().push_back(p);
+        ports.push_back(std::move(port));
+    }
+    const int code = QCoreApplication::exec();
+    for (auto &p : ports)
+        p->setPortOpen(false);
+    monitoredPorts().clear();
+    return g_stopped ? kDone : code;
+}
+
+} // namespace
+
+bool isDeviceCommand(const QString &command)
+{
+    return command == QLatin1String("download") || command == QLatin1String("upload") ||
+           command == QLatin1String("version") || command == QLatin1String("monitor");
+}
+
+QString portDevice(const QString &value)
+{
+    static const QRegularExpression com(QStringLiteral("^com([1-6])$"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(value);
+    if (m.hasMatch())
+        return comDevicePath(m.captured(1).toInt());
+    return value;
+}
+
+void stopAllExchanges()
+{
+    g_stopped = true;
+    for (const QPointer<LinkExchange> &e : runningExchanges())
+        if (e)
+            e->abort();
+    if (!monitoredPorts().empty())
+        QCoreApplication::exit(kDone);
+}
+
+int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    return deviceCommand(command, args, out, err, Timing{});
+}
+
+int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                  const Timing &timing)
+{
+    Options o;
+    QString error;
+    if (!parseOptions(args, o, &error)) {
+        err << "q5ntool " << command << ": " << error << '\n' << usageOf(command);
+        return kUsage;
+    }
+    if (command == QLatin1String("monitor")) {
+        if (!o.positional.isEmpty()) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        return monitor(o, out, err);
+    }
+
+    std::vector<std::unique_ptr<PortJob>> jobs;
+    for (const QString &port : o.ports)
+        jobs.push_back(std::make_unique<PortJob>(port, o, timing));
+    for (auto &job : jobs)
+        progressTo(err, *job);
+
+    if (command == QLatin1String("download")) {
+        if (o.positional.size() != 1) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        LoadedConfig config;
+        if (!loadConfig(o.positional[0], config, &error)) {
+            err << "q5ntool: " << error << '\n';
+            return kUsage;
+        }
+        const ConfigImage image = config.image;
+        const bool save = !o.notSave;
+        const bool verify = o.verify;
+        // Every port's download, then every port's verification: each phase
+        // runs all its exchanges at once, so the whole takes about as long as
+        // one decoder's download and upload.
+        runAll(jobs, [&](PortJob &job) {
+            job.outcome().downloaded = job.record(job.engine().download(job.link(), image, save));
+        });
+        if (verify && !g_stopped)
+            runAll(jobs, [&image](PortJob &job) {
+                if (!job.outcome().downloaded)
+                    return;
+                UploadReply reply;
+                if (!job.record(job.engine().upload(job.link(), &reply)))
+                    return;
+                job.outcome().mismatches = mismatchedFields(image, reply);
+                if (!job.outcome().mismatches.isEmpty()) {
+                    job.outcome().exit = kDiffer;
+                    job.outcome().message = QStringLiteral("verification found a mismatch");
+                } else {
+                    job.outcome().message = QStringLiteral("OK, verified (%1 section)")
+                                                .arg(reply.section == UploadReply::Section::Reader
+                                                         ? QStringLiteral("reader")
+                                                         : QStringLiteral("decoder"));
+                }
+            });
+        return summarize(jobs, o, out);
+    }
+
+    if (command == QLatin1String("version")) {
+        if (!o.positional.isEmpty()) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        std::map<QString, QString> versions;
+        runAll(jobs, [&versions](PortJob &job) {
+            UploadReply reply;
+            if (job.record(job.engine().upload(job.link(), &reply))) {
+                versions[job.outcome().port] = versionLine(reply);
+                job.outcome().message = versionLine(reply);
+            }
+        });
+        return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
+            if (versions.count(p.port))
+                j[QStringLiteral("version")] = versions[p.port];
+        });
+    }
+
+    // upload
+    if (!o.positional.isEmpty() || o.output.isEmpty() || jobs.size() != 1) {
+        err << usageOf(command);
+        return kUsage;
+    }
+    LoadedConfig base;
+    if (!o.into.isEmpty()) {
+        if (!loadConfig(o.into, base, &error)) {
+            err << "q5ntool: " << error << '\n';
+            return kUsage;
+        }
+    } else {
+        base.image = factoryImage();
+        ProgramState fresh;
+        fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
+        base.setupInfo = fresh.setupInfo;
+    }
+    runAll(jobs, [&](PortJob &job) {
+        UploadReply reply;
+        if (!job.record(job.engine().upload(job.link(), &reply)))
+            return;
+        applyUploadReply(reply, base.image);
+        const QByteArray bytes = base.defaultsFile ? defaultsFileBytes(base.image)
+                                                   : setupFileBytes(base.setupInfo, base.linkSettings, base.image);
+        const QString writeError = writeFileAtomically(o.output, bytes);
+        if (!writeError.isEmpty()) {
+            job.outcome().exit = kUsage;
+            job.outcome().message = QStringLiteral("%1: %2").arg(o.output, writeError);
+            return;
+        }
+        job.outcome().message = QStringLiteral("OK, %1 section written to %2")
+                                    .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
+                                                                                       : QStringLiteral("decoder"),
+                                         o.output);
+    });
+    return summarize(jobs, o, out);
+}
+
+} // namespace q5n::tool
