@@ -19,7 +19,35 @@ constexpr FaultEntry kFaults[] = {
     {Fault::ShortReply, "short"},  {Fault::HangUp, "hangup"},
 };
 
+struct MemoryFaultEntry
+{
+    MemoryFault fault;
+    const char *name;
+};
+
+constexpr MemoryFaultEntry kMemoryFaults[] = {
+    {MemoryFault::None, "none"},     {MemoryFault::BadCheck, "bad-check"}, {MemoryFault::Silent, "silent"},
+    {MemoryFault::HangUp, "hangup"}, {MemoryFault::OverLong, "over-long"},
+};
+
 } // namespace
+
+QString memoryFaultName(MemoryFault fault)
+{
+    for (const auto &e : kMemoryFaults)
+        if (e.fault == fault)
+            return QString::fromLatin1(e.name);
+    return {};
+}
+
+std::optional<MemoryFault> memoryFaultFromName(const QString &name)
+{
+    const QString n = name.trimmed().toLower();
+    for (const auto &e : kMemoryFaults)
+        if (n == QLatin1String(e.name))
+            return e.fault;
+    return std::nullopt;
+}
 
 QString faultName(Fault fault)
 {

@@ -23,7 +23,18 @@ enum class Fault {
     HangUp,     // RS232: hangs up in the middle of a reply; keyboard: like ShortReply
 };
 
+// A fault in one block of an RS232 memory read.
+enum class MemoryFault {
+    None,
+    BadCheck, // the block carries a wrong check byte
+    Silent,   // the block is never sent
+    HangUp,   // the line hangs up halfway through the block
+    OverLong, // after the stored lines comes a record longer than a reader can buffer
+};
+
 QString faultName(Fault fault);
+QString memoryFaultName(MemoryFault fault);
+std::optional<MemoryFault> memoryFaultFromName(const QString &name);
 std::optional<Fault> faultFromName(const QString &name);
 QString sectionName(Section section);
 std::optional<Section> sectionFromName(const QString &name);
@@ -43,6 +54,8 @@ struct DecoderModel
     Section uploadSection = Section::Decoder;
     Fault fault = Fault::None;
     QList<QByteArray> memoryLines;
+    MemoryFault memoryFault = MemoryFault::None;
+    int memoryFaultBlock = 0; // the block (from 0) that the fault hits; past the end: the last block
 
     // Counters and the last command seen, for tests and the log.
     int downloadsAccepted = 0;

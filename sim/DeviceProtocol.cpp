@@ -171,15 +171,49 @@ QByteArray memoryStream(const QList<QByteArray> &lines)
     return stream;
 }
 
-QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines)
+namespace {
+
+QList<QByteArray> blocksOf(const QByteArray &stream)
 {
-    const QByteArray stream = memoryStream(lines);
     QList<QByteArray> blocks;
     for (int at = 0; at < stream.size(); at += kMemoryBlockData) {
         QByteArray block = stream.mid(at, kMemoryBlockData);
         block.append(QByteArray(kMemoryBlockData - block.size(), '\0'));
         block.append(char(xorOf(block)));
         blocks.append(block);
+    }
+    return blocks;
+}
+
+} // namespace
+
+QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines)
+{
+    return blocksOf(memoryStream(lines));
+}
+
+int memoryFaultBlockIndex(int faultBlock, int count)
+{
+    return qBound(0, faultBlock, qMax(0, count - 1));
+}
+
+QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines, MemoryFault fault, int faultBlock)
+{
+    QByteArray stream = memoryStream(lines);
+    if (fault == MemoryFault::OverLong) {
+        // A record of 255 bytes with a good check: it cannot end within the
+        // room a reader has, however it is aligned.
+        stream.chop(1);
+        const QByteArray chars(253, 'X');
+        stream.append(char(0xFF));
+        stream.append(chars);
+        stream.append(char(xorOf(chars)));
+        stream.append('\0');
+    }
+    QList<QByteArray> blocks = blocksOf(stream);
+    if (fault == MemoryFault::BadCheck && !blocks.isEmpty()) {
+        QByteArray &block = blocks[memoryFaultBlockIndex(faultBlock, int(blocks.size()))];
+        block[kMemoryBlockSize - 1] = char(quint8(block[kMemoryBlockSize - 1]) ^ 0x5A);
     }
     return blocks;
 }

@@ -71,5 +71,10 @@ std::optional<ConfigImage> parseKeyboardDownload(const QString &text);
 QByteArray memoryStream(const QList<QByteArray> &lines);
 // The stream cut into 65-byte blocks (64 stream bytes, zero padded, and a check byte).
 QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines);
+// The blocks of a read that goes wrong: `fault` hits block `faultBlock` (the
+// last block when there are fewer); an over-long record follows the lines.
+QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines, MemoryFault fault, int faultBlock);
+// The block a memory fault hits among `count` blocks.
+int memoryFaultBlockIndex(int faultBlock, int count);
 
 } // namespace q5n::sim

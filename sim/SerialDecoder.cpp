@@ -403,7 +403,7 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
     }
     case RequestKind::MemoryRead:
         ++m_model.memoryReads;
-        m_memoryBlocks = memoryBlocks(m_model.memoryLines);
+        m_memoryBlocks = memoryBlocks(m_model.memoryLines, m_model.memoryFault, m_model.memoryFaultBlock);
         if (fault == Fault::BadCheck && !m_memoryBlocks.isEmpty())
             m_memoryBlocks[0][kMemoryBlockSize - 1] = char(quint8(m_memoryBlocks[0][kMemoryBlockSize - 1]) ^ 0x5A);
         m_memoryIndex = 0;
@@ -437,6 +437,17 @@ void SerialDecoder::sendScan(const QByteArray &data)
 void SerialDecoder::sendMemoryBlock()
 {
     const QByteArray block = m_memoryBlocks.value(m_memoryIndex);
+    const bool faultHere =
+        m_memoryIndex == memoryFaultBlockIndex(m_model.memoryFaultBlock, int(m_memoryBlocks.size()));
+    if (faultHere && m_model.memoryFault == MemoryFault::Silent) {
+        endMemoryRead(QStringLiteral("memory fault silent: block not sent"));
+        return;
+    }
+    if (faultHere && m_model.memoryFault == MemoryFault::HangUp) {
+        sendReply(block, kMemoryBlockSize / 2);
+        endMemoryRead(QStringLiteral("memory fault hangup"));
+        return;
+    }
     switch (m_model.fault) {
     case Fault::ShortReply:
         sendReply(block.left(kMemoryBlockSize / 2));

@@ -39,7 +39,8 @@ void printErr(const QString &text)
 
 const QString kCommandHelp = QStringLiteral(
     "commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
-    "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, status");
+    "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, "
+    "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
 
 // One command line read from stdin (--commands); returns what to log.
 QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
@@ -77,13 +78,25 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
         decoder.model().memoryLines.clear();
     } else if (word == u"memory-add") {
         decoder.model().memoryLines.append(q5n::encode8(arg));
+    } else if (word == u"memory-fault") {
+        const QStringList parts = arg.split(u' ', Qt::SkipEmptyParts);
+        const auto f = memoryFaultFromName(parts.value(0));
+        bool ok = true;
+        const int block = parts.size() > 1 ? parts[1].toInt(&ok) : 0;
+        if (!f || !ok || block < 0)
+            return QStringLiteral("bad memory fault: %1").arg(arg);
+        decoder.model().memoryFault = *f;
+        decoder.model().memoryFaultBlock = block;
     } else if (word != u"status") {
         return kCommandHelp;
     }
     const DecoderModel &m = decoder.model();
-    return QStringLiteral("%1, upload section %2, fault %3, version \"%4\", %5 memory line(s)")
+    return QStringLiteral("%1, upload section %2, fault %3, version \"%4\", %5 memory line(s), memory fault %6 "
+                          "at block %7")
         .arg(decoder.lineSettings().text(), sectionName(m.uploadSection), faultName(m.fault), m.versionText())
-        .arg(m.memoryLines.size());
+        .arg(m.memoryLines.size())
+        .arg(memoryFaultName(m.memoryFault))
+        .arg(m.memoryFaultBlock);
 }
 
 // Where --link puts a bare name: the user's runtime directory, which nobody
@@ -143,6 +156,11 @@ int main(int argc, char *argv[])
                                        QStringLiteral("A data line held in the decoder's memory (repeatable; "
                                                       "replaces the sample lines)."),
                                        QStringLiteral("text"));
+    const QCommandLineOption memoryFaultOpt(
+        QStringLiteral("memory-fault"),
+        QStringLiteral("Spoil one block of a memory read: bad-check, silent, hangup or over-long, optionally "
+                       "with the block's number from 0 after a colon (e.g. bad-check:1)."),
+        QStringLiteral("kind[:block]"));
     const QCommandLineOption imageOpt(QStringLiteral("image"),
                                       QStringLiteral("Start with the configuration of a setup file (*.cfg) instead "
                                                      "of the factory values."),
@@ -165,7 +183,7 @@ int main(int argc, char *argv[])
                                        QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt,
+    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, memoryFaultOpt, imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt,
                        noPacingOpt, reopenOpt});
     parser.process(app);
 
@@ -196,6 +214,18 @@ int main(int argc, char *argv[])
         for (const QString &l : parser.values(memoryOpt))
             lines.append(q5n::encode8(l));
         decoder.model().memoryLines = lines;
+    }
+    if (parser.isSet(memoryFaultOpt)) {
+        const QStringList parts = parser.value(memoryFaultOpt).split(u':');
+        const auto f = q5n::sim::memoryFaultFromName(parts.value(0));
+        bool blockOk = true;
+        const int block = parts.size() > 1 ? parts[1].toInt(&blockOk) : 0;
+        if (!f || !blockOk || block < 0 || parts.size() > 2) {
+            printErr(QStringLiteral("bad --memory-fault: %1").arg(parser.value(memoryFaultOpt)));
+            return 2;
+        }
+        decoder.model().memoryFault = *f;
+        decoder.model().memoryFaultBlock = block;
     }
     if (parser.isSet(imageOpt)) {
         // Read as the program reads it: a regular file, line by line, 92 lines at most.

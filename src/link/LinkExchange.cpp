@@ -5,6 +5,7 @@
 #include "link/KeyboardChannel.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
+#include "protocol/Memory.h"
 
 #include <algorithm>
 #include <tuple>
@@ -18,6 +19,19 @@ constexpr int kCountdownMs = 100;
 bool isLetter(const QString &text, char16_t letter)
 {
     return text.toUpper() == QString(QChar(letter));
+}
+
+// The memory window's handshake answer: the last typed character is S or s.
+bool endsWithS(const QString &text)
+{
+    return !text.isEmpty() && (text.back() == u'S' || text.back() == u's');
+}
+
+// A keyboard memory read is complete with the end character, or once the
+// text is longer than the limit.
+bool memoryTextComplete(const QString &text)
+{
+    return text.size() > kKeyboardMemoryLimit || (!text.isEmpty() && text.back() == QChar(kKeyboardMemoryEnd));
 }
 
 } // namespace
@@ -178,6 +192,110 @@ LinkResult LinkExchange::uploadKeyboard(UploadReply *reply)
         kKeyboardReplyLength + 1);
 }
 
+// ---- Decoder memory --------------------------------------------------------
+
+LinkResult LinkExchange::readMemory(const LinkSettings &settings,
+                                    const std::function<void(const QList<QByteArray> &)> &lines, AnswerSource *typed)
+{
+    if (m_running)
+        return LinkResult::Aborted;
+    m_running = true;
+    m_wait->reset();
+    const auto alive = m_alive;
+    const LinkResult result = settings.isRs232() ? readMemoryRs232(settings, lines) : readMemoryKeyboard(typed);
+    return *alive ? finish(result) : LinkResult::Aborted;
+}
+
+LinkResult LinkExchange::readMemoryRs232(const LinkSettings &settings,
+                                         const std::function<void(const QList<QByteArray> &)> &lines)
+{
+    if (!openPort(settings))
+        return LinkResult::PortUnavailable;
+    const auto alive = m_alive;
+    const auto wait = m_wait;
+    MemoryReassembler reassembler;
+    MemoryBlockResult taken = MemoryBlockResult::Bad;
+    LinkResult result = LinkResult::TimeOut;
+    if (lines)
+        lines({});
+    // The request asks for the first block; each "S" for the next one.
+    QByteArray request = memoryReadRequest();
+    Q_EMIT progress(0, kMemoryMaxBlocks);
+    for (int block = 0; block < kMemoryMaxBlocks; ++block) {
+        SerialRequest r;
+        r.request = request;
+        r.threshold = kMemoryBlockSize;
+        r.timeoutMs = m_timing.memoryAnswerMs;
+        r.accept = [&](const QByteArray &in) {
+            const MemoryBlockOutcome outcome = reassembler.takeBlock(in.left(kMemoryBlockSize));
+            taken = outcome.result;
+            if (!outcome.lines.isEmpty() && lines)
+                lines(outcome.lines);
+            return outcome.result != MemoryBlockResult::Bad;
+        };
+        result = serialRequest(r);
+        if (!*alive)
+            return LinkResult::Aborted;
+        if (result == LinkResult::Aborted || result == LinkResult::PortLost)
+            break;
+        Q_EMIT progress(block + 1, kMemoryMaxBlocks);
+        // No block, or a bad one, is answered "E".
+        const QByteArray answer(1, result == LinkResult::Good ? memoryBlockAnswer(taken) : 'E');
+        m_port->clearOutBuffer();
+        if (result != LinkResult::Good || taken != MemoryBlockResult::Taken || block == kMemoryMaxBlocks - 1) {
+            m_port->output(answer);
+            m_port->flush();
+            break;
+        }
+        request = answer;
+    }
+    closePort();
+    return result;
+}
+
+LinkResult LinkExchange::readMemoryKeyboard(AnswerSource *typed)
+{
+    const auto alive = m_alive;
+    const auto keep = std::make_tuple(m_wait, m_keyboard);
+    LinkResult result = handshake([] { return memoryReadToken(); }, endsWithS, m_timing.memoryTokenPauseMs);
+    if (result != LinkResult::Good)
+        return result;
+    // The data is typed into its own box; the handshake answer box is the
+    // engine's source again afterwards.
+    AnswerSource *const handshakeSource = m_answers;
+    if (typed)
+        setAnswerSource(typed);
+    result = keyboardAnswer(m_timing.keyboardTextMs, memoryTextComplete, [](const QString &) { return true; });
+    if (*alive && typed)
+        setAnswerSource(handshakeSource);
+    return result;
+}
+
+LinkResult LinkExchange::clearMemory(const LinkSettings &settings)
+{
+    if (m_running)
+        return LinkResult::Aborted;
+    m_running = true;
+    m_wait->reset();
+    const auto alive = m_alive;
+    LinkResult result;
+    if (settings.isRs232()) {
+        SerialRequest r;
+        r.request = memoryClearRequest();
+        r.threshold = 1;
+        r.timeoutMs = m_timing.memoryAnswerMs;
+        r.accept = [](const QByteArray &in) { return quint8(in.at(0)) == kMemoryCleared; };
+        result = serialExchange(settings, r);
+    } else {
+        const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
+        result = handshake([] { return memoryClearToken(); }, endsWithS, m_timing.memoryTokenPauseMs);
+        // The keyboard interrupt is released once more after a clear.
+        if (*alive && result == LinkResult::Good)
+            m_keyboard->releaseInterrupt();
+    }
+    return *alive ? finish(result) : LinkResult::Aborted;
+}
+
 // ---- RS232 -----------------------------------------------------------------
 
 bool LinkExchange::openPort(const LinkSettings &settings)
@@ -246,11 +364,13 @@ LinkResult LinkExchange::serialRequest(const SerialRequest &request)
 
 void LinkExchange::onComm()
 {
-    if (m_port->commEvent() != SerialPort::kEventReceive)
+    // Without a request the bytes belong to whoever keeps the port open (the
+    // test window); they are left in the buffer.
+    if (m_port->commEvent() != SerialPort::kEventReceive || !m_request)
         return;
     const QByteArray in = m_port->input();
     // Only the first answer of a request counts; later bytes are dropped.
-    if (!m_request || m_answered || in.isEmpty())
+    if (m_answered || in.isEmpty())
         return;
     m_answered = true;
     m_serialResult = m_request->accept && m_request->accept(in) ? LinkResult::Good : LinkResult::Bad;

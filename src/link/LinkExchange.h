@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <QList>
+
 #include <functional>
 #include <memory>
 
@@ -77,7 +79,23 @@ public:
     // shows the version.
     LinkResult upload(const LinkSettings &settings, UploadReply *reply);
 
-    // ---- The building blocks, for exchanges to come (decoder memory)
+    // Reads the data lines held in the decoder's memory. Over RS232 the lines
+    // come in blocks: `lines` is called once with no lines when the port is
+    // open and the read begins, then with the lines each block completes, so
+    // a read that fails later keeps what came before it. Good:
+    // the end mark or the last of the blocks a read may take; Bad: a block
+    // with a wrong check or a record too long for the buffer; TimeOut: a block
+    // that did not come. On the keyboard line the decoder types its data into
+    // `typed` (the engine's own answer source when null) after the handshake;
+    // the typing ends with the character 3, above the length limit or at the
+    // time-out, and only a handshake without answer is a failure (TimeOut).
+    LinkResult readMemory(const LinkSettings &settings, const std::function<void(const QList<QByteArray> &)> &lines,
+                          AnswerSource *typed = nullptr);
+    // Tells the decoder to clear its memory. RS232: Good when its answer byte
+    // is 0x07. Keyboard line: Good once the handshake is answered.
+    LinkResult clearMemory(const LinkSettings &settings);
+
+    // ---- The building blocks
 
     // Opens the port of `settings` (closing it first if open), writes the
     // request, waits for `threshold` bytes and judges them; the port is closed
@@ -133,6 +151,9 @@ private:
     LinkResult downloadKeyboard(const ConfigImage &image, bool save);
     LinkResult uploadRs232(const LinkSettings &settings, UploadReply *reply);
     LinkResult uploadKeyboard(UploadReply *reply);
+    LinkResult readMemoryRs232(const LinkSettings &settings,
+                               const std::function<void(const QList<QByteArray> &)> &lines);
+    LinkResult readMemoryKeyboard(AnswerSource *typed);
 
     void startWaiting(Waiting what, int msTotal);
     void stopWaiting();

@@ -215,6 +215,12 @@ bool SerialPort::output(const QByteArray &bytes)
     return m_port->write(bytes) == bytes.size();
 }
 
+void SerialPort::flush()
+{
+    if (m_port->isOpen())
+        m_port->flush();
+}
+
 QByteArray SerialPort::input()
 {
     if (m_port->isOpen())

@@ -52,6 +52,9 @@ public:
     int inputMode() const { return m_inputMode; }
 
     bool output(const QByteArray &bytes);
+    // Hands what is still buffered for output to the system now, so that a
+    // closing right after a write does not drop it.
+    void flush();
     // Everything buffered (or InputLen bytes when InputLen > 0), removed from the buffer.
     QByteArray input();
     int commEvent() const { return m_commEvent; }

@@ -17,6 +17,7 @@ struct Timing
     int keyboardDownloadAnswerMs = 1000; // keyboard download: wait for "P"
     int uploadReplyMs = 7000;       // RS232 upload reply
     int keyboardTextMs = 5000;      // keyboard upload text, memory text
+    int memoryAnswerMs = 3000;      // RS232 memory: wait for each read block, and for the clear answer
 };
 
 } // namespace q5n

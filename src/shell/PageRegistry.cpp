@@ -1,5 +1,7 @@
 #include "shell/PageRegistry.h"
 
+#include "windows/KrTestWindow.h"
+#include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
 #include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
@@ -13,6 +15,8 @@ void registerStandardPages(MainWindow &main)
     for (const SettingPageDeclaration &page : settingPages())
         main.registerPage(page.page, page.create);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
+    main.registerPage(MemoryWindow::kPage, &createMemoryWindow);
+    main.setKrTestWindowFactory(&createKrTestWindow);
 }
 
 } // namespace q5n

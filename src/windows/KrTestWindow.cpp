@@ -1,0 +1,283 @@
+#include "windows/KrTestWindow.h"
+
+#include "link/LinkExchange.h"
+#include "link/SerialPort.h"
+#include "model/Notation.h"
+#include "model/ProgramState.h"
+#include "model/Text8.h"
+#include "shell/AppContext.h"
+#include "shell/MainWindow.h"
+#include "windows/SerialOpen.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+namespace q5n {
+
+namespace {
+
+// A box of the test: white text on black, fixed pitch, a vertical scroll bar.
+QPlainTextEdit *testBox(const QString &name, const QString &accessibleName, QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setAccessibleName(accessibleName);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QPalette p = box->palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(g, QPalette::Base, Qt::black);
+        p.setColor(g, QPalette::Text, Qt::white);
+    }
+    box->setPalette(p);
+    return box;
+}
+
+bool isEnterKey(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(parent), m_ctx(context)
+{
+    setObjectName(QStringLiteral("DDT"));
+    setWindowTitle(QStringLiteral("Keyboard_RS232 Test"));
+    setModal(true);
+    buildUi();
+
+    m_link = new LinkExchange(context.portIo, context.timing, nullptr, this);
+    connect(&m_link->serialPort(), &SerialPort::onComm, this, &KrTestWindow::received);
+    m_gather.setSingleShot(true);
+    m_gather.setTimerType(Qt::PreciseTimer);
+    connect(&m_gather, &QTimer::timeout, this, &KrTestWindow::showBatch);
+}
+
+KrTestWindow::~KrTestWindow() = default;
+
+QDialog *createKrTestWindow(MainWindow &main)
+{
+    return new KrTestWindow(main.context(), &main);
+}
+
+void KrTestWindow::buildUi()
+{
+    auto *label1 = new QLabel(QStringLiteral("Keyboard_RS232 Test"), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    QFont heading = label1->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.5);
+    label1->setFont(heading);
+    label1->setAlignment(Qt::AlignCenter);
+
+    auto *label2 = new QLabel(QStringLiteral("Keyboard"), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    auto *label4 = new QLabel(QStringLiteral("RS232"), this);
+    label4->setObjectName(QStringLiteral("Label4"));
+    m_lblPort = new QLabel(this);
+    m_lblPort->setObjectName(QStringLiteral("LblPort"));
+    m_lblPort->setTextFormat(Qt::PlainText);
+
+    m_txtKB = testBox(QStringLiteral("txtKB"), QStringLiteral("Keyboard"), this);
+    m_txtRS232 = testBox(QStringLiteral("TxtRS232"), QStringLiteral("RS232"), this);
+    m_txtRS232->setReadOnly(true);
+    m_txtRS232->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Never a Tab stop: the focus it receives goes on to the keyboard box.
+    m_txtRS232->setFocusPolicy(Qt::ClickFocus);
+    label2->setBuddy(m_txtKB);
+    label4->setBuddy(m_txtRS232);
+
+    m_command2 = new QPushButton(QStringLiteral("Clear"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command2->setAccessibleName(QStringLiteral("Clear keyboard"));
+    m_command1 = new QPushButton(QStringLiteral("Clear"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setAccessibleName(QStringLiteral("Clear RS232"));
+    m_check1 = new QCheckBox(QStringLiteral("CR+LF Enable"), this);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    for (QPushButton *b : {m_command1, m_command2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    connect(m_command2, &QPushButton::clicked, this, [this] {
+        m_txtKB->clear();
+        focusKeyboardBox();
+    });
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        m_txtRS232->clear();
+        focusKeyboardBox();
+    });
+    // Any change of the check box (click, key, accessibility action) gives
+    // the focus back; its state is read when a batch is shown.
+    connect(m_check1, &QCheckBox::clicked, this, &KrTestWindow::focusKeyboardBox);
+
+    m_txtKB->installEventFilter(this);
+    m_txtRS232->installEventFilter(this);
+
+    auto *kbRow = new QHBoxLayout;
+    kbRow->addWidget(label2);
+    kbRow->addStretch(1);
+    kbRow->addWidget(m_command2);
+
+    auto *rsRow = new QHBoxLayout;
+    rsRow->addWidget(label4);
+    rsRow->addSpacing(16);
+    rsRow->addWidget(m_lblPort);
+    rsRow->addStretch(1);
+    rsRow->addWidget(m_check1);
+    rsRow->addSpacing(12);
+    rsRow->addWidget(m_command1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(label1);
+    layout->addSpacing(6);
+    layout->addLayout(kbRow);
+    layout->addWidget(m_txtKB, 1);
+    layout->addSpacing(6);
+    layout->addLayout(rsRow);
+    layout->addWidget(m_txtRS232, 1);
+
+    setTabOrder(m_txtKB, m_command2);
+    setTabOrder(m_command2, m_check1);
+    setTabOrder(m_check1, m_command1);
+    resize(640, 480);
+}
+
+bool KrTestWindow::portOpen() const
+{
+    return m_link->serialPort().portOpen();
+}
+
+void KrTestWindow::focusKeyboardBox()
+{
+    m_txtKB->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- Opening and closing ------------------------------------------------------
+
+void KrTestWindow::setVisible(bool visible)
+{
+    const bool wasVisible = isVisible();
+    if (visible && !wasVisible)
+        opening();
+    QDialog::setVisible(visible);
+    if (!visible && wasVisible)
+        closing();
+    if (visible && !wasVisible)
+        focusKeyboardBox();
+}
+
+void KrTestWindow::opening()
+{
+    const LinkSettings &l = m_ctx.state.linkSettings;
+    m_check1->setChecked(true);
+    m_lblPort->setText(QStringLiteral("COM %1 :  %2,%3").arg(l.portNumber).arg(l.baudRate, l.frameSettings));
+    // The serial port of the link settings, whatever the link mode.
+    if (!m_link->openPort(l)) {
+        // The window stays a keyboard test.
+        reportPortUnavailable(m_ctx.prompter, m_link->portNumber(), m_link->portError());
+        m_link->closePort();
+        return;
+    }
+    SerialPort &port = m_link->serialPort();
+    port.setInputLen(0);
+    port.clearInBuffer();
+    port.setRThreshold(1);
+    port.setInputMode(1);
+    m_kbLineCount = 0;
+    m_rsLineCount = 0;
+}
+
+void KrTestWindow::closing()
+{
+    m_gather.stop();
+    m_heldKeys.clear();
+    if (portOpen())
+        m_link->closePort();
+}
+
+// ---- Received bytes -------------------------------------------------------------
+
+void KrTestWindow::received()
+{
+    // The first bytes of a transmission start the gathering; the rest of it
+    // arrives meanwhile and is shown with them.
+    if (!m_gather.isActive())
+        m_gather.start(m_ctx.timing.longPauseMs);
+}
+
+void KrTestWindow::showBatch()
+{
+    const QByteArray in = m_link->serialPort().input();
+    if (!in.isEmpty()) {
+        if (m_rsLineCount > kLinesBeforeEmptying - 1) {
+            m_rsLineCount = 0;
+            m_txtRS232->clear();
+        }
+        QString text;
+        for (char c : in) {
+            const auto b = quint8(c);
+            text += b > 31 ? QString(charFromByte(b)) : u'<' + controlName(b) + u'>';
+        }
+        if (m_check1->isChecked()) {
+            text += QStringLiteral("\r\n");
+            ++m_rsLineCount;
+        }
+        // At the caret, replacing any selection.
+        QTextCursor caret = m_txtRS232->textCursor();
+        caret.insertText(text);
+        m_txtRS232->setTextCursor(caret);
+        m_txtRS232->ensureCursorVisible();
+    }
+    // The keys typed while the batch was gathered, in their order.
+    std::vector<std::unique_ptr<QEvent>> held;
+    held.swap(m_heldKeys);
+    m_replaying = true;
+    for (const auto &event : held)
+        QCoreApplication::sendEvent(m_txtKB, event.get());
+    m_replaying = false;
+}
+
+// ---- Keys and focus --------------------------------------------------------------
+
+bool KrTestWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtRS232 && event->type() == QEvent::FocusIn) {
+        focusKeyboardBox();
+        return false;
+    }
+    if (watched != m_txtKB)
+        return QDialog::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return QDialog::eventFilter(watched, event);
+    if (m_gather.isActive() && !m_replaying) {
+        m_heldKeys.push_back(std::unique_ptr<QEvent>(event->clone()));
+        return true;
+    }
+    if (type == QEvent::KeyPress) {
+        // The box is emptied at the first key after its 41st Enter; that key
+        // is then the first thing in it.
+        if (m_kbLineCount > kLinesBeforeEmptying - 1) {
+            m_kbLineCount = 0;
+            m_txtKB->clear();
+        }
+        if (isEnterKey(static_cast<QKeyEvent *>(event)))
+            ++m_kbLineCount;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace q5n

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace q5n {
+
+class LinkExchange;
+class MainWindow;
+struct AppContext;
+
+// The keyboard and RS232 test DDT ("Keyboard_RS232 Test"), a modal window:
+// what the decoder types lands in the keyboard box, which always holds the
+// focus; what it sends on the serial port of the link settings is shown in the
+// RS232 box, control codes by name in angle brackets. The port is open while
+// the window is shown. The bytes of one transmission are gathered for a short
+// time by a timer and shown as one batch; keys typed meanwhile are held and
+// handled after the batch, in their order, so the window never freezes.
+class KrTestWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    // Batches and Enter keys a box takes before the next one empties it.
+    static constexpr int kLinesBeforeEmptying = 41;
+
+    explicit KrTestWindow(AppContext &context, QWidget *parent = nullptr);
+    ~KrTestWindow() override;
+
+    // Showing opens the serial port (or says it is not available), hiding
+    // closes it.
+    void setVisible(bool visible) override;
+
+    bool portOpen() const;
+    int kbLineCount() const { return m_kbLineCount; }
+    int rsLineCount() const { return m_rsLineCount; }
+    // A transmission is being gathered; keys wait until it is shown.
+    bool gathering() const { return m_gather.isActive(); }
+    LinkExchange &link() const { return *m_link; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    void opening();
+    void closing();
+    void received();
+    void showBatch();
+    void focusKeyboardBox();
+
+    AppContext &m_ctx;
+    QLabel *m_lblPort = nullptr;
+    QPlainTextEdit *m_txtKB = nullptr;
+    QPlainTextEdit *m_txtRS232 = nullptr;
+    QPushButton *m_command1 = nullptr; // clears the RS232 box
+    QPushButton *m_command2 = nullptr; // clears the keyboard box
+    QCheckBox *m_check1 = nullptr;     // "CR+LF Enable"
+
+    LinkExchange *m_link = nullptr;
+    QTimer m_gather;
+    std::vector<std::unique_ptr<QEvent>> m_heldKeys;
+    bool m_replaying = false;
+    quint16 m_kbLineCount = 0;
+    quint16 m_rsLineCount = 0;
+};
+
+// Factory for the main window's "&KR Test".
+QDialog *createKrTestWindow(MainWindow &main);
+
+} // namespace q5n

@@ -1,0 +1,438 @@
+#include "windows/MemoryWindow.h"
+
+#include "link/AnswerSource.h"
+#include "link/SerialPort.h"
+#include "model/ProgramState.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "protocol/Memory.h"
+#include "shell/MainWindow.h"
+#include "windows/BusyScope.h"
+#include "windows/LineEditAnswerSource.h"
+#include "windows/LinkSettingsPanel.h"
+#include "windows/SerialOpen.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace q5n {
+
+namespace {
+
+const QString kReadTitle = QStringLiteral("Read Memory Message");
+const QString kReadKeyboardTitle = QStringLiteral("Read Decoder Memory Message");
+const QString kClearTitle = QStringLiteral("Clear Memory Message");
+const QString kClearKeyboardTitle = QStringLiteral("Clear Decoder Memory Message");
+const QString kReadQuestion = QStringLiteral("This will read decoder memory data!");
+const QString kClearQuestion = QStringLiteral("This will Clear decoder memory data!");
+const QString kTimeOut = QStringLiteral("Time Out Error!");
+const QString kHandshakeTimeOut = QStringLiteral("Times Out Error");
+const QString kReadFailed = QStringLiteral("Read Decoder Memory Failed!");
+const QString kClearOk = QStringLiteral("Clear Decoder Memory OK!");
+const QString kClearFailed = QStringLiteral("Clear Decoder Memory Failed!");
+const QString kFileTitle = QStringLiteral("Memory Data Read");
+const QString kChangedQuestion = QStringLiteral("Memory Data had been changed,do you want to save your file?");
+const QString kMemoryFileFilter = QStringLiteral("Memory Data File(*.txt)");
+const QString kMemoryFilePattern = QStringLiteral("*.txt");
+const QString kMemoryFileSuffix = QStringLiteral("txt");
+
+// The text of a memory text box with CR LF line ends. The raw text keeps every
+// character as typed or received (the plain text would turn a no-break space
+// into a blank); only the paragraph and line separators become CR LF.
+QString boxText(const QPlainTextEdit *box)
+{
+    QString text = box->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text;
+}
+
+// Where the decoder types a keyboard memory read: the memory text box. The
+// end of the data is the character 3, which a text box does not keep (it is
+// the key Ctrl+C): the source reports it at the end of its text, as typed.
+class MemoryTextSource : public AnswerSource
+{
+public:
+    MemoryTextSource(QPlainTextEdit *box, std::function<void()> show, QObject *parent)
+        : AnswerSource(parent), m_box(box), m_watched(box), m_show(std::move(show))
+    {
+        connect(box, &QPlainTextEdit::textChanged, this, &AnswerSource::changed);
+        box->installEventFilter(this);
+    }
+
+    void prepare() override
+    {
+        if (!m_box)
+            return;
+        m_show();
+        QWidget *window = m_box->window();
+        if (window->isVisible() && !window->isActiveWindow())
+            window->activateWindow();
+        m_box->setFocus(Qt::OtherFocusReason);
+        m_ended = false;
+        m_box->clear();
+    }
+
+    QString text() const override
+    {
+        if (!m_box)
+            return {};
+        QString text = boxText(m_box);
+        if (m_ended)
+            text += QChar(kKeyboardMemoryEnd);
+        return text;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && watched == m_watched) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->text() == QString(QChar(kKeyboardMemoryEnd)) ||
+                (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier)) {
+                m_ended = true;
+                Q_EMIT changed();
+                return true;
+            }
+        }
+        return AnswerSource::eventFilter(watched, event);
+    }
+
+private:
+    QPointer<QPlainTextEdit> m_box;
+    const QObject *m_watched; // compared only, never used
+    std::function<void()> m_show;
+    bool m_ended = false;
+};
+
+} // namespace
+
+MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
+{
+    buildUi();
+    m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
+    m_typedData = new MemoryTextSource(
+        m_txtMemory, [this] { showMemoryText(); }, this);
+    m_panel->load();
+}
+
+MemoryWindow::~MemoryWindow()
+{
+    // The typed-data source watches the text box: it goes before the box does.
+    delete m_typedData;
+    m_typedData = nullptr;
+}
+
+PageWindow *createMemoryWindow(MainWindow &main)
+{
+    return new MemoryWindow(main);
+}
+
+SerialPort &MemoryWindow::serialPort() const
+{
+    return m_link->serialPort();
+}
+
+// ---- Layout -------------------------------------------------------------
+
+void MemoryWindow::buildUi()
+{
+    m_panel = new LinkSettingsPanel(
+        context().state, {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
+
+    m_txtMemory = new QPlainTextEdit(this);
+    m_txtMemory->setObjectName(QStringLiteral("TxtMemory"));
+    m_txtMemory->setAccessibleName(QStringLiteral("Decoder memory data"));
+    m_txtMemory->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A Tab the decoder types is data (Ctrl+Tab leaves the box).
+    m_txtMemory->setTabChangesFocus(false);
+    m_txtMemory->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto button = [this](const QString &name, const QString &caption) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    m_cmdRead = button(QStringLiteral("CmdRead"), QStringLiteral("&Read Memory"));
+    m_cmdClear = button(QStringLiteral("cmdClear"), QStringLiteral("&Clear Memory"));
+    m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Save"));
+    m_cmdSaveAs = button(QStringLiteral("cmdSaveAs"), QStringLiteral("Save &As"));
+    m_cmdDisplay = button(QStringLiteral("CmdDisplay"), QStringLiteral("&Option"));
+    m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("&Exit"));
+    connect(m_cmdRead, &QPushButton::clicked, this, &MemoryWindow::readMemory);
+    connect(m_cmdClear, &QPushButton::clicked, this, &MemoryWindow::clearMemory);
+    connect(m_cmdSave, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_cmdSaveAs, &QPushButton::clicked, this, [this] { saveAs(); });
+    connect(m_cmdDisplay, &QPushButton::clicked, this, &MemoryWindow::showOptions);
+    connect(m_cmdClose, &QPushButton::clicked, this, &MemoryWindow::closeClicked);
+
+    // The decoder's typed handshake answer arrives here: tiny, but visible and
+    // enabled so that it can hold the focus.
+    m_text1 = new QLineEdit(this);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setFixedSize(12, 7);
+    m_text1->setFrame(false);
+    m_text1->setFocusPolicy(Qt::ClickFocus);
+    m_text1->setAccessibleName(QStringLiteral("Decoder answer"));
+
+    // The text box covers the settings when shown: both share one place.
+    auto *settings = new QWidget(this);
+    auto *settingsLayout = new QVBoxLayout(settings);
+    settingsLayout->setContentsMargins(0, 0, 0, 0);
+    settingsLayout->addWidget(m_panel, 0, Qt::AlignLeft | Qt::AlignTop);
+    settingsLayout->addStretch(1);
+    m_stack = new QStackedLayout;
+    m_stack->addWidget(settings);
+    m_stack->addWidget(m_txtMemory);
+    m_stack->setCurrentIndex(0);
+
+    auto *buttons = new QVBoxLayout;
+    for (QPushButton *b : {m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(m_stack, 1);
+    top->addSpacing(12);
+    top->addLayout(buttons);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(top, 1);
+    outer->addWidget(m_text1, 0, Qt::AlignLeft | Qt::AlignBottom);
+
+    // Keyboard order: the settings (or the text box in their place), then the buttons.
+    QList<QWidget *> order = m_panel->focusOrder();
+    order << m_txtMemory << m_cmdRead << m_cmdClear << m_cmdSave << m_cmdSaveAs << m_cmdDisplay << m_cmdClose;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MemoryWindow::showEvent(QShowEvent *event)
+{
+    PageWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Maximised inside the main window.
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->showMaximized();
+    else if (!parentWidget())
+        showMaximized();
+}
+
+void MemoryWindow::showMemoryText()
+{
+    m_stack->setCurrentWidget(m_txtMemory);
+}
+
+void MemoryWindow::showOptions()
+{
+    m_stack->setCurrentIndex(0);
+}
+
+bool MemoryWindow::memoryTextShown() const
+{
+    return m_stack->currentWidget() == m_txtMemory;
+}
+
+QString MemoryWindow::memoryText() const
+{
+    return boxText(m_txtMemory);
+}
+
+void MemoryWindow::appendLines(const QList<QByteArray> &lines)
+{
+    QTextCursor end(m_txtMemory->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(memoryLinesText(lines));
+    m_txtMemory->ensureCursorVisible();
+}
+
+void MemoryWindow::message(const QString &title, const QString &text)
+{
+    context().prompter.ask({title, text, Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::None, {}});
+}
+
+// ---- Read and clear -------------------------------------------------------
+
+void MemoryWindow::readMemory()
+{
+    if (m_busy)
+        return;
+    const auto answer = context().prompter.ask({kReadTitle,
+                                                kReadQuestion,
+                                                Prompter::Button::Ok | Prompter::Button::Cancel,
+                                                Prompter::Button::Ok,
+                                                Prompter::Icon::None,
+                                                {}});
+    if (answer != Prompter::Button::Ok)
+        return;
+    const ProgramState &s = context().state;
+    const bool rs232 = s.linkSettings.isRs232();
+    QPointer<MemoryWindow> self(this);
+    LinkResult result;
+    {
+        BusyScope busy(this, m_busy, &mainWindow(),
+                       {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdRead);
+        result = m_link->readMemory(
+            s.linkSettings,
+            [this](const QList<QByteArray> &lines) {
+                if (lines.isEmpty()) {
+                    // The read has begun: the text box starts empty.
+                    m_txtMemory->clear();
+                    showMemoryText();
+                } else {
+                    appendLines(lines);
+                }
+            },
+            m_typedData);
+        if (!self || result == LinkResult::Aborted)
+            return;
+        if (rs232) {
+            if (result == LinkResult::Good)
+                message(kReadTitle, memoryReadOkText());
+            else if (result == LinkResult::TimeOut)
+                message(kReadTitle, kTimeOut);
+            else if (result != LinkResult::PortUnavailable)
+                message(kReadTitle, kReadFailed);
+        } else if (result == LinkResult::TimeOut) {
+            message(kReadKeyboardTitle, kHandshakeTimeOut);
+        }
+    }
+    if (self && result == LinkResult::PortUnavailable)
+        reportPortUnavailable(context().prompter, m_link->portNumber(), m_link->portError());
+}
+
+void MemoryWindow::clearMemory()
+{
+    if (m_busy)
+        return;
+    const auto answer = context().prompter.ask({kClearTitle,
+                                                kClearQuestion,
+                                                Prompter::Button::Ok | Prompter::Button::Cancel,
+                                                Prompter::Button::Ok,
+                                                Prompter::Icon::None,
+                                                {}});
+    if (answer != Prompter::Button::Ok)
+        return;
+    const ProgramState &s = context().state;
+    const bool rs232 = s.linkSettings.isRs232();
+    QPointer<MemoryWindow> self(this);
+    LinkResult result;
+    {
+        BusyScope busy(this, m_busy, &mainWindow(),
+                       {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdClear);
+        result = m_link->clearMemory(s.linkSettings);
+        if (!self || result == LinkResult::Aborted)
+            return;
+        if (result == LinkResult::Good)
+            message(kClearTitle, kClearOk);
+        else if (result == LinkResult::TimeOut)
+            message(rs232 ? kClearTitle : kClearKeyboardTitle, rs232 ? kTimeOut : kHandshakeTimeOut);
+        else if (result != LinkResult::PortUnavailable)
+            message(kClearTitle, kClearFailed);
+    }
+    if (self && result == LinkResult::PortUnavailable)
+        reportPortUnavailable(context().prompter, m_link->portNumber(), m_link->portError());
+}
+
+// ---- The memory data file ---------------------------------------------------
+
+bool MemoryWindow::writeMemoryFile(const QString &path, const QString &text)
+{
+    const QString error = writeFileAtomically(path, memoryDataFileBytes(text));
+    if (error.isEmpty())
+        return true;
+    context().prompter.ask(
+        {kFileTitle,
+         QStringLiteral("The file \"%1\" could not be saved.\n%2").arg(QDir::toNativeSeparators(path), error),
+         Prompter::Button::Ok,
+         Prompter::Button::Ok,
+         Prompter::Icon::Critical,
+         {}});
+    return false;
+}
+
+MemoryWindow::SaveResult MemoryWindow::saveAs()
+{
+    if (m_busy)
+        return SaveResult::Cancelled;
+    showMemoryText();
+    const Prompter::FileDialog dialog{
+        kMemoryFileFilter,         kMemoryFilePattern,         kMemoryFileSuffix, m_fileName, false,
+        /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
+    const auto path = context().prompter.saveFile(dialog);
+    if (!path)
+        return SaveResult::Cancelled;
+    const QString text = memoryText();
+    // The file name and the saved text change only once the file is written.
+    if (!writeMemoryFile(*path, text))
+        return SaveResult::Failed;
+    m_fileName = *path;
+    m_savedText = text;
+    return SaveResult::Saved;
+}
+
+MemoryWindow::SaveResult MemoryWindow::save()
+{
+    if (m_busy)
+        return SaveResult::Cancelled;
+    showMemoryText();
+    if (m_fileName.isEmpty())
+        return saveAs();
+    // A plain Save keeps the saved text: only Save As refreshes it.
+    return writeMemoryFile(m_fileName, memoryText()) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+// ---- Closing ------------------------------------------------------------------
+
+void MemoryWindow::closeClicked()
+{
+    if (m_busy)
+        return;
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+void MemoryWindow::closeEvent(QCloseEvent *event)
+{
+    if (!canClose()) {
+        event->ignore();
+        return;
+    }
+    if (memoryText() != m_savedText) {
+        const auto answer =
+            context().prompter.ask({kFileTitle,
+                                    kChangedQuestion,
+                                    Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
+                                    Prompter::Button::Yes,
+                                    Prompter::Icon::None,
+                                    {}});
+        // A Save that was cancelled or failed keeps the window and its text.
+        if (answer == Prompter::Button::Cancel || answer == Prompter::Button::None ||
+            (answer == Prompter::Button::Yes && save() != SaveResult::Saved)) {
+            event->ignore();
+            return;
+        }
+    }
+    if (serialPort().portOpen())
+        m_link->closePort();
+    PageWindow::closeEvent(event);
+}
+
+} // namespace q5n
