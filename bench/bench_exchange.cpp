@@ -11,22 +11,22 @@
 // Prints figures and ratios to the goals; never fails on a figure.
 
 #include "link/PortIo.h"
-#include "protocol/Protocol.h"
 #include "link/SerialPort.h"
-#include "windows/TransmitWindow.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
+#include "protocol/Protocol.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
 #include "sim/SerialDecoder.h"
+#include "windows/TransmitWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <ctime>
@@ -174,8 +174,8 @@ int main(int argc, char *argv[])
         const double cpu = cpuSeconds() - cpu0;
         const double share = 100.0 * cpu / wall;
         std::printf("CPU while waiting (RS232 time-out, \"%s\")\n", qPrintable(s.prompter.lastText));
-        std::printf("  wall %.3f s, CPU %.4f s = %.3f %% of one core   goal < 1 %%   ratio to goal %.3f\n", wall,
-                    cpu, share, share / 1.0);
+        std::printf("  wall %.3f s, CPU %.4f s = %.3f %% of one core   goal < 1 %%   ratio to goal %.3f\n", wall, cpu,
+                    share, share / 1.0);
         decoder.setFault(sim::Fault::None);
     }
     {
@@ -187,8 +187,8 @@ int main(int argc, char *argv[])
         const double cpu = cpuSeconds() - cpu0;
         const double share = 100.0 * cpu / wall;
         std::printf("CPU while waiting (keyboard handshake of 15 tokens, \"%s\")\n", qPrintable(s.prompter.lastText));
-        std::printf("  wall %.3f s, CPU %.4f s = %.3f %% of one core   goal < 1 %%   ratio to goal %.3f\n", wall,
-                    cpu, share, share / 1.0);
+        std::printf("  wall %.3f s, CPU %.4f s = %.3f %% of one core   goal < 1 %%   ratio to goal %.3f\n", wall, cpu,
+                    share, share / 1.0);
     }
     return 0;
 }

@@ -81,13 +81,11 @@ int main(int argc, char **argv)
         settle.exec();
     }
 
-    const std::pair<const char *, const char *> pages[] = {{"mnuConfigInterface", "Interface"},
-                                                           {"mnuConfigComm", "Communication Parameters"},
-                                                           {"mnuConfigBar", "Bar Codes and Others"},
-                                                           {"mnuConfigMisc", "Miscellaneous Parameters"},
-                                                           {"mnuMagInterface", "Reader Interface"},
-                                                           {"mnuMagComm", "Reader Communication"},
-                                                           {"mnuMagMisc", "Reader Miscellaneous"}};
+    const std::pair<const char *, const char *> pages[] = {
+        {"mnuConfigInterface", "Interface"},      {"mnuConfigComm", "Communication Parameters"},
+        {"mnuConfigBar", "Bar Codes and Others"}, {"mnuConfigMisc", "Miscellaneous Parameters"},
+        {"mnuMagInterface", "Reader Interface"},  {"mnuMagComm", "Reader Communication"},
+        {"mnuMagMisc", "Reader Miscellaneous"}};
     std::printf("menu command to first paint of the page, median of %d runs (goal < 16 ms)\n", runs);
     for (const auto &[item, title] : pages) {
         QAction *action = window.menuAction(QString::fromLatin1(item));

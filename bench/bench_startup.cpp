@@ -157,8 +157,7 @@ int main(int argc, char **argv)
     }
     const double bt = median(bareMs), at = median(appMs), bm = median(bareMem), am = median(appMem);
     std::printf("start-up to first paint, median of %d runs (platform %s)\n", runs,
-                qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qgetenv("QT_QPA_PLATFORM").constData()
-                                                              : "default");
+                qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qgetenv("QT_QPA_PLATFORM").constData() : "default");
     std::printf("  bare Qt main window : %8.1f ms  %7.1f MiB peak\n", bt, bm);
     std::printf("  q5ncfg main window  : %8.1f ms  %7.1f MiB peak\n", at, am);
     std::printf("  time ratio          : %8.2fx   (goal <= 1.30x)\n", at / bt);

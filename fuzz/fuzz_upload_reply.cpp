@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to both upload reply parsers: the RS232 reply as
 // bytes, the keyboard reply as the text the decoder would type (each byte one
 // character, and the same bytes read as UTF-8 for characters beyond 8 bits).
-#include "protocol/Protocol.h"
 #include "model/Text8.h"
+#include "protocol/Protocol.h"
 
 #include <QByteArray>
 #include <QString>

@@ -14,9 +14,8 @@ struct FaultEntry
 };
 
 constexpr FaultEntry kFaults[] = {
-    {Fault::None, "none"},         {Fault::Silent, "silent"},
-    {Fault::Refuse, "refuse"},     {Fault::BadCheck, "bad-check"},
-    {Fault::ShortReply, "short"},  {Fault::HangUp, "hangup"},
+    {Fault::None, "none"},          {Fault::Silent, "silent"},    {Fault::Refuse, "refuse"},
+    {Fault::BadCheck, "bad-check"}, {Fault::ShortReply, "short"}, {Fault::HangUp, "hangup"},
 };
 
 struct MemoryFaultEntry

@@ -15,8 +15,8 @@ namespace q5n::sim {
 
 constexpr quint8 kStx = 0x02;
 constexpr quint8 kEtx = 0x03;
-constexpr quint8 kAck = 0x07;     // request carried out
-constexpr quint8 kRefuse = 0x15;  // request refused (any byte but 0x07 is a refusal)
+constexpr quint8 kAck = 0x07;    // request carried out
+constexpr quint8 kRefuse = 0x15; // request refused (any byte but 0x07 is a refusal)
 constexpr quint8 kCmdDownloadSave = 0x01;
 constexpr quint8 kCmdDownloadNoSave = 0x02;
 constexpr quint8 kCmdUpload = 0x80;
@@ -39,9 +39,9 @@ enum class RequestKind { Incomplete, Download, Upload, MemoryRead, MemoryClear, 
 struct RequestScan
 {
     RequestKind kind = RequestKind::Incomplete;
-    int size = 0;          // bytes the request takes (or garbage to drop)
-    bool valid = false;    // for complete requests: every check passed
-    QString problem;       // why it is not valid, for the log
+    int size = 0;       // bytes the request takes (or garbage to drop)
+    bool valid = false; // for complete requests: every check passed
+    QString problem;    // why it is not valid, for the log
 };
 
 // Looks at the start of `buffer`: a leading byte other than STX is garbage (up

@@ -15,7 +15,7 @@ namespace {
 constexpr int kTokenSize = 5;
 constexpr int kCollectGiveUpMs = 2000; // no further hex character for this long: the download is abandoned
 constexpr int kShortReplyChars = 100;
-constexpr char16_t kEndOfText = 3;     // ends the typed memory data
+constexpr char16_t kEndOfText = 3; // ends the typed memory data
 
 bool isTokenLetter(QChar c)
 {
@@ -30,7 +30,9 @@ KeyboardDecoder::KeyboardDecoder(QObject *parent)
     m_collectTimer.setSingleShot(true);
     m_collectTimer.setInterval(kCollectGiveUpMs);
     connect(&m_collectTimer, &QTimer::timeout, this, [this] {
-        log(QStringLiteral("download abandoned after %1 of %2 characters").arg(m_collected.size()).arg(kKeyboardDownloadChars));
+        log(QStringLiteral("download abandoned after %1 of %2 characters")
+                .arg(m_collected.size())
+                .arg(kKeyboardDownloadChars));
         m_state = State::Idle;
         m_collected.clear();
     });
@@ -81,8 +83,7 @@ void KeyboardDecoder::portWritten(quint16 port, quint8 value)
     m_window += c;
     if (m_window.size() > kTokenSize)
         m_window.remove(0, m_window.size() - kTokenSize);
-    if (m_window.size() == kTokenSize && isTokenLetter(m_window[0]) &&
-        m_window == QString(kTokenSize, m_window[0])) {
+    if (m_window.size() == kTokenSize && isTokenLetter(m_window[0]) && m_window == QString(kTokenSize, m_window[0])) {
         const QChar letter = m_window[0];
         m_window.clear();
         onToken(letter);
@@ -149,8 +150,7 @@ void KeyboardDecoder::onToken(QChar letter)
             m_model.memoryLines.clear();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -173,7 +173,8 @@ void KeyboardDecoder::finishDownload()
     m_model.image = *image;
     m_model.lastDownloadCommand = command;
     ++m_model.downloadsAccepted;
-    log(QStringLiteral("download accepted (%1): %2").arg(command == 1 ? QStringLiteral("Save") : QStringLiteral("Not Save"), text));
+    log(QStringLiteral("download accepted (%1): %2")
+            .arg(command == 1 ? QStringLiteral("Save") : QStringLiteral("Not Save"), text));
     Q_EMIT downloadReceived(*image, command, true);
     if (fault == Fault::ShortReply || fault == Fault::HangUp) {
         log(QStringLiteral("fault %1: \"P\" withheld").arg(faultName(fault)));
@@ -220,11 +221,14 @@ void KeyboardDecoder::typeNextKey()
     const QString done = chunk.text;
     m_queue.removeFirst();
     m_pos = 0;
-    log(QStringLiteral("typed %1").arg(done.size() > 1 ? QStringLiteral("%1 characters").arg(done.size()) : QStringLiteral("\"%1\"").arg(done)));
+    log(QStringLiteral("typed %1")
+            .arg(done.size() > 1 ? QStringLiteral("%1 characters").arg(done.size())
+                                 : QStringLiteral("\"%1\"").arg(done)));
     if (!m_queue.isEmpty())
         scheduleNext(m_queue.first().gapMs);
     // Announced once its keys have been delivered (they are queued events too).
-    QMetaObject::invokeMethod(this, [this, done] { Q_EMIT answerTyped(done); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, done] { Q_EMIT answerTyped(done); }, Qt::QueuedConnection);
 }
 
 void KeyboardDecoder::postKey(QChar ch)

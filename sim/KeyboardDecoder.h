@@ -96,13 +96,13 @@ private:
     int m_replyGapMs = 100;
 
     State m_state = State::Idle;
-    QString m_window;    // the last bytes written while idle, for token recognition
+    QString m_window; // the last bytes written while idle, for token recognition
     QChar m_downloadLetter;
-    QString m_collected; // hex characters of a download
+    QString m_collected;   // hex characters of a download
     QTimer m_collectTimer; // a download that stops coming is given up
 
     QList<Chunk> m_queue;
-    int m_pos = 0; // next character of m_queue.first()
+    int m_pos = 0;     // next character of m_queue.first()
     QString m_current; // the answer being typed, for answerTyped()
     QTimer m_typeTimer;
     QString m_typed;

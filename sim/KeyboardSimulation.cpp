@@ -9,9 +9,8 @@ std::unique_ptr<KeyboardSimulation> KeyboardSimulation::fromEnvironment()
     if (qEnvironmentVariable(kEnvironmentVariable) != u"1")
         return nullptr;
     auto sim = std::make_unique<KeyboardSimulation>();
-    QObject::connect(&sim->decoder, &KeyboardDecoder::logMessage, [](const QString &text) {
-        std::fprintf(stderr, "keyboard decoder: %s\n", qPrintable(text));
-    });
+    QObject::connect(&sim->decoder, &KeyboardDecoder::logMessage,
+                     [](const QString &text) { std::fprintf(stderr, "keyboard decoder: %s\n", qPrintable(text)); });
     return sim;
 }
 

@@ -28,8 +28,8 @@ struct BaudEntry
 };
 
 constexpr BaudEntry kBauds[] = {
-    {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
-    {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
+    {B300, 300},   {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+    {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
 };
 
 int baudOf(speed_t code)
@@ -141,7 +141,8 @@ bool SerialDecoder::open(const QString &linkPath)
     }
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) {
-        m_error = QStringLiteral("%1: %2").arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno)));
+        m_error =
+            QStringLiteral("%1: %2").arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno)));
         ::close(master);
         return false;
     }
@@ -333,7 +334,8 @@ void SerialDecoder::dropIncomplete()
     if (m_in.isEmpty())
         return;
     log(QStringLiteral("incomplete request dropped: %1").arg(hexBytes(m_in)));
-    const bool download = m_in.size() >= 2 && (quint8(m_in[1]) == kCmdDownloadSave || quint8(m_in[1]) == kCmdDownloadNoSave);
+    const bool download =
+        m_in.size() >= 2 && (quint8(m_in[1]) == kCmdDownloadSave || quint8(m_in[1]) == kCmdDownloadNoSave);
     m_in.clear();
     if (download && m_model.fault != Fault::Silent) {
         ++m_model.downloadsRefused;
@@ -420,8 +422,7 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
         break;
     case RequestKind::Incomplete:
     case RequestKind::Unknown:
-    case RequestKind::Garbage:
-        break;
+    case RequestKind::Garbage: break;
     }
     Q_EMIT requestHandled(scan.kind, true);
 }
@@ -437,8 +438,7 @@ void SerialDecoder::sendScan(const QByteArray &data)
 void SerialDecoder::sendMemoryBlock()
 {
     const QByteArray block = m_memoryBlocks.value(m_memoryIndex);
-    const bool faultHere =
-        m_memoryIndex == memoryFaultBlockIndex(m_model.memoryFaultBlock, int(m_memoryBlocks.size()));
+    const bool faultHere = m_memoryIndex == memoryFaultBlockIndex(m_model.memoryFaultBlock, int(m_memoryBlocks.size()));
     if (faultHere && m_model.memoryFault == MemoryFault::Silent) {
         endMemoryRead(QStringLiteral("memory fault silent: block not sent"));
         return;

@@ -16,8 +16,8 @@
 #include <QTimer>
 
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,10 +37,10 @@ void printErr(const QString &text)
     std::fflush(stderr);
 }
 
-const QString kCommandHelp = QStringLiteral(
-    "commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
-    "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, "
-    "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
+const QString kCommandHelp =
+    QStringLiteral("commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
+                   "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, "
+                   "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
 
 // One command line read from stdin (--commands); returns what to log.
 QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
@@ -183,8 +183,8 @@ int main(int argc, char *argv[])
                                        QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, memoryFaultOpt, imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt,
-                       noPacingOpt, reopenOpt});
+    parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, memoryFaultOpt,
+                       imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt, noPacingOpt, reopenOpt});
     parser.process(app);
 
     q5n::sim::SerialDecoder decoder;
@@ -292,43 +292,43 @@ int main(int argc, char *argv[])
     bool skippingLongLine = false;
     if (parser.isSet(commandsOpt)) {
         auto *notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app,
-                         [notifier, &commandBuffer, &skippingLongLine, &decoder] {
-            char buf[1024];
-            const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-            if (n <= 0) {
-                notifier->setEnabled(false); // end of input: keep serving
-                return;
-            }
-            commandBuffer.append(buf, int(n));
-            for (;;) {
-                const qsizetype nl = commandBuffer.indexOf('\n');
-                if (nl < 0) {
-                    if (commandBuffer.size() > q5n::kMaxLineLength) {
-                        if (!skippingLongLine)
-                            printErr(QStringLiteral("command line longer than %1 characters: skipped")
-                                         .arg(q5n::kMaxLineLength));
-                        skippingLongLine = true;
-                        commandBuffer.clear();
+        QObject::connect(
+            notifier, &QSocketNotifier::activated, &app, [notifier, &commandBuffer, &skippingLongLine, &decoder] {
+                char buf[1024];
+                const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+                if (n <= 0) {
+                    notifier->setEnabled(false); // end of input: keep serving
+                    return;
+                }
+                commandBuffer.append(buf, int(n));
+                for (;;) {
+                    const qsizetype nl = commandBuffer.indexOf('\n');
+                    if (nl < 0) {
+                        if (commandBuffer.size() > q5n::kMaxLineLength) {
+                            if (!skippingLongLine)
+                                printErr(QStringLiteral("command line longer than %1 characters: skipped")
+                                             .arg(q5n::kMaxLineLength));
+                            skippingLongLine = true;
+                            commandBuffer.clear();
+                        }
+                        break;
                     }
-                    break;
+                    const QByteArray line = commandBuffer.left(nl);
+                    commandBuffer.remove(0, nl + 1);
+                    if (skippingLongLine) {
+                        skippingLongLine = false;
+                        continue;
+                    }
+                    if (line.size() > q5n::kMaxLineLength) {
+                        printErr(
+                            QStringLiteral("command line longer than %1 characters: skipped").arg(q5n::kMaxLineLength));
+                        continue;
+                    }
+                    const QString reply = runCommand(decoder, QString::fromLocal8Bit(line));
+                    if (!reply.isEmpty())
+                        printErr(reply);
                 }
-                const QByteArray line = commandBuffer.left(nl);
-                commandBuffer.remove(0, nl + 1);
-                if (skippingLongLine) {
-                    skippingLongLine = false;
-                    continue;
-                }
-                if (line.size() > q5n::kMaxLineLength) {
-                    printErr(QStringLiteral("command line longer than %1 characters: skipped")
-                                 .arg(q5n::kMaxLineLength));
-                    continue;
-                }
-                const QString reply = runCommand(decoder, QString::fromLocal8Bit(line));
-                if (!reply.isEmpty())
-                    printErr(reply);
-            }
-        });
+            });
     }
 
     // Stop cleanly on SIGINT/SIGTERM, so that the symlink goes away.

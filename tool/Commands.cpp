@@ -18,7 +18,6 @@ namespace q5n::tool {
 
 namespace {
 
-
 QString linkModeText(int mode)
 {
     return mode == LinkSettings::kRs232 ? QStringLiteral("RS232") : QStringLiteral("Keyboard");
@@ -86,14 +85,10 @@ bool loadConfig(const QString &path, LoadedConfig &config, QString *error)
     switch (file.status) {
     case FileLines::Status::Read: break;
     case FileLines::Status::Missing: *error = QStringLiteral("%1: no such file").arg(path); return false;
-    case FileLines::Status::NotRegularFile:
-        *error = QStringLiteral("%1: not a regular file").arg(path);
-        return false;
+    case FileLines::Status::NotRegularFile: *error = QStringLiteral("%1: not a regular file").arg(path); return false;
     case FileLines::Status::Unreadable: *error = QStringLiteral("%1: %2").arg(path, file.error); return false;
     case FileLines::Status::NotPrivate:
-    case FileLines::Status::LineTooLong:
-        *error = QStringLiteral("%1: %2").arg(path, kNotSetupFileText);
-        return false;
+    case FileLines::Status::LineTooLong: *error = QStringLiteral("%1: %2").arg(path, kNotSetupFileText); return false;
     }
     config = LoadedConfig{};
     config.image = factoryImage();
@@ -103,8 +98,8 @@ bool loadConfig(const QString &path, LoadedConfig &config, QString *error)
             bytes += line + QByteArrayLiteral("\r\n");
         const auto image = parseDefaultsFile(bytes);
         if (!image) {
-            *error = QStringLiteral("%1: not a usable defaults file (the program would use the factory values)")
-                         .arg(path);
+            *error =
+                QStringLiteral("%1: not a usable defaults file (the program would use the factory values)").arg(path);
             return false;
         }
         config.defaultsFile = true;
@@ -204,8 +199,8 @@ int diffCommand(const QStringList &arguments, QTextStream &out, QTextStream &err
                 diffs.push_back({QString::fromLatin1(t.label), QString::fromLatin1(t.label), a.setupInfo.*t.member,
                                  b.setupInfo.*t.member});
         if (a.linkSettings.portNumber != b.linkSettings.portNumber)
-            diffs.push_back({QStringLiteral("Port"), QStringLiteral("Port"),
-                             QString::number(a.linkSettings.portNumber), QString::number(b.linkSettings.portNumber)});
+            diffs.push_back({QStringLiteral("Port"), QStringLiteral("Port"), QString::number(a.linkSettings.portNumber),
+                             QString::number(b.linkSettings.portNumber)});
         if (a.linkSettings.linkMode != b.linkSettings.linkMode)
             diffs.push_back({QStringLiteral("Link mode"), QStringLiteral("Link mode"),
                              linkModeText(a.linkSettings.linkMode), linkModeText(b.linkSettings.linkMode)});
@@ -326,9 +321,8 @@ int setCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "q5ntool set: nothing written\n";
         return kUsage;
     }
-    const QByteArray bytes = config.defaultsFile
-                                 ? defaultsFileBytes(config.image)
-                                 : setupFileBytes(config.setupInfo, config.linkSettings, config.image);
+    const QByteArray bytes = config.defaultsFile ? defaultsFileBytes(config.image)
+                                                 : setupFileBytes(config.setupInfo, config.linkSettings, config.image);
     const QString writeError = writeFileAtomically(output, bytes);
     if (!writeError.isEmpty()) {
         err << "q5ntool: " << output << ": " << writeError << '\n';
@@ -348,8 +342,8 @@ int newCommand(const QStringList &arguments, QTextStream &, QTextStream &err)
     loadDefaults(state, Paths::system());
     state.workingImage = state.defaultImage;
     state.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
-    const QString error = writeFileAtomically(
-        arguments[0], setupFileBytes(state.setupInfo, state.linkSettings, state.workingImage));
+    const QString error =
+        writeFileAtomically(arguments[0], setupFileBytes(state.setupInfo, state.linkSettings, state.workingImage));
     if (!error.isEmpty()) {
         err << "q5ntool: " << arguments[0] << ": " << error << '\n';
         return kUsage;

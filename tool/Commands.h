@@ -11,11 +11,11 @@ namespace q5n::tool {
 // Exit codes of q5ntool, the same for every command.
 enum Exit {
     kDone = 0,
-    kDiffer = 1,      // diff found differences, or --verify a mismatch
-    kUsage = 2,       // bad arguments, or a file that cannot be read or written
+    kDiffer = 1, // diff found differences, or --verify a mismatch
+    kUsage = 2,  // bad arguments, or a file that cannot be read or written
     kPortUnavailable = 3,
-    kTimeOut = 4,     // the decoder did not answer
-    kRefused = 5,     // the decoder refused or answered badly
+    kTimeOut = 4, // the decoder did not answer
+    kRefused = 5, // the decoder refused or answered badly
 };
 
 // A configuration as a file holds it.

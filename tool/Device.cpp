@@ -1,5 +1,6 @@
 #include "tool/Device.h"
 
+#include "files/SetupFile.h"
 #include "link/ComPorts.h"
 #include "link/LinkExchange.h"
 #include "link/PortIo.h"
@@ -7,7 +8,6 @@
 #include "model/Defaults.h"
 #include "model/Notation.h"
 #include "model/Text8.h"
-#include "files/SetupFile.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "tool/Commands.h"
@@ -201,8 +201,7 @@ int exitOf(LinkResult r)
 class PortJob
 {
 public:
-    PortJob(const QString &port, const Options &options, const Timing &timing)
-        : m_engine(m_portIo, timing, nullptr)
+    PortJob(const QString &port, const Options &options, const Timing &timing) : m_engine(m_portIo, timing, nullptr)
     {
         m_outcome.port = port;
         m_outcome.device = portDevice(port);
@@ -226,7 +225,7 @@ public:
     // Records a finished exchange; false when it failed.
     bool record(LinkResult r)
     {
-        m_outcome.seconds = double(r == LinkResult::TimeOut ? m_deadline
+        m_outcome.seconds = double(r == LinkResult::TimeOut                        ? m_deadline
                                    : r == LinkResult::Good || r == LinkResult::Bad ? m_answeredAt
                                                                                    : m_clock.elapsed()) /
                             1000.0;
@@ -355,7 +354,8 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         port->setResolver([device](int) { return device; });
         port->setSettings(o.link.settingsText());
         if (!port->setPortOpen(true)) {
-            err << name << ": " << "port not available: " << port->openErrorText() << '\n';
+            err << name << ": "
+                << "port not available: " << port->openErrorText() << '\n';
             return kPortUnavailable;
         }
         port->setInputLen(0);
@@ -481,10 +481,10 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
                     job.outcome().exit = kDiffer;
                     job.outcome().message = QStringLiteral("verification found a mismatch");
                 } else {
-                    job.outcome().message = QStringLiteral("OK, verified (%1 section)")
-                                                .arg(reply.section == UploadReply::Section::Reader
-                                                         ? QStringLiteral("reader")
-                                                         : QStringLiteral("decoder"));
+                    job.outcome().message =
+                        QStringLiteral("OK, verified (%1 section)")
+                            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
+                                                                               : QStringLiteral("decoder"));
                 }
             });
         return summarize(jobs, o, out);

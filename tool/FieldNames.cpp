@@ -145,8 +145,9 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
                 continue;
             const bool pageMatches = pageObjectName(e.page).compare(page, Qt::CaseInsensitive) == 0 ||
                                      pageTitle(e.page).compare(page, Qt::CaseInsensitive) == 0;
-            const bool captionMatches = plain(e.caption).compare(caption, Qt::CaseInsensitive) == 0 ||
-                                        (!e.label.isEmpty() && plain(e.label).compare(caption, Qt::CaseInsensitive) == 0);
+            const bool captionMatches =
+                plain(e.caption).compare(caption, Qt::CaseInsensitive) == 0 ||
+                (!e.label.isEmpty() && plain(e.label).compare(caption, Qt::CaseInsensitive) == 0);
             if (pageMatches && captionMatches)
                 found.push_back(&e);
         }

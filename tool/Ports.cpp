@@ -19,7 +19,9 @@ PortAccess portAccess(const QString &device)
 {
     PortAccess a;
     const QByteArray path = QFile::encodeName(device);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (device.isEmpty() || ::stat(path.constData(), &st) != 0) {
         a.reason = QStringLiteral("no such device");
         return a;

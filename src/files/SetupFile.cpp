@@ -48,8 +48,7 @@ bool parseSetupLines(const QList<QByteArray> &lines, SetupFileContent &content)
     auto line = [&](int number) -> const QByteArray * { // 1-based line number
         return number <= lines.size() && number <= kSetupFileLines ? &lines[number - 1] : nullptr;
     };
-    QString *texts[] = {&content.deviceName, &content.userName, &content.buildingDate,
-                        &content.description};
+    QString *texts[] = {&content.deviceName, &content.userName, &content.buildingDate, &content.description};
     for (int i = 0; i < 4; ++i)
         if (const QByteArray *l = line(2 + i))
             *texts[i] = decode8(*l);
@@ -91,9 +90,8 @@ ReadSetupResult readSetupFileContent(const QString &path, SetupFileContent &cont
 
 ReadSetupResult readSetupFile(ProgramState &state, const QString &path, QString *reason)
 {
-    SetupFileContent content{state.setupInfo.deviceName, state.setupInfo.userName,
-                             state.setupInfo.buildingDate, state.setupInfo.description,
-                             state.linkSettings.portNumber, state.linkSettings.linkMode,
+    SetupFileContent content{state.setupInfo.deviceName,  state.setupInfo.userName,      state.setupInfo.buildingDate,
+                             state.setupInfo.description, state.linkSettings.portNumber, state.linkSettings.linkMode,
                              state.workingImage};
     const ReadSetupResult result = readSetupFileContent(path, content, reason);
     if (result != ReadSetupResult::Read)

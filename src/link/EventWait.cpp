@@ -27,8 +27,7 @@ bool EventWait::run(QEventLoop &loop, std::function<bool()> done)
     if (!satisfied && !m_aborted) {
         m_waits.push_back({&loop, std::move(done), &satisfied});
         loop.exec();
-        m_waits.erase(std::find_if(m_waits.begin(), m_waits.end(),
-                                   [&](const Wait &w) { return w.loop == &loop; }));
+        m_waits.erase(std::find_if(m_waits.begin(), m_waits.end(), [&](const Wait &w) { return w.loop == &loop; }));
         // Left without its condition and without abort(): the application is
         // shutting its event loops down.
         if (!satisfied)

@@ -62,8 +62,7 @@ bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity 
     return true;
 }
 
-SerialPort::SerialPort(QObject *parent)
-    : QObject(parent), m_port(new QSerialPort(this)), m_resolver(&comDevicePath)
+SerialPort::SerialPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)), m_resolver(&comDevicePath)
 {
     connect(m_port, &QSerialPort::readyRead, this, &SerialPort::readAvailable);
     connect(m_port, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
@@ -111,7 +110,9 @@ namespace {
 
 QString groupHint(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
     const group *g = ::getgrgid(st.st_gid);
@@ -184,8 +185,8 @@ bool SerialPort::setPortOpen(bool open)
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (refused) {
         m_openError = OpenError::BadSettings;
-        m_openErrorText = QStringLiteral("%1: the settings %2 are not accepted (%3).")
-                              .arg(path, m_settings, m_port->errorString());
+        m_openErrorText =
+            QStringLiteral("%1: the settings %2 are not accepted (%3).").arg(path, m_settings, m_port->errorString());
         m_port->close();
         return false;
     }
@@ -246,8 +247,7 @@ void SerialPort::readAvailable()
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
-        error != QSerialPort::WriteError)
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError && error != QSerialPort::WriteError)
         return;
     if (!m_port->isOpen())
         return;

@@ -20,10 +20,7 @@ struct ConfigImage
     std::array<quint8, kImageSize> bytes{};
 
     // Index checked like every other access: outside 0..84 reads 0.
-    quint8 at(int index) const
-    {
-        return validIndex(index) ? bytes[static_cast<std::size_t>(index)] : 0;
-    }
+    quint8 at(int index) const { return validIndex(index) ? bytes[static_cast<std::size_t>(index)] : 0; }
     quint8 &operator[](int index) { return bytes.at(static_cast<std::size_t>(index)); }
     quint8 operator[](int index) const { return bytes.at(static_cast<std::size_t>(index)); }
 

@@ -44,8 +44,8 @@ QString loadDefaults(ProgramState &state, const Paths &paths);
 
 struct SaveDefaultsResult
 {
-    QString path;   // where the file went (or the last place tried)
-    QString error;  // empty on success
+    QString path;  // where the file went (or the last place tried)
+    QString error; // empty on success
 };
 
 // Writes workingImage as the defaults file into the program's directory or,

@@ -211,10 +211,10 @@ FieldEntry countField(int page, const char *name, const char *label, int byte, i
 const std::initializer_list<const char *> kDisableEnable = {"Disable", "Enable"};
 // The sixteen languages, by index.
 const std::initializer_list<const char *> kLanguages = {
-    "US English", "UK English", "Italian",  "Spanish", "French",  "German",      "Swedish",    "Switzerland",
-    "Hungarian",  "Japanese",   "Belgium",  "Portuguese", "Denmark", "Netherlands", "Reserved 1", "Reserved 2"};
-const std::initializer_list<const char *> kTerminalTypes = {"IBM PC/AT,PS/2", "IBM PC/XT",
-                                                            "Apple Desktop Bus(ADB)", "NEC 9800"};
+    "US English", "UK English", "Italian", "Spanish",    "French",  "German",      "Swedish",    "Switzerland",
+    "Hungarian",  "Japanese",   "Belgium", "Portuguese", "Denmark", "Netherlands", "Reserved 1", "Reserved 2"};
+const std::initializer_list<const char *> kTerminalTypes = {"IBM PC/AT,PS/2", "IBM PC/XT", "Apple Desktop Bus(ADB)",
+                                                            "NEC 9800"};
 
 // The check-digit options of the bar codes page: each writes its index + 1;
 // code 0 shows the first option.
@@ -272,17 +272,17 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 3, cfg5 "Bar Codes and Others": symbologies and their options
     // (bytes 18, 21, 22 bits 3..7, 23 and bit 0 of 19).
-    c.push_back(bitSetField(Page::DecoderBar, "chk51", "Symboligies Selection", 21,
-                            {"CodaBar/NW7", "Interleave 25", "Code 128", "Code 39", "EAN-8/JAN-8", "EAN-13/JAN-13",
-                             "UPC-E", "UPC-A"}));
+    c.push_back(bitSetField(
+        Page::DecoderBar, "chk51", "Symboligies Selection", 21,
+        {"CodaBar/NW7", "Interleave 25", "Code 128", "Code 39", "EAN-8/JAN-8", "EAN-13/JAN-13", "UPC-E", "UPC-A"}));
     c.push_back(flagField(Page::DecoderBar, "chkIsbn", "Enable ISBN/ISSN", 22, 0x10));
     c.push_back(flagField(Page::DecoderBar, "chkUpcAEan13", "UPC-A=EAN-13", 22, 0x80));
-    c.push_back(indexField(Page::DecoderBar, "optCfg52B", "Supplemental Code Setup", 22, 0x40,
-                           {"Not Transmit", "Transmit"}));
+    c.push_back(
+        indexField(Page::DecoderBar, "optCfg52B", "Supplemental Code Setup", 22, 0x40, {"Not Transmit", "Transmit"}));
     c.push_back(indexField(Page::DecoderBar, "Optcheck", "Check Digit", 22, 0x20, {"Not Transmit", "Transmit"}));
     c.push_back(indexField(Page::DecoderBar, "Optcode39", "Output As", 23, 0x02, {"Full ASCII", "Standard"}));
-    c.push_back(indexField(Page::DecoderBar, "OptStart_stop", "Start/Stop Character", 23, 0x01,
-                           {"Not Optput ", "Output "}));
+    c.push_back(
+        indexField(Page::DecoderBar, "OptStart_stop", "Start/Stop Character", 23, 0x01, {"Not Optput ", "Output "}));
     // Code 39 and Code 128 start with the first option, Interleave 25 with the
     // last: a stored code 0 stays in the first two and becomes 1 in the third.
     c.push_back(checkDigitField("opt53B", 0xC0, 0));
@@ -299,17 +299,17 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(indexField(Page::DecoderMisc, "opt61", "Language Selection", 16, 0xF0, kLanguages));
     c.push_back(flagField(Page::DecoderMisc, "chk62", "Enable Code ID", 22, 0x04));
     {
-        const char *ids[] = {"UPC-A", "UPC-E", "EAN-13", "EAN-8", "Code 39", "Code 128", "Interleave 25",
-                             "CodaBar/NW7"};
+        const char *ids[] = {"UPC-A",   "UPC-E",    "EAN-13",        "EAN-8",
+                             "Code 39", "Code 128", "Interleave 25", "CodaBar/NW7"};
         for (int i = 0; i < 8; ++i)
             c.push_back(characterField(Page::DecoderMisc, QStringLiteral("txt62_%1").arg(i), ids[i], i));
     }
     c.push_back(countField(Page::DecoderMisc, "cboTruncate1", "Truncate Front Characters", 17, 0xF0));
     c.push_back(countField(Page::DecoderMisc, "CboTruncate2", "Truncate End Characters", 17, 0x0F));
-    c.push_back(sequenceField(Page::DecoderMisc,
-                              "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
-    c.push_back(sequenceField(Page::DecoderMisc,
-                              "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
+    c.push_back(
+        sequenceField(Page::DecoderMisc, "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
+    c.push_back(
+        sequenceField(Page::DecoderMisc, "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
 
     // Page 8, magcfg3 "Interface": the same setup texts, the reader's
     // interface mode and two switches (bytes 25 bits 1 and 3, 26 bits 6..7).
@@ -370,8 +370,8 @@ std::vector<FieldEntry> buildCatalogue()
         // Indexes 13 and 14 have no option.
         FieldEntry tracks = indexField(Page::ReaderComm, "optCfg45A", "Track Selection", 83, 0x0F,
                                        {"Single Track", "Track 1 Only", "Track 2 Only", "Track 3 Only",
-                                        "Track (1-2/3-2)", "Track(2-1/3-1)", "Track 1-2-3", "Track1-3-2",
-                                        "Track 2-1-3", "Track 2-3-1", "Track 3-1-2", "Track 3-2-1", "Auto"});
+                                        "Track (1-2/3-2)", "Track(2-1/3-1)", "Track 1-2-3", "Track1-3-2", "Track 2-1-3",
+                                        "Track 2-3-1", "Track 3-1-2", "Track 3-2-1", "Auto"});
         tracks.options.push_back({15, QStringLiteral("Any"), 15});
         c.push_back(tracks);
     }
@@ -401,12 +401,12 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(indexField(Page::ReaderMisc, "opt61", "Language Selection", 83, 0xF0, kLanguages));
     // The prefix box edits the slot of the track chosen: 29, 45 or 61; the
     // suffix box 37, 53 or 69.
-    c.push_back(sequenceField(Page::ReaderMisc, "txt694",
-                              "Characters to be Inserted (Only Eight Characters Available)", 29, 8, 3, 16));
-    c.push_back(sequenceField(Page::ReaderMisc, "txt693",
-                              "Characters to be Inserted (Only Eight Charaters Available)", 37, 8, 3, 16));
+    c.push_back(sequenceField(Page::ReaderMisc, "txt694", "Characters to be Inserted (Only Eight Characters Available)",
+                              29, 8, 3, 16));
+    c.push_back(sequenceField(Page::ReaderMisc, "txt693", "Characters to be Inserted (Only Eight Charaters Available)",
+                              37, 8, 3, 16));
     {
-        const char *labels[] = {"Track 1 Start Char:", "Track 1 End Char:", "Track 2 Start Char:",
+        const char *labels[] = {"Track 1 Start Char:", "Track 1 End Char:",   "Track 2 Start Char:",
                                 "Track 2 End Char:",   "Track 3 Start Char:", "Track 3 End Char:"};
         for (int i = 0; i < 6; ++i)
             c.push_back(characterField(Page::ReaderMisc, QStringLiteral("txtChar_%1").arg(i), labels[i], 77 + i));
@@ -421,12 +421,9 @@ std::optional<int> shownOption(const FieldEntry &entry, const ConfigImage &image
 {
     switch (entry.kind) {
     case FieldKind::Index:
-    case FieldKind::Coded:
-        return entry.optionForCode((image.at(entry.byte) & entry.mask) / entry.unit());
-    case FieldKind::CharacterChoice:
-        return entry.optionForCode(image.at(entry.byte));
-    default:
-        return std::nullopt;
+    case FieldKind::Coded: return entry.optionForCode((image.at(entry.byte) & entry.mask) / entry.unit());
+    case FieldKind::CharacterChoice: return entry.optionForCode(image.at(entry.byte));
+    default: return std::nullopt;
     }
 }
 
@@ -439,8 +436,7 @@ QString valueText(const FieldEntry &entry, const ConfigImage &image)
         if (const auto o = shownOption(entry, image))
             return entry.option(*o)->caption;
         return QStringLiteral("(code %1: no option)").arg(stored / entry.unit());
-    case FieldKind::Flag:
-        return stored ? QStringLiteral("checked") : QStringLiteral("clear");
+    case FieldKind::Flag: return stored ? QStringLiteral("checked") : QStringLiteral("clear");
     case FieldKind::BitSet: {
         QStringList set;
         for (const FieldOption &o : entry.options)
@@ -448,18 +444,15 @@ QString valueText(const FieldEntry &entry, const ConfigImage &image)
                 set << QStringLiteral("%1 %2").arg(o.index).arg(o.caption);
         return set.join(QStringLiteral(", "));
     }
-    case FieldKind::Count:
-        return QString::number(stored / entry.unit());
+    case FieldKind::Count: return QString::number(stored / entry.unit());
     case FieldKind::Character:
         return image.at(entry.byte) == 0 ? QString() : QString(charFromByte(image.at(entry.byte)));
-    case FieldKind::CharacterSequence:
-        return insertionToText(image, entry.byte, entry.length);
+    case FieldKind::CharacterSequence: return insertionToText(image, entry.byte, entry.length);
     case FieldKind::CharacterChoice:
         if (const auto o = shownOption(entry, image))
             return entry.option(*o)->caption;
         return QString(charFromByte(image.at(entry.byte)));
-    case FieldKind::Text:
-        return QString();
+    case FieldKind::Text: return QString();
     }
     return QString();
 }
@@ -504,9 +497,7 @@ QStringList catalogueProblems(std::span<const FieldEntry> entries)
                 problems << who + QStringLiteral(": text field without a setup text");
             continue;
         }
-        const int span = e.kind == FieldKind::CharacterSequence
-                             ? (e.slotCount - 1) * e.slotStride + e.length
-                             : 1;
+        const int span = e.kind == FieldKind::CharacterSequence ? (e.slotCount - 1) * e.slotStride + e.length : 1;
         const int last = e.byte + span - 1;
         if (!ConfigImage::validIndex(e.byte) || !ConfigImage::validIndex(last)) {
             problems << who + QStringLiteral(": byte outside the image");

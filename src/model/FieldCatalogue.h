@@ -54,21 +54,21 @@ struct CodeShow
 // edits and how its states map onto stored values.
 struct FieldEntry
 {
-    QString name;        // objectName of the control (of the group for groups)
+    QString name; // objectName of the control (of the group for groups)
     FieldKind kind = FieldKind::Index;
-    int page = 0;        // page number the control belongs to
-    QString caption;     // check-box caption, group frame caption or the label of a text box
-    QString label;       // a label standing beside a captioned control, if any
-    int byte = -1;       // first byte in the image; -1 for text fields
-    int mask = 0;        // bits of the byte the field owns; 0xFF for whole bytes
-    int length = 1;      // bytes of a character-sequence field
+    int page = 0;    // page number the control belongs to
+    QString caption; // check-box caption, group frame caption or the label of a text box
+    QString label;   // a label standing beside a captioned control, if any
+    int byte = -1;   // first byte in the image; -1 for text fields
+    int mask = 0;    // bits of the byte the field owns; 0xFF for whole bytes
+    int length = 1;  // bytes of a character-sequence field
     // A character-sequence field that edits one of several slots: how many
     // slots there are and how far apart their first bytes lie.
     int slotCount = 1;
     int slotStride = 0;
     std::vector<FieldOption> options;
-    std::vector<CodeShow> shows;  // coded fields: which option each stored code shows
-    int designSelection = -1;     // option selected when the page is created (-1: none)
+    std::vector<CodeShow> shows;   // coded fields: which option each stored code shows
+    int designSelection = -1;      // option selected when the page is created (-1: none)
     std::optional<SetupText> text; // text fields: the bound setup text
 
     // The mask's lowest set bit: what "shifted down" divides by.

@@ -55,8 +55,8 @@ bool ProgramState::hasUnsavedChanges() const
 
 SavedSetup ProgramState::currentSetup() const
 {
-    return {setupInfo.deviceName, setupInfo.userName, setupInfo.buildingDate, setupInfo.description,
-            linkSettings.portNumber, linkSettings.linkMode};
+    return {setupInfo.deviceName,  setupInfo.userName,      setupInfo.buildingDate,
+            setupInfo.description, linkSettings.portNumber, linkSettings.linkMode};
 }
 
 void ProgramState::markSaved()

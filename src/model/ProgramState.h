@@ -24,8 +24,8 @@ struct LinkSettings
     static constexpr qint16 kRs232 = 1;
     static constexpr qint16 kKeyboard = 0;
 
-    qint16 portNumber = 1;        // 1..6 for COM1..COM6 (a setup file may hold anything)
-    qint16 linkMode = kRs232;     // 1 RS232, any other value the keyboard port
+    qint16 portNumber = 1;                            // 1..6 for COM1..COM6 (a setup file may hold anything)
+    qint16 linkMode = kRs232;                         // 1 RS232, any other value the keyboard port
     QString frameSettings = QStringLiteral("N,8,1 "); // always exactly 6 characters
     QString baudRate = QStringLiteral("9600");
 
@@ -66,8 +66,7 @@ public:
 
     static inline const QString kStartDeviceName = QStringLiteral("Device Name");
     static inline const QString kStartUserName = QStringLiteral("User's Name");
-    static inline const QString kStartDescription =
-        QStringLiteral("Your description about this configuration file");
+    static inline const QString kStartDescription = QStringLiteral("Your description about this configuration file");
     static inline const QString kNewDescription = QStringLiteral("Your Description about this Setup");
 
     // Byte `index` of workingImage := (byte AND NOT mask) OR value. The value is

@@ -108,8 +108,9 @@ Prompter::Button QtPrompter::ask(const Message &message)
     // otherwise leave the title cut).
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
         const int titleBar = box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        const int needed = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
-                               .horizontalAdvance(box.windowTitle()) + 5 * titleBar;
+        const int needed =
+            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box.windowTitle()) +
+            5 * titleBar;
         grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                       grid->columnCount());
     }

@@ -31,10 +31,10 @@ public:
 
     struct FileDialog
     {
-        QString filterText;    // shown text of the single file type, e.g. "Config Setup Files(*.cfg)"
-        QString filterPattern; // its pattern, e.g. "*.cfg"
-        QString defaultSuffix; // appended to a name typed without extension
-        QString proposedName;  // the file name shown when the dialog opens
+        QString filterText;            // shown text of the single file type, e.g. "Config Setup Files(*.cfg)"
+        QString filterPattern;         // its pattern, e.g. "*.cfg"
+        QString defaultSuffix;         // appended to a name typed without extension
+        QString proposedName;          // the file name shown when the dialog opens
         bool mustExist = false;        // Open: the named file must exist
         bool confirmOverwrite = false; // Save: ask before replacing a file
         bool directoryMustExist = false;

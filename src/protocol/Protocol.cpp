@@ -1,12 +1,11 @@
 #include "protocol/Protocol.h"
 
-#include "protocol/Hex.h"
 #include "model/Text8.h"
+#include "protocol/Hex.h"
 
 namespace q5n {
 
 namespace {
-
 
 constexpr int kReaderReplyLength = 60;
 constexpr int kDecoderSectionSize = kDecoderLast - kDecoderFirst + 1; // 25

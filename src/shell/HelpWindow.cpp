@@ -22,11 +22,8 @@ constexpr int kAnchorRole = Qt::UserRole;
 }
 
 HelpWindow::HelpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window),
-      m_browser(new QTextBrowser(this)),
-      m_contents(new QTreeWidget(this)),
-      m_search(new QLineEdit(this)),
-      m_searchResult(new QLabel(this))
+    : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this)), m_contents(new QTreeWidget(this)),
+      m_search(new QLineEdit(this)), m_searchResult(new QLabel(this))
 {
     initResources();
     setObjectName(QStringLiteral("frmHelp"));
@@ -114,8 +111,8 @@ void HelpWindow::loadSections()
             continue;
         const QString title = block.text().trimmed();
         m_sections.append({anchor, title, level});
-        QTreeWidgetItem *item = (level == 3 && chapter) ? new QTreeWidgetItem(chapter)
-                                                        : new QTreeWidgetItem(m_contents);
+        QTreeWidgetItem *item =
+            (level == 3 && chapter) ? new QTreeWidgetItem(chapter) : new QTreeWidgetItem(m_contents);
         if (level == 2)
             chapter = item;
         item->setText(0, title);

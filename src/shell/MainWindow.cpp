@@ -27,8 +27,7 @@ namespace q5n {
 namespace {
 const QString kSaveQuestion = QStringLiteral("Configuration had been changed,do you want to save your file?");
 const QString kExitQuestion = QStringLiteral("Do you want to save your file?");
-const QString kPortIoFailed =
-    QStringLiteral("Keyboard port initialize error, only RS232 port is available!");
+const QString kPortIoFailed = QStringLiteral("Keyboard port initialize error, only RS232 port is available!");
 const QString kStartCaption = QStringLiteral("Q5N Configuration: ");
 const QString kFileCaption = QStringLiteral("Configuration Setup: ");
 } // namespace
@@ -99,10 +98,12 @@ bool MainWindow::offerToSave()
 {
     if (!m_ctx.state.hasUnsavedChanges())
         return true;
-    const auto answer = m_ctx.prompter.ask({kMainTitle, kSaveQuestion,
-                                            Prompter::Button::Yes | Prompter::Button::No |
-                                                Prompter::Button::Cancel,
-                                            Prompter::Button::Yes, Prompter::Icon::None, {}});
+    const auto answer = m_ctx.prompter.ask({kMainTitle,
+                                            kSaveQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
+                                            Prompter::Button::Yes,
+                                            Prompter::Icon::None,
+                                            {}});
     if (answer == Prompter::Button::Cancel)
         return false;
     // A save that does not complete (dialog cancelled, write failed) stops
@@ -129,8 +130,13 @@ void MainWindow::fileOpen()
 {
     if (!offerToSave())
         return;
-    Prompter::FileDialog dialog{kSetupFileFilter, kSetupFilePattern, kSetupFileSuffix, QString(),
-                                /*mustExist*/ true, false, false};
+    Prompter::FileDialog dialog{kSetupFileFilter,
+                                kSetupFilePattern,
+                                kSetupFileSuffix,
+                                QString(),
+                                /*mustExist*/ true,
+                                false,
+                                false};
     const auto path = m_ctx.prompter.openFile(dialog);
     if (!path)
         return;
@@ -139,10 +145,13 @@ void MainWindow::fileOpen()
     case ReadSetupResult::Read: break;
     case ReadSetupResult::NotSetupFile: m_ctx.prompter.inform(kMainTitle, kNotSetupFileText); return;
     case ReadSetupResult::Unreadable:
-        m_ctx.prompter.ask({kMainTitle,
-                            QStringLiteral("The file \"%1\" could not be read.\n%2")
-                                .arg(QDir::toNativeSeparators(*path), reason),
-                            Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+        m_ctx.prompter.ask(
+            {kMainTitle,
+             QStringLiteral("The file \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(*path), reason),
+             Prompter::Button::Ok,
+             Prompter::Button::Ok,
+             Prompter::Icon::Critical,
+             {}});
         return;
     }
     updateCaption(kFileCaption);
@@ -154,10 +163,13 @@ bool MainWindow::writeTo(const QString &path)
     const QString error = writeSetupFile(m_ctx.state, path);
     if (error.isEmpty())
         return true;
-    m_ctx.prompter.ask({kMainTitle,
-                        QStringLiteral("The file \"%1\" could not be saved.\n%2")
-                            .arg(QDir::toNativeSeparators(path), error),
-                        Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+    m_ctx.prompter.ask(
+        {kMainTitle,
+         QStringLiteral("The file \"%1\" could not be saved.\n%2").arg(QDir::toNativeSeparators(path), error),
+         Prompter::Button::Ok,
+         Prompter::Button::Ok,
+         Prompter::Icon::Critical,
+         {}});
     return false;
 }
 
@@ -170,20 +182,23 @@ MainWindow::SaveResult MainWindow::fileSave()
 
 MainWindow::SaveResult MainWindow::fileSaveAs()
 {
-    Prompter::FileDialog dialog{kSetupFileFilter, kSetupFilePattern, kSetupFileSuffix,
-                                m_ctx.state.setupInfo.fileName, false,
-                                /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
+    Prompter::FileDialog dialog{
+        kSetupFileFilter,          kSetupFilePattern,          kSetupFileSuffix, m_ctx.state.setupInfo.fileName, false,
+        /*confirmOverwrite*/ true, /*directoryMustExist*/ true};
     const auto path = m_ctx.prompter.saveFile(dialog);
     if (!path)
         return SaveResult::Cancelled;
     // The folder must exist already: nothing is created on the way.
     const QDir folder = QFileInfo(*path).absoluteDir();
     if (!folder.exists()) {
-        m_ctx.prompter.ask({kMainTitle,
-                            QStringLiteral("The folder \"%1\" does not exist.\nThe file \"%2\" was not saved.")
-                                .arg(QDir::toNativeSeparators(folder.path()),
-                                     QDir::toNativeSeparators(QFileInfo(*path).fileName())),
-                            Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+        m_ctx.prompter.ask(
+            {kMainTitle,
+             QStringLiteral("The folder \"%1\" does not exist.\nThe file \"%2\" was not saved.")
+                 .arg(QDir::toNativeSeparators(folder.path()), QDir::toNativeSeparators(QFileInfo(*path).fileName())),
+             Prompter::Button::Ok,
+             Prompter::Button::Ok,
+             Prompter::Icon::Critical,
+             {}});
         return SaveResult::Failed;
     }
     if (!writeTo(*path))
@@ -201,14 +216,20 @@ void MainWindow::fileSaveAsDefault()
     m_ctx.prompter.ask({kMainTitle,
                         QStringLiteral("The defaults could not be saved to \"%1\".\n%2")
                             .arg(QDir::toNativeSeparators(result.path), result.error),
-                        Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::Critical, {}});
+                        Prompter::Button::Ok,
+                        Prompter::Button::Ok,
+                        Prompter::Icon::Critical,
+                        {}});
 }
 
 void MainWindow::fileExit()
 {
-    const auto answer = m_ctx.prompter.ask(
-        {kMainTitle, kExitQuestion, Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
-         Prompter::Button::Yes, Prompter::Icon::None, {}});
+    const auto answer = m_ctx.prompter.ask({kMainTitle,
+                                            kExitQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No | Prompter::Button::Cancel,
+                                            Prompter::Button::Yes,
+                                            Prompter::Icon::None,
+                                            {}});
     if (answer == Prompter::Button::Cancel)
         return;
     if (answer == Prompter::Button::Yes && fileSave() != SaveResult::Saved)

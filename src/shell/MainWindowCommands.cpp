@@ -29,10 +29,8 @@ namespace q5n {
 
 namespace {
 
-const QString kDecoderDefaultQuestion =
-    QStringLiteral("Are you sure to set all to default values for Bar Decoder?");
-const QString kReaderDefaultQuestion =
-    QStringLiteral("Are you sure to set all to default values for Magnet Reader?");
+const QString kDecoderDefaultQuestion = QStringLiteral("Are you sure to set all to default values for Bar Decoder?");
+const QString kReaderDefaultQuestion = QStringLiteral("Are you sure to set all to default values for Magnet Reader?");
 
 bool isDecoderPage(int page)
 {
@@ -115,8 +113,7 @@ void MainWindow::createMenus()
 
     QMenu *file = menu("mnuFile", QStringLiteral("&File"));
     item(file, "mnuFileNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { fileNew(); });
-    item(file, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O),
-         [this] { fileOpen(); });
+    item(file, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { fileOpen(); });
     item(file, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { fileSave(); });
     item(file, "mnuFileSaveAs", QStringLiteral("Save &As..."), QKeySequence(Qt::CTRL | Qt::Key_A),
          [this] { fileSaveAs(); });
@@ -330,18 +327,24 @@ void MainWindow::toolbarCommand(const QString &key)
 
 void MainWindow::configSetAllDefault()
 {
-    const auto answer = m_ctx.prompter.ask({kMainTitle, kDecoderDefaultQuestion,
-                                            Prompter::Button::Yes | Prompter::Button::No, Prompter::Button::No,
-                                            Prompter::Icon::Exclamation, {}});
+    const auto answer = m_ctx.prompter.ask({kMainTitle,
+                                            kDecoderDefaultQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No,
+                                            Prompter::Button::No,
+                                            Prompter::Icon::Exclamation,
+                                            {}});
     if (answer == Prompter::Button::Yes)
         m_ctx.state.copyDecoderDefaults();
 }
 
 void MainWindow::magSetAllDefault()
 {
-    const auto answer = m_ctx.prompter.ask({kMainTitle, kReaderDefaultQuestion,
-                                            Prompter::Button::Yes | Prompter::Button::No, Prompter::Button::No,
-                                            Prompter::Icon::Exclamation, {}});
+    const auto answer = m_ctx.prompter.ask({kMainTitle,
+                                            kReaderDefaultQuestion,
+                                            Prompter::Button::Yes | Prompter::Button::No,
+                                            Prompter::Button::No,
+                                            Prompter::Icon::Exclamation,
+                                            {}});
     if (answer == Prompter::Button::Yes)
         m_ctx.state.copyReaderDefaults();
 }

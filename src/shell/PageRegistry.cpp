@@ -1,10 +1,10 @@
 #include "shell/PageRegistry.h"
 
+#include "pages/SettingPages.h"
+#include "shell/MainWindow.h"
 #include "windows/KrTestWindow.h"
 #include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
-#include "pages/SettingPages.h"
-#include "shell/MainWindow.h"
 
 namespace q5n {
 

@@ -19,10 +19,10 @@ class PageWindow : public QWidget
 public:
     struct Definition
     {
-        int page = 0;                // page number (1..9)
-        QString title;               // window title
-        QString checkedMenuItem;     // objectName of the menu item checked while open, or empty
-        QString disabledMenuItem;    // "mnuConfigDefault" / "mnuMagDefault" disabled while open, or empty
+        int page = 0;             // page number (1..9)
+        QString title;            // window title
+        QString checkedMenuItem;  // objectName of the menu item checked while open, or empty
+        QString disabledMenuItem; // "mnuConfigDefault" / "mnuMagDefault" disabled while open, or empty
     };
 
     // The definition of a page number as the page table gives it.

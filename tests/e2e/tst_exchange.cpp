@@ -1,15 +1,15 @@
 // Download, upload and firmware version end to end: the program's main
 // window opens "Transmit" from its menu, and the decoder simulator answers on
 // a real pseudo-terminal (RS232) or on the keyboard line (in process).
-#include "protocol/Protocol.h"
 #include "link/SerialPort.h"
-#include "windows/TransmitWindow.h"
+#include "protocol/Protocol.h"
 #include "shell/MainWindow.h"
 #include "shell/PageRegistry.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
-#include "support/TestContext.h"
 #include "support/Builders.h"
+#include "support/TestContext.h"
+#include "windows/TransmitWindow.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -29,7 +29,8 @@ Q_DECLARE_METATYPE(q5n::sim::Section)
 
 namespace {
 
-const QString kVersion = QStringLiteral("Q5N-SIM V1.0" "2026/12/07");
+const QString kVersion = QStringLiteral("Q5N-SIM V1.0"
+                                        "2026/12/07");
 const QString kVersionText = QStringLiteral("Get Firmware Version OK!\r\r   Q5N-SIM V1.0\n\r   2026/12/07");
 
 // The program as it runs: main window with every registered page, started up.
@@ -127,21 +128,20 @@ bool TestExchange::startSerialDecoder()
 
 void TestExchange::rs232Download_data()
 {
-    QTest::addColumn<QStringList>("clicks");   // options chosen in the window first
-    QTest::addColumn<QString>("line");         // the decoder's line settings
+    QTest::addColumn<QStringList>("clicks"); // options chosen in the window first
+    QTest::addColumn<QString>("line");       // the decoder's line settings
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("command");          // 0: the decoder keeps its image
+    QTest::addColumn<int>("command"); // 0: the decoder keeps its image
 
     QTest::newRow("Save") << QStringList() << "9600,N,8,1" << Fault::None << "Download OK!" << 1;
     QTest::newRow("Not Save") << QStringList{"Option1_0"} << "9600,N,8,1" << Fault::None << "Download OK!" << 2;
     QTest::newRow("19200, even parity, 7 bits, 2 stop")
-        << QStringList{"optBaud_4", "optDatabits_0", "Option2_1", "optStopbits_1"} << "19200,E,7,2"
-        << Fault::None << "Download OK!" << 1;
+        << QStringList{"optBaud_4", "optDatabits_0", "Option2_1", "optStopbits_1"} << "19200,E,7,2" << Fault::None
+        << "Download OK!" << 1;
     QTest::newRow("refused") << QStringList() << "9600,N,8,1" << Fault::Refuse << "Download Failed!" << 0;
     // A decoder set to another baud rate sees garbage and stays silent.
-    QTest::newRow("line settings differ") << QStringList() << "4800,N,8,1" << Fault::None << "Time Out Error!"
-                                          << 0;
+    QTest::newRow("line settings differ") << QStringList() << "4800,N,8,1" << Fault::None << "Time Out Error!" << 0;
 }
 
 void TestExchange::rs232Download()
@@ -235,9 +235,12 @@ void TestExchange::rs232HangUpMidReply_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("text");
-    QTest::newRow("upload") << "cmdReceive" << "Upload Failed!";
-    QTest::newRow("version") << "CmdVersion" << "Upload Failed!";
-    QTest::newRow("download") << "cmdTransmit" << "Download Failed!";
+    QTest::newRow("upload") << "cmdReceive"
+                            << "Upload Failed!";
+    QTest::newRow("version") << "CmdVersion"
+                             << "Upload Failed!";
+    QTest::newRow("download") << "cmdTransmit"
+                              << "Download Failed!";
 }
 
 void TestExchange::rs232HangUpMidReply()

@@ -76,8 +76,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("lines");
         QTest::newRow("endless short lines") << QByteArray("vuro\r\n") << QByteArray(" 1 \r\n") << 0 << 92;
-        QTest::newRow("endless line") << QByteArray("vuro\r\n") << QByteArray("x") << int(LineRead::Status::LineTooLong) << 0;
-        QTest::newRow("endless zero bytes") << QByteArray() << QByteArray(1, '\0') << int(LineRead::Status::LineTooLong) << 0;
+        QTest::newRow("endless line") << QByteArray("vuro\r\n") << QByteArray("x") << int(LineRead::Status::LineTooLong)
+                                      << 0;
+        QTest::newRow("endless zero bytes")
+            << QByteArray() << QByteArray(1, '\0') << int(LineRead::Status::LineTooLong) << 0;
         QTest::newRow("endless lone CRs") << QByteArray() << QByteArray("\r") << 0 << 92;
     }
     void boundedReading()
@@ -162,10 +164,10 @@ private Q_SLOTS:
         info.description = QStringLiteral("Your description about this configuration file");
         QByteArray expected = "vuro\r\nDevice Name\r\nUser's Name\r\n12/7/26\r\n"
                               "Your description about this configuration file\r\n 1 \r\n 1 \r\n";
-        const char *bytes[] = {"65", "66", "67", "68", "69", "70", "71", "72",   // code IDs
-                               "255", "255", "255", "255", "255", "255", "255", "255",
-                               "8", "0", "255", "252", "2", "255", "34", "102", "0", // 16..24
-                               "0", "48", "226", "23"};
+        const char *bytes[] = {"65",  "66",  "67",  "68",  "69",  "70",  "71",  "72", // code IDs
+                               "255", "255", "255", "255", "255", "255", "255", "255", "8",
+                               "0",   "255", "252", "2",   "255", "34",  "102", "0", // 16..24
+                               "0",   "48",  "226", "23"};
         for (const char *b : bytes)
             expected += QByteArray(" ") + b + " \r\n";
         for (int i = 29; i <= 76; ++i)
@@ -272,14 +274,13 @@ private Q_SLOTS:
         bad[7 + 5] = "-1";
         QTest::newRow("text, empty and negative byte lines") << join(bad) << true << QList<int>{3, 4, 5};
         QList<QByteArray> extra = good;
-        extra << "99" << "garbage";
+        extra << "99"
+              << "garbage";
         QTest::newRow("lines after 92 ignored") << join(extra) << true << QList<int>{};
         QTest::newRow("LF line ends") << QByteArray(join(good)).replace("\r\n", "\n") << true << QList<int>{};
         QTest::newRow("no final line end") << join(good).chopped(2) << true << QList<int>{};
-        QTest::newRow("capitalised signature") << QByteArray("VURO\r\n") + join(good.mid(1)) << false
-                                               << QList<int>{};
-        QTest::newRow("signature with a blank") << QByteArray("vuro \r\n") + join(good.mid(1)) << false
-                                                << QList<int>{};
+        QTest::newRow("capitalised signature") << QByteArray("VURO\r\n") + join(good.mid(1)) << false << QList<int>{};
+        QTest::newRow("signature with a blank") << QByteArray("vuro \r\n") + join(good.mid(1)) << false << QList<int>{};
         QTest::newRow("empty file") << QByteArray() << false << QList<int>{};
         QTest::newRow("signature only") << QByteArray("vuro\r\n") << true << all;
     }

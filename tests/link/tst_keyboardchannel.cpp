@@ -123,7 +123,6 @@ void TestKeyboardChannel::silentDecoderFailsAfterFifteenTokens()
     QVERIFY(!channel->timer1().isActive());
 }
 
-
 void TestKeyboardChannel::answers_data()
 {
     QTest::addColumn<QString>("answer");
@@ -203,7 +202,6 @@ void TestKeyboardChannel::dataPhase()
     QCOMPARE(ctx->portIo.writes().first().port, PortIo::kInterruptMaskPort);
     QVERIFY(!channel->timer2().isActive());
 }
-
 
 void TestKeyboardChannel::abortEndsEveryWait()
 {

@@ -4,10 +4,10 @@
 #include "link/LinkExchange.h"
 #include "link/PortIo.h"
 #include "link/PtyPeer.h"
-#include "windows/SerialOpen.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 #include "support/ScriptedPrompter.h"
+#include "windows/SerialOpen.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -109,9 +109,15 @@ void TestSerialPort::openFailures_data()
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("missing device") << 2 << "/nonexistent/ttyUSB9" << "COM 2: not available." << "no such device";
-    QTest::newRow("no such port") << 6 << "" << "COM 6: not available." << "no serial port number 6";
-    QTest::newRow("negative port number") << -1 << "" << "COM-1: not available." << "";
+    QTest::newRow("missing device") << 2 << "/nonexistent/ttyUSB9"
+                                    << "COM 2: not available."
+                                    << "no such device";
+    QTest::newRow("no such port") << 6 << ""
+                                  << "COM 6: not available."
+                                  << "no serial port number 6";
+    QTest::newRow("negative port number") << -1 << ""
+                                          << "COM-1: not available."
+                                          << "";
 }
 
 void TestSerialPort::openFailures()

@@ -2,20 +2,20 @@
 // port, and download / upload / firmware version over RS232 (against a
 // pseudo-terminal driven here) and over the keyboard port (against a scripted
 // keyboard-line decoder).
-#include "protocol/Hex.h"
 #include "link/KeyboardChannel.h"
-#include "protocol/Protocol.h"
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
+#include "protocol/Hex.h"
+#include "protocol/Protocol.h"
 #include "support/Builders.h"
 
-#include <QElapsedTimer>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTextDocument>
 #include <QToolBar>
 
@@ -88,7 +88,6 @@ private Q_SLOTS:
     void keyboardHandshakeTimeout_data();
     void keyboardHandshakeTimeout();
 
-
 private:
     // A pseudo-terminal as COM 1 that answers each complete request.
     void attachPeer(std::function<QByteArray(const QByteArray &)> answer);
@@ -128,17 +127,37 @@ void TestTransmitWindow::names()
     // Every frame, option and button by its name, with its caption (one
     // window for the whole table).
     const QList<std::pair<const char *, const char *>> rows = {
-        {"Frame1", "Interface"},       {"FraPort", "Port"},           {"Frame4", "Baud Rate"},
-        {"Frame2", "Data Bits"},       {"Frame3", "Stop Bits"},       {"Frame6", "Parity"},
-        {"Frame5", "Download Option"}, {"OptMode_0", "Keyboard"},     {"OptMode_1", "RS232"},
-        {"OptPort_0", "Com 1"},        {"OptPort_5", "Com 6"},        {"optBaud_0", "1200"},
-        {"optBaud_1", "2400"},         {"optBaud_2", "4800"},         {"optBaud_3", "9600"},
-        {"optBaud_4", "19200"},        {"optDatabits_0", "7 Data Bits"}, {"optDatabits_1", "8 Data Bits"},
-        {"optStopbits_0", "1 Stop Bit"}, {"optStopbits_1", "2 Stop Bit"}, {"Option2_0", "None"},
-        {"Option2_1", "Even"},         {"Option2_2", "Odd"},          {"Option2_3", "Mark"},
-        {"Option2_4", "Space"},        {"Option1_0", "Not Save"},     {"Option1_1", "Save"},
-        {"cmdTransmit", "Download to Decoder"}, {"cmdReceive", "Upload To PC"},
-        {"CmdVersion", "Get Firmware Version"}, {"cmdClose", "Close"},
+        {"Frame1", "Interface"},
+        {"FraPort", "Port"},
+        {"Frame4", "Baud Rate"},
+        {"Frame2", "Data Bits"},
+        {"Frame3", "Stop Bits"},
+        {"Frame6", "Parity"},
+        {"Frame5", "Download Option"},
+        {"OptMode_0", "Keyboard"},
+        {"OptMode_1", "RS232"},
+        {"OptPort_0", "Com 1"},
+        {"OptPort_5", "Com 6"},
+        {"optBaud_0", "1200"},
+        {"optBaud_1", "2400"},
+        {"optBaud_2", "4800"},
+        {"optBaud_3", "9600"},
+        {"optBaud_4", "19200"},
+        {"optDatabits_0", "7 Data Bits"},
+        {"optDatabits_1", "8 Data Bits"},
+        {"optStopbits_0", "1 Stop Bit"},
+        {"optStopbits_1", "2 Stop Bit"},
+        {"Option2_0", "None"},
+        {"Option2_1", "Even"},
+        {"Option2_2", "Odd"},
+        {"Option2_3", "Mark"},
+        {"Option2_4", "Space"},
+        {"Option1_0", "Not Save"},
+        {"Option1_1", "Save"},
+        {"cmdTransmit", "Download to Decoder"},
+        {"cmdReceive", "Upload To PC"},
+        {"CmdVersion", "Get Firmware Version"},
+        {"cmdClose", "Close"},
     };
     QVERIFY(f->open());
     for (const auto &[name, caption] : rows) {
@@ -183,23 +202,22 @@ void TestTransmitWindow::clicks_data()
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QString>("settings"); // LinkSettings::settingsText()
     QTest::addColumn<bool>("receiveEnabled");
-    QTest::addColumn<QString>("checked");  // options that must show selected afterwards
+    QTest::addColumn<QString>("checked"); // options that must show selected afterwards
 
     QTest::newRow("start values") << QStringList() << "9600,N,8,1 " << true << "OptMode_1 Option1_1 Option2_0";
     // A data-bits choice keeps the parity that is shown: what is shown is used.
-    QTest::newRow("Even then 7 data bits") << QStringList{"Option2_1", "optDatabits_0"} << "9600,E,7,1 " << false
-                                           << "Option2_1 optDatabits_0";
+    QTest::newRow("Even then 7 data bits")
+        << QStringList{"Option2_1", "optDatabits_0"} << "9600,E,7,1 " << false << "Option2_1 optDatabits_0";
     QTest::newRow("Odd, 7 then 8 data bits") << QStringList{"Option2_2", "optDatabits_0", "optDatabits_1"}
                                              << "9600,O,8,1 " << false << "Option2_2 optDatabits_1";
     QTest::newRow("Odd") << QStringList{"Option2_2"} << "9600,O,8,1 " << false << "Option2_2";
     QTest::newRow("Odd then Mark") << QStringList{"Option2_2", "Option2_3"} << "9600,M,8,1 " << true << "Option2_3";
-    QTest::newRow("Even then Space") << QStringList{"Option2_1", "Option2_4"} << "9600,S,8,1 " << true
-                                     << "Option2_4";
+    QTest::newRow("Even then Space") << QStringList{"Option2_1", "Option2_4"} << "9600,S,8,1 " << true << "Option2_4";
     QTest::newRow("Odd then None") << QStringList{"Option2_2", "Option2_0"} << "9600,N,8,1 " << true << "Option2_0";
-    QTest::newRow("2 stop bits keep parity") << QStringList{"Option2_3", "optStopbits_1"} << "9600,M,8,2 " << true
-                                             << "optStopbits_1";
-    QTest::newRow("7 data bits keep stop bits") << QStringList{"optStopbits_1", "optDatabits_0"} << "9600,N,7,2 "
-                                                << true << "optDatabits_0 optStopbits_1";
+    QTest::newRow("2 stop bits keep parity")
+        << QStringList{"Option2_3", "optStopbits_1"} << "9600,M,8,2 " << true << "optStopbits_1";
+    QTest::newRow("7 data bits keep stop bits")
+        << QStringList{"optStopbits_1", "optDatabits_0"} << "9600,N,7,2 " << true << "optDatabits_0 optStopbits_1";
     QTest::newRow("19200") << QStringList{"optBaud_4"} << "19200,N,8,1 " << true << "optBaud_4";
     QTest::newRow("1200") << QStringList{"optBaud_0"} << "1200,N,8,1 " << true << "optBaud_0";
 }
@@ -235,22 +253,23 @@ void TestTransmitWindow::loading_data()
     QTest::addColumn<QString>("settingsAfter");
     QTest::addColumn<bool>("framesEnabled");
 
-    QTest::newRow("start values") << 1 << 1 << "9600" << "N,8,1 " << true
+    QTest::newRow("start values") << 1 << 1 << "9600"
+                                  << "N,8,1 " << true
                                   << "OptMode_1 OptPort_0 optBaud_3 optDatabits_1 optStopbits_0 Option2_0 Option1_1"
                                   << 1 << "9600,N,8,1 " << true;
     // The window opens showing the parity the next exchange uses.
     QTest::newRow("keyboard, COM 4, 2400, E,7,2, Not Save")
-        << 0 << 4 << "2400" << "E,7,2 " << false
-        << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_1 Option1_0" << 0 << "2400,E,7,2 "
-        << false;
-    QTest::newRow("Odd kept") << 1 << 2 << "19200" << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_2" << 1
-                              << "19200,O,8,1 " << true;
-    QTest::newRow("Mark kept") << 1 << 1 << "9600" << "M,8,2 " << true << "optStopbits_1 Option2_3" << 1
-                               << "9600,M,8,2 " << true;
-    QTest::newRow("unknown baud rate") << 1 << 1 << "300" << "N,8,1 " << true << "optBaud_0" << 1 << "1200,N,8,1 "
-                                       << true;
-    QTest::newRow("other link mode means keyboard") << 7 << 1 << "9600" << "N,8,1 " << true << "OptMode_0" << 0
-                                                    << "9600,N,8,1 " << false;
+        << 0 << 4 << "2400"
+        << "E,7,2 " << false << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_1 Option1_0" << 0
+        << "2400,E,7,2 " << false;
+    QTest::newRow("Odd kept") << 1 << 2 << "19200"
+                              << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_2" << 1 << "19200,O,8,1 " << true;
+    QTest::newRow("Mark kept") << 1 << 1 << "9600"
+                               << "M,8,2 " << true << "optStopbits_1 Option2_3" << 1 << "9600,M,8,2 " << true;
+    QTest::newRow("unknown baud rate") << 1 << 1 << "300"
+                                       << "N,8,1 " << true << "optBaud_0" << 1 << "1200,N,8,1 " << true;
+    QTest::newRow("other link mode means keyboard") << 7 << 1 << "9600"
+                                                    << "N,8,1 " << true << "OptMode_0" << 0 << "9600,N,8,1 " << false;
 }
 
 void TestTransmitWindow::loading()
@@ -347,9 +366,8 @@ void TestTransmitWindow::tabOrderFollowsScreen()
     f->ctx.state.linkSettings.portNumber = 3;
     f->ctx.state.linkSettings.setFrameSettings(QStringLiteral("M,7,2"));
     QVERIFY(f->open());
-    const QStringList expected = {"OptMode_1", "optDatabits_0", "optStopbits_1", "Option1_1", "OptPort_2",
-                                  "optBaud_3",  "Option2_3",     "cmdTransmit",   "cmdReceive", "CmdVersion",
-                                  "cmdClose"};
+    const QStringList expected = {"OptMode_1", "optDatabits_0", "optStopbits_1", "Option1_1",  "OptPort_2", "optBaud_3",
+                                  "Option2_3", "cmdTransmit",   "cmdReceive",    "CmdVersion", "cmdClose"};
     QWidget *first = f->option(expected.first());
     first->setFocus(Qt::TabFocusReason);
     QTRY_COMPARE(QApplication::focusWidget(), first);
@@ -391,9 +409,8 @@ void TestTransmitWindow::accessibilityActions()
     QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
 
     // The download then sends the "Not Save" command.
-    attachPeer([](const QByteArray &all) {
-        return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
-    });
+    attachPeer(
+        [](const QByteArray &all) { return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray(); });
     f->button(QStringLiteral("cmdTransmit"))->click();
     QCOMPARE(peer->received(), downloadFrame(f->ctx.state.workingImage, false));
 }
@@ -404,9 +421,14 @@ void TestTransmitWindow::notAvailable_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("COM 1 missing, download") << 1 << "cmdTransmit" << "COM 1: not available." << "no such device";
-    QTest::newRow("COM 3 missing, version") << 3 << "CmdVersion" << "COM 3: not available." << "no such device";
-    QTest::newRow("COM 9, no such port") << 9 << "cmdTransmit" << "COM 9: not available."
+    QTest::newRow("COM 1 missing, download") << 1 << "cmdTransmit"
+                                             << "COM 1: not available."
+                                             << "no such device";
+    QTest::newRow("COM 3 missing, version") << 3 << "CmdVersion"
+                                            << "COM 3: not available."
+                                            << "no such device";
+    QTest::newRow("COM 9, no such port") << 9 << "cmdTransmit"
+                                         << "COM 9: not available."
                                          << "There is no serial port number 9";
 }
 
@@ -491,22 +513,22 @@ void TestTransmitWindow::rs232Upload_data()
     const QByteArray decoder = sectionBytes(25, 8);
     const QByteArray v = kVersion22.toLatin1();
     QTest::newRow("reader section") << false << rs232Reply(60, reader, v, 84) << "   Upload OK!   " << 25 << reader;
-    QTest::newRow("decoder section padded to 84") << false << rs232Reply(25, decoder, v, 84) << "   Upload OK!   "
-                                                  << 0 << decoder;
+    QTest::newRow("decoder section padded to 84")
+        << false << rs232Reply(25, decoder, v, 84) << "   Upload OK!   " << 0 << decoder;
     QTest::newRow("n=9") << false << rs232Reply(9, decoder, v, 84) << "Upload Failed!" << -1 << QByteArray();
     QTest::newRow("bad check byte") << false << rs232Reply(60, reader, v, 84, true) << "Upload Failed!" << -1
                                     << QByteArray();
     QTest::newRow("length byte beyond the reply")
         << false << (QByteArray(1, char(90)) + sectionBytes(83, 1)) << "Upload Failed!" << -1 << QByteArray();
-    QTest::newRow("version, reader reply") << true << rs232Reply(60, reader, v, 84) << kVersionText << -1
-                                           << QByteArray();
-    QTest::newRow("version, decoder reply") << true << rs232Reply(25, decoder, v, 84) << kVersionText << -1
-                                            << QByteArray();
+    QTest::newRow("version, reader reply")
+        << true << rs232Reply(60, reader, v, 84) << kVersionText << -1 << QByteArray();
+    QTest::newRow("version, decoder reply")
+        << true << rs232Reply(25, decoder, v, 84) << kVersionText << -1 << QByteArray();
     QTest::newRow("version, bad reply") << true << rs232Reply(60, reader, v, 84, true) << "Upload Failed!" << -1
                                         << QByteArray();
     QTest::newRow("silent") << false << QByteArray() << "Time Out Error!" << -1 << QByteArray();
-    QTest::newRow("short reply, silent afterwards") << false << rs232Reply(25, decoder, v, 0) << "Time Out Error!"
-                                                    << -1 << QByteArray();
+    QTest::newRow("short reply, silent afterwards")
+        << false << rs232Reply(25, decoder, v, 0) << "Time Out Error!" << -1 << QByteArray();
 }
 
 void TestTransmitWindow::rs232Upload()
@@ -562,9 +584,8 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
 {
     // The buttons come back after an exchange, but Even and Odd still keep
     // upload and version disabled.
-    attachPeer([](const QByteArray &all) {
-        return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray();
-    });
+    attachPeer(
+        [](const QByteArray &all) { return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray(); });
     QVERIFY(f->open());
     f->option(QStringLiteral("Option2_2"))->click();
     f->button(QStringLiteral("cmdTransmit"))->click();
@@ -625,10 +646,10 @@ void TestTransmitWindow::busyLocksConfigurationAndLink()
     f->ctx.state.workingImage = before;
     f->ctx.state.savedImage = before;
     QVERIFY(f->open());
-    const QStringList locked = {"mnuFileNew",     "mnuFileOpen",     "mnuFileSave",     "mnuFileSaveAs",
-                                "mnuFileDefault", "mnuConfigDefault", "mnuMagDefault",  "mnuConfigInterface",
-                                "mnuConfigComm",  "mnuConfigBar",    "mnuConfigMisc",   "mnuConfigTransmit",
-                                "mnuMagInterface", "mnuMagComm",     "mnuMagMisc",      "mnuMagTransmit"};
+    const QStringList locked = {"mnuFileNew",      "mnuFileOpen",      "mnuFileSave",   "mnuFileSaveAs",
+                                "mnuFileDefault",  "mnuConfigDefault", "mnuMagDefault", "mnuConfigInterface",
+                                "mnuConfigComm",   "mnuConfigBar",     "mnuConfigMisc", "mnuConfigTransmit",
+                                "mnuMagInterface", "mnuMagComm",       "mnuMagMisc",    "mnuMagTransmit"};
     const QStringList frames = {"Frame1", "FraPort", "Frame4", "Frame2", "Frame3", "Frame6", "Frame5"};
     QStringList enabledBefore;
     for (const QString &name : locked)
@@ -703,9 +724,15 @@ void TestTransmitWindow::hangUp_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
-    QTest::newRow("download") << "cmdTransmit" << "CFG Message" << "Download Failed!";
-    QTest::newRow("upload") << "cmdReceive" << "Upload Message" << "Upload Failed!";
-    QTest::newRow("version") << "CmdVersion" << "Upload Message" << "Upload Failed!";
+    QTest::newRow("download") << "cmdTransmit"
+                              << "CFG Message"
+                              << "Download Failed!";
+    QTest::newRow("upload") << "cmdReceive"
+                            << "Upload Message"
+                            << "Upload Failed!";
+    QTest::newRow("version") << "CmdVersion"
+                             << "Upload Message"
+                             << "Upload Failed!";
 }
 
 void TestTransmitWindow::hangUp()
@@ -748,10 +775,14 @@ void TestTransmitWindow::keyboardDownload_data()
     QTest::addColumn<bool>("save");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Save, P") << true << "P" << "Download OK!";
-    QTest::newRow("Not Save, p") << false << "p" << "Download OK!";
-    QTest::newRow("refused") << true << "E" << "Download Failed!";
-    QTest::newRow("no answer") << true << "" << "Download Failed!";
+    QTest::newRow("Save, P") << true << "P"
+                             << "Download OK!";
+    QTest::newRow("Not Save, p") << false << "p"
+                                 << "Download OK!";
+    QTest::newRow("refused") << true << "E"
+                             << "Download Failed!";
+    QTest::newRow("no answer") << true << ""
+                               << "Download Failed!";
 }
 
 void TestTransmitWindow::keyboardDownload()
@@ -821,12 +852,11 @@ void TestTransmitWindow::keyboardUpload_data()
                                     << reader;
     QTest::newRow("decoder section, lower case")
         << false << keyboardReply(false, decoder, kVersion22).toLower() << "   Upload OK!   " << 0 << decoder;
-    QTest::newRow("version") << true << keyboardReply(true, reader, kVersion22) << kVersionText << -1
-                             << QByteArray();
+    QTest::newRow("version") << true << keyboardReply(true, reader, kVersion22) << kVersionText << -1 << QByteArray();
     QTest::newRow("bad flag") << false << QStringLiteral("7") + keyboardReply(true, reader, kVersion22).mid(1)
                               << "Upload Failed!" << -1 << QByteArray();
-    QTest::newRow("short reply") << false << keyboardReply(true, reader, kVersion22).left(100) << "Upload Failed!"
-                                 << -1 << QByteArray();
+    QTest::newRow("short reply") << false << keyboardReply(true, reader, kVersion22).left(100) << "Upload Failed!" << -1
+                                 << QByteArray();
 }
 
 void TestTransmitWindow::keyboardUpload()
@@ -863,9 +893,12 @@ void TestTransmitWindow::keyboardHandshakeTimeout_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
-    QTest::newRow("download") << "cmdTransmit" << "CFG Message";
-    QTest::newRow("upload") << "cmdReceive" << "Upload Message";
-    QTest::newRow("version") << "CmdVersion" << "Upload Message";
+    QTest::newRow("download") << "cmdTransmit"
+                              << "CFG Message";
+    QTest::newRow("upload") << "cmdReceive"
+                            << "Upload Message";
+    QTest::newRow("version") << "CmdVersion"
+                             << "Upload Message";
 }
 
 void TestTransmitWindow::keyboardHandshakeTimeout()
@@ -882,9 +915,6 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
     QCOMPARE(f->ctx.portIo.writes().size(), 15 * 5 + 1);
     QVERIFY(f->commandsEnabled());
 }
-
-
-
 
 QTEST_MAIN(TestTransmitWindow)
 #include "tst_transmitwindow.moc"

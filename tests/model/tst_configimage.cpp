@@ -83,8 +83,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("which");
         QTest::addColumn<bool>("counts");
-        const char *names[] = {"device name", "user name", "building date", "description", "port number",
-                               "link mode", "image byte 84", "baud rate", "frame", "file name"};
+        const char *names[] = {"device name", "user name",     "building date", "description", "port number",
+                               "link mode",   "image byte 84", "baud rate",     "frame",       "file name"};
         for (int i = 0; i < 10; ++i)
             QTest::newRow(names[i]) << i << (i < 7);
     }
@@ -124,10 +124,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("assigned");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("start") << "N,8,1 " << "N,8,1 ";
-        QTest::newRow("short is padded") << "E,7,2" << "E,7,2 ";
-        QTest::newRow("long is cut") << "O,8,1 extra" << "O,8,1 ";
-        QTest::newRow("empty") << "" << "      ";
+        QTest::newRow("start") << "N,8,1 "
+                               << "N,8,1 ";
+        QTest::newRow("short is padded") << "E,7,2"
+                                         << "E,7,2 ";
+        QTest::newRow("long is cut") << "O,8,1 extra"
+                                     << "O,8,1 ";
+        QTest::newRow("empty") << ""
+                               << "      ";
     }
     void frameSettingsKeepTheirWidth()
     {

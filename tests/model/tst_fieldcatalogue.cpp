@@ -145,8 +145,9 @@ private Q_SLOTS:
             {2, "optCfg42D", "OFF"},
             {2, "optCfg43A", "CR+LF"},
             {2, "optCfg43B", "0 ms"},
-            {3, "chk51", "0 CodaBar/NW7, 1 Interleave 25, 2 Code 128, 3 Code 39, 4 EAN-8/JAN-8, 5 EAN-13/JAN-13, "
-                         "6 UPC-E, 7 UPC-A"},
+            {3, "chk51",
+             "0 CodaBar/NW7, 1 Interleave 25, 2 Code 128, 3 Code 39, 4 EAN-8/JAN-8, 5 EAN-13/JAN-13, "
+             "6 UPC-E, 7 UPC-A"},
             {3, "chkIsbn", "clear"},
             {3, "chkUpcAEan13", "clear"},
             {3, "optCfg52B", "Not Transmit"},
@@ -199,8 +200,8 @@ private Q_SLOTS:
             {7, "txtChar_5", "?"},
         };
         for (const auto &r : rows)
-            QTest::addRow("%d %s", r.page, r.field) << r.page << QString::fromLatin1(r.field)
-                                                    << QString::fromLatin1(r.shown);
+            QTest::addRow("%d %s", r.page, r.field)
+                << r.page << QString::fromLatin1(r.field) << QString::fromLatin1(r.shown);
     }
     void factoryImageInWords()
     {

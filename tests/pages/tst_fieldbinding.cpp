@@ -302,12 +302,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("messages");
         const int one = int(CharacterBinding::Rule::OneCharacterOrMessage);
         const int first = int(CharacterBinding::Rule::KeepFirstCharacter);
-        QTest::newRow("code id: space") << one << 0 << "" << " " << " " << 0x20 << 0;
-        QTest::newRow("code id: second character") << one << 0x41 << "A" << "B" << "" << 0 << 1;
-        QTest::newRow("code id: control code reads back as 0") << one << 0x05 << "\x05" << "" << "\x05" << 0 << 0;
-        QTest::newRow("code id: 8-bit character") << one << 0 << "" << "\u00E9" << "\u00E9" << 0xE9 << 0;
-        QTest::newRow("start char: second character is dropped") << first << 0x25 << "%" << "x" << "%" << 0x25 << 0;
-        QTest::newRow("start char: euro sign shows and stays") << first << 0x80 << "\u20AC" << "" << "\u20AC" << 0x80 << 0;
+        QTest::newRow("code id: space") << one << 0 << ""
+                                        << " "
+                                        << " " << 0x20 << 0;
+        QTest::newRow("code id: second character") << one << 0x41 << "A"
+                                                   << "B"
+                                                   << "" << 0 << 1;
+        QTest::newRow("code id: control code reads back as 0") << one << 0x05 << "\x05"
+                                                               << ""
+                                                               << "\x05" << 0 << 0;
+        QTest::newRow("code id: 8-bit character") << one << 0 << ""
+                                                  << "\u00E9"
+                                                  << "\u00E9" << 0xE9 << 0;
+        QTest::newRow("start char: second character is dropped") << first << 0x25 << "%"
+                                                                 << "x"
+                                                                 << "%" << 0x25 << 0;
+        QTest::newRow("start char: euro sign shows and stays") << first << 0x80 << "\u20AC"
+                                                               << ""
+                                                               << "\u20AC" << 0x80 << 0;
     }
     void characterField()
     {
@@ -411,10 +423,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("after");
-        QTest::newRow("front count: type 12") << 0xF0 << 0x03 << "0" << "12" << 0xC3;
-        QTest::newRow("front count: 16 is refused") << 0xF0 << 0x03 << "0" << "16" << 0x13;
-        QTest::newRow("end count: letters are refused") << 0x0F << 0x90 << "0" << "a7" << 0x97;
-        QTest::newRow("end count: emptied stores 0") << 0x0F << 0x95 << "5" << "" << 0x90;
+        QTest::newRow("front count: type 12") << 0xF0 << 0x03 << "0"
+                                              << "12" << 0xC3;
+        QTest::newRow("front count: 16 is refused") << 0xF0 << 0x03 << "0"
+                                                    << "16" << 0x13;
+        QTest::newRow("end count: letters are refused") << 0x0F << 0x90 << "0"
+                                                        << "a7" << 0x97;
+        QTest::newRow("end count: emptied stores 0") << 0x0F << 0x95 << "5"
+                                                     << "" << 0x90;
     }
     void countField()
     {

@@ -45,9 +45,16 @@ PageLayout sampleLayout()
     };
     l.buttons = {
         {QStringLiteral("cmdSetAll"), QStringLiteral("Set Default"), 0, {4, 0}, {QStringLiteral("chk51")}},
-        {QStringLiteral("Command1"), QStringLiteral("Clear All Barcodes"), 0, {4, 1}, {},
+        {QStringLiteral("Command1"),
+         QStringLiteral("Clear All Barcodes"),
+         0,
+         {4, 1},
+         {},
          [](SettingPage &page) { page.binding<BitSetBinding>(QStringLiteral("chk51"))->setBits(0); }},
-        {QStringLiteral("cmdDefault58"), QStringLiteral("Set Default"), 1, {2, 0},
+        {QStringLiteral("cmdDefault58"),
+         QStringLiteral("Set Default"),
+         1,
+         {2, 0},
          {QStringLiteral("ChkStart"), QStringLiteral("chk58A")}},
         {QStringLiteral("cmdDefault53"), QStringLiteral("Set Default"), 2, {1, 0}, {QStringLiteral("opt53B")}},
     };
@@ -93,7 +100,7 @@ struct Fixture
     ConfigImage &working() { return t.state.workingImage; }
 };
 
-template<class T> T *child(QWidget *page, const QString &name)
+template <class T> T *child(QWidget *page, const QString &name)
 {
     T *w = page->findChild<T *>(name);
     if (!w)

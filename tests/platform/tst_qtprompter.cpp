@@ -6,8 +6,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QStyle>
+#include <QTimer>
 #include <QtTest>
 
 using namespace q5n;
@@ -19,8 +19,7 @@ class TestQtPrompter : public QObject
 {
     Q_OBJECT
 
-    template <typename Dialog, typename Fn>
-    void whenShown(Fn fn)
+    template <typename Dialog, typename Fn> void whenShown(Fn fn)
     {
         QTimer::singleShot(0, this, [this, fn] {
             auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
@@ -44,10 +43,10 @@ private Q_SLOTS:
             << int(Button::Yes | Button::No | Button::Cancel) << int(Button::Yes) << int(Prompter::Icon::None)
             << int(Button::No) << QMessageBox::NoIcon;
         QTest::newRow("yes/no, default no, exclamation")
-            << int(Button::Yes | Button::No) << int(Button::No) << int(Prompter::Icon::Exclamation)
-            << int(Button::Yes) << QMessageBox::Warning;
-        QTest::newRow("ok/cancel") << int(Button::Ok | Button::Cancel) << int(Button::Ok)
-                                   << int(Prompter::Icon::None) << int(Button::Cancel) << QMessageBox::NoIcon;
+            << int(Button::Yes | Button::No) << int(Button::No) << int(Prompter::Icon::Exclamation) << int(Button::Yes)
+            << QMessageBox::Warning;
+        QTest::newRow("ok/cancel") << int(Button::Ok | Button::Cancel) << int(Button::Ok) << int(Prompter::Icon::None)
+                                   << int(Button::Cancel) << QMessageBox::NoIcon;
         QTest::newRow("ok only, critical") << int(Button::Ok) << int(Button::Ok) << int(Prompter::Icon::Critical)
                                            << int(Button::Ok) << QMessageBox::Critical;
     }
@@ -77,9 +76,12 @@ private Q_SLOTS:
             checked = true;
             box->button(qt[clicked])->click();
         });
-        const Button answer = prompter.ask({QStringLiteral("Configuration Setup"), QStringLiteral("Question?"),
-                                            Prompter::Buttons(buttons), Button(defaultButton),
-                                            Prompter::Icon(icon), {}});
+        const Button answer = prompter.ask({QStringLiteral("Configuration Setup"),
+                                            QStringLiteral("Question?"),
+                                            Prompter::Buttons(buttons),
+                                            Button(defaultButton),
+                                            Prompter::Icon(icon),
+                                            {}});
         QVERIFY(checked);
         QCOMPARE(int(answer), clicked);
     }
@@ -116,8 +118,8 @@ private Q_SLOTS:
         prompter.inform(title, QStringLiteral("OK"));
         // Room for the title beside the title bar's icon and its three buttons.
         const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        QVERIFY(width >= QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
-                             4 * titleBar);
+        QVERIFY(width >=
+                QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) + 4 * titleBar);
     }
 
     void textAsShown_data()
@@ -150,12 +152,20 @@ private Q_SLOTS:
     {
         QtPrompter prompter;
         whenShown<QMessageBox>([](QMessageBox *box) { box->reject(); });
-        QCOMPARE(prompter.ask({QString(), QStringLiteral("x"), Button::Yes | Button::No | Button::Cancel,
-                               Button::Yes, Prompter::Icon::None, {}}),
+        QCOMPARE(prompter.ask({QString(),
+                               QStringLiteral("x"),
+                               Button::Yes | Button::No | Button::Cancel,
+                               Button::Yes,
+                               Prompter::Icon::None,
+                               {}}),
                  Button::Cancel);
         whenShown<QMessageBox>([](QMessageBox *box) { box->reject(); });
-        QCOMPARE(prompter.ask({QString(), QStringLiteral("x"), Button::Yes | Button::No, Button::No,
-                               Prompter::Icon::Exclamation, {}}),
+        QCOMPARE(prompter.ask({QString(),
+                               QStringLiteral("x"),
+                               Button::Yes | Button::No,
+                               Button::No,
+                               Prompter::Icon::Exclamation,
+                               {}}),
                  Button::No);
     }
 
@@ -163,9 +173,13 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QtPrompter prompter;
-        const Prompter::FileDialog request{QStringLiteral("Config Setup Files(*.cfg)"), QStringLiteral("*.cfg"),
-                                           QStringLiteral("cfg"), dir.filePath(QStringLiteral("New File")),
-                                           false, true, true};
+        const Prompter::FileDialog request{QStringLiteral("Config Setup Files(*.cfg)"),
+                                           QStringLiteral("*.cfg"),
+                                           QStringLiteral("cfg"),
+                                           dir.filePath(QStringLiteral("New File")),
+                                           false,
+                                           true,
+                                           true};
         QStringList filters;
         whenShown<QFileDialog>([&](QFileDialog *d) {
             filters = d->nameFilters();

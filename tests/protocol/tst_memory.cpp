@@ -84,10 +84,13 @@ private Q_SLOTS:
         QTest::newRow("record then the end mark") << blocks(abc + bytes({0x00})) << "ABC"
                                                   << "P";
         QTest::newRow("wrong check byte gives an empty line")
-            << blocks(bytes({0x05, 0x41, 0x42, 0x43, 0x41, 0x00})) << "" << "P";
+            << blocks(bytes({0x05, 0x41, 0x42, 0x43, 0x41, 0x00})) << ""
+            << "P";
         QTest::newRow("lengths 1, 2 and 3 are empty lines")
-            << blocks(bytes({0x01, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00})) << "||" << "P";
-        QTest::newRow("empty memory shows nothing") << blocks(bytes({0x00})) << "" << "P";
+            << blocks(bytes({0x01, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00})) << "||"
+            << "P";
+        QTest::newRow("empty memory shows nothing") << blocks(bytes({0x00})) << ""
+                                                    << "P";
 
         // A record ending exactly with the first block waits for the second.
         const QByteArray line62(60, 'x');

@@ -116,40 +116,39 @@ void TestProtocol::rs232Reply_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("first");   // first image byte replaced
+    QTest::addColumn<int>("first"); // first image byte replaced
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("v1");
     QTest::addColumn<QString>("v2");
 
     const QByteArray reader = bytesFrom(60, 5);
     const QByteArray decoder = bytesFrom(25, 9);
-    QTest::newRow("n=60 reader section")
-        << makeRs232Reply(60, reader, "Q5N V1.23   ", "2026-12-07") << true << 25 << reader << "Q5N V1.23   "
-        << "2026-12-07";
+    QTest::newRow("n=60 reader section") << makeRs232Reply(60, reader, "Q5N V1.23   ", "2026-12-07") << true << 25
+                                         << reader << "Q5N V1.23   "
+                                         << "2026-12-07";
     QTest::newRow("n=25 padded to 84: check covers 0..48 only")
         << makeRs232Reply(25, decoder, "FIRMWARE ABC", "0123456789", 84) << true << 0 << decoder << "FIRMWARE ABC"
         << "0123456789";
     // n = 40: a decoder section of which only bytes 1..25 count.
     const QByteArray forty = bytesFrom(40, 3);
     QTest::newRow("n=40 decoder section, first 25 data bytes")
-        << makeRs232Reply(40, forty, "abcdefghijkl", "mnopqrstuv", 84) << true << 0 << forty.left(25)
-        << "abcdefghijkl" << "mnopqrstuv";
+        << makeRs232Reply(40, forty, "abcdefghijkl", "mnopqrstuv", 84) << true << 0 << forty.left(25) << "abcdefghijkl"
+        << "mnopqrstuv";
     // A decoder section needs 25 bytes: shorter lengths with a good check are
     // refused rather than taking version or check bytes as settings.
     for (int n : {10, 12, 24})
         QTest::newRow(qPrintable(QStringLiteral("n=%1 refused").arg(n)))
             << makeRs232Reply(n, bytesFrom(n, 1), "v1", "v2", 84) << false << 0 << QByteArray() << QString()
             << QString();
-    QTest::newRow("n=9 refused without check") << makeRs232Reply(9, bytesFrom(9, 1), "v1", "v2", 84) << false << 0
-                                               << QByteArray() << QString() << QString();
+    QTest::newRow("n=9 refused without check")
+        << makeRs232Reply(9, bytesFrom(9, 1), "v1", "v2", 84) << false << 0 << QByteArray() << QString() << QString();
     QTest::newRow("n=0") << QByteArray(84, '\0') << false << 0 << QByteArray() << QString() << QString();
     QTest::newRow("bad check byte") << makeRs232Reply(60, reader, "v1", "v2", 0, true) << false << 0 << QByteArray()
                                     << QString() << QString();
     QTest::newRow("length byte asks for more than arrived")
         << makeRs232Reply(60, reader, "v1", "v2").left(83) << false << 0 << QByteArray() << QString() << QString();
     QTest::newRow("n=100 in an 84-byte reply")
-        << (QByteArray(1, char(100)) + QByteArray(83, '\0')) << false << 0 << QByteArray() << QString()
-        << QString();
+        << (QByteArray(1, char(100)) + QByteArray(83, '\0')) << false << 0 << QByteArray() << QString() << QString();
     QTest::newRow("empty") << QByteArray() << false << 0 << QByteArray() << QString() << QString();
     QTest::newRow("8-bit version characters")
         << makeRs232Reply(60, reader, QByteArray("\xE9t\xE9\x80", 4), "\x81") << true << 25 << reader
@@ -212,11 +211,11 @@ void TestProtocol::keyboardReply_data()
     QTest::newRow("reader section") << makeKeyboardReply(u'0', reader, {}, version) << true << 25 << reader;
     QTest::newRow("decoder section, 70 characters ignored")
         << makeKeyboardReply(u'1', decoder, filler70, version) << true << 0 << decoder;
-    QTest::newRow("lower-case hex")
-        << makeKeyboardReply(u'0', bytesFrom(60, 0xAB), {}, version, true) << true << 25 << bytesFrom(60, 0xAB);
+    QTest::newRow("lower-case hex") << makeKeyboardReply(u'0', bytesFrom(60, 0xAB), {}, version, true) << true << 25
+                                    << bytesFrom(60, 0xAB);
     QTest::newRow("bad flag") << makeKeyboardReply(u'2', reader, {}, version) << false << 0 << QByteArray();
-    QTest::newRow("flag for the wrong section") << makeKeyboardReply(u'1', reader, {}, version) << false << 0
-                                                << QByteArray();
+    QTest::newRow("flag for the wrong section")
+        << makeKeyboardReply(u'1', reader, {}, version) << false << 0 << QByteArray();
     QTest::newRow("144 characters") << makeKeyboardReply(u'0', reader, {}, version).left(144) << false << 0
                                     << QByteArray();
     QTest::newRow("146 characters") << makeKeyboardReply(u'0', reader, {}, version) + u'x' << false << 0

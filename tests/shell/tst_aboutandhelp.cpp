@@ -119,8 +119,7 @@ private Q_SLOTS:
         QTest::newRow("none") << QStringList{} << QString() << QStringList{};
         QTest::newRow("only an unknown program") << QStringList{"sysinfo-viewer"} << QString() << QStringList{};
         QTest::newRow("KDE") << QStringList{"kinfocenter"} << "kinfocenter" << QStringList{};
-        QTest::newRow("HardInfo preferred") << QStringList{"kinfocenter", "hardinfo"} << "hardinfo"
-                                            << QStringList{};
+        QTest::newRow("HardInfo preferred") << QStringList{"kinfocenter", "hardinfo"} << "hardinfo" << QStringList{};
         QTest::newRow("GNOME settings at its overview")
             << QStringList{"gnome-control-center"} << "gnome-control-center" << QStringList{"info-overview"};
     }
@@ -211,8 +210,7 @@ private Q_SLOTS:
         for (const HelpWindow::Section &s : help->sections())
             titles << s.title;
         for (const char *title : {"Interface", "Communication Parameters", "Bar Codes and Others",
-                                  "Miscellaneous Parameters", "Transmit", "Read Decoder Memory",
-                                  "About This Software"})
+                                  "Miscellaneous Parameters", "Transmit", "Read Decoder Memory", "About This Software"})
             QVERIFY2(titles.contains(QLatin1String(title)), title);
         // Choosing an entry shows its section.
         help->contents()->clearSelection();

@@ -230,8 +230,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opened");
         QTest::addColumn<int>("boxes");
         QTest::addColumn<int>("dialogs");
-        QByteArray good = setupFileBytes(SetupInfo{{}, {}, {}, QStringLiteral("opened"), {}}, LinkSettings{},
-                                         ConfigImage{});
+        QByteArray good =
+            setupFileBytes(SetupInfo{{}, {}, {}, QStringLiteral("opened"), {}}, LinkSettings{}, ConfigImage{});
         QTest::newRow("no changes, good file") << false << 0 << good << true << 0 << 1;
         QTest::newRow("changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0;
         QTest::newRow("changes, no") << true << int(Button::No) << good << true << 1 << 1;
@@ -297,11 +297,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("which");
         QTest::addColumn<QString>("command");
         const char *values[] = {"device name", "user name", "building date", "description",
-                                "port", "link mode", "image"};
+                                "port",        "link mode", "image"};
         for (const char *command : {"close", "new", "open"})
             for (int i = 0; i < 7; ++i)
-                QTest::newRow(qPrintable(QStringLiteral("%1 / %2").arg(QLatin1String(values[i]),
-                                                                         QLatin1String(command))))
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 / %2").arg(QLatin1String(values[i]), QLatin1String(command))))
                     << i << QString::fromLatin1(command);
     }
     void everyStoredValueCounts()

@@ -11,17 +11,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("readerBefore");
-        QTest::addColumn<int>("before");    // page open before (0 none)
-        QTest::addColumn<int>("after");     // page open after
+        QTest::addColumn<int>("before"); // page open before (0 none)
+        QTest::addColumn<int>("after");  // page open after
         QTest::addColumn<int>("activePage");
         QTest::addColumn<bool>("readerMode");
         QTest::addColumn<bool>("magPressed");
         QTest::addColumn<bool>("barEnabled");
 
-        auto row = [](const char *name, const char *command, bool readerBefore, int before, int after,
-                      int active, bool reader, bool mag, bool bar) {
-            QTest::newRow(name) << QString::fromLatin1(command) << readerBefore << before << after << active
-                                << reader << mag << bar;
+        auto row = [](const char *name, const char *command, bool readerBefore, int before, int after, int active,
+                      bool reader, bool mag, bool bar) {
+            QTest::newRow(name) << QString::fromLatin1(command) << readerBefore << before << after << active << reader
+                                << mag << bar;
         };
         // Menu items
         row("Communication opens cfg4", "mnuConfigComm", false, 0, 2, 2, false, false, true);
@@ -162,18 +162,16 @@ private Q_SLOTS:
     {
         ShellFixture f(/*pages*/ false);
         MainWindow &m = f.main();
-        const QStringList pageItems = {"mnuConfigInterface", "mnuConfigComm", "mnuConfigBar",
-                                       "mnuConfigMisc",      "mnuConfigTransmit", "mnuMagInterface",
-                                       "mnuMagComm",         "mnuMagMisc",        "mnuMagTransmit",
-                                       "mnuToolsRDM",        "mnuToolsKRtest"};
+        const QStringList pageItems = {"mnuConfigInterface", "mnuConfigComm",   "mnuConfigBar",  "mnuConfigMisc",
+                                       "mnuConfigTransmit",  "mnuMagInterface", "mnuMagComm",    "mnuMagMisc",
+                                       "mnuMagTransmit",     "mnuToolsRDM",     "mnuToolsKRtest"};
         for (const QString &name : pageItems)
             QVERIFY2(!m.menuAction(name)->isEnabled(), qPrintable(name));
         for (const char *key : {"irm", "com", "bar", "mis", "transmit", "krtest"})
             QVERIFY2(!m.toolbarButton(QLatin1String(key))->isEnabled(), key);
         for (const char *key : {"new", "open", "save", "mag"})
             QVERIFY2(m.toolbarButton(QLatin1String(key))->isEnabled(), key);
-        for (const char *name : {"mnuFileNew", "mnuConfigDefault", "mnuMagDefault", "mnuHelpContents",
-                                 "mnuHelpAbout"})
+        for (const char *name : {"mnuFileNew", "mnuConfigDefault", "mnuMagDefault", "mnuHelpContents", "mnuHelpAbout"})
             QVERIFY2(m.menuAction(QLatin1String(name))->isEnabled(), name);
 
         m.registerPage(2, [](MainWindow &mw) -> PageWindow * { return new StandInPage(mw, 2); });

@@ -89,16 +89,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("File") << "mnuFile"
-                              << QStringList{"mnuFileNew", "mnuFileOpen", "mnuFileSave", "mnuFileSaveAs",
-                                             "mnuFileDefault", "-mnuMinus", "mnuFileExit"};
+                              << QStringList{"mnuFileNew",     "mnuFileOpen", "mnuFileSave", "mnuFileSaveAs",
+                                             "mnuFileDefault", "-mnuMinus",   "mnuFileExit"};
         QTest::newRow("Bar_Decoder") << "mnuConfig"
-                                     << QStringList{"mnuConfigInterface", "mnuConfigComm", "mnuConfigBar",
-                                                    "mnuConfigMisc", "-mnuMinus1", "mnuConfigDefault",
-                                                    "-mnuMinus2", "mnuConfigTransmit"};
-        QTest::newRow("Magnic_Reader") << "mnuMag"
-                                       << QStringList{"mnuMagInterface", "mnuMagComm", "mnuMagMisc",
-                                                      "-mnuMagMinus1", "mnuMagDefault", "-mnuMagMinus2",
-                                                      "mnuMagTransmit"};
+                                     << QStringList{"mnuConfigInterface", "mnuConfigComm",    "mnuConfigBar",
+                                                    "mnuConfigMisc",      "-mnuMinus1",       "mnuConfigDefault",
+                                                    "-mnuMinus2",         "mnuConfigTransmit"};
+        QTest::newRow("Magnic_Reader") << "mnuMag" << QStringList{"mnuMagInterface", "mnuMagComm",    "mnuMagMisc",
+                                                                  "-mnuMagMinus1",   "mnuMagDefault", "-mnuMagMinus2",
+                                                                  "mnuMagTransmit"};
         QTest::newRow("Tools") << "mnuTools" << QStringList{"mnuToolsRDM", "mnuToolsKRtest"};
         QTest::newRow("Help") << "mnuHelp" << QStringList{"mnuHelpContents", "mnuHelpAbout"};
     }
@@ -264,10 +263,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closed");
         QTest::newRow("no changes, No") << false << QList<int>{int(B::No)} << QStringList{kExit} << true;
         QTest::newRow("no changes, Cancel") << false << QList<int>{int(B::Cancel)} << QStringList{kExit} << false;
-        QTest::newRow("changes, No, then No") << true << QList<int>{int(B::No), int(B::No)}
-                                              << QStringList{kExit, kChanged} << true;
-        QTest::newRow("changes, No, then Cancel") << true << QList<int>{int(B::No), int(B::Cancel)}
-                                                  << QStringList{kExit, kChanged} << false;
+        QTest::newRow("changes, No, then No")
+            << true << QList<int>{int(B::No), int(B::No)} << QStringList{kExit, kChanged} << true;
+        QTest::newRow("changes, No, then Cancel")
+            << true << QList<int>{int(B::No), int(B::Cancel)} << QStringList{kExit, kChanged} << false;
         QTest::newRow("changes, Yes, dialog cancelled: stays")
             << true << QList<int>{int(B::Yes)} << QStringList{kExit} << false;
     }

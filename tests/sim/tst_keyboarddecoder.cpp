@@ -1,8 +1,8 @@
 // The keyboard-line decoder simulator: bytes written to the keyboard port go
 // in, typed keys come out into the focused widget.
 
-#include "protocol/Hex.h"
 #include "link/PortIo.h"
+#include "protocol/Hex.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/KeyboardSimulation.h"
 #include "support/Builders.h"
@@ -10,10 +10,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -47,8 +47,7 @@ QString downloadText(const ConfigImage &image)
 // exercised by tst_slow_keyboarddecoder). These waits run the event loop in
 // slices of a millisecond until the condition holds (QTRY_* looks every 50 ms,
 // QTest::qWaitFor sleeps between its looks, and typing stops while it sleeps).
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 5000)
+template <typename Condition> bool waitUntil(Condition condition, int timeoutMs = 5000)
 {
     QElapsedTimer clock;
     clock.start();
@@ -62,10 +61,10 @@ bool waitUntil(Condition condition, int timeoutMs = 5000)
     return true;
 }
 #define WAIT_VERIFY(expr) QVERIFY(waitUntil([&] { return bool(expr); }))
-#define WAIT_COMPARE(actual, expected)                                                                             \
-    do {                                                                                                           \
-        waitUntil([&] { return (actual) == (expected); });                                                         \
-        QCOMPARE(actual, expected);                                                                                \
+#define WAIT_COMPARE(actual, expected)                                                                                 \
+    do {                                                                                                               \
+        waitUntil([&] { return (actual) == (expected); });                                                             \
+        QCOMPARE(actual, expected);                                                                                    \
     } while (false)
 // Runs the event loop for a while, when checking that nothing more comes.
 void settle(int ms)
@@ -320,14 +319,22 @@ void TestKeyboardDecoder::faults_data()
     QTest::addColumn<QString>("typed"); // what is typed in all; "<n>" for n characters of the upload reply
     QTest::addColumn<bool>("checkOk");
 
-    QTest::newRow("silent upload") << Fault::Silent << "CCCCC" << "" << false;
-    QTest::newRow("silent download") << Fault::Silent << "AAAAA" << "" << false;
-    QTest::newRow("refuse upload") << Fault::Refuse << "CCCCC" << "SE" << false;
-    QTest::newRow("refuse download") << Fault::Refuse << "AAAAA" << "SE" << false;
-    QTest::newRow("bad check upload") << Fault::BadCheck << "CCCCC" << "<145>" << false;
-    QTest::newRow("short upload") << Fault::ShortReply << "CCCCC" << "<100>" << false;
-    QTest::newRow("short download") << Fault::ShortReply << "AAAAA" << "S" << false;
-    QTest::newRow("hang-up upload") << Fault::HangUp << "CCCCC" << "<100>" << false;
+    QTest::newRow("silent upload") << Fault::Silent << "CCCCC"
+                                   << "" << false;
+    QTest::newRow("silent download") << Fault::Silent << "AAAAA"
+                                     << "" << false;
+    QTest::newRow("refuse upload") << Fault::Refuse << "CCCCC"
+                                   << "SE" << false;
+    QTest::newRow("refuse download") << Fault::Refuse << "AAAAA"
+                                     << "SE" << false;
+    QTest::newRow("bad check upload") << Fault::BadCheck << "CCCCC"
+                                      << "<145>" << false;
+    QTest::newRow("short upload") << Fault::ShortReply << "CCCCC"
+                                  << "<100>" << false;
+    QTest::newRow("short download") << Fault::ShortReply << "AAAAA"
+                                    << "S" << false;
+    QTest::newRow("hang-up upload") << Fault::HangUp << "CCCCC"
+                                    << "<100>" << false;
 }
 
 void TestKeyboardDecoder::faults()

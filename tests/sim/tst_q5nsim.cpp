@@ -49,10 +49,12 @@ private:
         const int logged = int(m_log.count("received "));
         port.output(QByteArray("\x02\x80\x03\x81", 4));
         if (silentSim) {
-            (void)QTest::qWaitFor([&] {
-                m_log += silentSim->readAllStandardError();
-                return m_log.count("received ") > logged;
-            }, 5000);
+            (void)QTest::qWaitFor(
+                [&] {
+                    m_log += silentSim->readAllStandardError();
+                    return m_log.count("received ") > logged;
+                },
+                5000);
             QTest::qWait(150);
         } else {
             (void)QTest::qWaitFor([&] { return port.inBufferCount() >= 84; }, 2000);
@@ -93,13 +95,13 @@ void TestQ5nSim::options_data()
     QTest::newRow("defaults") << QStringList{} << "9600,N,8,1 " << 84 << 25 << defaultVersion;
     QTest::newRow("reader section") << QStringList{"--section", "reader"} << "9600,N,8,1 " << 84 << 60
                                     << defaultVersion;
-    QTest::newRow("version text") << QStringList{"--version-text", "ABCDEFGHIJKL0123456789"} << "9600,N,8,1 "
-                                  << 84 << 25 << QByteArray("ABCDEFGHIJKL0123456789");
+    QTest::newRow("version text") << QStringList{"--version-text", "ABCDEFGHIJKL0123456789"} << "9600,N,8,1 " << 84
+                                  << 25 << QByteArray("ABCDEFGHIJKL0123456789");
     QTest::newRow("baud 19200") << QStringList{"--baud", "19200"} << "19200,N,8,1 " << 84 << 25 << defaultVersion;
-    QTest::newRow("program at another baud") << QStringList{"--baud", "19200"} << "9600,N,8,1 " << 0 << 0
-                                             << QByteArray();
-    QTest::newRow("any line settings") << QStringList{"--baud", "19200", "--any-line-settings"} << "9600,N,8,1 "
-                                       << 84 << 25 << defaultVersion;
+    QTest::newRow("program at another baud")
+        << QStringList{"--baud", "19200"} << "9600,N,8,1 " << 0 << 0 << QByteArray();
+    QTest::newRow("any line settings") << QStringList{"--baud", "19200", "--any-line-settings"} << "9600,N,8,1 " << 84
+                                       << 25 << defaultVersion;
     QTest::newRow("fault refuse") << QStringList{"--fault", "refuse"} << "9600,N,8,1 " << 1 << 0x15 << QByteArray();
 }
 
@@ -226,7 +228,8 @@ void TestQ5nSim::commands()
     const QString path = start(process, {"--commands"});
     QCOMPARE(int(quint8(upload(path)[0])), 25);
     process.write("section reader\nversion NEW VERSION\n");
-    QVERIFY(QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("upload section reader"); }));
+    QVERIFY(
+        QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("upload section reader"); }));
     const QByteArray reply = upload(path);
     QCOMPARE(int(quint8(reply[0])), 60);
     QCOMPARE(reply.mid(61, 22), QByteArray("NEW VERSION").leftJustified(22, ' '));

@@ -328,10 +328,10 @@ void TestSerialDecoder::faults_data()
 {
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<int>("replySize");  // bytes that arrive
-    QTest::addColumn<int>("firstByte");  // -1: not checked
-    QTest::addColumn<bool>("checkOk");   // upload replies: does the check byte hold
-    QTest::addColumn<bool>("lineLost");  // the program's port is closed by a hang-up
+    QTest::addColumn<int>("replySize"); // bytes that arrive
+    QTest::addColumn<int>("firstByte"); // -1: not checked
+    QTest::addColumn<bool>("checkOk");  // upload replies: does the check byte hold
+    QTest::addColumn<bool>("lineLost"); // the program's port is closed by a hang-up
 
     const QByteArray download = downloadFrame(1, patternImage(3));
     QTest::newRow("silent upload") << Fault::Silent << kUploadRequest << 0 << -1 << false << false;
@@ -442,8 +442,8 @@ void TestSerialDecoder::memoryRead()
     QCOMPARE(xorAll(block1), quint8(0));
     QCOMPARE(block1.left(4), bytes({3, 'A', 'A', 42}));
     QCOMPARE(block1.mid(4, 40), first);
-    QCOMPARE(int(quint8(block1[44])), 0); // 40 equal characters XOR to 0
-    QCOMPARE(quint8(block1[45]), quint8(32));  // the next record's length byte
+    QCOMPARE(int(quint8(block1[44])), 0);     // 40 equal characters XOR to 0
+    QCOMPARE(quint8(block1[45]), quint8(32)); // the next record's length byte
 
     // No second block before the program answers.
     QTest::qWait(150);

@@ -124,8 +124,8 @@ private Q_SLOTS:
         connect(d, &sim::SerialDecoder::downloadReceived, d, [d] { d->model().image[16] = factoryImage()[16]; });
         ConfigImage sent = factoryImage();
         sent[16] = quint8((sent[16] & ~0x0C) | 0x0C); // 19200
-        const Run r =
-            run(QStringLiteral("download"), {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
+        const Run r = run(QStringLiteral("download"),
+                          {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
         QCOMPARE(r.code, int(kDiffer));
         QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A Baud Rate"), qPrintable(r.out));
     }
@@ -151,9 +151,8 @@ private Q_SLOTS:
         const QString silent = decoder(sim::Fault::Silent);
         const QString hungUp = decoder(sim::Fault::HangUp);
         const QString good2 = decoder(sim::Fault::None);
-        const Run r = run(QStringLiteral("download"),
-                          {configFile(factoryImage()), "--port", good1, "--port", silent, "--port", hungUp, "--port",
-                           good2, "--verify", "--json"});
+        const Run r = run(QStringLiteral("download"), {configFile(factoryImage()), "--port", good1, "--port", silent,
+                                                       "--port", hungUp, "--port", good2, "--verify", "--json"});
         QCOMPARE(r.code, int(kTimeOut)); // the largest exit code of the ports
         const QJsonArray ports = QJsonDocument::fromJson(r.out.toUtf8())["ports"].toArray();
         QCOMPARE(ports.size(), 4);

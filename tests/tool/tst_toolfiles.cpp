@@ -18,7 +18,7 @@ struct Run
     QString out, err;
 };
 
-template<class Command> Run run(Command command, const QStringList &args)
+template <class Command> Run run(Command command, const QStringList &args)
 {
     Run r;
     QTextStream out(&r.out), err(&r.err);
@@ -59,9 +59,9 @@ private Q_SLOTS:
     void showNamesEveryFieldAndUnknownCodes()
     {
         const QString path = write("odd.cfg", factorySetupFile([](ConfigImage &i) {
-            i[16] = quint8((i[16] & ~0xF0) | 0xE0); // language 14: "Reserved 1"
-            i[28] = quint8((i[28] & ~0x07) | 6);    // reader baud code 6: no option shows it
-        }));
+                                       i[16] = quint8((i[16] & ~0xF0) | 0xE0); // language 14: "Reserved 1"
+                                       i[28] = quint8((i[28] & ~0x07) | 6);    // reader baud code 6: no option shows it
+                                   }));
         const Run r = run(showCommand, {path});
         QCOMPARE(r.code, int(kDone));
         QVERIFY(r.out.contains("Device Name: Dev\n"));
@@ -104,9 +104,9 @@ private Q_SLOTS:
     {
         const QString a = write("a.cfg", factorySetupFile());
         const QString b = write("b.cfg", factorySetupFile([](ConfigImage &i) {
-            i[16] = quint8((i[16] & ~0x0C) | 0x0C); // 19200
-            i[29] = 'X';                           // track 1 prefix
-        }));
+                                    i[16] = quint8((i[16] & ~0x0C) | 0x0C); // 19200
+                                    i[29] = 'X';                            // track 1 prefix
+                                }));
         QCOMPARE(run(diffCommand, {a, a}).code, int(kDone));
         const Run r = run(diffCommand, {a, b});
         QCOMPARE(r.code, int(kDiffer));

@@ -150,8 +150,8 @@ void FlagBinding::restoreDefault()
 
 // ---------------------------------------------------------------- bit sets
 
-BitSetBinding::BitSetBinding(const FieldEntry &entry, ProgramState &state,
-                             const std::map<int, QCheckBox *> &boxes, QObject *parent)
+BitSetBinding::BitSetBinding(const FieldEntry &entry, ProgramState &state, const std::map<int, QCheckBox *> &boxes,
+                             QObject *parent)
     : FieldBinding(entry, state, parent)
 {
     for (const auto &[index, box] : boxes) {
@@ -264,8 +264,8 @@ void CharacterBinding::restoreDefault()
 
 // ---------------------------------------------------------------- character sequences
 
-CharacterSequenceBinding::CharacterSequenceBinding(const FieldEntry &entry, ProgramState &state,
-                                                   QLineEdit *edit, QObject *parent)
+CharacterSequenceBinding::CharacterSequenceBinding(const FieldEntry &entry, ProgramState &state, QLineEdit *edit,
+                                                   QObject *parent)
     : FieldBinding(entry, state, parent), m_edit(edit), m_first(entry.byte)
 {
     connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -439,15 +439,14 @@ void CharacterChoiceBinding::restoreDefault()
 // ---------------------------------------------------------------- factory
 
 FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter *prompter,
-                          const std::map<int, QAbstractButton *> &buttons, QWidget *box,
-                          CharacterBinding::Rule rule, QObject *parent)
+                          const std::map<int, QAbstractButton *> &buttons, QWidget *box, CharacterBinding::Rule rule,
+                          QObject *parent)
 {
     auto *edit = qobject_cast<QLineEdit *>(box);
     auto *combo = qobject_cast<QComboBox *>(box);
     switch (entry.kind) {
     case FieldKind::Index:
-    case FieldKind::Coded:
-        return new OptionGroupBinding(entry, state, buttons, parent);
+    case FieldKind::Coded: return new OptionGroupBinding(entry, state, buttons, parent);
     case FieldKind::Flag: {
         auto *box = buttons.empty() ? nullptr : qobject_cast<QCheckBox *>(buttons.begin()->second);
         return box ? new FlagBinding(entry, state, box, parent) : nullptr;
@@ -459,16 +458,11 @@ FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter
                 boxes[index] = box;
         return new BitSetBinding(entry, state, boxes, parent);
     }
-    case FieldKind::Character:
-        return edit ? new CharacterBinding(entry, state, edit, rule, prompter, parent) : nullptr;
-    case FieldKind::CharacterSequence:
-        return edit ? new CharacterSequenceBinding(entry, state, edit, parent) : nullptr;
-    case FieldKind::Text:
-        return edit ? new TextBinding(entry, state, edit, parent) : nullptr;
-    case FieldKind::Count:
-        return combo ? new CountBinding(entry, state, combo, parent) : nullptr;
-    case FieldKind::CharacterChoice:
-        return combo ? new CharacterChoiceBinding(entry, state, combo, parent) : nullptr;
+    case FieldKind::Character: return edit ? new CharacterBinding(entry, state, edit, rule, prompter, parent) : nullptr;
+    case FieldKind::CharacterSequence: return edit ? new CharacterSequenceBinding(entry, state, edit, parent) : nullptr;
+    case FieldKind::Text: return edit ? new TextBinding(entry, state, edit, parent) : nullptr;
+    case FieldKind::Count: return combo ? new CountBinding(entry, state, combo, parent) : nullptr;
+    case FieldKind::CharacterChoice: return combo ? new CharacterChoiceBinding(entry, state, combo, parent) : nullptr;
     }
     return nullptr;
 }

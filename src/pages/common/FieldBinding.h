@@ -56,8 +56,8 @@ class OptionGroupBinding : public FieldBinding
 {
     Q_OBJECT
 public:
-    OptionGroupBinding(const FieldEntry &entry, ProgramState &state,
-                       const std::map<int, QAbstractButton *> &buttons, QObject *parent = nullptr);
+    OptionGroupBinding(const FieldEntry &entry, ProgramState &state, const std::map<int, QAbstractButton *> &buttons,
+                       QObject *parent = nullptr);
 
     void show() override;
     void restoreDefault() override;
@@ -141,8 +141,8 @@ public:
         KeepFirstCharacter,
     };
 
-    CharacterBinding(const FieldEntry &entry, ProgramState &state, QLineEdit *edit, Rule rule,
-                     Prompter *prompter, QObject *parent = nullptr);
+    CharacterBinding(const FieldEntry &entry, ProgramState &state, QLineEdit *edit, Rule rule, Prompter *prompter,
+                     QObject *parent = nullptr);
 
     void show() override;
     void restoreDefault() override;
@@ -165,8 +165,7 @@ class CharacterSequenceBinding : public FieldBinding
 {
     Q_OBJECT
 public:
-    CharacterSequenceBinding(const FieldEntry &entry, ProgramState &state, QLineEdit *edit,
-                             QObject *parent = nullptr);
+    CharacterSequenceBinding(const FieldEntry &entry, ProgramState &state, QLineEdit *edit, QObject *parent = nullptr);
 
     void show() override;
     void restoreDefault() override;
@@ -209,8 +208,7 @@ class CharacterChoiceBinding : public FieldBinding
 {
     Q_OBJECT
 public:
-    CharacterChoiceBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box,
-                           QObject *parent = nullptr);
+    CharacterChoiceBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box, QObject *parent = nullptr);
 
     void show() override;
     void restoreDefault() override;
@@ -226,7 +224,7 @@ private:
 // flags and bit-sets take their member buttons by option index, the other
 // kinds one box (a line edit, or a combo box for counts and character choices).
 FieldBinding *makeBinding(const FieldEntry &entry, ProgramState &state, Prompter *prompter,
-                          const std::map<int, QAbstractButton *> &buttons, QWidget *box,
-                          CharacterBinding::Rule rule, QObject *parent);
+                          const std::map<int, QAbstractButton *> &buttons, QWidget *box, CharacterBinding::Rule rule,
+                          QObject *parent);
 
 } // namespace q5n

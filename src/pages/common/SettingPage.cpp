@@ -115,8 +115,8 @@ QStringList layoutProblems(const PageLayout &layout)
         frameProblem(p.field, p.frame);
         boxProblem(p.field, p.box);
         ++placed[p.field];
-        const bool members = entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded ||
-                             entry->kind == FieldKind::BitSet;
+        const bool members =
+            entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded || entry->kind == FieldKind::BitSet;
         if (!members) {
             if (!p.arrangement.empty())
                 problems << QStringLiteral("%1: an arrangement for a field without options").arg(p.field);
@@ -143,8 +143,8 @@ QStringList layoutProblems(const PageLayout &layout)
             problems << QStringLiteral("%1: not placed").arg(entry->name);
             continue;
         }
-        const bool members = entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded ||
-                             entry->kind == FieldKind::BitSet;
+        const bool members =
+            entry->kind == FieldKind::Index || entry->kind == FieldKind::Coded || entry->kind == FieldKind::BitSet;
         if (!members) {
             if (times > 1)
                 problems << QStringLiteral("%1: placed %2 times").arg(entry->name).arg(times);
@@ -498,8 +498,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             grid->addWidget(box, p.cell.row + 1, p.cell.column, 1, p.cell.columnSpan, p.cell.alignment);
         } else {
             grid->addWidget(label, p.cell.row, p.cell.column);
-            grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan,
-                            p.cell.alignment);
+            grid->addWidget(box, p.cell.row, p.cell.column + 1, p.cell.rowSpan, p.cell.columnSpan, p.cell.alignment);
         }
         boxOut = box;
         break;
@@ -528,8 +527,7 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
             box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 48);
             // As long as a line of a setup file may be: the files refuse longer ones.
             box->setMaxLength(kMaxLineLength);
-        }
-        else if (entry.kind == FieldKind::Character)
+        } else if (entry.kind == FieldKind::Character)
             box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
         boxOut = box;
         break;

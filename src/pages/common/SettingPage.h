@@ -32,7 +32,7 @@ struct Cell
 // One tab of the page's tab strip and the frame under it.
 struct PageTab
 {
-    QString caption;      // with "&" for the access key
+    QString caption; // with "&" for the access key
     QString tooltip;
     QString frameCaption; // empty: the frame has no caption of its own
 };
@@ -41,7 +41,7 @@ struct PageTab
 // two check boxes under "Reading Type").
 struct BoxPlacement
 {
-    QString key;     // how fields refer to it
+    QString key; // how fields refer to it
     QString caption;
     int frame = 0;
     Cell cell;
@@ -51,14 +51,14 @@ struct BoxPlacement
 // Where one catalogue entry stands on the page.
 struct FieldPlacement
 {
-    QString field;   // catalogue name of the entry (on this page)
+    QString field; // catalogue name of the entry (on this page)
     int frame = 0;
-    Cell cell;       // in the frame's grid, or in the box's grid when `box` is set
+    Cell cell; // in the frame's grid, or in the box's grid when `box` is set
     // Option groups and bit-sets: the option indexes as they stand on screen,
     // row by row (-1 leaves a gap). Empty: one column in index order. A field
     // may be placed more than once, each placement with some of its members.
     std::vector<std::vector<int>> arrangement = {};
-    QString box = {};        // key of a BoxPlacement to stand in, or empty
+    QString box = {}; // key of a BoxPlacement to stand in, or empty
     // Option groups standing on their own get a box captioned with the
     // entry's caption; this names that box.
     QString groupBoxName = {};
@@ -121,7 +121,7 @@ struct SettingPageDeclaration
 
 // The declaration of a page class P with `kPage`, `static PageLayout layout()`
 // and a constructor P(MainWindow &).
-template<class P> SettingPageDeclaration declarePage()
+template <class P> SettingPageDeclaration declarePage()
 {
     return {P::kPage, &P::layout, [](MainWindow &main) -> PageWindow * { return new P(main); }};
 }
@@ -142,7 +142,7 @@ public:
     QWidget *frame(int index) const;
 
     FieldBinding *binding(const QString &field) const;
-    template<class T> T *binding(const QString &field) const { return qobject_cast<T *>(binding(field)); }
+    template <class T> T *binding(const QString &field) const { return qobject_cast<T *>(binding(field)); }
     QPushButton *button(const QString &name) const;
 
     // The widgets of a field, for the page's rules. The control: the text or
@@ -176,8 +176,8 @@ protected:
 private:
     void build(const PageLayout &layout);
     QGridLayout *gridOf(int frame, const QString &box) const;
-    void placeField(const FieldPlacement &placement, const FieldEntry &entry,
-                    std::map<int, QAbstractButton *> &members, QWidget *&box);
+    void placeField(const FieldPlacement &placement, const FieldEntry &entry, std::map<int, QAbstractButton *> &members,
+                    QWidget *&box);
 
     QTabBar *m_tabs = nullptr;
     std::vector<QWidget *> m_frames;

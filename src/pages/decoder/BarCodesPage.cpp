@@ -2,6 +2,8 @@
 
 #include "pages/common/FieldBinding.h"
 
+// The page is a declaration: its tables are laid out by hand, a row per line.
+// clang-format off
 namespace q5n {
 
 PageLayout BarCodesPage::layout()
@@ -75,3 +77,4 @@ PageLayout BarCodesPage::layout()
 BarCodesPage::BarCodesPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
 
 } // namespace q5n
+// clang-format on

@@ -1,5 +1,7 @@
 #include "pages/decoder/CommunicationPage.h"
 
+// The page is a declaration: its tables are laid out by hand, a row per line.
+// clang-format off
 namespace q5n {
 
 PageLayout CommunicationPage::layout()
@@ -49,3 +51,4 @@ PageLayout CommunicationPage::layout()
 CommunicationPage::CommunicationPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
 
 } // namespace q5n
+// clang-format on

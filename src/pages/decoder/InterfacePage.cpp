@@ -1,5 +1,7 @@
 #include "pages/decoder/InterfacePage.h"
 
+// The page is a declaration: its tables are laid out by hand, a row per line.
+// clang-format off
 namespace q5n {
 
 PageLayout InterfacePage::layout()
@@ -32,3 +34,4 @@ PageLayout InterfacePage::layout()
 InterfacePage::InterfacePage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
 
 } // namespace q5n
+// clang-format on

@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 
+// The page is a declaration: its tables are laid out by hand, a row per line.
+// clang-format off
 namespace q5n {
 
 namespace {
@@ -90,3 +92,4 @@ PageLayout MiscellaneousPage::layout()
 MiscellaneousPage::MiscellaneousPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
 
 } // namespace q5n
+// clang-format on
