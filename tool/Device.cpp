@@ -10,6 +10,7 @@
 #include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "protocol/Memory.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
 
@@ -65,6 +66,10 @@ const char *usageOf(const QString &command)
         return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n";
     if (command == QLatin1String("version"))
         return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n";
+    if (command == QLatin1String("read-memory"))
+        return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n";
+    if (command == QLatin1String("clear-memory"))
+        return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n";
     return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
 }
 
@@ -400,7 +405,8 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
 bool isDeviceCommand(const QString &command)
 {
     return command == QLatin1String("download") || command == QLatin1String("upload") ||
-           command == QLatin1String("version") || command == QLatin1String("monitor");
+           command == QLatin1String("version") || command == QLatin1String("monitor") ||
+           command == QLatin1String("read-memory") || command == QLatin1String("clear-memory");
 }
 
 QString portDevice(const QString &value)
@@ -507,6 +513,42 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             if (versions.count(p.port))
                 j[QStringLiteral("version")] = versions[p.port];
         });
+    }
+
+    if (command == QLatin1String("clear-memory")) {
+        if (!o.positional.isEmpty()) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        runAll(jobs, [](PortJob &job) { job.record(job.engine().clearMemory(job.link())); });
+        return summarize(jobs, o, out);
+    }
+
+    if (command == QLatin1String("read-memory")) {
+        if (!o.positional.isEmpty() || jobs.size() != 1) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        QList<QByteArray> lines;
+        runAll(jobs, [&lines](PortJob &job) {
+            job.record(job.engine().readMemory(job.link(), [&lines](const QList<QByteArray> &more) { lines += more; }));
+        });
+        PortOutcome &p = jobs.front()->outcome();
+        // The lines that came before a failure are kept, as the memory window keeps them.
+        const QString text = memoryLinesText(lines);
+        if (p.exit == kDone)
+            p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
+        if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
+            const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
+            if (!writeError.isEmpty()) {
+                p.exit = kUsage;
+                p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
+            }
+        } else if (o.output.isEmpty() && !o.json) {
+            out << text;
+        }
+        return summarize(jobs, o, out,
+                         [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
     }
 
     // upload

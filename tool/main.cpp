@@ -33,6 +33,9 @@ const char kUsageText[] =
     "  upload -o FILE [--into BASE] --port DEVICE\n"
     "                                  the section the decoder sends, into BASE or the factory values\n"
     "  version --port DEVICE           the decoder's firmware version\n"
+    "  read-memory --port DEVICE [-o FILE.txt]\n"
+    "                                  the lines the decoder holds (to FILE as the memory window saves them)\n"
+    "  clear-memory --port DEVICE      clear the decoder's memory\n"
     "  monitor --port DEVICE           print what the decoder sends, control characters as <NAME>,\n"
     "                                  until interrupted\n"
     "  DEVICE is a device path or com1..com6 (resolved as the program resolves Com n; Q5NCFG_COM<n>).\n"
@@ -90,6 +93,14 @@ const char *commandUsage(const QString &command)
     if (command == QLatin1String("version"))
         return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n"
                "Prints each decoder's firmware version text.\n";
+    if (command == QLatin1String("read-memory"))
+        return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n"
+               "Reads the lines the decoder holds in its memory and prints them, or writes them to FILE.txt as\n"
+               "the memory window saves them (each line with CR LF, then CR LF). Lines read before a failure\n"
+               "are kept.\n";
+    if (command == QLatin1String("clear-memory"))
+        return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n"
+               "Tells each decoder to clear its memory.\n";
     if (command == QLatin1String("monitor"))
         return "usage: q5ntool monitor --port DEVICE... [serial options]\n"
                "Prints what the decoders send, one line per batch, control characters as <NAME>, until\n"

@@ -24,6 +24,7 @@ Timing quickTiming()
     Timing t;
     t.downloadAnswerMs = 300;
     t.uploadReplyMs = 400;
+    t.memoryAnswerMs = 300;
     return t;
 }
 
@@ -114,6 +115,28 @@ private Q_SLOTS:
         QVERIFY2(r.out.startsWith(port + (exit == kDone ? QStringLiteral("  OK  ") : QStringLiteral("  FAILED  "))),
                  qPrintable(r.out));
         QVERIFY2(r.out.contains(line), qPrintable(r.out));
+    }
+
+    void memoryCommands()
+    {
+        const QString port = decoder(sim::Fault::None);
+        m_decoders.back()->model().memoryLines = {QByteArrayLiteral("4711 ABC"), QByteArrayLiteral("second line")};
+        const QString file = m_dir.filePath(QStringLiteral("memory.txt"));
+        const Run read =
+            run(QStringLiteral("read-memory"), {QStringLiteral("--port"), port, QStringLiteral("-o"), file});
+        QCOMPARE(read.code, int(kDone));
+        QVERIFY2(read.out.contains(QStringLiteral("OK, 2 line(s) read")), qPrintable(read.out));
+        QByteArray saved;
+        QVERIFY(readWholeFile(file, &saved));
+        QCOMPARE(saved, QByteArrayLiteral("4711 ABC\r\nsecond line\r\n\r\n"));
+
+        const Run clear = run(QStringLiteral("clear-memory"), {QStringLiteral("--port"), port});
+        QCOMPARE(clear.code, int(kDone));
+        QCOMPARE(m_decoders.back()->model().memoryClears, 1);
+        QVERIFY(m_decoders.back()->model().memoryLines.isEmpty());
+
+        const QString silent = decoder(sim::Fault::Silent);
+        QCOMPARE(run(QStringLiteral("clear-memory"), {QStringLiteral("--port"), silent}).code, int(kTimeOut));
     }
 
     void verifyNamesTheSettingsThatDiffer()
