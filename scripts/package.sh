@@ -9,7 +9,8 @@ cd "$here"
 "$here/scripts/build.sh" build-pkg -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DQ5N_TESTS=OFF -DQ5N_BENCH=OFF >/dev/null
 (cd build-pkg && cpack -G DEB >/dev/null)
-deb=$(ls -t build-pkg/q5ncfg_*.deb | head -1)
+deb=$(ls -t build-pkg/q5ncfg_*.deb)
+deb=${deb%%$'\n'*}
 echo "package: $deb"
 dpkg-deb --info "$deb" | sed -n '/Depends/p'
 
@@ -21,8 +22,9 @@ export DEBIAN_FRONTEND=noninteractive
 /usr/bin/q5ntool --version
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "${app:-}" "${xvfb:-}" 2>/dev/null || true' EXIT
-(cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg | head -3)
-if ldd /usr/bin/q5ntool | grep -q Widgets; then
+(cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg >show.txt && head -3 show.txt)
+ldd /usr/bin/q5ntool >"$work/ldd.txt"
+if grep -q Widgets "$work/ldd.txt"; then
   echo "q5ntool links QtWidgets" >&2
   exit 1
 fi
