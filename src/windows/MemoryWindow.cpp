@@ -10,6 +10,7 @@
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
+#include "windows/LinkWindowLayout.h"
 #include "windows/SerialOpen.h"
 
 #include <QCloseEvent>
@@ -216,8 +217,7 @@ void MemoryWindow::buildUi()
     // Keyboard order: the settings (or the text box in their place), then the buttons.
     QList<QWidget *> order = m_panel->focusOrder();
     order << m_txtMemory << m_cmdRead << m_cmdClear << m_cmdSave << m_cmdSaveAs << m_cmdDisplay << m_cmdClose;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chainFocus(order);
 }
 
 void MemoryWindow::showEvent(QShowEvent *event)
@@ -226,11 +226,7 @@ void MemoryWindow::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    // Maximised inside the main window.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->showMaximized();
-    else if (!parentWidget())
-        showMaximized();
+    maximizeLinkWindow(this);
 }
 
 void MemoryWindow::showMemoryText()

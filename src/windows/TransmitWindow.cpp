@@ -9,6 +9,7 @@
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
+#include "windows/LinkWindowLayout.h"
 #include "windows/SerialOpen.h"
 
 #include <QHBoxLayout>
@@ -144,8 +145,7 @@ void TransmitWindow::buildUi()
     // Keyboard order: the settings row by row, then the buttons.
     QList<QWidget *> order = m_panel->focusOrder();
     order << m_cmdTransmit << m_cmdReceive << m_cmdVersion << m_cmdClose;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chainFocus(order);
 }
 
 void TransmitWindow::showEvent(QShowEvent *event)
@@ -154,11 +154,7 @@ void TransmitWindow::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    // Maximised inside the main window.
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->showMaximized();
-    else if (!parentWidget())
-        showMaximized();
+    maximizeLinkWindow(this);
 }
 
 void TransmitWindow::updateReceiveButtons()
