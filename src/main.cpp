@@ -1,10 +1,10 @@
+#include "app/PageRegistry.h"
 #include "link/PortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "shell/Resources.h"
 #include "sim/KeyboardSimulation.h"
 

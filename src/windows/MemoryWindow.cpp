@@ -6,7 +6,8 @@
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "protocol/Memory.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
@@ -120,7 +121,7 @@ private:
 
 } // namespace
 
-MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
+MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : PageWindow(host, definitionOf(kPage), parent)
 {
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
@@ -136,9 +137,9 @@ MemoryWindow::~MemoryWindow()
     m_typedData = nullptr;
 }
 
-PageWindow *createMemoryWindow(MainWindow &main)
+PageWindow *createMemoryWindow(ProgramHost &host)
 {
-    return new MemoryWindow(main);
+    return new MemoryWindow(host);
 }
 
 SerialPort &MemoryWindow::serialPort() const
@@ -281,7 +282,7 @@ void MemoryWindow::readMemory()
     QPointer<MemoryWindow> self(this);
     LinkResult result;
     {
-        BusyScope busy(this, m_busy, &mainWindow(),
+        BusyScope busy(this, m_busy, &host(),
                        {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdRead);
         result = m_link->readMemory(
             s.linkSettings,
@@ -329,7 +330,7 @@ void MemoryWindow::clearMemory()
     QPointer<MemoryWindow> self(this);
     LinkResult result;
     {
-        BusyScope busy(this, m_busy, &mainWindow(),
+        BusyScope busy(this, m_busy, &host(),
                        {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdClear);
         result = m_link->clearMemory(s.linkSettings);
         if (!self || result == LinkResult::Aborted)

@@ -29,7 +29,7 @@ public:
 
     enum class SaveResult { Saved, Cancelled, Failed };
 
-    explicit MemoryWindow(MainWindow &main, QWidget *parent = nullptr);
+    explicit MemoryWindow(ProgramHost &host, QWidget *parent = nullptr);
     ~MemoryWindow() override;
 
     // Closing is refused while an exchange with the decoder runs.
@@ -85,6 +85,6 @@ private:
 };
 
 // Factory for page 9.
-PageWindow *createMemoryWindow(MainWindow &main);
+PageWindow *createMemoryWindow(ProgramHost &host);
 
 } // namespace q5n

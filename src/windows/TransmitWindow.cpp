@@ -5,7 +5,8 @@
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "protocol/Protocol.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
@@ -46,7 +47,7 @@ QString failureText(LinkResult result, bool rs232, const QString &failed)
 
 } // namespace
 
-TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
+TransmitWindow::TransmitWindow(ProgramHost &host, QWidget *parent) : PageWindow(host, definitionOf(kPage), parent)
 {
     buildUi();
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
@@ -58,9 +59,9 @@ TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent) : PageWindow(m
 
 TransmitWindow::~TransmitWindow() = default;
 
-PageWindow *createTransmitWindow(MainWindow &main)
+PageWindow *createTransmitWindow(ProgramHost &host)
 {
-    return new TransmitWindow(main);
+    return new TransmitWindow(host);
 }
 
 SerialPort &TransmitWindow::serialPort() const
@@ -222,7 +223,7 @@ void TransmitWindow::download()
     QPointer<TransmitWindow> self(this);
     LinkResult result;
     {
-        BusyScope busy(this, m_busy, &mainWindow(), {m_panel, m_cmdTransmit, m_cmdReceive, m_cmdVersion, m_cmdClose},
+        BusyScope busy(this, m_busy, &host(), {m_panel, m_cmdTransmit, m_cmdReceive, m_cmdVersion, m_cmdClose},
                        m_cmdTransmit);
         result = m_link->download(s.linkSettings, s.workingImage, s.saveOption);
         if (!self || result == LinkResult::Aborted)
@@ -265,7 +266,7 @@ void TransmitWindow::receive(bool version, QPushButton *startedBy)
     QPointer<TransmitWindow> self(this);
     LinkResult result;
     {
-        BusyScope busy(this, m_busy, &mainWindow(), {m_panel, m_cmdTransmit, m_cmdReceive, m_cmdVersion, m_cmdClose},
+        BusyScope busy(this, m_busy, &host(), {m_panel, m_cmdTransmit, m_cmdReceive, m_cmdVersion, m_cmdClose},
                        startedBy);
         UploadReply reply;
         result = m_link->upload(s.linkSettings, &reply);

@@ -26,7 +26,7 @@ class TransmitWindow : public PageWindow
 public:
     static constexpr int kPage = Page::Transmit;
 
-    explicit TransmitWindow(MainWindow &main, QWidget *parent = nullptr);
+    explicit TransmitWindow(ProgramHost &host, QWidget *parent = nullptr);
     ~TransmitWindow() override;
 
     // Closing is refused while an exchange with the decoder runs.
@@ -71,6 +71,6 @@ private:
 };
 
 // Factory for page 5.
-PageWindow *createTransmitWindow(MainWindow &main);
+PageWindow *createTransmitWindow(ProgramHost &host);
 
 } // namespace q5n

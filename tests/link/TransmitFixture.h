@@ -35,7 +35,7 @@ struct TransmitFixture
     ~TransmitFixture()
     {
         if (window)
-            window->mainWindow().closePage(TransmitWindow::kPage);
+            main->closePage(TransmitWindow::kPage);
         main.reset();
     }
 

@@ -174,7 +174,7 @@ private Q_SLOTS:
         for (const char *name : {"mnuFileNew", "mnuConfigDefault", "mnuMagDefault", "mnuHelpContents", "mnuHelpAbout"})
             QVERIFY2(m.menuAction(QLatin1String(name))->isEnabled(), name);
 
-        m.registerPage(2, [](MainWindow &mw) -> PageWindow * { return new StandInPage(mw, 2); });
+        m.registerPage(2, [](ProgramHost &mw) -> PageWindow * { return new StandInPage(mw, 2); });
         QVERIFY(m.menuAction(QStringLiteral("mnuConfigComm"))->isEnabled());
         QVERIFY(!m.menuAction(QStringLiteral("mnuMagComm"))->isEnabled());
         QVERIFY(m.toolbarButton(QStringLiteral("com"))->isEnabled());
@@ -189,7 +189,7 @@ private Q_SLOTS:
         QVERIFY(!f.state().readerMode);
         QCOMPARE(int(f.state().activePage), 0);
 
-        m.setKrTestWindowFactory([](MainWindow &) { return nullptr; });
+        m.setKrTestWindowFactory([](ProgramHost &) { return nullptr; });
         QVERIFY(m.menuAction(QStringLiteral("mnuToolsKRtest"))->isEnabled());
         QVERIFY(m.toolbarButton(QStringLiteral("krtest"))->isEnabled());
     }

@@ -1,10 +1,10 @@
 // The keyboard and RS232 test window against the decoder simulator on a real
 // pseudo-terminal: batches in the RS232 box, the keyboard box and its
 // counting, the focus, and the port's life with the window's.
+#include "app/PageRegistry.h"
 #include "link/LinkExchange.h"
 #include "link/SerialPort.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "sim/SerialDecoder.h"
 #include "support/TestContext.h"
 #include "windows/KrTestWindow.h"

@@ -4,7 +4,8 @@
 #include "model/PageTable.h"
 #include "model/ProgramState.h"
 #include "pages/common/Text8Validator.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,7 +22,7 @@ constexpr int kDecoderMiscPage = Page::DecoderMisc;
 constexpr int kReaderMiscPage = Page::ReaderMisc;
 } // namespace
 
-ControlKeyPicker::ControlKeyPicker(MainWindow &main, QWidget *parent) : QDialog(parent), m_main(main)
+ControlKeyPicker::ControlKeyPicker(ProgramHost &host, QWidget *parent) : QDialog(parent), m_host(host)
 {
     setObjectName(QStringLiteral("DlgCtrl"));
     setWindowTitle(QStringLiteral("Control Key"));
@@ -63,12 +64,11 @@ ControlKeyPicker::ControlKeyPicker(MainWindow &main, QWidget *parent) : QDialog(
 
 QLineEdit *ControlKeyPicker::targetBox() const
 {
-    const ProgramState &state = m_main.context().state;
-    QMdiSubWindow *sub = m_main.pageWindow(state.readerMode ? kReaderMiscPage : kDecoderMiscPage);
-    if (!sub || !sub->widget())
+    const ProgramState &state = m_host.context().state;
+    QWidget *page = m_host.openWindow(state.readerMode ? kReaderMiscPage : kDecoderMiscPage);
+    if (!page)
         return nullptr;
-    return sub->widget()->findChild<QLineEdit *>(state.ctrlKeyTarget ? QStringLiteral("txt694")
-                                                                     : QStringLiteral("txt693"));
+    return page->findChild<QLineEdit *>(state.ctrlKeyTarget ? QStringLiteral("txt694") : QStringLiteral("txt693"));
 }
 
 void ControlKeyPicker::insertName()
@@ -90,10 +90,10 @@ void ControlKeyPicker::exitToTarget()
         box->setFocus(Qt::OtherFocusReason);
 }
 
-void ControlKeyPicker::run(MainWindow &main, QWidget *owner, bool prefix)
+void ControlKeyPicker::run(ProgramHost &host, QWidget *owner, bool prefix)
 {
-    main.context().state.ctrlKeyTarget = prefix;
-    ControlKeyPicker picker(main, owner);
+    host.context().state.ctrlKeyTarget = prefix;
+    ControlKeyPicker picker(host, owner);
     picker.exec();
 }
 
