@@ -1,6 +1,7 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
 #include "platform/Paths.h"
+#include "support/FormatsContext.h"
 #include "tool/Commands.h"
 #include "tool/Ports.h"
 
@@ -173,6 +174,31 @@ private Q_SLOTS:
         QCOMPARE(int(c.linkSettings.linkMode), 0);
         // The input file is left as it was.
         QCOMPARE(run(diffCommand, {path, m_dir.filePath("in.cfg")}).code, int(kDone));
+    }
+
+    void outputsRefuseAnotherUsersLink_data()
+    {
+        QTest::addColumn<bool>("isNew");
+        QTest::newRow("new") << true;
+        QTest::newRow("set -o") << false;
+    }
+    void outputsRefuseAnotherUsersLink()
+    {
+        QFETCH(bool, isNew);
+        const QString victim = write("victim", "precious");
+        const QString link = test::plantForeignLink(m_dir, "out.cfg", victim);
+        if (link.isEmpty())
+            QSKIP("needs root to give a link to another user");
+        const Run r = isNew ? run(newCommand, {link})
+                            : run(setCommand, {write("in.cfg", factorySetupFile()), "port=2", "-o", link});
+        QFile::remove(link);
+        QCOMPARE(r.code, int(kUsage));
+        QCOMPARE(r.err, QStringLiteral("q5ntool: %1: \"%1\" is a symbolic link that belongs to another user; it is not "
+                                       "followed.\n")
+                            .arg(link));
+        QByteArray after;
+        QVERIFY(readWholeFile(victim, &after));
+        QCOMPARE(after, QByteArray("precious"));
     }
 
     void portsFollowTheComVariables()
