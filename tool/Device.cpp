@@ -13,6 +13,7 @@
 #include "protocol/Memory.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
+#include "tool/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -338,10 +339,10 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
                 extra(p, j);
             list.append(j);
         } else {
-            out << p.port << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
-                << p.message << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+            out << terminalText(p.port) << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED"))
+                << "  " << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
             for (const QString &m : p.mismatches)
-                out << "    mismatch: " << m << '\n';
+                out << "    mismatch: " << terminalText(m) << '\n';
         }
     }
     if (o.json)
@@ -534,18 +535,23 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             job.record(job.engine().readMemory(job.link(), [&lines](const QList<QByteArray> &more) { lines += more; }));
         });
         PortOutcome &p = jobs.front()->outcome();
-        // The lines that came before a failure are kept, as the memory window keeps them.
         const QString text = memoryLinesText(lines);
         if (p.exit == kDone)
             p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
-        if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
+        if (!o.output.isEmpty() && p.exit == kDone) {
             const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
             if (!writeError.isEmpty()) {
                 p.exit = kUsage;
                 p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
             }
-        } else if (o.output.isEmpty() && !o.json) {
-            out << text;
+        } else {
+            // A failed read leaves the file as it was (an earlier complete read
+            // stays); the lines that came before the failure are printed.
+            if (!o.json)
+                for (const QByteArray &line : lines)
+                    out << terminalText(decode8(line)) << '\n';
+            if (!o.output.isEmpty())
+                p.message += QStringLiteral("; %1 left as it was").arg(o.output);
         }
         return summarize(jobs, o, out,
                          [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });

@@ -139,6 +139,30 @@ private Q_SLOTS:
         QCOMPARE(run(QStringLiteral("clear-memory"), {QStringLiteral("--port"), silent}).code, int(kTimeOut));
     }
 
+    // A failed read keeps the earlier file and prints what it got; device
+    // text reaches the terminal escaped.
+    void failedMemoryReadKeepsTheFile()
+    {
+        const QString port = decoder(sim::Fault::None);
+        sim::DecoderModel &m = m_decoders.back()->model();
+        m.memoryLines = {QByteArrayLiteral("first \x1b]0;owned\x07"), QByteArray(70, 'x')};
+        m.memoryFault = sim::MemoryFault::Silent;
+        m.memoryFaultBlock = 1;
+        m.setVersionText(QStringLiteral("Q5N\x1b[2J"));
+        const QString file = m_dir.filePath(QStringLiteral("kept.txt"));
+        QCOMPARE(writeFileAtomically(file, "earlier\r\n\r\n"), QString());
+        const Run r = run(QStringLiteral("read-memory"), {QStringLiteral("--port"), port, QStringLiteral("-o"), file});
+        QCOMPARE(r.code, int(kTimeOut));
+        QVERIFY2(r.out.startsWith(QStringLiteral("first <ESC>]0;owned<BEL>\n%1  FAILED  ").arg(port)),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("; %1 left as it was").arg(file)), qPrintable(r.out));
+        QByteArray kept;
+        QVERIFY(readWholeFile(file, &kept));
+        QCOMPARE(kept, QByteArrayLiteral("earlier\r\n\r\n"));
+        const Run version = run(QStringLiteral("version"), {QStringLiteral("--port"), port});
+        QVERIFY2(version.out.contains(QStringLiteral("  Q5N<ESC>[2J ")), qPrintable(version.out));
+    }
+
     void verifyNamesTheSettingsThatDiffer()
     {
         // A decoder that takes the download but keeps its old baud rate.

@@ -1,9 +1,11 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
+#include "model/Text8.h"
 #include "platform/Paths.h"
 #include "support/FormatsContext.h"
 #include "tool/Commands.h"
 #include "tool/Ports.h"
+#include "tool/TerminalText.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -199,6 +201,53 @@ private Q_SLOTS:
         QByteArray after;
         QVERIFY(readWholeFile(victim, &after));
         QCOMPARE(after, QByteArray("precious"));
+    }
+
+    void terminalTextEscapesControls_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("OSC retitle") << "\x1b]0;owned\x07!"
+                                     << "<ESC>]0;owned<BEL>!";
+        QTest::newRow("NUL, CR LF, US") << QString::fromLatin1("a\0\r\n\x1f", 5) << "a<NUL><CR><LF><US>";
+        QTest::newRow("DEL") << "x\x7f"
+                             << "x<DEL>";
+        QTest::newRow("byte 0x9D: C1 OSC") << decode8("\x9d"
+                                                      "0;t")
+                                           << "\\x9D0;t";
+        QTest::newRow("C1 CSI") << QString(QChar(0x9B)) + "2J"
+                                << "\\x9B2J";
+        QTest::newRow("8-bit letters stay") << decode8("\x80\x9b\xfc <a>") << "\u20ac\u203a\u00fc <a>";
+    }
+    void terminalTextEscapesControls()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(terminalText(text), shown);
+    }
+
+    // What a file holds reaches the terminal escaped; --json stays exact, and
+    // set takes no control character into a setup text.
+    void filesNeverSendControlsToTheTerminal()
+    {
+        const QByteArray plain = factorySetupFile();
+        const QString a = write("a.cfg", plain);
+        QByteArray hostile = plain;
+        hostile.replace("Line, with comma", "\x1b]0;owned\x07\x9d");
+        hostile.replace("\r\n 65 \r\n", "\r\n 127 \r\n"); // byte 0: code ID character DEL
+        const QString b = write("b.cfg", hostile);
+        const Run show = run(showCommand, {b});
+        QVERIFY2(show.out.contains("Description: <ESC>]0;owned<BEL>\\x9D\n"), qPrintable(show.out));
+        const Run diff = run(diffCommand, {a, b});
+        QVERIFY2(diff.out.contains(": A \u2192 <DEL>   ["), qPrintable(diff.out));
+        for (const QString &out : {show.out, diff.out})
+            for (QChar c : out)
+                QVERIFY(c == u'\n' || !isTerminalControl(c));
+        QVERIFY(run(showCommand, {b, "--json"}).out.contains("\\u001b]0;owned\\u0007\u009d"));
+        const Run set = run(setCommand, {a, "userName=\x1b[2J"});
+        QCOMPARE(set.code, int(kUsage));
+        QVERIFY2(set.err.contains("userName: the text must be one line of 8-bit characters without control characters"),
+                 qPrintable(set.err));
     }
 
     void portsFollowTheComVariables()
