@@ -6,7 +6,6 @@
 #include "link/PortIo.h"
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
-#include "model/Notation.h"
 #include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -25,6 +24,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -46,6 +46,11 @@ std::vector<QPointer<SerialPort>> &monitoredPorts()
     return list;
 }
 bool g_stopped = false;
+
+// monitor prints what it gathered at most this long after the first byte of a
+// transmission, and at most this many bytes to a line.
+constexpr int kMonitorGatherMs = 100;
+constexpr qsizetype kMonitorLineBytes = 4096;
 
 struct Options
 {
@@ -354,6 +359,7 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
 int monitor(const Options &o, QTextStream &out, QTextStream &err)
 {
     std::vector<std::unique_ptr<SerialPort>> ports;
+    std::vector<std::function<void()>> printHeld;
     for (const QString &name : o.ports) {
         auto port = std::make_unique<SerialPort>();
         const QString device = portDevice(name);
@@ -370,23 +376,31 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         port->setInputMode(1);
         SerialPort *p = port.get();
         const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
-        // One line per transmission: what arrives is gathered until the line
-        // has been quiet for a moment, as the test window gathers a batch.
+        // One line per transmission: what arrives is gathered from its first
+        // byte on for a moment, as the test window gathers a batch, and then
+        // printed. A stream that never pauses is so printed every moment too,
+        // and a line never holds more than kMonitorLineBytes.
         auto *gather = new QTimer(p);
         gather->setSingleShot(true);
-        gather->setInterval(100);
-        auto pending = std::make_shared<QString>();
-        QObject::connect(p, &SerialPort::onComm, p, [p, pending, gather] {
-            for (char c : p->input()) {
-                const quint8 b = quint8(c);
-                *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
-            }
-            gather->start();
+        gather->setInterval(kMonitorGatherMs);
+        auto held = std::make_shared<QByteArray>();
+        const auto print = [held, prefix, &out](qsizetype bytes) {
+            out << prefix << terminalText(decode8(held->left(bytes))) << '\n' << Qt::flush;
+            held->remove(0, bytes);
+        };
+        const auto printAll = [held, print] {
+            if (!held->isEmpty())
+                print(held->size());
+        };
+        QObject::connect(p, &SerialPort::onComm, p, [p, held, gather, print] {
+            if (held->isEmpty())
+                gather->start();
+            *held += p->input();
+            while (held->size() >= kMonitorLineBytes)
+                print(kMonitorLineBytes);
         });
-        QObject::connect(gather, &QTimer::timeout, p, [pending, prefix, &out] {
-            out << prefix << *pending << '\n' << Qt::flush;
-            pending->clear();
-        });
+        QObject::connect(gather, &QTimer::timeout, p, printAll);
+        printHeld.push_back(printAll); // interrupted: printed before the port closes
         QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
             QCoreApplication::exit(kPortUnavailable);
@@ -395,6 +409,8 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         ports.push_back(std::move(port));
     }
     const int code = QCoreApplication::exec();
+    for (const auto &print : printHeld)
+        print();
     for (auto &p : ports)
         p->setPortOpen(false);
     monitoredPorts().clear();
@@ -437,6 +453,7 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
 int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
                   const Timing &timing)
 {
+    g_stopped = false; // a command run before in this process was stopped, not this one
     Options o;
     QString error;
     if (!parseOptions(args, o, &error)) {

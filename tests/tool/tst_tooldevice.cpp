@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -161,6 +162,41 @@ private Q_SLOTS:
         QCOMPARE(kept, QByteArrayLiteral("earlier\r\n\r\n"));
         const Run version = run(QStringLiteral("version"), {QStringLiteral("--port"), port});
         QVERIFY2(version.out.contains(QStringLiteral("  Q5N<ESC>[2J ")), qPrintable(version.out));
+    }
+
+    // monitor prints a stream that never pauses while it runs, bounds its
+    // lines, and prints what it holds when interrupted.
+    void monitorPrintsEveryTransmission_data()
+    {
+        QTest::addColumn<QByteArray>("scan");
+        QTest::addColumn<int>("scans");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("every 30 ms, never pausing") << QByteArray("0123456789\r\n") << 20 << "0123456789<CR><LF>" << 2;
+        QTest::newRow("interrupted within a transmission") << QByteArray("4711\x1b") << 1 << "4711<ESC>" << 1;
+        QTest::newRow("longer than a line") << QByteArray(5000, 'x') << 1 << QString(5000, u'x') << 2;
+    }
+    void monitorPrintsEveryTransmission()
+    {
+        QFETCH(QByteArray, scan);
+        QFETCH(int, scans);
+        QFETCH(QString, shown);
+        QFETCH(int, lines);
+        const QString port = decoder(sim::Fault::None);
+        sim::SerialDecoder *d = m_decoders.back().get();
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &tick, [&] {
+            if (++ticks <= scans)
+                d->sendScan(scan);
+            else if (ticks == scans + 2)
+                stopAllExchanges(); // as Ctrl+C does
+        });
+        tick.start(30);
+        Run r = run(QStringLiteral("monitor"), {QStringLiteral("--port"), port});
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY2(r.out.count(u'\n') >= lines, qPrintable(r.out));
+        QCOMPARE(r.out.remove(u'\n'), shown.repeated(scans));
     }
 
     void verifyNamesTheSettingsThatDiffer()
