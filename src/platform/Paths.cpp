@@ -85,9 +85,13 @@ QString writeFileAtomically(const QString &path, const QByteArray &bytes)
     // The file is replaced whole or not at all: where no new file can be made
     // beside it, the save fails rather than rewriting the old file in place.
     file.setDirectWriteFallback(false);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        // OpenError: the new file beside the old one could not be made.
+        const bool refused = errno == EACCES || errno == EPERM || errno == EROFS;
         const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-        if (::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0)
+        if (file.error() == QFileDevice::OpenError &&
+            (refused || ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0))
             return fail(folderNotWritable(target));
         return fail(file.errorString());
     }

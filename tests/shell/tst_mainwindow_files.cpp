@@ -238,10 +238,8 @@ private Q_SLOTS:
                  QStringLiteral("The file \"%1\" could not be saved.\n\"%1\" is a symbolic link that belongs to "
                                 "another user; it is not followed.")
                      .arg(link));
-        QCOMPARE(f.t.state.setupInfo.fileName, QStringLiteral("New File"));
         QByteArray after;
-        QVERIFY(readWholeFile(victim, &after));
-        QCOMPARE(after, QByteArray("precious"));
+        QVERIFY(readWholeFile(victim, &after) && after == "precious");
     }
 
     void openFlows_data()

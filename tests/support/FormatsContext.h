@@ -34,18 +34,15 @@ struct FormatsContext
     Paths paths = makePaths(dir);
 };
 
-// Another user's symbolic link `name` to `target` in a sticky folder that
-// everyone may write, as /tmp. Empty when the test may not give a link away
-// (it does not run as root).
+// Another user's symbolic link `name` to `target` in a sticky folder anyone
+// may write, as /tmp. Empty when the test may not give it away (not root).
 inline QString plantForeignLink(const QTemporaryDir &dir, const QString &name, const QString &target)
 {
-    const QString shared = dir.filePath(QStringLiteral("shared"));
-    QDir().mkpath(shared);
-    const QString link = shared + QLatin1Char('/') + name;
-    if (::chmod(QFile::encodeName(shared).constData(), 01777) != 0 || !QFile::link(target, link) ||
-        ::lchown(QFile::encodeName(link).constData(), 65534, 65534) != 0)
-        return {};
-    return link;
+    const QString link = dir.filePath(QStringLiteral("shared/") + name);
+    QDir().mkpath(dir.filePath(QStringLiteral("shared")));
+    const bool planted = ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))).constData(), 01777) == 0 &&
+                         QFile::link(target, link) && ::lchown(QFile::encodeName(link).constData(), 65534, 65534) == 0;
+    return planted ? link : QString();
 }
 
 } // namespace q5n::test

@@ -154,12 +154,11 @@ private Q_SLOTS:
         QCOMPARE(writeFileAtomically(file, "earlier\r\n\r\n"), QString());
         const Run r = run(QStringLiteral("read-memory"), {QStringLiteral("--port"), port, QStringLiteral("-o"), file});
         QCOMPARE(r.code, int(kTimeOut));
-        QVERIFY2(r.out.startsWith(QStringLiteral("first <ESC>]0;owned<BEL>\n%1  FAILED  ").arg(port)),
+        QVERIFY2(r.out.startsWith(QStringLiteral("first <ESC>]0;owned<BEL>\n%1  FAILED  ").arg(port)) &&
+                     r.out.contains(QStringLiteral("; %1 left as it was").arg(file)),
                  qPrintable(r.out));
-        QVERIFY2(r.out.contains(QStringLiteral("; %1 left as it was").arg(file)), qPrintable(r.out));
         QByteArray kept;
-        QVERIFY(readWholeFile(file, &kept));
-        QCOMPARE(kept, QByteArrayLiteral("earlier\r\n\r\n"));
+        QVERIFY(readWholeFile(file, &kept) && kept == "earlier\r\n\r\n");
         const Run version = run(QStringLiteral("version"), {QStringLiteral("--port"), port});
         QVERIFY2(version.out.contains(QStringLiteral("  Q5N<ESC>[2J ")), qPrintable(version.out));
     }
@@ -171,31 +170,27 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("scan");
         QTest::addColumn<int>("scans");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("every 30 ms, never pausing") << QByteArray("0123456789\r\n") << 20 << "0123456789<CR><LF>" << 2;
-        QTest::newRow("interrupted within a transmission") << QByteArray("4711\x1b") << 1 << "4711<ESC>" << 1;
-        QTest::newRow("longer than a line") << QByteArray(5000, 'x') << 1 << QString(5000, u'x') << 2;
+        QTest::newRow("every 30 ms, never pausing") << QByteArray("0123\x1b\r\n") << 20 << QString("0123<ESC><CR><LF>");
+        QTest::newRow("longer than a line, interrupted") << QByteArray(5000, 'x') << 1 << QString(5000, u'x');
     }
     void monitorPrintsEveryTransmission()
     {
         QFETCH(QByteArray, scan);
         QFETCH(int, scans);
         QFETCH(QString, shown);
-        QFETCH(int, lines);
         const QString port = decoder(sim::Fault::None);
-        sim::SerialDecoder *d = m_decoders.back().get();
         int ticks = 0;
         QTimer tick;
         connect(&tick, &QTimer::timeout, &tick, [&] {
             if (++ticks <= scans)
-                d->sendScan(scan);
+                m_decoders.back()->sendScan(scan);
             else if (ticks == scans + 2)
                 stopAllExchanges(); // as Ctrl+C does
         });
         tick.start(30);
         Run r = run(QStringLiteral("monitor"), {QStringLiteral("--port"), port});
         QCOMPARE(r.code, int(kDone));
-        QVERIFY2(r.out.count(u'\n') >= lines, qPrintable(r.out));
+        QVERIFY2(r.out.count(u'\n') >= 2, qPrintable(r.out));
         QCOMPARE(r.out.remove(u'\n'), shown.repeated(scans));
     }
 
