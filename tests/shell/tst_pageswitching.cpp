@@ -115,6 +115,34 @@ private Q_SLOTS:
         QCOMPARE(f.activeAtCreation[2], 0);
     }
 
+    // However a page window goes (its own close box, its frame deleted),
+    // activePage, its check mark and its family's Set All Default item follow.
+    void openStateFollowsTheWindow_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("closed by its frame") << false;
+        QTest::newRow("frame deleted") << true;
+    }
+    void openStateFollowsTheWindow()
+    {
+        QFETCH(bool, deleted);
+        ShellFixture f;
+        f.command(QStringLiteral("mnuMagComm"));
+        QAction *item = f.main().menuAction(QStringLiteral("mnuMagComm"));
+        QAction *setAll = f.main().menuAction(QStringLiteral("mnuMagDefault"));
+        QVERIFY(item->isChecked() && !setAll->isEnabled());
+        QMdiSubWindow *sub = f.main().pageWindow(6);
+        if (deleted)
+            delete sub;
+        else
+            QVERIFY(sub->close());
+        ShellFixture::settle();
+        QCOMPARE(int(f.state().activePage), 0);
+        QVERIFY(!f.main().pageWindow(6));
+        QVERIFY(!item->isChecked());
+        QVERIFY(setAll->isEnabled());
+    }
+
     void startsInDecoderState()
     {
         ShellFixture f;
