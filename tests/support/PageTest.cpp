@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -286,10 +287,23 @@ void PageTest::focusOrder()
     SettingPage *page = f.open(tables().page);
     QVERIFY(page);
     QVERIFY(QTest::qWaitForWindowExposed(&f.main));
-    for (int k = 0; k < page->frameCount(); ++k) {
-        page->tabStrip()->setCurrentIndex(k);
+    // Each frame in turn, from a control of the frame before it: Ctrl+Tab and
+    // Ctrl+PgDn to the right, then Ctrl+Shift+Tab and Ctrl+PgUp back to the
+    // left, both wrapping round; the focus stays on the frame shown.
+    const int n = page->frameCount();
+    for (int step = 0; step < 2 * n; ++step) {
+        const int k = page->currentFrame();
         const QStringList problems = focusOrderProblems(page);
         QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
+        QTest::keyClick(page->tabStrip(), Qt::Key_Tab); // into the frame
+        QVERIFY(page->frame(k)->isAncestorOf(QApplication::focusWidget()));
+        const bool right = step < n;
+        QTest::keyClick(QApplication::focusWidget(),
+                        right ? (step % 2 ? Qt::Key_PageDown : Qt::Key_Tab)
+                              : (step % 2 ? Qt::Key_PageUp : Qt::Key_Backtab),
+                        right || step % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(page->currentFrame(), (k + (right ? 1 : n - 1)) % n);
+        QVERIFY(page->frame(page->currentFrame())->isAncestorOf(QApplication::focusWidget()));
     }
 }
 

@@ -117,8 +117,9 @@ private Q_SLOTS:
     void choices();
     void setDefault_data();
     void setDefault();
-    // On every tab, Tab walks the controls in screen order and enters each
-    // option group at its selected option.
+    // On every tab, Tab walks the controls shown in screen order and enters
+    // each option group at its selected option; the keys of tabbed dialogs
+    // switch the tabs and keep the focus on the frame shown.
     void focusOrder();
     // A screen reader names every frame, box, option and button by its own
     // caption, and every text and list box by its label.
