@@ -8,6 +8,7 @@
 #include "support/FocusOrder.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QtTest>
 
@@ -217,15 +219,31 @@ void PageTest::choices()
         w->setFocus();
         QTest::keyClick(w, Qt::Key_Space);
         break;
-    case Act::Type: {
+    case Act::Type:
+    case Act::TypeTab:
+    case Act::TypeEnter:
+    case Act::TypeClickAway: {
         QLineEdit *edit = qobject_cast<QLineEdit *>(w);
         if (auto *box = qobject_cast<QComboBox *>(w))
             edit = box->lineEdit();
         QVERIFY(edit);
+        QVERIFY(QTest::qWaitForWindowActive(&f.main)); // leaving the box is a real focus change
         edit->setFocus();
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
+        if (act == Act::TypeTab || act == Act::TypeEnter)
+            QTest::keyClick(edit, act == Act::TypeTab ? Qt::Key_Tab : Qt::Key_Return);
+        if (act == Act::TypeClickAway) {
+            QWidget *frame = page->frame(page->currentFrame());
+            const auto options = frame->findChildren<QRadioButton *>();
+            const auto away = std::find_if(options.begin(), options.end(), [](QRadioButton *b) {
+                return b->isChecked() && b->isVisible() && b->isEnabled();
+            });
+            QVERIFY(away != options.end());
+            QTest::mouseClick(*away, Qt::LeftButton);
+        }
+        QVERIFY(act == Act::Type || act == Act::TypeEnter || !edit->hasFocus());
         break;
     }
     case Act::Pick: {
@@ -233,9 +251,14 @@ void PageTest::choices()
         QVERIFY(box);
         const int index = box->findText(text, Qt::MatchExactly);
         QVERIFY2(index >= 0, qPrintable(text));
-        // What the list does when the user chooses an item.
-        box->setCurrentIndex(index);
-        Q_EMIT box->activated(index);
+        // The list opened, the item made current in it, then Enter.
+        QVERIFY(QTest::qWaitForWindowActive(&f.main));
+        box->setFocus();
+        box->showPopup();
+        QVERIFY(QTest::qWaitForWindowExposed(box->view()));
+        box->view()->setCurrentIndex(box->model()->index(index, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QVERIFY(!box->view()->isVisible());
         break;
     }
     case Act::AccessPress: accessibleAction(w, QAccessibleActionInterface::pressAction()); break;

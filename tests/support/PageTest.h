@@ -58,12 +58,15 @@ struct DisplayRow
 
 // How a choice is made.
 enum class Act {
-    Click,        // the button's click
-    Space,        // the Space key on the focused control
-    Type,         // `text` typed into the emptied box
-    Pick,         // the list item with the caption `text` picked
-    AccessPress,  // the accessibility "press" action, as a screen reader gives it
-    AccessToggle, // the accessibility "toggle" action
+    Click,         // the button's click
+    Space,         // the Space key on the focused control
+    Type,          // `text` typed into the emptied box
+    TypeTab,       // typed, then the box left with Tab
+    TypeEnter,     // typed, then Enter
+    TypeClickAway, // typed, then a mouse click on the selected option of the frame
+    Pick,          // the list item with the caption `text` picked
+    AccessPress,   // the accessibility "press" action, as a screen reader gives it
+    AccessToggle,  // the accessibility "toggle" action
 };
 
 // A choice on a control and the byte it leaves: `byte` holds `before` when

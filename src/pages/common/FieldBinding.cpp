@@ -382,6 +382,12 @@ CharacterChoiceBinding::CharacterChoiceBinding(const FieldEntry &entry, ProgramS
         for (const FieldOption &o : entry.options)
             box->addItem(o.caption);
     box->lineEdit()->setValidator(new Text8Validator(box));
+    // Left with Tab, Enter or a click, the box would look its text up in the
+    // list and report the item that spells it ("CR") as picked. Typed text
+    // stays typed text: only the list (opened, or stepped with the arrow keys
+    // and the wheel) picks an item.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
+    QObject::disconnect(box->lineEdit(), &QLineEdit::returnPressed, box, nullptr);
     connect(box, &QComboBox::activated, this, [this](int) {
         m_picked = true;
         write();
