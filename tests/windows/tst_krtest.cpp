@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -74,6 +75,8 @@ private Q_SLOTS:
     void batches_data();
     void batches();
     void emptiedAfter41Batches();
+    void runOnTextIsBounded();
+    void receivedGoesAtTheEnd();
     void keyboardBoxEmptiedAfter41Enters();
     void keysDuringBatchComeAfterIt();
     void focusStaysInKeyboardBox();
@@ -131,6 +134,35 @@ void TestKrTest::emptiedAfter41Batches()
         QVERIFY(f.batch("x"));
     QVERIFY(f.batch("y"));
     QCOMPARE(f.rs()->toPlainText(), QStringLiteral("y\n"));
+}
+
+void TestKrTest::runOnTextIsBounded()
+{
+    Fixture f;
+    QVERIFY(f.show());
+    f.crlf()->setChecked(false);
+    for (char c = 'a'; c < 'k'; ++c)
+        QVERIFY(f.batch(QByteArray(8000, c)));
+    QTRY_VERIFY(f.rs()->toPlainText().endsWith(QString(8000, u'j')));
+    QVERIFY(!f.rs()->toPlainText().startsWith(u'a'));
+}
+
+void TestKrTest::receivedGoesAtTheEnd()
+{
+    Fixture f;
+    QVERIFY(f.show());
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(f.batch("line" + QByteArray::number(i)));
+    QScrollBar *bar = f.rs()->verticalScrollBar();
+    bar->setValue(0);
+    // A double click selects a word to copy; the focus goes back to the keyboard box.
+    QTest::mouseDClick(f.rs()->viewport(), Qt::LeftButton, {}, QPoint(8, 6));
+    QCOMPARE(QApplication::focusWidget(), f.kb());
+    QCOMPARE(f.rs()->textCursor().selectedText(), QStringLiteral("line0"));
+    QVERIFY(f.batch("next"));
+    QVERIFY(f.rs()->toPlainText().endsWith(QStringLiteral("line19\nnext\n")));
+    QCOMPARE(f.rs()->textCursor().selectedText(), QStringLiteral("line0"));
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestKrTest::keyboardBoxEmptiedAfter41Enters()
@@ -246,19 +278,31 @@ void TestKrTest::openedFromMainWindow()
     registerStandardPages(main);
     QAction *item = main.menuAction(QStringLiteral("mnuToolsKRtest"));
     QVERIFY(item && item->isEnabled());
-    bool shownModal = false;
-    bool portOpen = false;
-    QTimer::singleShot(0, &main, [&] {
-        auto *dialog = main.findChild<KrTestWindow *>(QStringLiteral("DDT"));
-        shownModal = dialog && dialog->isVisible() && dialog->isModal();
-        portOpen = dialog && dialog->portOpen();
-        if (dialog)
-            dialog->reject();
-    });
-    item->trigger();
-    QVERIFY(shownModal);
-    QVERIFY(portOpen);
-    QVERIFY(!main.findChild<KrTestWindow *>(QStringLiteral("DDT"))->portOpen());
+    // Two sessions: each opens modal with its port and empty boxes, whatever
+    // the one before left in them, and Escape ends it.
+    QStringList opened;
+    KrTestWindow *dialog = nullptr;
+    for (int session = 0; session < 2; ++session) {
+        QTimer::singleShot(0, &main, [&] {
+            dialog = main.findChild<KrTestWindow *>(QStringLiteral("DDT"));
+            if (!dialog)
+                return;
+            auto *kb = dialog->findChild<QPlainTextEdit *>(QStringLiteral("txtKB"));
+            auto *rs = dialog->findChild<QPlainTextEdit *>(QStringLiteral("TxtRS232"));
+            opened << QStringLiteral("%1 %2 [%3] [%4]")
+                          .arg(dialog->isModal())
+                          .arg(dialog->portOpen())
+                          .arg(kb->toPlainText(), rs->toPlainText());
+            QTest::keyClicks(kb, QStringLiteral("typed"));
+            f.decoder->sendScan("AB");
+            QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
+            QTest::keyClick(kb, Qt::Key_Escape);
+        });
+        item->trigger();
+        QVERIFY(dialog && !dialog->isVisible());
+    }
+    QCOMPARE(opened, QStringList({"1 1 [] []", "1 1 [] []"}));
+    QVERIFY(!dialog->portOpen());
 }
 
 QTEST_MAIN(TestKrTest)
