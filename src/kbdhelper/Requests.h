@@ -45,13 +45,10 @@ inline constexpr int kMaxDataBytes = 86 * 2;
 constexpr int payloadLength(std::uint8_t kind)
 {
     switch (kind) {
-    case kOpen:
-        return 0;
+    case kOpen: return 0;
     case kKey:
-    case kRelease:
-        return 1;
-    default:
-        return -1;
+    case kRelease: return 1;
+    default: return -1;
     }
 }
 

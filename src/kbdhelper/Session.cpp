@@ -31,8 +31,7 @@ bool Session::handle(std::uint8_t kind, const std::uint8_t *payload, int length,
         m_sent = 0;
         *reply = static_cast<std::uint8_t>(m_mask);
         return true;
-    case kKey:
-        return key(payload[0]);
+    case kKey: return key(payload[0]);
     case kRelease:
         // Only the mask that was found goes back: never a value of the client's.
         if (m_mask < 0 || payload[0] != m_mask)
@@ -41,16 +40,14 @@ bool Session::handle(std::uint8_t kind, const std::uint8_t *payload, int length,
         m_phase = m_phase == Phase::Handshake ? Phase::Data : Phase::Idle;
         m_sent = 0;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 bool Session::key(std::uint8_t byte)
 {
     switch (m_phase) {
-    case Phase::Idle:
-        return false;
+    case Phase::Idle: return false;
     case Phase::Handshake:
         if (!isTokenLetter(byte) || (m_letter != 0 && byte != m_letter) || m_sent >= kMaxTokenBytes)
             return false;

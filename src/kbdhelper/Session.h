@@ -36,9 +36,9 @@ private:
 
     Ports &m_ports;
     Phase m_phase = Phase::Idle;
-    int m_mask = -1;         // as read by the last kOpen
+    int m_mask = -1;           // as read by the last kOpen
     std::uint8_t m_letter = 0; // the token letter of this handshake
-    int m_sent = 0;          // bytes of the current phase
+    int m_sent = 0;            // bytes of the current phase
 };
 
 } // namespace q5nkbd

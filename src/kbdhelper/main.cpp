@@ -135,6 +135,10 @@ int main(int argc, char **argv)
     if (!ports) {
         std::fprintf(stderr, "q5nkbd: no access to the keyboard ports: %s\n", std::strerror(error));
         answer(kRefused, static_cast<std::uint8_t>(error > 255 ? 255 : error));
+        // Nothing is served; the helper stays until the program has read the
+        // refusal and hangs up (or sends anything).
+        std::uint8_t any = 0;
+        readAll(&any, 1, waitMask);
         return 1;
     }
 

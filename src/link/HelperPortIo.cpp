@@ -47,7 +47,7 @@ HelperPortIo::~HelperPortIo()
 bool HelperPortIo::InitializeWinIo()
 {
     stop();
-    if (!start())
+    if (m_launch.program.isEmpty() || (m_socket = spawn(m_launch, &m_pid)) < 0)
         return false;
     quint8 status = 0;
     quint8 value = 0;
@@ -57,23 +57,21 @@ bool HelperPortIo::InitializeWinIo()
     return false;
 }
 
-bool HelperPortIo::start()
+int HelperPortIo::spawn(const Launch &launch, pid_t *pid)
 {
-    if (m_launch.program.isEmpty())
-        return false;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return false;
+        return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // dup2 clears close-on-exec on the copies; the originals stay closed in the helper.
     posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
     posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
-    for (int i = 0; i < m_launch.descriptors.size(); ++i)
-        posix_spawn_file_actions_adddup2(&actions, m_launch.descriptors[i], 3 + i);
+    for (int i = 0; i < launch.descriptors.size(); ++i)
+        posix_spawn_file_actions_adddup2(&actions, launch.descriptors[i], 3 + i);
 
-    QList<QByteArray> args{QFile::encodeName(m_launch.program)};
-    for (const QString &a : m_launch.arguments)
+    QList<QByteArray> args{QFile::encodeName(launch.program)};
+    for (const QString &a : launch.arguments)
         args.append(a.toLocal8Bit());
     std::vector<char *> argv;
     for (QByteArray &a : args)
@@ -81,17 +79,15 @@ bool HelperPortIo::start()
     argv.push_back(nullptr);
     char *noEnvironment[] = {nullptr}; // the helper reads none
 
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), noEnvironment);
+    const int failed = ::posix_spawn(pid, argv[0], &actions, nullptr, argv.data(), noEnvironment);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     if (failed != 0) {
         ::close(pair[0]);
-        return false;
+        *pid = -1;
+        return -1;
     }
-    m_socket = pair[0];
-    m_pid = pid;
-    return true;
+    return pair[0];
 }
 
 bool HelperPortIo::receive(quint8 *status, quint8 *value, int timeoutMs)

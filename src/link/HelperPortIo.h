@@ -32,6 +32,10 @@ public:
     // else the libexec folder the program was built for.
     static QString installedHelper();
 
+    // Starts `launch` on a socket pair (its descriptors 0 and 1) with an empty
+    // environment; returns the program's end of the pair, or -1.
+    static int spawn(const Launch &launch, pid_t *pid);
+
     explicit HelperPortIo(Launch launch);
     ~HelperPortIo() override;
     HelperPortIo(const HelperPortIo &) = delete;
@@ -45,7 +49,6 @@ public:
     bool isRunning() const { return m_socket >= 0; }
 
 private:
-    bool start();
     bool request(quint8 kind, int length, quint8 payload, quint8 *reply);
     bool receive(quint8 *status, quint8 *value, int timeoutMs);
     void stop();

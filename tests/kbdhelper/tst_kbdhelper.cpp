@@ -2,10 +2,11 @@
 // conversation writes to the ports, what it answers, how it ends. Whatever
 // the client sends or leaves unsent, the interrupt mask goes back to what was
 // read.
+#include "link/HelperPortIo.h"
+
 #include <QtTest>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,46 +36,29 @@ QByteArray readToEnd(int fd)
 // and collects everything the helper said and wrote until it ended.
 Run converse(const QByteArray &requests, const QStringList &arguments = {})
 {
-    int pair[2], writes[2], masks[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0 || ::pipe2(writes, O_CLOEXEC) != 0 ||
-        ::pipe2(masks, O_CLOEXEC) != 0)
+    int writes[2], masks[2];
+    if (::pipe2(writes, O_CLOEXEC) != 0 || ::pipe2(masks, O_CLOEXEC) != 0)
         return {};
     const QByteArray maskSupply(8, kMask);
     [[maybe_unused]] const auto supplied = ::write(masks[1], maskSupply.data(), maskSupply.size());
     ::close(masks[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, writes[1], 3);
-    posix_spawn_file_actions_adddup2(&actions, masks[0], 4);
-    QByteArray program = QByteArrayLiteral(Q5N_KBD_SIM_HELPER);
-    QList<QByteArray> args{program};
-    for (const QString &a : arguments)
-        args.append(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    char *env[] = {nullptr};
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pair[1]);
+    const int socket =
+        HelperPortIo::spawn({QStringLiteral(Q5N_KBD_SIM_HELPER), arguments, {writes[1], masks[0]}}, &pid);
     ::close(writes[1]);
     ::close(masks[0]);
     Run run;
-    if (failed == 0) {
+    if (socket >= 0) {
         // The helper may end before it has read everything: the rest is lost.
-        [[maybe_unused]] const auto sent = ::send(pair[0], requests.data(), requests.size(), MSG_NOSIGNAL);
-        ::shutdown(pair[0], SHUT_WR);
-        run.answers = readToEnd(pair[0]);
+        [[maybe_unused]] const auto sent = ::send(socket, requests.data(), requests.size(), MSG_NOSIGNAL);
+        ::shutdown(socket, SHUT_WR);
+        run.answers = readToEnd(socket);
         run.writes = readToEnd(writes[0]);
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    ::close(pair[0]);
+    ::close(socket);
     ::close(writes[0]);
     return run;
 }
@@ -129,35 +113,34 @@ void TestKbdHelper::conversations_data()
     QTest::newRow("memory clear: handshake, two releases")
         << kOpen + keys("NNNNNNNNNN") + kRelease + kRelease << QStringList{} << kMaskAnswer + kOk.repeated(12)
         << keyWrites("NNNNNNNNNN") + kMaskWrite + kMaskWrite + kMaskWrite << 0;
-    QTest::newRow("client gone in the handshake") << kOpen + keys("CC") << QStringList{}
-                                                  << kMaskAnswer + kOk.repeated(2) << keyWrites("CC") + kMaskWrite
-                                                  << 0;
+    QTest::newRow("client gone in the handshake")
+        << kOpen + keys("CC") << QStringList{} << kMaskAnswer + kOk.repeated(2) << keyWrites("CC") + kMaskWrite << 0;
     QTest::newRow("client gone in the data phase")
         << kOpen + kRelease + keys("1") << QStringList{} << kMaskAnswer + kOk.repeated(2)
         << kMaskWrite + keyWrites("1") + kMaskWrite << 0;
     QTest::newRow("unknown kind") << kOpen + QByteArray("X\x00", 2) << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("over-long key") << kOpen + QByteArray("K\x02" "AA", 4) << QStringList{} << kMaskAnswer
-                                   << kMaskWrite << 2;
+    QTest::newRow("over-long key") << kOpen + QByteArray("K\x02"
+                                                         "AA",
+                                                         4)
+                                   << QStringList{} << kMaskAnswer << kMaskWrite << 2;
     QTest::newRow("length byte 255") << kOpen + QByteArray("K\xff", 2) + QByteArray(255, 'A') << QStringList{}
                                      << kMaskAnswer << kMaskWrite << 2;
     QTest::newRow("open with a payload") << QByteArray("O\x01x", 3) << QStringList{} << QByteArray() << QByteArray()
                                          << 2;
-    QTest::newRow("truncated: kind only") << kOpen + QByteArray("K") << QStringList{} << kMaskAnswer << kMaskWrite
-                                          << 2;
-    QTest::newRow("truncated: payload missing") << kOpen + QByteArray("K\x01") << QStringList{} << kMaskAnswer
-                                                << kMaskWrite << 2;
+    QTest::newRow("truncated: kind only") << kOpen + QByteArray("K") << QStringList{} << kMaskAnswer << kMaskWrite << 2;
+    QTest::newRow("truncated: payload missing")
+        << kOpen + QByteArray("K\x01") << QStringList{} << kMaskAnswer << kMaskWrite << 2;
     QTest::newRow("key before any handshake") << key('A') << QStringList{} << QByteArray() << QByteArray() << 2;
     QTest::newRow("not a token letter") << kOpen + key('Z') << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("token letter changes") << kOpen + keys("AB") << QStringList{} << kMaskAnswer + kOk
-                                          << keyWrites("A") + kMaskWrite << 2;
-    QTest::newRow("hex digit in the handshake") << kOpen + key('0') << QStringList{} << kMaskAnswer << kMaskWrite
-                                                << 2;
-    QTest::newRow("token letter in the data phase") << kOpen + kRelease + key('A') << QStringList{}
-                                                    << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
-    QTest::newRow("lower-case hex in the data phase") << kOpen + kRelease + key('a') << QStringList{}
-                                                      << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
-    QTest::newRow("release with another mask") << kOpen + QByteArray("R\x01\x00", 3) << QStringList{}
-                                               << kMaskAnswer << kMaskWrite << 2;
+    QTest::newRow("token letter changes")
+        << kOpen + keys("AB") << QStringList{} << kMaskAnswer + kOk << keyWrites("A") + kMaskWrite << 2;
+    QTest::newRow("hex digit in the handshake") << kOpen + key('0') << QStringList{} << kMaskAnswer << kMaskWrite << 2;
+    QTest::newRow("token letter in the data phase")
+        << kOpen + kRelease + key('A') << QStringList{} << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
+    QTest::newRow("lower-case hex in the data phase")
+        << kOpen + kRelease + key('a') << QStringList{} << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
+    QTest::newRow("release with another mask")
+        << kOpen + QByteArray("R\x01\x00", 3) << QStringList{} << kMaskAnswer << kMaskWrite << 2;
     QTest::newRow("release before any read") << kRelease << QStringList{} << QByteArray() << QByteArray() << 2;
     QTest::newRow("sixteenth token") << kOpen + keys(QByteArray(76, 'M')) << QStringList{}
                                      << kMaskAnswer + kOk.repeated(75) << keyWrites(QByteArray(75, 'M')) + kMaskWrite
