@@ -11,36 +11,57 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using q5n::HelperPortIo;
+
 namespace {
 
 constexpr char kMask = char(0xB8);
-
-struct Run
-{
-    QByteArray answers;
-    QByteArray writes; // port low byte, value; per write
-    int exitCode = -1;
-};
 
 QByteArray readToEnd(int fd)
 {
     QByteArray all;
     char buffer[512];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
         all.append(buffer, n);
     return all;
 }
 
-// Starts the helper's test build, sends `requests`, then closes the connection
+// Requests written as words: "O" opens a handshake, "R" releases with the mask
+// read, "R00" with the hex value given, "Kxyz" sends one key request per
+// character, and "#hex" is raw bytes.
+QByteArray requests(const QString &words)
+{
+    QByteArray bytes;
+    for (const QString &w : words.split(u' ', Qt::SkipEmptyParts)) {
+        const QByteArray arg = w.mid(1).toLatin1();
+        if (w == u"O")
+            bytes += QByteArray("O\0", 2);
+        else if (w[0] == u'R')
+            bytes += QByteArray("R\x01", 2) + (arg.isEmpty() ? QByteArray(1, kMask) : QByteArray::fromHex(arg));
+        else if (w[0] == u'K')
+            for (char c : arg)
+                bytes += QByteArray("K\x01", 2) + c;
+        else
+            bytes += QByteArray::fromHex(arg);
+    }
+    return bytes;
+}
+
+struct Run
+{
+    QByteArray answers;
+    QByteArray writes; // what went to the data port as is, a mask write as '|'
+    int exitCode = -1;
+};
+
+// Starts the helper's test build, sends `bytes`, then closes the connection
 // and collects everything the helper said and wrote until it ended.
-Run converse(const QByteArray &requests, const QStringList &arguments = {})
+Run converse(const QByteArray &bytes, const QStringList &arguments)
 {
     int writes[2], masks[2];
     if (::pipe2(writes, O_CLOEXEC) != 0 || ::pipe2(masks, O_CLOEXEC) != 0)
         return {};
-    const QByteArray maskSupply(8, kMask);
-    [[maybe_unused]] const auto supplied = ::write(masks[1], maskSupply.data(), maskSupply.size());
+    [[maybe_unused]] const auto supplied = ::write(masks[1], QByteArray(8, kMask).data(), 8);
     ::close(masks[1]);
     pid_t pid = -1;
     const int socket =
@@ -50,41 +71,19 @@ Run converse(const QByteArray &requests, const QStringList &arguments = {})
     Run run;
     if (socket >= 0) {
         // The helper may end before it has read everything: the rest is lost.
-        [[maybe_unused]] const auto sent = ::send(socket, requests.data(), requests.size(), MSG_NOSIGNAL);
+        [[maybe_unused]] const auto sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         ::shutdown(socket, SHUT_WR);
         run.answers = readToEnd(socket);
-        run.writes = readToEnd(writes[0]);
+        const QByteArray written = readToEnd(writes[0]);
+        for (qsizetype i = 0; i + 1 < written.size(); i += 2) // the mask only ever as read
+            run.writes += written[i] == 0x60 ? written[i + 1] : written[i + 1] == kMask ? '|' : '?';
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ::close(socket);
     }
-    ::close(socket);
     ::close(writes[0]);
     return run;
-}
-
-QByteArray key(char byte)
-{
-    return QByteArray("K\x01", 2) + byte;
-}
-QByteArray keys(const QByteArray &bytes)
-{
-    QByteArray r;
-    for (char b : bytes)
-        r += key(b);
-    return r;
-}
-const QByteArray kOpen("O\x00", 2);
-const QByteArray kRelease = QByteArray("R\x01", 2) + kMask;
-const QByteArray kOk("+\x00", 2);
-const QByteArray kMaskAnswer = QByteArray("+") + kMask;
-const QByteArray kMaskWrite = QByteArray("\x21") + kMask;
-QByteArray keyWrites(const QByteArray &bytes)
-{
-    QByteArray r;
-    for (char b : bytes)
-        r += QByteArray("\x60") + b;
-    return r;
 }
 
 } // namespace
@@ -99,78 +98,53 @@ private Q_SLOTS:
 
 void TestKbdHelper::conversations_data()
 {
-    QTest::addColumn<QByteArray>("requests");
+    QTest::addColumn<QString>("words");
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("answers"); // after the greeting
+    QTest::addColumn<int>("carriedOut"); // requests answered after the greeting
     QTest::addColumn<QByteArray>("writes");
     QTest::addColumn<int>("exitCode");
-
-    const QByteArray A5 = "AAAAA";
-    QTest::newRow("download: handshake, release, stream, release")
-        << kOpen + keys(A5) + kRelease + keys("0F9A") + kRelease << QStringList{}
-        << kMaskAnswer + kOk.repeated(5) + kOk + kOk.repeated(4) + kOk
-        << keyWrites(A5) + kMaskWrite + keyWrites("0F9A") + kMaskWrite + kMaskWrite << 0;
-    QTest::newRow("memory clear: handshake, two releases")
-        << kOpen + keys("NNNNNNNNNN") + kRelease + kRelease << QStringList{} << kMaskAnswer + kOk.repeated(12)
-        << keyWrites("NNNNNNNNNN") + kMaskWrite + kMaskWrite + kMaskWrite << 0;
-    QTest::newRow("client gone in the handshake")
-        << kOpen + keys("CC") << QStringList{} << kMaskAnswer + kOk.repeated(2) << keyWrites("CC") + kMaskWrite << 0;
-    QTest::newRow("client gone in the data phase")
-        << kOpen + kRelease + keys("1") << QStringList{} << kMaskAnswer + kOk.repeated(2)
-        << kMaskWrite + keyWrites("1") + kMaskWrite << 0;
-    QTest::newRow("unknown kind") << kOpen + QByteArray("X\x00", 2) << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("over-long key") << kOpen + QByteArray("K\x02"
-                                                         "AA",
-                                                         4)
-                                   << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("length byte 255") << kOpen + QByteArray("K\xff", 2) + QByteArray(255, 'A') << QStringList{}
-                                     << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("open with a payload") << QByteArray("O\x01x", 3) << QStringList{} << QByteArray() << QByteArray()
-                                         << 2;
-    QTest::newRow("truncated: kind only") << kOpen + QByteArray("K") << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("truncated: payload missing")
-        << kOpen + QByteArray("K\x01") << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("key before any handshake") << key('A') << QStringList{} << QByteArray() << QByteArray() << 2;
-    QTest::newRow("not a token letter") << kOpen + key('Z') << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("token letter changes")
-        << kOpen + keys("AB") << QStringList{} << kMaskAnswer + kOk << keyWrites("A") + kMaskWrite << 2;
-    QTest::newRow("hex digit in the handshake") << kOpen + key('0') << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("token letter in the data phase")
-        << kOpen + kRelease + key('A') << QStringList{} << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
-    QTest::newRow("lower-case hex in the data phase")
-        << kOpen + kRelease + key('a') << QStringList{} << kMaskAnswer + kOk << kMaskWrite + kMaskWrite << 2;
-    QTest::newRow("release with another mask")
-        << kOpen + QByteArray("R\x01\x00", 3) << QStringList{} << kMaskAnswer << kMaskWrite << 2;
-    QTest::newRow("release before any read") << kRelease << QStringList{} << QByteArray() << QByteArray() << 2;
-    QTest::newRow("sixteenth token") << kOpen + keys(QByteArray(76, 'M')) << QStringList{}
-                                     << kMaskAnswer + kOk.repeated(75) << keyWrites(QByteArray(75, 'M')) + kMaskWrite
-                                     << 2;
-    QTest::newRow("data beyond one download stream")
-        << kOpen + kRelease + keys(QByteArray(173, '7')) << QStringList{} << kMaskAnswer + kOk.repeated(173)
-        << kMaskWrite + keyWrites(QByteArray(172, '7')) + kMaskWrite << 2;
+    const auto row = [](const char *name, const QString &words, int carriedOut, const QByteArray &writes, int code) {
+        QTest::newRow(name) << words << QStringList() << carriedOut << writes << code;
+    };
+    row("download: handshake, release, stream, release", "O KAAAAA R K0F9A R", 12, "AAAAA|0F9A||", 0);
+    row("memory clear: handshake, two releases", "O KNNNNNNNNNN R R", 13, "NNNNNNNNNN|||", 0);
+    row("client gone in the handshake", "O KCC", 3, "CC|", 0);
+    row("client gone in the data phase", "O R K1", 3, "|1|", 0);
+    row("unknown kind", "O #5800", 1, "|", 2);
+    row("over-long key", "O #4b024141", 1, "|", 2);
+    row("length byte 255", "O #4bff" + QString(510, u'4'), 1, "|", 2);
+    row("open with a payload", "#4f0178", 0, "", 2);
+    row("truncated: kind only", "O #4b", 1, "|", 2);
+    row("truncated: payload missing", "O #4b01", 1, "|", 2);
+    row("key before any handshake", "KA", 0, "", 2);
+    row("not a token letter", "O KZ", 1, "|", 2);
+    row("token letter changes", "O KAB", 2, "A|", 2);
+    row("hex digit in the handshake", "O K0", 1, "|", 2);
+    row("token letter in the data phase", "O R KA", 2, "||", 2);
+    row("lower-case hex in the data phase", "O R Ka", 2, "||", 2);
+    row("release with another mask", "O R00", 1, "|", 2);
+    row("release before any read", "R", 0, "", 2);
+    row("sixteenth token", "O K" + QString(76, u'M'), 76, QByteArray(75, 'M') + '|', 2);
+    row("data beyond one download stream", "O R K" + QString(173, u'7'), 174, '|' + QByteArray(172, '7') + '|', 2);
     QTest::newRow("no port access: refused at once, nothing served")
-        << kOpen << QStringList{QStringLiteral("-")} << QByteArray() << QByteArray() << 1;
+        << "O" << QStringList{QStringLiteral("-")} << -1 << QByteArray() << 1;
 }
 
 void TestKbdHelper::conversations()
 {
-    QFETCH(QByteArray, requests);
+    QFETCH(QString, words);
     QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, answers);
+    QFETCH(int, carriedOut);
     QFETCH(QByteArray, writes);
     QFETCH(int, exitCode);
 
-    const Run run = converse(requests, arguments);
-    const QByteArray greeting = arguments.isEmpty() ? kOk : QByteArray("-\x01", 2); // EPERM
-    QCOMPARE(run.answers.toHex(' '), (greeting + answers).toHex(' '));
-    QCOMPARE(run.writes.toHex(' '), writes.toHex(' '));
+    const Run run = converse(requests(words), arguments);
+    QByteArray answers = carriedOut < 0 ? QByteArray("-\x01", 2) : QByteArray("+\0", 2); // EPERM
+    if (carriedOut > 0 && words.startsWith(u'O'))
+        answers += QByteArray("+") + kMask + QByteArray("+\0", 2).repeated(carriedOut - 1);
+    QCOMPARE(run.answers.toHex(' '), answers.toHex(' '));
+    QCOMPARE(run.writes, writes);
     QCOMPARE(run.exitCode, exitCode);
-    // The mask is only ever written back as it was read, and last.
-    for (qsizetype i = 0; i < run.writes.size(); i += 2)
-        if (run.writes[i] == '\x21')
-            QCOMPARE(run.writes[i + 1], kMask);
-    if (!run.writes.isEmpty())
-        QCOMPARE(run.writes.right(2), kMaskWrite);
 }
 
 QTEST_GUILESS_MAIN(TestKbdHelper)

@@ -1,11 +1,11 @@
 // The keyboard-port helper given cap_sys_rawio (as an administrator grants it)
-// and run by an ordinary user holds no capability once it greets, and no gain
-// through exec; the program never takes port access and, given the capability
-// by mistake, holds none once Qt is up.
+// and run by an ordinary user holds no capability once it greets, and gains
+// none through exec; the program never takes port access and, given the
+// capability by mistake, holds none once Qt is up.
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -82,45 +82,13 @@ void startAsNobody(QProcess &process, const QString &program, const QStringList 
     process.start();
 }
 
-// Why file capabilities prove nothing here, or empty when they are honoured:
-// a plain program with the same grant must hold the capability (no
-// no_new_privs, no nosuid mount), or the checks would pass vacuously.
-QString capabilitiesNotHonoured(const QTemporaryDir &dir)
-{
-    QString error;
-    const QString sleeper = privilegedCopy(tool(QStringLiteral("sleep")), dir, QStringLiteral("sleeper"), &error);
-    if (sleeper.isEmpty())
-        return error;
-    QProcess control;
-    startAsNobody(control, sleeper, {QStringLiteral("30")});
-    if (!control.waitForStarted())
-        return QStringLiteral("setpriv did not start");
-    QElapsedTimer started;
-    started.start();
-    while (processName(control.processId()) != u"sleeper" && started.elapsed() < 10000)
-        QTest::qWait(20);
-    const QString permitted = capabilities(control.processId()).value(QStringLiteral("CapPrm"));
-    control.kill();
-    control.waitForFinished();
-    if (permitted.isEmpty() || permitted == QStringLiteral("0000000000000000"))
-        return QStringLiteral("file capabilities are not granted to processes started here");
-    return {};
-}
-
-// A private folder that user nobody may enter.
-bool openToNobody(const QTemporaryDir &dir)
-{
-    return dir.isValid() &&
-           QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                                 QFileDevice::ReadOther | QFileDevice::ExeOther |
-                                                 QFileDevice::ReadGroup | QFileDevice::ExeGroup);
-}
-
 QString built(const char *variable, const QString &inBuild)
 {
     return qEnvironmentVariableIsSet(variable) ? qEnvironmentVariable(variable)
                                                : QCoreApplication::applicationDirPath() + inBuild;
 }
+
+const QString kHelperInBuild = QStringLiteral("/../libexec/q5ncfg/q5nkbd");
 
 } // namespace
 
@@ -128,77 +96,65 @@ class TestCapabilities : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        if (QTest::currentTestFunction() == QLatin1String("programNeverCallsIoperm"))
-            return;
-        if (::geteuid() != 0)
-            QSKIP("granting file capabilities and running as another user need root");
-        if (tool(QStringLiteral("setcap")).isEmpty() || tool(QStringLiteral("setpriv")).isEmpty())
-            QSKIP("setcap (libcap2-bin) or setpriv (util-linux) is missing");
-    }
-
-    void helperHoldsNoCapabilityOnceItGreets()
-    {
-        const QString helper = built("Q5NCFG_HELPER", QStringLiteral("/../libexec/q5ncfg/q5nkbd"));
-        QVERIFY2(QFile::exists(helper), qPrintable(helper));
-        QTemporaryDir dir;
-        QVERIFY(openToNobody(dir));
-        if (const QString why = capabilitiesNotHonoured(dir); !why.isEmpty())
-            QSKIP(qPrintable(why));
-        QString error;
-        const QString copy = privilegedCopy(helper, dir, QStringLiteral("q5nkbd"), &error);
-        QVERIFY2(!copy.isEmpty(), qPrintable(error));
-        QProcess run;
-        startAsNobody(run, copy, {});
-        QVERIFY(run.waitForStarted());
-        // The greeting (port access taken, or refused where the system has no
-        // ioperm) comes after the capabilities are gone.
-        QTRY_VERIFY_WITH_TIMEOUT(run.bytesAvailable() >= 2 || run.state() == QProcess::NotRunning, 10000);
-        QCOMPARE(run.state(), QProcess::Running);
-        QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
-        QVERIFY(status.open(QIODevice::ReadOnly));
-        const QByteArray text = status.readAll();
-        const auto caps = capabilities(run.processId());
-        run.closeWriteChannel();
-        QVERIFY(run.waitForFinished(5000));
-        for (const char *set : {"CapPrm", "CapEff", "CapInh", "CapAmb"})
-            QCOMPARE(caps.value(QLatin1String(set)), QStringLiteral("0000000000000000"));
-        QVERIFY2(text.contains("NoNewPrivs:\t1"), text.constData());
-    }
-
     void programNeverCallsIoperm()
     {
-        // The port access is the helper's: the program's binary does not even
-        // import the calls that take it, while the helper's does.
-        if (tool(QStringLiteral("nm")).isEmpty())
-            QSKIP("nm (binutils) is missing");
+        // The program's binary does not even import the calls that take port
+        // access; the helper's does.
         const auto imports = [](const QString &binary) {
             QProcess nm;
             nm.start(tool(QStringLiteral("nm")), {QStringLiteral("-D"), QStringLiteral("--undefined-only"), binary});
-            nm.waitForFinished(30000);
-            return nm.readAllStandardOutput();
+            return nm.waitForFinished(30000) ? nm.readAllStandardOutput() : QByteArray();
         };
         const QByteArray program = imports(built("Q5NCFG_PROGRAM", QStringLiteral("/../src/q5ncfg")));
         QVERIFY(program.contains("QApplication"));
         QVERIFY(!program.contains("ioperm") && !program.contains("iopl"));
 #if defined(__x86_64__) || defined(__i386__)
-        QVERIFY(imports(built("Q5NCFG_HELPER", QStringLiteral("/../libexec/q5ncfg/q5nkbd"))).contains("ioperm"));
+        QVERIFY(imports(built("Q5NCFG_HELPER", kHelperInBuild)).contains("ioperm"));
 #endif
+    }
+
+    void unprivilegedRunHoldsNoCapability_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("helper");
+        QTest::newRow("keyboard-port helper, once it greets") << built("Q5NCFG_HELPER", kHelperInBuild) << true;
+        QTest::newRow("program, once Qt is up") << built("Q5NCFG_PROGRAM", QStringLiteral("/../src/q5ncfg")) << false;
     }
 
     void unprivilegedRunHoldsNoCapability()
     {
-        const QString program = built("Q5NCFG_PROGRAM", QStringLiteral("/../src/q5ncfg"));
+        QFETCH(QString, program);
+        QFETCH(bool, helper);
+        if (::geteuid() != 0)
+            QSKIP("granting file capabilities and running as another user need root");
+        if (tool(QStringLiteral("setcap")).isEmpty() || tool(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("setcap (libcap2-bin) or setpriv (util-linux) is missing");
         QVERIFY2(QFile::exists(program), qPrintable(program));
 
         QTemporaryDir dir;
-        QVERIFY(openToNobody(dir));
+        QVERIFY(dir.isValid());
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                              QFileDevice::ExeGroup);
 
+        // First a plain program with the same grant: it must hold the
+        // capability, or this system does not honour file capabilities here
+        // (no_new_privs, a nosuid mount) and the check below would prove nothing.
         QString error;
-        if (const QString why = capabilitiesNotHonoured(dir); !why.isEmpty())
-            QSKIP(qPrintable(why));
-        const QString copy = privilegedCopy(program, dir, QStringLiteral("q5ncfg"), &error);
+        const QString sleeper = privilegedCopy(tool(QStringLiteral("sleep")), dir, QStringLiteral("sleeper"), &error);
+        if (sleeper.isEmpty())
+            QSKIP(qPrintable(error));
+        QProcess control;
+        startAsNobody(control, sleeper, {QStringLiteral("30")});
+        QVERIFY(control.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(processName(control.processId()), QStringLiteral("sleeper"), 10000);
+        const QString controlPermitted = capabilities(control.processId()).value(QStringLiteral("CapPrm"));
+        control.kill();
+        control.waitForFinished();
+        if (controlPermitted.isEmpty() || controlPermitted == QStringLiteral("0000000000000000"))
+            QSKIP("file capabilities are not granted to processes started here");
+
+        const QString copy = privilegedCopy(program, dir, QFileInfo(program).fileName(), &error);
         QVERIFY2(!copy.isEmpty(), qPrintable(error));
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -209,15 +165,22 @@ private Q_SLOTS:
         run.setWorkingDirectory(dir.path());
         startAsNobody(run, copy, {});
         QVERIFY(run.waitForStarted());
-        // Qt is up once its platform plugin is loaded.
-        QTRY_VERIFY_WITH_TIMEOUT(mapsContain(run.processId(), "libqoffscreen") || run.state() == QProcess::NotRunning,
+        // Qt is up once its platform plugin is loaded; the helper greets (port
+        // access taken, or refused where the system has no ioperm) once its
+        // capabilities are gone.
+        QTRY_VERIFY_WITH_TIMEOUT((helper ? run.bytesAvailable() >= 2 : mapsContain(run.processId(), "libqoffscreen")) ||
+                                     run.state() == QProcess::NotRunning,
                                  30000);
         QCOMPARE(run.state(), QProcess::Running);
         const auto caps = capabilities(run.processId());
+        QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
+        const bool noNewPrivileges = status.open(QIODevice::ReadOnly) && status.readAll().contains("NoNewPrivs:\t1");
         run.kill();
         run.waitForFinished();
         for (const char *set : {"CapPrm", "CapEff", "CapInh", "CapAmb"})
             QCOMPARE(caps.value(QLatin1String(set)), QStringLiteral("0000000000000000"));
+        if (helper)
+            QVERIFY(noNewPrivileges);
     }
 };
 
