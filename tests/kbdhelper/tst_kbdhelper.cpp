@@ -120,7 +120,7 @@ void TestKbdHelper::conversations_data()
     row("not a token letter", "O KZ", 1, "|", 2);
     row("token letter changes", "O KAB", 2, "A|", 2);
     row("hex digit in the handshake", "O K0", 1, "|", 2);
-    row("token letter in the data phase", "O R KA", 2, "||", 2);
+    row("token letter in the data phase", "O R KM", 2, "||", 2);
     row("lower-case hex in the data phase", "O R Ka", 2, "||", 2);
     row("release with another mask", "O R00", 1, "|", 2);
     row("release before any read", "R", 0, "", 2);
