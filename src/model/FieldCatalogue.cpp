@@ -308,8 +308,10 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(countField(Page::DecoderMisc, "CboTruncate2", "Truncate End Characters", 17, 0x0F));
     c.push_back(
         sequenceField(Page::DecoderMisc, "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
+    c.back().group = QStringLiteral("Prefix");
     c.push_back(
         sequenceField(Page::DecoderMisc, "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
+    c.back().group = QStringLiteral("Sufix");
 
     // Page 8, magcfg3 "Interface": the same setup texts, the reader's
     // interface mode and two switches (bytes 25 bits 1 and 3, 26 bits 6..7).
@@ -403,8 +405,10 @@ std::vector<FieldEntry> buildCatalogue()
     // suffix box 37, 53 or 69.
     c.push_back(sequenceField(Page::ReaderMisc, "txt694", "Characters to be Inserted (Only Eight Characters Available)",
                               29, 8, 3, 16));
+    c.back().group = QStringLiteral("Prefix");
     c.push_back(sequenceField(Page::ReaderMisc, "txt693", "Characters to be Inserted (Only Eight Charaters Available)",
                               37, 8, 3, 16));
+    c.back().group = QStringLiteral("Sufix");
     {
         const char *labels[] = {"Track 1 Start Char:", "Track 1 End Char:",   "Track 2 Start Char:",
                                 "Track 2 End Char:",   "Track 3 Start Char:", "Track 3 End Char:"};
