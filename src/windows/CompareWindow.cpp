@@ -59,7 +59,10 @@ CompareWindow::CompareWindow(MainWindow &main) : QWidget(&main, Qt::Window), m_m
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHeaderLabels({QStringLiteral("Setting"), QStringLiteral("This Value"), QStringLiteral("Other Value")});
     m_list->setAccessibleName(QStringLiteral("Settings that differ"));
-    m_list->header()->setStretchLastSection(true);
+    // The setting's name takes what it needs (up to half the width); the two
+    // values share the rest.
+    m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_list->installEventFilter(this);
     m_summary->setBuddy(m_list);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
@@ -110,10 +113,11 @@ void CompareWindow::refresh()
     m_list->clear();
     for (const SettingDifference &d : m_differences) {
         auto *item = new QTreeWidgetItem(m_list, {d.where, d.thisValue, d.otherValue});
-        item->setToolTip(0, d.where);
+        for (int column = 0; column < 3; ++column)
+            item->setToolTip(column, item->text(column));
     }
     m_list->resizeColumnToContents(0);
-    m_list->setColumnWidth(0, std::min(m_list->columnWidth(0), width() / 2));
+    m_list->setColumnWidth(0, std::min(m_list->columnWidth(0) + 12, width() / 2));
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
     const int n = int(m_differences.size());
