@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace q5n {
 
 namespace {
@@ -178,6 +180,22 @@ void CompareWindow::useOtherValues()
     refresh();
     activateWindow();
     m_list->setFocus(Qt::OtherFocusReason);
+}
+
+void CompareWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !isVisible())
+        return;
+    const ProgramState &s = m_main.context().state;
+    const auto now =
+        settingDifferences(s.setupInfo, s.workingImage, m_otherTexts ? &*m_otherTexts : nullptr, m_otherImage, m_range);
+    const auto same = [](const SettingDifference &a, const SettingDifference &b) {
+        return a.where == b.where && a.thisValue == b.thisValue && a.otherValue == b.otherValue;
+    };
+    // Unchanged: the selection stays as the user left it.
+    if (!std::equal(now.begin(), now.end(), m_differences.begin(), m_differences.end(), same))
+        refresh();
 }
 
 bool CompareWindow::eventFilter(QObject *watched, QEvent *event)

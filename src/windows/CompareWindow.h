@@ -45,6 +45,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Coming back to the window shows the list as the configuration now is.
+    void changeEvent(QEvent *event) override;
 
 private:
     MainWindow &m_main;

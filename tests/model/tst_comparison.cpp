@@ -109,28 +109,13 @@ private Q_SLOTS:
         QVERIFY(settingDifferences(texts, a, &texts, a).empty());
     }
 
-    void sheetMarksWhatDiffersFromTheDefaults()
+    // The printed sheet's content is checked through its PDF; here what HTML makes of a name.
+    void sheetEscapesTexts()
     {
-        const ConfigImage defaults = factoryImage();
-        ConfigImage image = defaults;
-        put(image, 16, 0x0C, QByteArray("\x0C"));
         SetupInfo texts;
         texts.fileName = QStringLiteral("/tmp/a<b>.cfg");
-        texts.deviceName = QStringLiteral("Dock 4");
-        const SettingsSheet sheet = settingsSheet(texts, image, defaults);
-        QCOMPARE(sheet.sections[0].title, QStringLiteral("Setup"));
-        QCOMPARE(sheet.sections[0].rows[0].value, QStringLiteral("/tmp/a<b>.cfg"));
-        QCOMPARE(sheet.sections[0].rows[1].caption, QStringLiteral("Device Name"));
-        QCOMPARE(sheet.sections[0].rows[1].value, QStringLiteral("Dock 4"));
+        const SettingsSheet sheet = settingsSheet(texts, factoryImage(), factoryImage());
         QCOMPARE(sheet.sections[1].title, QStringLiteral("Bar Decoder › Interface"));
-        QCOMPARE(sheet.sections[2].title, QStringLiteral("Bar Decoder › Communication Parameters"));
-        int changed = 0;
-        for (const SheetSection &s : sheet.sections)
-            for (const SheetRow &r : s.rows)
-                changed += r.changed;
-        QCOMPARE(changed, 1);
-        QCOMPARE(sheet.sections[2].rows[0].caption, QStringLiteral("Baud Rate"));
-        QVERIFY(sheet.sections[2].rows[0].changed);
         QVERIFY(sheetHtml(sheet).contains(QStringLiteral("/tmp/a&lt;b&gt;.cfg")));
     }
 };
