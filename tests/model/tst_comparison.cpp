@@ -40,6 +40,11 @@ private Q_SLOTS:
                                        << "Magnetic Reader › Interface › Read Memory Enable"
                                        << "clear"
                                        << "checked";
+        QTest::newRow("one of three check digits")
+            << 23 << 0x30 << QByteArray(1, '\0') << QByteArray("\x30")
+            << "Bar Decoder › Bar Codes and Others › Code 128 Parameters › Check Digit"
+            << "Do Not Calculate Check Digit"
+            << "Calculate Check Digit and Transmit";
         QTest::newRow("suffix") << 12 << 0xFF << QByteArray("\xFF\xFF\xFF\xFF") << QByteArray("\x0D\xFF\xFF\xFF")
                                 << "Bar Decoder › Miscellaneous Parameters › Sufix › Characters to be Inserted (Only "
                                    "Four Charaters Available)"
