@@ -16,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,12 +35,6 @@ namespace {
 std::vector<QPointer<LinkExchange>> &runningExchanges()
 {
     static std::vector<QPointer<LinkExchange>> list;
-    return list;
-}
-// Ports opened by monitor.
-std::vector<QPointer<SerialPort>> &monitoredPorts()
-{
-    static std::vector<QPointer<SerialPort>> list;
     return list;
 }
 bool g_stopped = false;
@@ -200,9 +193,9 @@ int exitOf(LinkResult r)
     return kRefused;
 }
 
-// One port's work: its own engine; the time is taken when its last answer came
-// (or its time-out ran out), so ports waiting on each other's nested waits do
-// not make each other look slow.
+// One port's work: its own engine and its own chain of exchanges, run
+// independently of every other port. A port's time is taken when its last
+// exchange ended.
 class PortJob
 {
 public:
@@ -214,11 +207,11 @@ public:
         m_engine.serialPort().setResolver([device](int) { return device; });
         m_link = options.link;
         m_clock.start();
-        QObject::connect(&m_engine.serialPort(), &SerialPort::onComm, &m_engine,
-                         [this] { m_answeredAt = m_clock.elapsed(); });
-        QObject::connect(&m_engine, &LinkExchange::waiting, &m_engine, [this](LinkExchange::Waiting what, int left) {
-            if (what != LinkExchange::Waiting::Nothing && left >= 0)
-                m_deadline = m_clock.elapsed() + left;
+        QObject::connect(&m_engine, &LinkExchange::finished, &m_engine, [this](LinkResult r) {
+            auto then = std::move(m_then);
+            m_then = nullptr;
+            if (then)
+                then(r);
         });
         runningExchanges().push_back(&m_engine);
     }
@@ -227,13 +220,18 @@ public:
     const LinkSettings &link() const { return m_link; }
     PortOutcome &outcome() { return m_outcome; }
 
+    // Starts an exchange; `then` takes its result (and may start the next).
+    void run(const std::function<void(LinkExchange &, const LinkSettings &)> &start,
+             std::function<void(LinkResult)> then)
+    {
+        m_then = std::move(then);
+        start(m_engine, m_link);
+    }
+
     // Records a finished exchange; false when it failed.
     bool record(LinkResult r)
     {
-        m_outcome.seconds = double(r == LinkResult::TimeOut                        ? m_deadline
-                                   : r == LinkResult::Good || r == LinkResult::Bad ? m_answeredAt
-                                                                                   : m_clock.elapsed()) /
-                            1000.0;
+        m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
         m_outcome.exit = exitOf(r);
         m_outcome.message = resultWords(r);
         if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
@@ -247,9 +245,10 @@ private:
     LinkSettings m_link;
     PortOutcome m_outcome;
     QElapsedTimer m_clock;
-    qint64 m_answeredAt = 0;
-    qint64 m_deadline = 0;
+    std::function<void(LinkResult)> m_then;
 };
+
+using Jobs = std::vector<std::unique_ptr<PortJob>>;
 
 // The fields of the returned section that differ from what was sent.
 QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
@@ -267,42 +266,46 @@ QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
     return names;
 }
 
+// Puts the uploaded section into `base` and writes it to `path`.
+void writeUpload(PortJob &job, LoadedConfig &base, const QString &path)
+{
+    const UploadReply &reply = job.engine().reply();
+    applyUploadReply(reply, base.image);
+    const QByteArray bytes = base.defaultsFile ? defaultsFileBytes(base.image)
+                                               : setupFileBytes(base.setupInfo, base.linkSettings, base.image);
+    const QString writeError = writeFileAtomically(path, bytes);
+    if (!writeError.isEmpty()) {
+        job.outcome().exit = kUsage;
+        job.outcome().message = QStringLiteral("%1: %2").arg(path, writeError);
+        return;
+    }
+    job.outcome().message =
+        QStringLiteral("OK, %1 section written to %2")
+            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader") : QStringLiteral("decoder"),
+                 path);
+}
+
 QString versionLine(const UploadReply &reply)
 {
     return reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2;
 }
 
-// Runs `work` for every port at once and waits for all of them.
-//
-// The engine's exchanges wait in nested event loops: a port whose answer came
-// returns only once the exchanges started after it have returned. So a phase
-// ends when all its exchanges have, and a command with two exchanges per port
-// runs them as two phases.
-void runAll(std::vector<std::unique_ptr<PortJob>> &jobs, const std::function<void(PortJob &)> &work)
+// Starts `work` on every port and runs the event loop until each port has
+// called its `done`. Each port goes at its own pace: what one port waits for
+// holds no other.
+void runAll(Jobs &jobs, const std::function<void(PortJob &, std::function<void()> done)> &work)
 {
     if (jobs.empty())
         return;
-    int pending = int(jobs.size());
-    QEventLoop all;
-    // Each port's work is a queued call that first queues the next port's and
-    // then starts its exchange. Queuing from inside the running call matters:
-    // the event loop delivers, inside a waiting exchange, only calls queued
-    // after that exchange's own call was delivered.
-    std::function<void(size_t)> start = [&](size_t i) {
-        PortJob *job = jobs[i].get();
-        QMetaObject::invokeMethod(
-            &job->engine(),
-            [&, i, job] {
-                if (i + 1 < jobs.size())
-                    start(i + 1);
-                work(*job);
-                if (--pending == 0)
-                    all.quit();
-            },
-            Qt::QueuedConnection);
+    auto pending = std::make_shared<int>(int(jobs.size()));
+    auto done = [pending] {
+        if (--*pending == 0)
+            QCoreApplication::exit(0);
     };
-    start(0);
-    all.exec();
+    for (auto &job : jobs)
+        work(*job, done);
+    if (*pending > 0)
+        QCoreApplication::exec();
 }
 
 void progressTo(QTextStream &err, PortJob &job)
@@ -317,7 +320,7 @@ void progressTo(QTextStream &err, PortJob &job)
                      });
 }
 
-int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &o, QTextStream &out,
+int summarize(const Jobs &jobs, const Options &o, QTextStream &out,
               const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {})
 {
     int exit = kDone;
@@ -350,53 +353,52 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
     return exit;
 }
 
-int monitor(const Options &o, QTextStream &out, QTextStream &err)
+int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
 {
-    std::vector<std::unique_ptr<SerialPort>> ports;
-    for (const QString &name : o.ports) {
-        auto port = std::make_unique<SerialPort>();
-        const QString device = portDevice(name);
-        port->setResolver([device](int) { return device; });
-        port->setSettings(o.link.settingsText());
-        if (!port->setPortOpen(true)) {
+    for (auto &job : jobs) {
+        const QString name = job->outcome().port;
+        if (!job->engine().monitor(job->link())) {
             err << name << ": "
-                << "port not available: " << port->openErrorText() << '\n';
+                << "port not available: " << job->engine().portError() << '\n';
             return kPortUnavailable;
         }
-        port->setInputLen(0);
-        port->clearInBuffer();
-        port->setRThreshold(1);
-        port->setInputMode(1);
-        SerialPort *p = port.get();
-        const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
+    }
+    int code = kDone;
+    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
+        const QString name = job.outcome().port;
+        const QString prefix = jobs.size() > 1 ? name + QStringLiteral(": ") : QString();
+        LinkExchange *engine = &job.engine();
         // One line per transmission: what arrives is gathered until the line
         // has been quiet for a moment, as the test window gathers a batch.
-        auto *gather = new QTimer(p);
+        auto *gather = new QTimer(engine);
         gather->setSingleShot(true);
         gather->setInterval(100);
         auto pending = std::make_shared<QString>();
-        QObject::connect(p, &SerialPort::onComm, p, [p, pending, gather] {
-            for (char c : p->input()) {
+        QObject::connect(engine, &LinkExchange::received, engine, [pending, gather](const QByteArray &in) {
+            for (char c : in) {
                 const quint8 b = quint8(c);
                 *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
             }
             gather->start();
         });
-        QObject::connect(gather, &QTimer::timeout, p, [pending, prefix, &out] {
+        QObject::connect(gather, &QTimer::timeout, engine, [pending, prefix, &out] {
             out << prefix << *pending << '\n' << Qt::flush;
             pending->clear();
         });
-        QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
+        QObject::connect(&engine->serialPort(), &SerialPort::portLost, engine, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
-            QCoreApplication::exit(kPortUnavailable);
         });
-        monitoredPorts().push_back(p);
-        ports.push_back(std::move(port));
-    }
-    const int code = QCoreApplication::exec();
-    for (auto &p : ports)
-        p->setPortOpen(false);
-    monitoredPorts().clear();
+        job.run([](LinkExchange &, const LinkSettings &) {},
+                [&jobs, &code, done](LinkResult r) {
+                    // A lost port ends the whole monitor.
+                    if (r == LinkResult::PortLost) {
+                        code = kPortUnavailable;
+                        for (auto &other : jobs)
+                            other->engine().abort();
+                    }
+                    done();
+                });
+    });
     return g_stopped ? kDone : code;
 }
 
@@ -424,8 +426,6 @@ void stopAllExchanges()
     for (const QPointer<LinkExchange> &e : runningExchanges())
         if (e)
             e->abort();
-    if (!monitoredPorts().empty())
-        QCoreApplication::exit(kDone);
 }
 
 int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
@@ -442,17 +442,16 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         err << "q5ntool " << command << ": " << error << '\n' << usageOf(command);
         return kUsage;
     }
+    Jobs jobs;
+    for (const QString &port : o.ports)
+        jobs.push_back(std::make_unique<PortJob>(port, o, timing));
     if (command == QLatin1String("monitor")) {
         if (!o.positional.isEmpty()) {
             err << usageOf(command);
             return kUsage;
         }
-        return monitor(o, out, err);
+        return monitor(jobs, out, err);
     }
-
-    std::vector<std::unique_ptr<PortJob>> jobs;
-    for (const QString &port : o.ports)
-        jobs.push_back(std::make_unique<PortJob>(port, o, timing));
     for (auto &job : jobs)
         progressTo(err, *job);
 
@@ -469,30 +468,35 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         const ConfigImage image = config.image;
         const bool save = !o.notSave;
         const bool verify = o.verify;
-        // Every port's download, then every port's verification: each phase
-        // runs all its exchanges at once, so the whole takes about as long as
-        // one decoder's download and upload.
-        runAll(jobs, [&](PortJob &job) {
-            job.outcome().downloaded = job.record(job.engine().download(job.link(), image, save));
+        // Each port verifies as soon as its own download has finished.
+        runAll(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
+            job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+                    [&job, &image, verify, done](LinkResult r) {
+                        job.outcome().downloaded = job.record(r);
+                        if (!verify || !job.outcome().downloaded || g_stopped) {
+                            done();
+                            return;
+                        }
+                        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                                [&job, &image, done](LinkResult r) {
+                                    if (job.record(r)) {
+                                        const UploadReply &reply = job.engine().reply();
+                                        job.outcome().mismatches = mismatchedFields(image, reply);
+                                        if (!job.outcome().mismatches.isEmpty()) {
+                                            job.outcome().exit = kDiffer;
+                                            job.outcome().message = QStringLiteral("verification found a mismatch");
+                                        } else {
+                                            job.outcome().message =
+                                                QStringLiteral("OK, verified (%1 section)")
+                                                    .arg(reply.section == UploadReply::Section::Reader
+                                                             ? QStringLiteral("reader")
+                                                             : QStringLiteral("decoder"));
+                                        }
+                                    }
+                                    done();
+                                });
+                    });
         });
-        if (verify && !g_stopped)
-            runAll(jobs, [&image](PortJob &job) {
-                if (!job.outcome().downloaded)
-                    return;
-                UploadReply reply;
-                if (!job.record(job.engine().upload(job.link(), &reply)))
-                    return;
-                job.outcome().mismatches = mismatchedFields(image, reply);
-                if (!job.outcome().mismatches.isEmpty()) {
-                    job.outcome().exit = kDiffer;
-                    job.outcome().message = QStringLiteral("verification found a mismatch");
-                } else {
-                    job.outcome().message =
-                        QStringLiteral("OK, verified (%1 section)")
-                            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                               : QStringLiteral("decoder"));
-                }
-            });
         return summarize(jobs, o, out);
     }
 
@@ -502,12 +506,15 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             return kUsage;
         }
         std::map<QString, QString> versions;
-        runAll(jobs, [&versions](PortJob &job) {
-            UploadReply reply;
-            if (job.record(job.engine().upload(job.link(), &reply))) {
-                versions[job.outcome().port] = versionLine(reply);
-                job.outcome().message = versionLine(reply);
-            }
+        runAll(jobs, [&versions](PortJob &job, std::function<void()> done) {
+            job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                    [&job, &versions, done](LinkResult r) {
+                        if (job.record(r)) {
+                            versions[job.outcome().port] = versionLine(job.engine().reply());
+                            job.outcome().message = versionLine(job.engine().reply());
+                        }
+                        done();
+                    });
         });
         return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
             if (versions.count(p.port))
@@ -520,7 +527,13 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             err << usageOf(command);
             return kUsage;
         }
-        runAll(jobs, [](PortJob &job) { job.record(job.engine().clearMemory(job.link())); });
+        runAll(jobs, [](PortJob &job, std::function<void()> done) {
+            job.run([](LinkExchange &e, const LinkSettings &l) { e.clearMemory(l); },
+                    [&job, done](LinkResult r) {
+                        job.record(r);
+                        done();
+                    });
+        });
         return summarize(jobs, o, out);
     }
 
@@ -530,8 +543,15 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             return kUsage;
         }
         QList<QByteArray> lines;
-        runAll(jobs, [&lines](PortJob &job) {
-            job.record(job.engine().readMemory(job.link(), [&lines](const QList<QByteArray> &more) { lines += more; }));
+        runAll(jobs, [&lines](PortJob &job, std::function<void()> done) {
+            job.run(
+                [&lines](LinkExchange &e, const LinkSettings &l) {
+                    e.readMemory(l, [&lines](const QList<QByteArray> &more) { lines += more; });
+                },
+                [&job, done](LinkResult r) {
+                    job.record(r);
+                    done();
+                });
         });
         PortOutcome &p = jobs.front()->outcome();
         // The lines that came before a failure are kept, as the memory window keeps them.
@@ -568,23 +588,13 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
         base.setupInfo = fresh.setupInfo;
     }
-    runAll(jobs, [&](PortJob &job) {
-        UploadReply reply;
-        if (!job.record(job.engine().upload(job.link(), &reply)))
-            return;
-        applyUploadReply(reply, base.image);
-        const QByteArray bytes = base.defaultsFile ? defaultsFileBytes(base.image)
-                                                   : setupFileBytes(base.setupInfo, base.linkSettings, base.image);
-        const QString writeError = writeFileAtomically(o.output, bytes);
-        if (!writeError.isEmpty()) {
-            job.outcome().exit = kUsage;
-            job.outcome().message = QStringLiteral("%1: %2").arg(o.output, writeError);
-            return;
-        }
-        job.outcome().message = QStringLiteral("OK, %1 section written to %2")
-                                    .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                                       : QStringLiteral("decoder"),
-                                         o.output);
+    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                [&, done](LinkResult r) {
+                    if (job.record(r))
+                        writeUpload(job, base, o.output);
+                    done();
+                });
     });
     return summarize(jobs, o, out);
 }
