@@ -11,9 +11,11 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "protocol/Memory.h"
+#include "tool/CommandTable.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -51,81 +53,39 @@ struct Options
     QStringList positional;
 };
 
-const char *usageOf(const QString &command)
-{
-    if (command == QLatin1String("download"))
-        return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n";
-    if (command == QLatin1String("upload"))
-        return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n";
-    if (command == QLatin1String("version"))
-        return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n";
-    if (command == QLatin1String("read-memory"))
-        return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n";
-    if (command == QLatin1String("clear-memory"))
-        return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n";
-    return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
-}
-
 bool parseOptions(const QStringList &given, Options &o, QString *error)
 {
-    // "--port=com1" is "--port com1".
-    QStringList args;
-    for (const QString &a : given) {
-        const int eq = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && eq > 2)
-            args << a.left(eq) << a.mid(eq + 1);
-        else
-            args << a;
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("device"));
+    const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("rate"), QStringLiteral("9600"));
+    const QCommandLineOption parityOption(QStringLiteral("parity"), {}, QStringLiteral("N|E|O|M|S"),
+                                          QStringLiteral("N"));
+    const QCommandLineOption dataBitsOption(QStringLiteral("data-bits"), {}, QStringLiteral("7|8"),
+                                            QStringLiteral("8"));
+    const QCommandLineOption stopBitsOption(QStringLiteral("stop-bits"), {}, QStringLiteral("1|2"),
+                                            QStringLiteral("1"));
+    const QCommandLineOption output(QStringLiteral("o"), {}, QStringLiteral("file"));
+    const QCommandLineOption into(QStringLiteral("into"), {}, QStringLiteral("file"));
+    const QCommandLineOption json(QStringLiteral("json"), {});
+    const QCommandLineOption notSave(QStringLiteral("not-save"), {});
+    const QCommandLineOption verify(QStringLiteral("verify"), {});
+    parser.addOptions({port, baud, parityOption, dataBitsOption, stopBitsOption, output, into, json, notSave, verify});
+    if (!parser.parse(QStringList{QStringLiteral("q5ntool")} + given)) {
+        *error = parser.errorText();
+        return false;
     }
-    QString parity = QStringLiteral("N");
-    QString dataBits = QStringLiteral("8");
-    QString stopBits = QStringLiteral("1");
-    for (int i = 0; i < args.size(); ++i) {
-        const QString a = args[i];
-        auto value = [&](QString *into) {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("%1 needs a value").arg(a);
-                return false;
-            }
-            *into = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == QLatin1String("--port")) {
-            if (!value(&v))
-                return false;
-            o.ports << v;
-        } else if (a == QLatin1String("--baud")) {
-            if (!value(&o.link.baudRate))
-                return false;
-        } else if (a == QLatin1String("--parity")) {
-            if (!value(&parity))
-                return false;
-        } else if (a == QLatin1String("--data-bits")) {
-            if (!value(&dataBits))
-                return false;
-        } else if (a == QLatin1String("--stop-bits")) {
-            if (!value(&stopBits))
-                return false;
-        } else if (a == QLatin1String("-o")) {
-            if (!value(&o.output))
-                return false;
-        } else if (a == QLatin1String("--into")) {
-            if (!value(&o.into))
-                return false;
-        } else if (a == QLatin1String("--json")) {
-            o.json = true;
-        } else if (a == QLatin1String("--not-save")) {
-            o.notSave = true;
-        } else if (a == QLatin1String("--verify")) {
-            o.verify = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("unknown option %1").arg(a);
-            return false;
-        } else {
-            o.positional << a;
-        }
-    }
+    o.ports = parser.values(port);
+    o.link.baudRate = parser.value(baud);
+    QString parity = parser.value(parityOption);
+    const QString dataBits = parser.value(dataBitsOption);
+    const QString stopBits = parser.value(stopBitsOption);
+    o.output = parser.value(output);
+    o.into = parser.value(into);
+    o.json = parser.isSet(json);
+    o.notSave = parser.isSet(notSave);
+    o.verify = parser.isSet(verify);
+    o.positional = parser.positionalArguments();
     static const QStringList bauds = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                                       QStringLiteral("9600"), QStringLiteral("19200")};
     if (!bauds.contains(o.link.baudRate)) {
@@ -402,13 +362,192 @@ int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
     return g_stopped ? kDone : code;
 }
 
+int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (o.positional.size() != 1) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    LoadedConfig config;
+    if (!loadConfig(o.positional[0], config, &error)) {
+        err << "q5ntool: " << error << '\n';
+        return kUsage;
+    }
+    const ConfigImage image = config.image;
+    const bool save = !o.notSave;
+    const bool verify = o.verify;
+    // Each port verifies as soon as its own download has finished.
+    runAll(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
+        job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+                [&job, &image, verify, done](LinkResult r) {
+                    job.outcome().downloaded = job.record(r);
+                    if (!verify || !job.outcome().downloaded || g_stopped) {
+                        done();
+                        return;
+                    }
+                    job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                            [&job, &image, done](LinkResult r) {
+                                if (job.record(r)) {
+                                    const UploadReply &reply = job.engine().reply();
+                                    job.outcome().mismatches = mismatchedFields(image, reply);
+                                    if (!job.outcome().mismatches.isEmpty()) {
+                                        job.outcome().exit = kDiffer;
+                                        job.outcome().message = QStringLiteral("verification found a mismatch");
+                                    } else {
+                                        job.outcome().message = QStringLiteral("OK, verified (%1 section)")
+                                                                    .arg(reply.section == UploadReply::Section::Reader
+                                                                             ? QStringLiteral("reader")
+                                                                             : QStringLiteral("decoder"));
+                                    }
+                                }
+                                done();
+                            });
+                });
+    });
+    return summarize(jobs, o, out);
+}
+
+int versionCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    std::map<QString, QString> versions;
+    runAll(jobs, [&versions](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                [&job, &versions, done](LinkResult r) {
+                    if (job.record(r)) {
+                        versions[job.outcome().port] = versionLine(job.engine().reply());
+                        job.outcome().message = versionLine(job.engine().reply());
+                    }
+                    done();
+                });
+    });
+    return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
+        if (versions.count(p.port))
+            j[QStringLiteral("version")] = versions[p.port];
+    });
+}
+
+int clearMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    runAll(jobs, [](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.clearMemory(l); },
+                [&job, done](LinkResult r) {
+                    job.record(r);
+                    done();
+                });
+    });
+    return summarize(jobs, o, out);
+}
+
+int readMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty() || jobs.size() != 1) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    QList<QByteArray> lines;
+    runAll(jobs, [&lines](PortJob &job, std::function<void()> done) {
+        job.run(
+            [&lines](LinkExchange &e, const LinkSettings &l) {
+                e.readMemory(l, [&lines](const QList<QByteArray> &more) { lines += more; });
+            },
+            [&job, done](LinkResult r) {
+                job.record(r);
+                done();
+            });
+    });
+    PortOutcome &p = jobs.front()->outcome();
+    // The lines that came before a failure are kept, as the memory window keeps them.
+    const QString text = memoryLinesText(lines);
+    if (p.exit == kDone)
+        p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
+    if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
+        const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
+        if (!writeError.isEmpty()) {
+            p.exit = kUsage;
+            p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
+        }
+    } else if (o.output.isEmpty() && !o.json) {
+        out << text;
+    }
+    return summarize(jobs, o, out, [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
+}
+
+int uploadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty() || o.output.isEmpty() || jobs.size() != 1) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    LoadedConfig base;
+    if (!o.into.isEmpty()) {
+        if (!loadConfig(o.into, base, &error)) {
+            err << "q5ntool: " << error << '\n';
+            return kUsage;
+        }
+    } else {
+        base.image = factoryImage();
+        ProgramState fresh;
+        fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
+        base.setupInfo = fresh.setupInfo;
+    }
+    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                [&, done](LinkResult r) {
+                    if (job.record(r))
+                        writeUpload(job, base, o.output);
+                    done();
+                });
+    });
+    return summarize(jobs, o, out);
+}
+
+int monitorCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    return monitor(jobs, out, err);
+}
+
+// The commands that talk to decoders: one line each.
+struct DeviceCommand
+{
+    const char *name;
+    int (*run)(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err);
+};
+const DeviceCommand kDeviceCommands[] = {
+    {"download", &downloadCommand},        {"upload", &uploadCommand},
+    {"version", &versionCommand},          {"read-memory", &readMemoryCommand},
+    {"clear-memory", &clearMemoryCommand}, {"monitor", &monitorCommand},
+};
+
+const DeviceCommand *findDeviceCommand(const QString &name)
+{
+    for (const DeviceCommand &c : kDeviceCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
 } // namespace
 
 bool isDeviceCommand(const QString &command)
 {
-    return command == QLatin1String("download") || command == QLatin1String("upload") ||
-           command == QLatin1String("version") || command == QLatin1String("monitor") ||
-           command == QLatin1String("read-memory") || command == QLatin1String("clear-memory");
+    return findDeviceCommand(command) != nullptr;
 }
 
 QString portDevice(const QString &value)
@@ -436,167 +575,20 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
 int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
                   const Timing &timing)
 {
+    const DeviceCommand *c = findDeviceCommand(command);
     Options o;
     QString error;
-    if (!parseOptions(args, o, &error)) {
-        err << "q5ntool " << command << ": " << error << '\n' << usageOf(command);
+    if (!c || !parseOptions(args, o, &error)) {
+        err << "q5ntool " << command << ": " << error << '\n' << usageLine(command);
         return kUsage;
     }
     Jobs jobs;
     for (const QString &port : o.ports)
         jobs.push_back(std::make_unique<PortJob>(port, o, timing));
-    if (command == QLatin1String("monitor")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        return monitor(jobs, out, err);
-    }
-    for (auto &job : jobs)
-        progressTo(err, *job);
-
-    if (command == QLatin1String("download")) {
-        if (o.positional.size() != 1) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        LoadedConfig config;
-        if (!loadConfig(o.positional[0], config, &error)) {
-            err << "q5ntool: " << error << '\n';
-            return kUsage;
-        }
-        const ConfigImage image = config.image;
-        const bool save = !o.notSave;
-        const bool verify = o.verify;
-        // Each port verifies as soon as its own download has finished.
-        runAll(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
-            job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
-                    [&job, &image, verify, done](LinkResult r) {
-                        job.outcome().downloaded = job.record(r);
-                        if (!verify || !job.outcome().downloaded || g_stopped) {
-                            done();
-                            return;
-                        }
-                        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
-                                [&job, &image, done](LinkResult r) {
-                                    if (job.record(r)) {
-                                        const UploadReply &reply = job.engine().reply();
-                                        job.outcome().mismatches = mismatchedFields(image, reply);
-                                        if (!job.outcome().mismatches.isEmpty()) {
-                                            job.outcome().exit = kDiffer;
-                                            job.outcome().message = QStringLiteral("verification found a mismatch");
-                                        } else {
-                                            job.outcome().message =
-                                                QStringLiteral("OK, verified (%1 section)")
-                                                    .arg(reply.section == UploadReply::Section::Reader
-                                                             ? QStringLiteral("reader")
-                                                             : QStringLiteral("decoder"));
-                                        }
-                                    }
-                                    done();
-                                });
-                    });
-        });
-        return summarize(jobs, o, out);
-    }
-
-    if (command == QLatin1String("version")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        std::map<QString, QString> versions;
-        runAll(jobs, [&versions](PortJob &job, std::function<void()> done) {
-            job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
-                    [&job, &versions, done](LinkResult r) {
-                        if (job.record(r)) {
-                            versions[job.outcome().port] = versionLine(job.engine().reply());
-                            job.outcome().message = versionLine(job.engine().reply());
-                        }
-                        done();
-                    });
-        });
-        return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
-            if (versions.count(p.port))
-                j[QStringLiteral("version")] = versions[p.port];
-        });
-    }
-
-    if (command == QLatin1String("clear-memory")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        runAll(jobs, [](PortJob &job, std::function<void()> done) {
-            job.run([](LinkExchange &e, const LinkSettings &l) { e.clearMemory(l); },
-                    [&job, done](LinkResult r) {
-                        job.record(r);
-                        done();
-                    });
-        });
-        return summarize(jobs, o, out);
-    }
-
-    if (command == QLatin1String("read-memory")) {
-        if (!o.positional.isEmpty() || jobs.size() != 1) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        QList<QByteArray> lines;
-        runAll(jobs, [&lines](PortJob &job, std::function<void()> done) {
-            job.run(
-                [&lines](LinkExchange &e, const LinkSettings &l) {
-                    e.readMemory(l, [&lines](const QList<QByteArray> &more) { lines += more; });
-                },
-                [&job, done](LinkResult r) {
-                    job.record(r);
-                    done();
-                });
-        });
-        PortOutcome &p = jobs.front()->outcome();
-        // The lines that came before a failure are kept, as the memory window keeps them.
-        const QString text = memoryLinesText(lines);
-        if (p.exit == kDone)
-            p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
-        if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
-            const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
-            if (!writeError.isEmpty()) {
-                p.exit = kUsage;
-                p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
-            }
-        } else if (o.output.isEmpty() && !o.json) {
-            out << text;
-        }
-        return summarize(jobs, o, out,
-                         [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
-    }
-
-    // upload
-    if (!o.positional.isEmpty() || o.output.isEmpty() || jobs.size() != 1) {
-        err << usageOf(command);
-        return kUsage;
-    }
-    LoadedConfig base;
-    if (!o.into.isEmpty()) {
-        if (!loadConfig(o.into, base, &error)) {
-            err << "q5ntool: " << error << '\n';
-            return kUsage;
-        }
-    } else {
-        base.image = factoryImage();
-        ProgramState fresh;
-        fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
-        base.setupInfo = fresh.setupInfo;
-    }
-    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
-        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
-                [&, done](LinkResult r) {
-                    if (job.record(r))
-                        writeUpload(job, base, o.output);
-                    done();
-                });
-    });
-    return summarize(jobs, o, out);
+    if (c->run != &monitorCommand)
+        for (auto &job : jobs)
+            progressTo(err, *job);
+    return c->run(command, o, jobs, out, err);
 }
 
 } // namespace q5n::tool
