@@ -253,7 +253,7 @@ QString versionLine(const UploadReply &reply)
 // Starts `work` on every port and runs the event loop until each port has
 // called its `done`. Each port goes at its own pace: what one port waits for
 // holds no other.
-void runAll(Jobs &jobs, const std::function<void(PortJob &, std::function<void()> done)> &work)
+void runEveryPort(Jobs &jobs, const std::function<void(PortJob &, std::function<void()> done)> &work)
 {
     if (jobs.empty())
         return;
@@ -324,7 +324,7 @@ int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
         }
     }
     int code = kDone;
-    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [&](PortJob &job, std::function<void()> done) {
         const QString name = job.outcome().port;
         const QString prefix = jobs.size() > 1 ? name + QStringLiteral(": ") : QString();
         LinkExchange *engine = &job.engine();
@@ -378,7 +378,7 @@ int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextS
     const bool save = !o.notSave;
     const bool verify = o.verify;
     // Each port verifies as soon as its own download has finished.
-    runAll(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
         job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
                 [&job, &image, verify, done](LinkResult r) {
                     job.outcome().downloaded = job.record(r);
@@ -416,7 +416,7 @@ int versionCommand(const QString &command, const Options &o, Jobs &jobs, QTextSt
         return kUsage;
     }
     std::map<QString, QString> versions;
-    runAll(jobs, [&versions](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [&versions](PortJob &job, std::function<void()> done) {
         job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
                 [&job, &versions, done](LinkResult r) {
                     if (job.record(r)) {
@@ -439,7 +439,7 @@ int clearMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTe
         err << usageLine(command);
         return kUsage;
     }
-    runAll(jobs, [](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [](PortJob &job, std::function<void()> done) {
         job.run([](LinkExchange &e, const LinkSettings &l) { e.clearMemory(l); },
                 [&job, done](LinkResult r) {
                     job.record(r);
@@ -457,7 +457,7 @@ int readMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTex
         return kUsage;
     }
     QList<QByteArray> lines;
-    runAll(jobs, [&lines](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [&lines](PortJob &job, std::function<void()> done) {
         job.run(
             [&lines](LinkExchange &e, const LinkSettings &l) {
                 e.readMemory(l, [&lines](const QList<QByteArray> &more) { lines += more; });
@@ -503,7 +503,7 @@ int uploadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStr
         fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
         base.setupInfo = fresh.setupInfo;
     }
-    runAll(jobs, [&](PortJob &job, std::function<void()> done) {
+    runEveryPort(jobs, [&](PortJob &job, std::function<void()> done) {
         job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
                 [&, done](LinkResult r) {
                     if (job.record(r))
