@@ -65,8 +65,8 @@ const Command kCommands[] = {
     {"read-memory",
      "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n"
      "Reads the lines the decoder holds in its memory and prints them, or writes them to FILE.txt as\n"
-     "the memory window saves them (each line with CR LF, then CR LF). Lines read before a failure\n"
-     "are kept.\n",
+     "the memory window saves them (each line with CR LF, then CR LF). A failed read leaves FILE.txt\n"
+     "as it was and prints the lines read before the failure; the exit code is the failure's.\n",
      &runDeviceCommand, true},
     {"clear-memory",
      "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n"

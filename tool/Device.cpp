@@ -6,7 +6,6 @@
 #include "link/PortIo.h"
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
-#include "model/Notation.h"
 #include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -14,6 +13,7 @@
 #include "tool/CommandTable.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
+#include "tool/TerminalText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -40,6 +41,11 @@ std::vector<QPointer<LinkExchange>> &runningExchanges()
     return list;
 }
 bool g_stopped = false;
+
+// monitor prints what it gathered at most this long after the first byte of a
+// transmission, and at most this many bytes to a line.
+constexpr int kMonitorGatherMs = 100;
+constexpr qsizetype kMonitorLineBytes = 4096;
 
 struct Options
 {
@@ -301,10 +307,10 @@ int summarize(const Jobs &jobs, const Options &o, QTextStream &out,
                 extra(p, j);
             list.append(j);
         } else {
-            out << p.port << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
-                << p.message << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+            out << terminalText(p.port) << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED"))
+                << "  " << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
             for (const QString &m : p.mismatches)
-                out << "    mismatch: " << m << '\n';
+                out << "    mismatch: " << terminalText(m) << '\n';
         }
     }
     if (o.json)
@@ -328,28 +334,38 @@ int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
         const QString name = job.outcome().port;
         const QString prefix = jobs.size() > 1 ? name + QStringLiteral(": ") : QString();
         LinkExchange *engine = &job.engine();
-        // One line per transmission: what arrives is gathered until the line
-        // has been quiet for a moment, as the test window gathers a batch.
+        // One line per transmission: what arrives is gathered from its first
+        // byte on for a moment, as the test window gathers a batch, and then
+        // printed. A stream that never pauses is so printed every moment too,
+        // and a line never holds more than kMonitorLineBytes.
         auto *gather = new QTimer(engine);
         gather->setSingleShot(true);
-        gather->setInterval(100);
-        auto pending = std::make_shared<QString>();
-        QObject::connect(engine, &LinkExchange::received, engine, [pending, gather](const QByteArray &in) {
-            for (char c : in) {
-                const quint8 b = quint8(c);
-                *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
-            }
-            gather->start();
+        gather->setInterval(kMonitorGatherMs);
+        auto held = std::make_shared<QByteArray>();
+        const auto print = [held, prefix, &out](qsizetype bytes) {
+            out << prefix << terminalText(decode8(held->left(bytes))) << '\n' << Qt::flush;
+            held->remove(0, bytes);
+        };
+        const auto printAll = [held, print] {
+            if (!held->isEmpty())
+                print(held->size());
+        };
+        QObject::connect(engine, &LinkExchange::received, engine, [held, gather, print](const QByteArray &in) {
+            if (held->isEmpty())
+                gather->start();
+            *held += in;
+            while (held->size() >= kMonitorLineBytes)
+                print(kMonitorLineBytes);
         });
-        QObject::connect(gather, &QTimer::timeout, engine, [pending, prefix, &out] {
-            out << prefix << *pending << '\n' << Qt::flush;
-            pending->clear();
-        });
+        QObject::connect(gather, &QTimer::timeout, engine, printAll);
         QObject::connect(&engine->serialPort(), &SerialPort::portLost, engine, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
         });
         job.run([](LinkExchange &, const LinkSettings &) {},
-                [&jobs, &code, done](LinkResult r) {
+                [&jobs, &code, done, printAll, gather](LinkResult r) {
+                    // Interrupted or lost: what is held is printed before the end.
+                    gather->stop();
+                    printAll();
                     // A lost port ends the whole monitor.
                     if (r == LinkResult::PortLost) {
                         code = kPortUnavailable;
@@ -468,18 +484,23 @@ int readMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTex
             });
     });
     PortOutcome &p = jobs.front()->outcome();
-    // The lines that came before a failure are kept, as the memory window keeps them.
     const QString text = memoryLinesText(lines);
     if (p.exit == kDone)
         p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
-    if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
+    if (!o.output.isEmpty() && p.exit == kDone) {
         const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
         if (!writeError.isEmpty()) {
             p.exit = kUsage;
             p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
         }
-    } else if (o.output.isEmpty() && !o.json) {
-        out << text;
+    } else {
+        // A failed read leaves the file as it was (an earlier complete read
+        // stays); the lines that came before the failure are printed.
+        if (!o.json)
+            for (const QByteArray &line : lines)
+                out << terminalText(decode8(line)) << '\n';
+        if (!o.output.isEmpty())
+            p.message += QStringLiteral("; %1 left as it was").arg(o.output);
     }
     return summarize(jobs, o, out, [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
 }
@@ -575,6 +596,7 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
 int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
                   const Timing &timing)
 {
+    g_stopped = false; // a command run before in this process was stopped, not this one
     const DeviceCommand *c = findDeviceCommand(command);
     Options o;
     QString error;

@@ -46,6 +46,9 @@ const char kUsageText[] =
     "\n"
     "Options: --help (also after a command), --version\n"
     "\n"
+    "Text from a decoder or a file is printed with control characters as <NAME> or \\xNN; --json\n"
+    "gives it exactly.\n"
+    "\n"
     "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
     "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
 
