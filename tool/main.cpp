@@ -108,8 +108,9 @@ const char *commandUsage(const QString &command)
     if (command == QLatin1String("ports"))
         return "usage: q5ntool ports [--json]\n"
                "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
-               "USB and ACM adapters first), the other present ports, and whether this user may open each;\n"
-               "when not, the group to join.\n";
+               "USB and ACM adapters first), the other present ports with the adapter's name, serial number\n"
+               "and /dev/serial/by-id name where the system knows them, and whether this user may open each;\n"
+               "when not, why (who may use the device, or the lock file that holds it) and what helps.\n";
     return nullptr;
 }
 
