@@ -524,10 +524,13 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
                     job.outcome().exit = kDiffer;
                     job.outcome().message = QStringLiteral("verification found a mismatch");
                 } else {
+                    // The decoder returns one section; the other was sent but cannot be read back.
+                    const bool reader = reply.section == UploadReply::Section::Reader;
                     job.outcome().message =
-                        QStringLiteral("OK, verified (%1 section)")
-                            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                               : QStringLiteral("decoder"));
+                        reader ? QStringLiteral("OK, verified (reader section, bytes 25..84, compared; the decoder "
+                                                "section, bytes 0..24, was sent but not read back)")
+                               : QStringLiteral("OK, verified (decoder section, bytes 0..24, compared; the reader "
+                                                "section, bytes 25..84, was sent but not read back)");
                 }
             });
         return summarize(jobs, o, out);

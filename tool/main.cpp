@@ -29,7 +29,8 @@ const char kUsageText[] =
     "\n"
     "Commands on decoders over RS232 (--port may be given many times: the ports run at once):\n"
     "  download FILE --port DEVICE [--not-save] [--verify]\n"
-    "                                  send the configuration; --verify uploads it back and compares\n"
+    "                                  send the configuration; --verify uploads the section the decoder\n"
+    "                                  returns and compares it (the summary says which section)\n"
     "  upload -o FILE [--into BASE] --port DEVICE\n"
     "                                  the section the decoder sends, into BASE or the factory values\n"
     "  version --port DEVICE           the decoder's firmware version\n"
@@ -85,7 +86,9 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n"
                "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
                "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
-               "listing mismatched settings by name (exit 1). One summary line per port.\n";
+               "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
+               "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
+               "was compared. The other section was sent but is not read back. One summary line per port.\n";
     if (command == QLatin1String("upload"))
         return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
                "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"

@@ -84,7 +84,7 @@ std::optional<DeviceOwnership> deviceOwnership(const QString &path)
 std::optional<SerialLock> serialLock(const QString &device)
 {
     // The folders the serial port library tries, in its order.
-    static const char *const kFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+    static const char *const kFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
                                            "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
     QString name = device;
     if (name.startsWith(QLatin1String("/dev/")))

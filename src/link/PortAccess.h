@@ -10,10 +10,10 @@ namespace q5n {
 // Who may use a serial device, and who is asking.
 struct DeviceOwnership
 {
-    QString owner;  // user name of the device's owner
-    QString group;  // group name of the device
-    uint mode = 0;  // permission bits (0660)
-    QString user;   // the user asking
+    QString owner;             // user name of the device's owner
+    QString group;             // group name of the device
+    uint mode = 0;             // permission bits (0660)
+    QString user;              // the user asking
     QStringList sessionGroups; // groups of this login
     QStringList accountGroups; // groups the account has now (a new login gets them)
 };

@@ -92,7 +92,9 @@ private Q_SLOTS:
         QTest::newRow("version, short reply") << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out";
         QTest::newRow("version, hang-up")
             << "version" << int(F::HangUp) << int(kPortUnavailable) << "the port went away";
-        QTest::newRow("verified download") << "verify" << int(F::None) << int(kDone) << "OK, verified";
+        QTest::newRow("verified download")
+            << "verify" << int(F::None) << int(kDone)
+            << "OK, verified (decoder section, bytes 0..24, compared; the reader section";
     }
 
     void commandsAgainstFaults()
@@ -150,7 +152,8 @@ private Q_SLOTS:
         const Run r = run(QStringLiteral("download"),
                           {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
         QCOMPARE(r.code, int(kDiffer));
-        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A Baud Rate"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate"),
+                 qPrintable(r.out));
     }
 
     void uploadWritesTheSectionIntoTheBase()
