@@ -7,12 +7,15 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "tool/FieldNames.h"
+#include "tool/TerminalText.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace q5n::tool {
 
@@ -159,18 +162,18 @@ int showCommand(const QStringList &arguments, QTextStream &out, QTextStream &err
         return kDone;
     }
     if (config.defaultsFile) {
-        out << "Defaults file: " << args[0] << '\n';
+        out << "Defaults file: " << terminalText(args[0]) << '\n';
     } else {
-        out << "Setup file: " << args[0] << '\n';
+        out << "Setup file: " << terminalText(args[0]) << '\n';
         for (const TextItem &t : kTexts)
-            out << t.label << ": " << config.setupInfo.*t.member << '\n';
+            out << t.label << ": " << terminalText(config.setupInfo.*t.member) << '\n';
         out << "Port: " << config.linkSettings.portNumber << " (Com " << config.linkSettings.portNumber << ")\n";
         out << "Link mode: " << config.linkSettings.linkMode << " (" << linkModeText(config.linkSettings.linkMode)
             << ")\n";
     }
     for (const FieldRef &ref : imageFields())
-        out << captionPath(ref) << " = " << valueOf(ref, config.image) << "   [" << qualifiedName(ref) << ", "
-            << bitsText(ref) << "]\n";
+        out << captionPath(ref) << " = " << terminalText(valueOf(ref, config.image)) << "   [" << qualifiedName(ref)
+            << ", " << bitsText(ref) << "]\n";
     return kDone;
 }
 
@@ -239,7 +242,8 @@ int diffCommand(const QStringList &arguments, QTextStream &out, QTextStream &err
                    .toJson(QJsonDocument::Indented);
     } else {
         for (const Difference &d : diffs)
-            out << d.path << ": " << d.before << " \u2192 " << d.after << "   [" << d.name << "]\n";
+            out << d.path << ": " << terminalText(d.before) << " \u2192 " << terminalText(d.after) << "   [" << d.name
+                << "]\n";
     }
     return diffs.empty() ? kDone : kDiffer;
 }
@@ -282,9 +286,11 @@ int setCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
         if (QString *text = setupTextByName(config.setupInfo, name)) {
             if (config.defaultsFile)
                 problems << QStringLiteral("%1: a defaults file holds no setup texts").arg(name);
-            else if (!encodable8(value) || value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) ||
+            else if (!encodable8(value) || std::any_of(value.begin(), value.end(), isTerminalControl) ||
                      value.size() > kMaxLineLength)
-                problems << QStringLiteral("%1: the text must be one line of 8-bit characters").arg(name);
+                problems << QStringLiteral("%1: the text must be one line of 8-bit characters without control "
+                                           "characters")
+                                .arg(name);
             else
                 *text = value;
             continue;

@@ -6,13 +6,13 @@
 #include "link/PortIo.h"
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
-#include "model/Notation.h"
 #include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "protocol/Memory.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
+#include "tool/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -46,6 +47,11 @@ std::vector<QPointer<SerialPort>> &monitoredPorts()
     return list;
 }
 bool g_stopped = false;
+
+// monitor prints what it gathered at most this long after the first byte of a
+// transmission, and at most this many bytes to a line.
+constexpr int kMonitorGatherMs = 100;
+constexpr qsizetype kMonitorLineBytes = 4096;
 
 struct Options
 {
@@ -375,10 +381,10 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
                 extra(p, j);
             list.append(j);
         } else {
-            out << p.port << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
-                << p.message << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+            out << terminalText(p.port) << "  " << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED"))
+                << "  " << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
             for (const QString &m : p.mismatches)
-                out << "    mismatch: " << m << '\n';
+                out << "    mismatch: " << terminalText(m) << '\n';
         }
     }
     if (o.json)
@@ -390,6 +396,7 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
 int monitor(const Options &o, QTextStream &out, QTextStream &err)
 {
     std::vector<std::unique_ptr<SerialPort>> ports;
+    std::vector<std::function<void()>> printHeld;
     for (const QString &name : o.ports) {
         auto port = std::make_unique<SerialPort>();
         port->setCommPort(comNumber(name) ? comNumber(name) : 1);
@@ -407,23 +414,31 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         port->setInputMode(1);
         SerialPort *p = port.get();
         const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
-        // One line per transmission: what arrives is gathered until the line
-        // has been quiet for a moment, as the test window gathers a batch.
+        // One line per transmission: what arrives is gathered from its first
+        // byte on for a moment, as the test window gathers a batch, and then
+        // printed. A stream that never pauses is so printed every moment too,
+        // and a line never holds more than kMonitorLineBytes.
         auto *gather = new QTimer(p);
         gather->setSingleShot(true);
-        gather->setInterval(100);
-        auto pending = std::make_shared<QString>();
-        QObject::connect(p, &SerialPort::onComm, p, [p, pending, gather] {
-            for (char c : p->input()) {
-                const quint8 b = quint8(c);
-                *pending += b < 32 ? QStringLiteral("<%1>").arg(controlName(b)) : QString(charFromByte(b));
-            }
-            gather->start();
+        gather->setInterval(kMonitorGatherMs);
+        auto held = std::make_shared<QByteArray>();
+        const auto print = [held, prefix, &out](qsizetype bytes) {
+            out << prefix << terminalText(decode8(held->left(bytes))) << '\n' << Qt::flush;
+            held->remove(0, bytes);
+        };
+        const auto printAll = [held, print] {
+            if (!held->isEmpty())
+                print(held->size());
+        };
+        QObject::connect(p, &SerialPort::onComm, p, [p, held, gather, print] {
+            if (held->isEmpty())
+                gather->start();
+            *held += p->input();
+            while (held->size() >= kMonitorLineBytes)
+                print(kMonitorLineBytes);
         });
-        QObject::connect(gather, &QTimer::timeout, p, [pending, prefix, &out] {
-            out << prefix << *pending << '\n' << Qt::flush;
-            pending->clear();
-        });
+        QObject::connect(gather, &QTimer::timeout, p, printAll);
+        printHeld.push_back(printAll); // interrupted: printed before the port closes
         QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
             QCoreApplication::exit(kPortUnavailable);
@@ -432,6 +447,8 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
         ports.push_back(std::move(port));
     }
     const int code = QCoreApplication::exec();
+    for (const auto &print : printHeld)
+        print();
     for (auto &p : ports)
         p->setPortOpen(false);
     monitoredPorts().clear();
@@ -472,6 +489,7 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
 int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
                   const Timing &timing)
 {
+    g_stopped = false; // a command run before in this process was stopped, not this one
     Options o;
     QString error;
     if (!parseOptions(args, o, &error)) {
@@ -574,18 +592,23 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             job.record(job.engine().readMemory(job.link(), [&lines](const QList<QByteArray> &more) { lines += more; }));
         });
         PortOutcome &p = jobs.front()->outcome();
-        // The lines that came before a failure are kept, as the memory window keeps them.
         const QString text = memoryLinesText(lines);
         if (p.exit == kDone)
             p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
-        if (!o.output.isEmpty() && (p.exit == kDone || !lines.isEmpty())) {
+        if (!o.output.isEmpty() && p.exit == kDone) {
             const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
             if (!writeError.isEmpty()) {
                 p.exit = kUsage;
                 p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
             }
-        } else if (o.output.isEmpty() && !o.json) {
-            out << text;
+        } else {
+            // A failed read leaves the file as it was (an earlier complete read
+            // stays); the lines that came before the failure are printed.
+            if (!o.json)
+                for (const QByteArray &line : lines)
+                    out << terminalText(decode8(line)) << '\n';
+            if (!o.output.isEmpty())
+                p.message += QStringLiteral("; %1 left as it was").arg(o.output);
         }
         return summarize(jobs, o, out,
                          [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });

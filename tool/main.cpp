@@ -47,6 +47,9 @@ const char kUsageText[] =
     "\n"
     "Options: --help (also after a command), --version\n"
     "\n"
+    "Text from a decoder or a file is printed with control characters as <NAME> or \\xNN; --json\n"
+    "gives it exactly.\n"
+    "\n"
     "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
     "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
 
@@ -103,8 +106,8 @@ const char *commandUsage(const QString &command)
     if (command == QLatin1String("read-memory"))
         return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n"
                "Reads the lines the decoder holds in its memory and prints them, or writes them to FILE.txt as\n"
-               "the memory window saves them (each line with CR LF, then CR LF). Lines read before a failure\n"
-               "are kept.\n";
+               "the memory window saves them (each line with CR LF, then CR LF). A failed read leaves FILE.txt\n"
+               "as it was and prints the lines read before the failure; the exit code is the failure's.\n";
     if (command == QLatin1String("clear-memory"))
         return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n"
                "Tells each decoder to clear its memory.\n";

@@ -24,7 +24,9 @@ struct Paths
 };
 
 // Writes the whole file or nothing: the old file stays until the new one is
-// complete. Returns an empty string on success, else the system's reason.
+// complete. Follows only the user's own symbolic links (another user's link is
+// refused), and never rewrites a file in place when its folder cannot take a
+// new file. Returns an empty string on success, else the reason.
 QString writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // How opening a file for reading ended.

@@ -334,6 +334,8 @@ private Q_SLOTS:
         s.workingImage = rampImage();
         const QString missingDir = t.path(QStringLiteral("no/such/dir/x.cfg"));
         QVERIFY(!writeSetupFile(s, missingDir).isEmpty());
+        // A file one may write in a folder that takes no new file is not rewritten in place.
+        QCOMPARE(writeSetupFile(s, "/proc/self/comm"), "You may not create files in the folder \"/proc/self\".");
         QVERIFY(s.hasUnsavedChanges());
         const QString path = t.path(QStringLiteral("ok.cfg"));
         QCOMPARE(writeSetupFile(s, path), QString());

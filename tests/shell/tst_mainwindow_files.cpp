@@ -222,6 +222,26 @@ private Q_SLOTS:
         QCOMPARE(after, before);
     }
 
+    void saveAsRefusesAnotherUsersLink()
+    {
+        Fixture f;
+        const QString victim = f.t.path(QStringLiteral("victim"));
+        QCOMPARE(writeFileAtomically(victim, "precious"), QString());
+        const QString link = test::plantForeignLink(f.t.dir, QStringLiteral("site.cfg"), victim);
+        if (link.isEmpty())
+            QSKIP("needs root to give a link to another user");
+        f.edit();
+        f.t.prompter.queueFile(link);
+        QCOMPARE(f.window.fileSaveAs(), MainWindow::SaveResult::Failed);
+        QCOMPARE(f.t.prompter.messages.size(), 1);
+        QCOMPARE(f.t.prompter.messages.front().text,
+                 QStringLiteral("The file \"%1\" could not be saved.\n\"%1\" is a symbolic link that belongs to "
+                                "another user; it is not followed.")
+                     .arg(link));
+        QByteArray after;
+        QVERIFY(readWholeFile(victim, &after) && after == "precious");
+    }
+
     void openFlows_data()
     {
         QTest::addColumn<bool>("changed");

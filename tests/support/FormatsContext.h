@@ -4,7 +4,11 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace q5n::test {
 
@@ -29,5 +33,16 @@ struct FormatsContext
     ProgramState state;
     Paths paths = makePaths(dir);
 };
+
+// Another user's symbolic link `name` to `target` in a sticky folder anyone
+// may write, as /tmp. Empty when the test may not give it away (not root).
+inline QString plantForeignLink(const QTemporaryDir &dir, const QString &name, const QString &target)
+{
+    const QString link = dir.filePath(QStringLiteral("shared/") + name);
+    QDir().mkpath(dir.filePath(QStringLiteral("shared")));
+    const bool planted = ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))).constData(), 01777) == 0 &&
+                         QFile::link(target, link) && ::lchown(QFile::encodeName(link).constData(), 65534, 65534) == 0;
+    return planted ? link : QString();
+}
 
 } // namespace q5n::test

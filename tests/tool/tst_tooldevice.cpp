@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -139,6 +140,60 @@ private Q_SLOTS:
 
         const QString silent = decoder(sim::Fault::Silent);
         QCOMPARE(run(QStringLiteral("clear-memory"), {QStringLiteral("--port"), silent}).code, int(kTimeOut));
+    }
+
+    // A failed read keeps the earlier file and prints what it got; device
+    // text reaches the terminal escaped.
+    void failedMemoryReadKeepsTheFile()
+    {
+        const QString port = decoder(sim::Fault::None);
+        sim::DecoderModel &m = m_decoders.back()->model();
+        m.memoryLines = {QByteArrayLiteral("first \x1b]0;owned\x07"), QByteArray(70, 'x')};
+        m.memoryFault = sim::MemoryFault::Silent;
+        m.memoryFaultBlock = 1;
+        m.setVersionText(QStringLiteral("Q5N\x1b[2J"));
+        const QString file = m_dir.filePath(QStringLiteral("kept.txt"));
+        QCOMPARE(writeFileAtomically(file, "earlier\r\n\r\n"), QString());
+        const Run r = run(QStringLiteral("read-memory"), {QStringLiteral("--port"), port, QStringLiteral("-o"), file});
+        QCOMPARE(r.code, int(kTimeOut));
+        QVERIFY2(r.out.startsWith(QStringLiteral("first <ESC>]0;owned<BEL>\n%1  FAILED  ").arg(port)) &&
+                     r.out.contains(QStringLiteral("; %1 left as it was").arg(file)),
+                 qPrintable(r.out));
+        QByteArray kept;
+        QVERIFY(readWholeFile(file, &kept) && kept == "earlier\r\n\r\n");
+        const Run version = run(QStringLiteral("version"), {QStringLiteral("--port"), port});
+        QVERIFY2(version.out.contains(QStringLiteral("  Q5N<ESC>[2J ")), qPrintable(version.out));
+    }
+
+    // monitor prints a stream that never pauses while it runs, bounds its
+    // lines, and prints what it holds when interrupted.
+    void monitorPrintsEveryTransmission_data()
+    {
+        QTest::addColumn<QByteArray>("scan");
+        QTest::addColumn<int>("scans");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("every 30 ms, never pausing") << QByteArray("0123\x1b\r\n") << 20 << QString("0123<ESC><CR><LF>");
+        QTest::newRow("longer than a line, interrupted") << QByteArray(5000, 'x') << 1 << QString(5000, u'x');
+    }
+    void monitorPrintsEveryTransmission()
+    {
+        QFETCH(QByteArray, scan);
+        QFETCH(int, scans);
+        QFETCH(QString, shown);
+        const QString port = decoder(sim::Fault::None);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &tick, [&] {
+            if (++ticks <= scans)
+                m_decoders.back()->sendScan(scan);
+            else if (ticks == scans + 2)
+                stopAllExchanges(); // as Ctrl+C does
+        });
+        tick.start(30);
+        Run r = run(QStringLiteral("monitor"), {QStringLiteral("--port"), port});
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY2(r.out.count(u'\n') >= 2, qPrintable(r.out));
+        QCOMPARE(r.out.remove(u'\n'), shown.repeated(scans));
     }
 
     void verifyNamesTheSettingsThatDiffer()

@@ -1,8 +1,11 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
+#include "model/Text8.h"
 #include "platform/Paths.h"
+#include "support/FormatsContext.h"
 #include "tool/Commands.h"
 #include "tool/Ports.h"
+#include "tool/TerminalText.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,7 +34,7 @@ template <class Command> Run run(Command command, const QStringList &args)
 QByteArray factorySetupFile(const std::function<void(ConfigImage &)> &edit = {})
 {
     SetupInfo info;
-    info.deviceName = QStringLiteral("Dev");
+    info.deviceName = QStringLiteral("Dev\x1b]0;t\x07"); // a terminal's title, were it printed raw
     info.userName = QStringLiteral("Ann");
     info.buildingDate = QStringLiteral("2026-12-07");
     info.description = QStringLiteral("Line, with comma");
@@ -67,7 +70,7 @@ private Q_SLOTS:
                                    }));
         const Run r = run(showCommand, {path});
         QCOMPARE(r.code, int(kDone));
-        QVERIFY(r.out.contains("Device Name: Dev\n"));
+        QVERIFY(r.out.contains("Device Name: Dev<ESC>]0;t<BEL>\n"));
         QVERIFY(r.out.contains("Description: Line, with comma\n"));
         QVERIFY(
             r.out.contains("Communication Parameters (magcfg4) \u203A RS232 \u203A Baud Rate = (code 6: no option)"));
@@ -110,13 +113,13 @@ private Q_SLOTS:
         const QString a = write("a.cfg", factorySetupFile());
         const QString b = write("b.cfg", factorySetupFile([](ConfigImage &i) {
                                     i[16] = quint8((i[16] & ~0x0C) | 0x0C); // 19200
-                                    i[29] = 'X';                            // track 1 prefix
+                                    i[29] = 0x7F;                           // track 1 prefix: DEL
                                 }));
         QCOMPARE(run(diffCommand, {a, a}).code, int(kDone));
         const Run r = run(diffCommand, {a, b});
         QCOMPARE(r.code, int(kDiffer));
         QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate: 9600 \u2192 19200"));
-        QVERIFY(r.out.contains("[magcfg6.txt694.track1]"));
+        QVERIFY(r.out.contains("\u2192 <DEL>   [magcfg6.txt694.track1]"));
         QCOMPARE(r.out.count('\n'), 2);
         QCOMPARE(run(diffCommand, {a, m_dir.filePath("missing.cfg")}).code, int(kUsage));
         // A defaults file compares with a setup file by the image only.
@@ -139,6 +142,7 @@ private Q_SLOTS:
             << QStringList{"magcfg6.txt694.track2={TAB}"} << "\"{TAB}\" is not a brace name the notation knows ({NUL}";
         QTest::newRow("caption on four tabs") << QStringList{"cfg5/Check Digit=Transmit"}
                                               << "\"cfg5/Code 39/Check Digit\", \"cfg5/Code 128/Check Digit\"";
+        QTest::newRow("control in a text") << QStringList{"userName=\x1b[2J"} << "without control characters";
     }
 
     void setWritesOnlyWhenEveryPairIsGood()
@@ -188,6 +192,37 @@ private Q_SLOTS:
         QCOMPARE(int(c.linkSettings.linkMode), 0);
         // The input file is left as it was.
         QCOMPARE(run(diffCommand, {path, m_dir.filePath("in.cfg")}).code, int(kDone));
+    }
+
+    void newRefusesAnotherUsersLink()
+    {
+        const QString victim = write("victim", "precious");
+        const QString link = test::plantForeignLink(m_dir, "out.cfg", victim);
+        if (link.isEmpty())
+            QSKIP("needs root to give a link to another user");
+        const Run r = run(newCommand, {link});
+        QCOMPARE(r.code, int(kUsage));
+        QCOMPARE(r.err, QStringLiteral("q5ntool: %1: \"%1\" is a symbolic link that belongs to another user; it is not "
+                                       "followed.\n")
+                            .arg(link));
+        QByteArray after;
+        QVERIFY(readWholeFile(victim, &after) && after == "precious");
+    }
+
+    void terminalTextEscapesControls_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("C0") << QString::fromLatin1("\x1b]0;t\x07\0\r\n", 9) << QString("<ESC>]0;t<BEL><NUL><CR><LF>");
+        QTest::newRow("DEL") << QString("x\x7f") << QString("x<DEL>");
+        QTest::newRow("C1: undefined bytes, CSI") << decode8("\x9d\x90") + QChar(0x9B) << QString("\\x9D\\x90\\x9B");
+        QTest::newRow("8-bit letters stay") << decode8("\x80\x9b\xfc <a>") << QString("\u20ac\u203a\u00fc <a>");
+    }
+    void terminalTextEscapesControls()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(terminalText(text), shown);
     }
 
     void portsFollowTheComVariables()
