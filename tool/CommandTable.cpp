@@ -27,7 +27,8 @@ const Command kCommands[] = {
      "usage: q5ntool show FILE [--json]\n"
      "Shows the setup texts, port and link mode, then every setting: page, caption, value,\n"
      "control name and the byte and bits it occupies. A stored code that no option shows is\n"
-     "said as such. A defaults file shows only the settings.\n",
+     "said as such. In an insertion box a brace character is printed \\{ or \\}, never to be taken for\n"
+     "a control-code name ({CR}). A defaults file shows only the settings.\n",
      &fileCommand<&showCommand>, false},
     {"diff",
      "usage: q5ntool diff A B [--json]\n"
@@ -37,10 +38,13 @@ const Command kCommands[] = {
     {"set",
      "usage: q5ntool set FILE NAME=VALUE... [-o OUT]\n"
      "NAME is a control name, qualified by its page where pages repeat it (cfg4.optCfg41A,\n"
-     "magcfg4.optCfg41A), a caption path (cfg4/Baud Rate), a track slot (magcfg6.txt694.track2),\n"
+     "magcfg4.optCfg41A), a caption path as show prints it or with / between page, tab (and box)\n"
+     "and caption (cfg5/Code 39/Check Digit; tab and box may go where the caption alone is one\n"
+     "field), a track slot (magcfg6.txt694.track2),\n"
      "or deviceName, userName, buildingDate, description, port, linkMode.\n"
      "VALUE is an option caption, on/off, a list of box numbers, a number, or characters in the\n"
-     "brace notation ({CR}). The file is written whole (to OUT when given) or not at all.\n",
+     "brace notation ({CR}; a name the notation does not know is refused; \\{ and \\} are braces as\n"
+     "characters). The file is written whole (to OUT when given) or not at all.\n",
      &fileCommand<&setCommand>, false},
     {"new",
      "usage: q5ntool new FILE\n"
@@ -51,7 +55,9 @@ const Command kCommands[] = {
      "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n"
      "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
      "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
-     "listing mismatched settings by name (exit 1). One summary line per port.\n",
+     "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
+     "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
+     "was compared. The other section was sent but is not read back. One summary line per port.\n",
      &runDeviceCommand, true},
     {"upload",
      "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
@@ -80,8 +86,9 @@ const Command kCommands[] = {
     {"ports",
      "usage: q5ntool ports [--json]\n"
      "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
-     "USB and ACM adapters first), the other present ports, and whether this user may open each;\n"
-     "when not, the group to join.\n",
+     "USB and ACM adapters first), the other present ports with the adapter's name, serial number\n"
+     "and /dev/serial/by-id name where the system knows them, and whether this user may open each;\n"
+     "when not, why (who may use the device, or the lock file that holds it) and what helps.\n",
      &fileCommand<&portsCommand>, false},
 };
 

@@ -11,6 +11,8 @@ class QStackedLayout;
 
 namespace q5n {
 
+class MemoryTextSource;
+
 // The memory window frmReadMemory ("Read Decoder Memory", page 9): reads the
 // data lines the decoder holds in its memory into the text box TxtMemory,
 // clears that memory, and keeps the text in a memory data file. The link
@@ -34,7 +36,8 @@ public:
     SaveResult saveAs();                    // cmdSaveAs
     void showOptions();                     // CmdDisplay: the link settings instead of the text
 
-    // The text of TxtMemory with CR LF line ends, as it is saved.
+    // The text as it is saved, CR LF after each line: the lines of the last
+    // RS232 read as they came, or the text typed into TxtMemory.
     QString memoryText() const;
     // The text as the last Save As stored it, and the file it chose.
     QString savedText() const { return m_savedText; }
@@ -47,6 +50,7 @@ protected:
 private:
     void buildUi();
     void showMemoryText();
+    void startLines();
     void appendLines(const QList<QByteArray> &lines);
     bool confirm(const QString &title, const QString &question);
     bool writeMemoryFile(const QString &path, const QString &text);
@@ -59,10 +63,16 @@ private:
     QPushButton *m_cmdSaveAs = nullptr;
     QPushButton *m_cmdDisplay = nullptr;
     QPushButton *m_cmdClose = nullptr;
-    AnswerSource *m_typedData = nullptr;
+    MemoryTextSource *m_typedData = nullptr;
 
     QString m_fileName;  // the memory data file chosen by the last Save As
     QString m_savedText; // the text the last Save As stored
+    // The lines of the last RS232 read, byte for byte (the box shows a CR or
+    // LF inside a line as a picture), and whether the box has been typed into
+    // since (then its text is what counts).
+    QList<QByteArray> m_lines;
+    bool m_typed = false;
+    bool m_filling = false; // the window itself is changing the box
 };
 
 // Factory for page 9.

@@ -96,7 +96,7 @@ void TestKeyboardChannel::init()
     window->show();
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    channel = new KeyboardChannel(ctx->portIo, new LineEditAnswerSource(box, window), window);
+    channel = new KeyboardChannel(ctx->context.portIo, new LineEditAnswerSource(box, window), window);
 }
 
 void TestKeyboardChannel::cleanup()

@@ -97,7 +97,8 @@ void TestSlowLink::silentHandshakeAtRealInterval()
     QLineEdit box;
     box.show();
     SimulatedPortIo io(true);
-    LinkExchange link(io, Timing{}, new LineEditAnswerSource(&box, &box));
+    test::PortThroughHelper throughHelper(io);
+    LinkExchange link(throughHelper, Timing{}, new LineEditAnswerSource(&box, &box));
     LinkSettings keyboard;
     keyboard.linkMode = LinkSettings::kKeyboard;
     QElapsedTimer clock;
