@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the fleet playbook of docs/fleet.md against this machine (ansible -c local)
-# with two simulated decoders on pseudo-terminals, one of them silent, and
-# checks what it reports. Uses the installed q5ntool and q5nsim when present
+# Runs the download playbook of docs/fleet.md as written: an inventory of two
+# hosts on a local connection, each with its own simulated decoder on its own
+# pseudo-terminal (then one of them silent), run from the folder that holds the
+# configuration with its relative name; checks what it reports. Uses the installed q5ntool and q5nsim when present
 # (after scripts/package.sh), else the build tree's.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,12 +13,13 @@ if ! command -v ansible-playbook >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends ansible-core >/dev/null
 fi
-# The playbook shown in docs/fleet.md is the one tested here.
+# The playbooks shown in docs/fleet.md are the ones tested here.
 python3 - <<'PY'
 doc = open("docs/fleet.md").read()
-play = open("docs/fleet/q5n-download.yml").read()
-assert play in doc, "docs/fleet.md does not show docs/fleet/q5n-download.yml as it is"
+for name in ("q5n-download.yml", "q5n-setup.yml"):
+    assert open("docs/fleet/" + name).read() in doc, "docs/fleet.md does not show docs/fleet/%s as it is" % name
 PY
+ansible-playbook --syntax-check -i localhost, docs/fleet/q5n-setup.yml >/dev/null
 tool=${Q5NTOOL:-$(command -v q5ntool || echo "$here/build/tool/q5ntool")}
 sim=${Q5NSIM:-$(command -v q5nsim || echo "$here/build/sim/q5nsim")}
 
@@ -25,20 +27,35 @@ work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 "$sim" --link "$work/dec1" 2>"$work/dec1.log" &
 "$sim" --link "$work/dec2" --fault silent 2>"$work/dec2.log" &
-for _ in $(seq 50); do [ -e "$work/dec1" ] && [ -e "$work/dec2" ] && break; sleep 0.1; done
+"$sim" --link "$work/dec3" 2>"$work/dec3.log" &
+for _ in $(seq 50); do [ -e "$work/dec1" ] && [ -e "$work/dec2" ] && [ -e "$work/dec3" ] && break; sleep 0.1; done
 (cd "$work" && "$tool" new site.cfg)
 
-run() {
-  ansible-playbook -i localhost, -c local docs/fleet/q5n-download.yml \
-    -e target=localhost -e "config=$work/site.cfg" -e "q5ntool=$tool" -e "q5n_dir=$work/host" \
-    -e "{\"q5n_ports\": $1}" >"$work/play.log" 2>&1
+# Two hosts, each with its own decoder on its own port, as docs/fleet.md
+# writes an inventory; both reach this machine over a local connection.
+inventory() {
+  printf '[decoders]\n'
+  printf 'till-01 ansible_connection=local q5n_ports=%s\n' "'[\"$work/dec1\"]'"
+  printf 'till-02 ansible_connection=local q5n_ports=%s\n' "'[\"$2\"]'"
+  printf '[decoders:vars]\nq5ntool=%s\nansible_python_interpreter=%s\n' "$tool" "$(command -v python3)"
 }
-mkdir -p "$work/host"
-run "[\"$work/dec1\"]" || { cat "$work/play.log"; echo "fleet: the playbook failed on a good decoder" >&2; exit 1; }
-grep -q "OK, verified" "$work/play.log"
-if run "[\"$work/dec1\", \"$work/dec2\"]"; then
+run() {
+  inventory "$work/dec1" "$1" >"$work/hosts"
+  # From the folder that holds the configuration, with its relative name.
+  (cd "$work" && ansible-playbook -i hosts "$here/docs/fleet/q5n-download.yml" -e config=site.cfg) \
+    >"$work/play.log" 2>&1
+}
+# The second host's decoder: first another good one, then the silent one.
+run "$work/dec3" || { cat "$work/play.log"; echo "fleet: the playbook failed on good decoders" >&2; exit 1; }
+[ "$(grep -c "OK, verified" "$work/play.log")" -eq 2 ] || { cat "$work/play.log"; exit 1; }
+if run "$work/dec2"; then
   cat "$work/play.log"; echo "fleet: a silent decoder was not reported" >&2; exit 1
 fi
-grep -q "time-out: no answer" "$work/play.log" && grep -q "q5ntool exit 4" "$work/play.log"
-grep -q "OK, verified" "$work/play.log"
-echo "fleet: the playbook configured a good decoder and reported the silent one"
+grep -q "dec2: time-out: no answer" "$work/play.log" && grep -q "q5ntool exit 4" "$work/play.log" ||
+  { cat "$work/play.log"; exit 1; }
+grep -q "dec1: OK, verified" "$work/play.log" || { cat "$work/play.log"; exit 1; }
+# Every host removed its work folder.
+if ls "${TMPDIR:-/tmp}" | grep -q '^q5ncfg\.'; then
+  ls -la "${TMPDIR:-/tmp}"/q5ncfg.* >&2; echo "fleet: a work folder was left behind" >&2; exit 1
+fi
+echo "fleet: two inventory hosts configured their decoders and reported the silent one"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package (build-pkg/), checks it with lintian (no error, no
 # warning), installs it with apt on this machine and checks the installed
-# programs: q5ntool --version, the keyboard-port helper (installed, no
-# capability), q5ntool show on a file, the desktop's type of a setup file, and
-# q5ncfg opening that file on a virtual display.
+# programs and documentation: q5ntool --version, the keyboard-port helper
+# (installed, no capability), its documentation in /usr/share/doc/q5ncfg,
+# q5ntool show on a file, the desktop's type of a setup file, and q5ncfg
+# opening that file on a virtual display.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -35,6 +36,9 @@ if command -v getcap >/dev/null && [ -n "$(getcap "$helper")" ]; then
   echo "the package grants $helper a capability" >&2
   exit 1
 fi
+for doc in copyright changelog.gz README.md.gz fleet.md.gz fleet/q5n-download.yml fleet/q5n-setup.yml; do
+  [ -f "/usr/share/doc/q5ncfg/$doc" ] || { echo "the package does not install /usr/share/doc/q5ncfg/$doc" >&2; exit 1; }
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "${app:-}" "${xvfb:-}" 2>/dev/null || true' EXIT
 (cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg >show.txt && head -3 show.txt)

@@ -12,12 +12,13 @@
 
 namespace q5n::tool {
 
-// FieldRef, imageFields(), qualifiedName(), captionPath(), valueOf() and
-// storedBits() are the model's naming (model/FieldNaming), shared with the
+// FieldRef, imageFields(), frameOf(), qualifiedName(), captionPath(), valueOf()
+// and storedBits() are the model's naming (model/FieldNaming), shared with the
 // desktop program's comparison and settings sheet.
 
 // Finds a field by control name ("Optcode39"), by page-qualified control name
-// ("cfg4.optCfg41A"), or by caption path ("cfg4/Baud Rate"); a slot is named by
+// ("cfg4.optCfg41A"), or by caption path ("cfg4/Baud Rate", "cfg5/Code 39/Check
+// Digit", or as show prints it); a slot is named by
 // ".track1".."track3" after the name. On failure says why, listing the choices.
 std::optional<FieldRef> resolveField(const QString &name, QString *error);
 

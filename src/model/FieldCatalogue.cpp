@@ -280,18 +280,14 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(
         indexField(Page::DecoderBar, "optCfg52B", "Supplemental Code Setup", 22, 0x40, {"Not Transmit", "Transmit"}));
     c.push_back(indexField(Page::DecoderBar, "Optcheck", "Check Digit", 22, 0x20, {"Not Transmit", "Transmit"}));
-    c.back().group = QStringLiteral("UPC/EAN/JAN Parameters");
     c.push_back(indexField(Page::DecoderBar, "Optcode39", "Output As", 23, 0x02, {"Full ASCII", "Standard"}));
     c.push_back(
         indexField(Page::DecoderBar, "OptStart_stop", "Start/Stop Character", 23, 0x01, {"Not Optput ", "Output "}));
     // Code 39 and Code 128 start with the first option, Interleave 25 with the
     // last: a stored code 0 stays in the first two and becomes 1 in the third.
     c.push_back(checkDigitField("opt53B", 0xC0, 0));
-    c.back().group = QStringLiteral("Code 39 Parameters");
     c.push_back(checkDigitField("opt54A", 0x30, 0));
-    c.back().group = QStringLiteral("Code 128 Parameters");
     c.push_back(checkDigitField("opt55A", 0x0C, 2));
-    c.back().group = QStringLiteral("Interleave 25 Parameters");
     c.push_back(flagField(Page::DecoderBar, "ChkBrazil", "Brazil 25", 19, 0x01));
     c.push_back(flagField(Page::DecoderBar, "chk58A", "Set Up Start/Stop Characters Upon Transmission", 22, 0x08));
     // Boxes 0..3 are the stop characters A..D, boxes 4..7 the start characters.
@@ -312,10 +308,8 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(countField(Page::DecoderMisc, "CboTruncate2", "Truncate End Characters", 17, 0x0F));
     c.push_back(
         sequenceField(Page::DecoderMisc, "txt694", "Characters to be Inserted (Only Four Characters Available)", 8, 4));
-    c.back().group = QStringLiteral("Prefix");
     c.push_back(
         sequenceField(Page::DecoderMisc, "txt693", "Characters to be Inserted (Only Four Charaters Available)", 12, 4));
-    c.back().group = QStringLiteral("Sufix");
 
     // Page 8, magcfg3 "Interface": the same setup texts, the reader's
     // interface mode and two switches (bytes 25 bits 1 and 3, 26 bits 6..7).
@@ -409,10 +403,8 @@ std::vector<FieldEntry> buildCatalogue()
     // suffix box 37, 53 or 69.
     c.push_back(sequenceField(Page::ReaderMisc, "txt694", "Characters to be Inserted (Only Eight Characters Available)",
                               29, 8, 3, 16));
-    c.back().group = QStringLiteral("Prefix");
     c.push_back(sequenceField(Page::ReaderMisc, "txt693", "Characters to be Inserted (Only Eight Charaters Available)",
                               37, 8, 3, 16));
-    c.back().group = QStringLiteral("Sufix");
     {
         const char *labels[] = {"Track 1 Start Char:", "Track 1 End Char:",   "Track 2 Start Char:",
                                 "Track 2 End Char:",   "Track 3 Start Char:", "Track 3 End Char:"};

@@ -59,13 +59,9 @@ struct FieldEntry
     int page = 0;    // page number the control belongs to
     QString caption; // check-box caption, group frame caption or the label of a text box
     QString label;   // a label standing beside a captioned control, if any
-    // The captioned box or frame the control stands in when the page has two
-    // alike ("Prefix" and "Sufix", the check digits of each symbology): how a
-    // list of settings tells them apart.
-    QString group;
-    int byte = -1;  // first byte in the image; -1 for text fields
-    int mask = 0;   // bits of the byte the field owns; 0xFF for whole bytes
-    int length = 1; // bytes of a character-sequence field
+    int byte = -1;   // first byte in the image; -1 for text fields
+    int mask = 0;    // bits of the byte the field owns; 0xFF for whole bytes
+    int length = 1;  // bytes of a character-sequence field
     // A character-sequence field that edits one of several slots: how many
     // slots there are and how far apart their first bytes lie.
     int slotCount = 1;

@@ -30,9 +30,13 @@ QString pagePath(int page);
 // A caption as a person reads it: without the access-key "&", outer blanks
 // and a label's closing colon.
 QString plainCaption(const QString &caption);
-// The field's own caption within its page: the group's frame caption, the
-// check box's caption or the box's label, the track added for a slot
-// ("Baud Rate", "Prefix › Track 2").
+// The tab a field stands on, and the captioned box within it where one groups
+// fields: "Code 39", "Characters Edit › Prefix". Empty for a page without tabs.
+QString frameOf(const FieldEntry &entry);
+
+// The field's own caption within its page: its tab and box, the check box's
+// caption or the box's label, the track added for a slot
+// ("RS232 › Baud Rate", "Tracks Edit › Prefix › Characters to be Inserted › Track 2").
 QString fieldCaption(const FieldRef &ref);
 
 // Every setting of the image, page by page in catalogue order, each slot of a
@@ -41,7 +45,7 @@ std::vector<FieldRef> imageFields();
 
 // "cfg4.optCfg41A" (".track2" added for a slot).
 QString qualifiedName(const FieldRef &ref);
-// "Communication Parameters (cfg4) › Baud Rate", the track added for a slot.
+// "Communication Parameters (cfg4) › RS232 › Baud Rate", the track added for a slot.
 QString captionPath(const FieldRef &ref);
 
 // The stored value in words: an option caption, "checked"/"clear", the set

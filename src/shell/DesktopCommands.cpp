@@ -94,20 +94,19 @@ void DesktopCommands::compareWithDecoder()
 {
     if (m_main.exchangeRunning())
         return;
-    std::optional<UploadReply> reply;
-    {
-        DecoderUploadDialog busy(m_main);
-        reply = busy.run();
-    }
-    if (!reply)
-        return;
-    ConfigImage other = m_main.context().state.workingImage;
-    applyUploadReply(*reply, other);
-    const bool reader = reply->section == UploadReply::Section::Reader;
-    const ByteRange range = reader ? ByteRange{kReaderFirst, kReaderLast} : ByteRange{kDecoderFirst, kDecoderLast};
-    ensureCompareWindow().compare(reader ? QStringLiteral("the decoder's magnetic reader settings")
-                                         : QStringLiteral("the decoder's bar decoder settings"),
-                                  std::nullopt, other, range);
+    // The busy window asks the decoder while the program goes on; the
+    // comparison opens when the answer has come.
+    auto *busy = new DecoderUploadDialog(m_main);
+    connect(busy, &DecoderUploadDialog::uploaded, this, [this](const UploadReply &reply) {
+        ConfigImage other = m_main.context().state.workingImage;
+        applyUploadReply(reply, other);
+        const bool reader = reply.section == UploadReply::Section::Reader;
+        const ByteRange range = reader ? ByteRange{kReaderFirst, kReaderLast} : ByteRange{kDecoderFirst, kDecoderLast};
+        ensureCompareWindow().compare(reader ? QStringLiteral("the decoder's magnetic reader settings")
+                                             : QStringLiteral("the decoder's bar decoder settings"),
+                                      std::nullopt, other, range);
+    });
+    busy->start();
 }
 
 void DesktopCommands::printSettings()

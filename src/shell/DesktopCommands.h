@@ -28,7 +28,8 @@ public:
     // Compares with the setup file at `path`; refused files get Open's messages.
     void compareWithFile(const QString &path);
     // "Compare with Decoder": the section the decoder sends over the current
-    // link settings; the working configuration stays as it is.
+    // link settings; the working configuration stays as it is. Returns once
+    // the upload has started; the comparison opens when the decoder answered.
     void compareWithDecoder();
     // "Print Settings...": the settings sheet through the print dialog (which
     // also saves it as a PDF file).

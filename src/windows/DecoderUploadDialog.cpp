@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -66,6 +65,7 @@ DecoderUploadDialog::DecoderUploadDialog(MainWindow &main) : QDialog(&main), m_m
     AppContext &ctx = main.context();
     m_link = new LinkExchange(ctx.portIo, ctx.timing, new LineEditAnswerSource(m_text1, this), this);
     connect(m_link, &LinkExchange::waiting, this, &DecoderUploadDialog::showWaiting);
+    connect(m_link, &LinkExchange::finished, this, &DecoderUploadDialog::exchangeFinished);
     connect(m_link, &LinkExchange::progress, this, [this](int value, int maximum) {
         m_progress->setRange(0, maximum);
         m_progress->setValue(std::min(value, maximum));
@@ -94,49 +94,48 @@ void DecoderUploadDialog::showWaiting(LinkExchange::Waiting what, int msLeft)
     m_status->setText(text);
 }
 
-std::optional<UploadReply> DecoderUploadDialog::run()
+void DecoderUploadDialog::start()
 {
     AppContext &ctx = m_main.context();
     const LinkSettings settings = ctx.state.linkSettings;
-    const bool rs232 = settings.isRs232();
+    m_rs232 = settings.isRs232();
     const QChar parity = settings.frameSettings.isEmpty() ? QChar() : settings.frameSettings.at(0).toUpper();
-    if (rs232 && (parity == QLatin1Char('E') || parity == QLatin1Char('O'))) {
+    if (m_rs232 && (parity == QLatin1Char('E') || parity == QLatin1Char('O'))) {
         ctx.prompter.inform(kUploadTitle, kParityRefused);
-        return std::nullopt;
+        deleteLater();
+        return;
     }
-
-    QPointer<DecoderUploadDialog> self(this);
     show();
-    UploadReply reply;
-    LinkResult result;
-    {
-        BusyScope busy(this, m_busy, &m_main, {}, nullptr);
-        result = m_link->upload(settings, &reply);
-    }
-    if (!self)
-        return std::nullopt;
+    m_busyScope = std::make_unique<BusyScope>(this, m_busy, &m_main, QList<QWidget *>{}, nullptr);
+    m_link->upload(settings);
+}
+
+void DecoderUploadDialog::exchangeFinished(LinkResult result)
+{
+    m_busyScope.reset();
     hide();
+    deleteLater();
+    AppContext &ctx = m_main.context();
     switch (result) {
-    case LinkResult::Good: return reply;
-    case LinkResult::Aborted: return std::nullopt;
+    case LinkResult::Good: Q_EMIT uploaded(m_link->reply()); return;
+    case LinkResult::Aborted: return;
     case LinkResult::PortUnavailable:
         reportPortUnavailable(ctx.prompter, m_link->portNumber(), m_link->portError());
-        return std::nullopt;
+        return;
     case LinkResult::TimeOut:
         ctx.prompter.ask({kUploadTitle,
-                          rs232 ? kTimeOut : kHandshakeTimeOut,
+                          m_rs232 ? kTimeOut : kHandshakeTimeOut,
                           Prompter::Button::Ok,
                           Prompter::Button::Ok,
                           Prompter::Icon::None,
                           {}});
-        return std::nullopt;
+        return;
     case LinkResult::Bad:
     case LinkResult::PortLost:
         ctx.prompter.ask(
             {kUploadTitle, kUploadFailed, Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::None, {}});
-        return std::nullopt;
+        return;
     }
-    return std::nullopt;
 }
 
 void DecoderUploadDialog::closeEvent(QCloseEvent *event)

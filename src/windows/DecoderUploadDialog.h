@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include <optional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -14,12 +14,14 @@ class QPushButton;
 
 namespace q5n {
 
+class BusyScope;
 class MainWindow;
 
 // The busy window of "Compare with Decoder": asks the decoder for its
 // configuration over the current link settings and shows what the exchange
 // waits for, as the link windows do. The working configuration is not
 // touched. A failure is reported with the upload's own messages.
+// The window deletes itself once its work is over, whatever the outcome.
 class DecoderUploadDialog : public QDialog
 {
     Q_OBJECT
@@ -27,11 +29,15 @@ public:
     explicit DecoderUploadDialog(MainWindow &main);
     ~DecoderUploadDialog() override;
 
-    // Runs the exchange; the decoded reply when the decoder answered well,
-    // nothing after a failure (already reported) or a cancel.
-    std::optional<UploadReply> run();
+    // Starts asking the decoder and returns at once; uploaded() follows when
+    // the decoder answered well. Nothing follows a failure (already reported)
+    // or a cancel.
+    void start();
 
     LinkExchange &link() const { return *m_link; }
+
+Q_SIGNALS:
+    void uploaded(const q5n::UploadReply &reply);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -39,6 +45,7 @@ protected:
 
 private:
     void showWaiting(LinkExchange::Waiting what, int msLeft);
+    void exchangeFinished(LinkResult result);
 
     MainWindow &m_main;
     QLabel *m_status = nullptr;
@@ -46,7 +53,9 @@ private:
     QLineEdit *m_text1 = nullptr;
     QPushButton *m_cancel = nullptr;
     LinkExchange *m_link = nullptr;
+    std::unique_ptr<BusyScope> m_busyScope;
     bool m_busy = false;
+    bool m_rs232 = true;
 };
 
 } // namespace q5n

@@ -11,6 +11,7 @@
 #include "windows/CompareWindow.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QMimeData>
 #include <QPrinter>
@@ -98,11 +99,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content"); // empty: a file that differs in the baud rate and description
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QString>("message");
-        QTest::newRow("differences") << QByteArray()
-                                     << QStringList{"User Information › Description | Your description about this "
-                                                    "configuration file | Site standard",
-                                                    "Bar Decoder › Communication Parameters › Baud Rate | 9600 | 19200"}
-                                     << QString();
+        QTest::newRow("differences")
+            << QByteArray()
+            << QStringList{"User Information › Description | Your description about this "
+                           "configuration file | Site standard",
+                           "Bar Decoder › Communication Parameters › RS232 › Baud Rate | 9600 | 19200"}
+            << QString();
         QTest::newRow("another program's file")
             << QByteArray("[General]\r\nkey=1\r\n") << QStringList() << kNotSetupFileText;
     }
@@ -194,10 +196,12 @@ private Q_SLOTS:
             serial.setFault(fault);
         }
         p.run("mnuToolsCompareDecoder");
+        QTRY_VERIFY(!p.main->findChild<QDialog *>(QStringLiteral("frmCompareUpload")));
         QTEST(p.lastMessage(), "message");
         QCOMPARE(p.ctx.state.workingImage, before);
         if (p.lastMessage().isEmpty())
-            QCOMPARE(p.rows(), QStringList{"Bar Decoder › Communication Parameters › Baud Rate | 9600 | 19200"});
+            QCOMPARE(p.rows(),
+                     QStringList{"Bar Decoder › Communication Parameters › RS232 › Baud Rate | 9600 | 19200"});
         QVERIFY(p.main->menuAction("mnuToolsCompareDecoder")->isEnabled());
     }
 
@@ -225,8 +229,8 @@ private Q_SLOTS:
         };
         QCOMPARE(line("File"), QStringLiteral("File New File"));
         QCOMPARE(line("Device Name"), QStringLiteral("Device Name Dock 4 scanner"));
-        QCOMPARE(line("Baud Rate"), QStringLiteral("* Baud Rate 19200"));
-        QCOMPARE(line("Stop Bits"), QStringLiteral("Stop Bits 1 Bit"));
+        QCOMPARE(line("Baud Rate"), QStringLiteral("* RS232 › Baud Rate 19200"));
+        QCOMPARE(line("Stop Bits"), QStringLiteral("RS232 › Stop Bits 1 Bit"));
         QVERIFY(!line("Magnetic Reader › Miscellaneous Parameters").isEmpty());
     }
 

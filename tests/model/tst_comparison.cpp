@@ -33,29 +33,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("thisValue");
         QTest::addColumn<QString>("otherValue");
         QTest::newRow("option group") << 16 << 0x0C << QByteArray("\x08") << QByteArray("\x0C")
-                                      << "Bar Decoder › Communication Parameters › Baud Rate"
+                                      << "Bar Decoder › Communication Parameters › RS232 › Baud Rate"
                                       << "9600"
                                       << "19200";
         QTest::newRow("reader switch") << 25 << 0x02 << QByteArray(1, '\0') << QByteArray("\x02")
-                                       << "Magnetic Reader › Interface › Read Memory Enable"
+                                       << "Magnetic Reader › Interface › Interface › Read Memory Enable"
                                        << "clear"
                                        << "checked";
-        QTest::newRow("one of three check digits")
-            << 23 << 0x30 << QByteArray(1, '\0') << QByteArray("\x30")
-            << "Bar Decoder › Bar Codes and Others › Code 128 Parameters › Check Digit"
-            << "Do Not Calculate Check Digit"
-            << "Calculate Check Digit and Transmit";
-        QTest::newRow("suffix") << 12 << 0xFF << QByteArray("\xFF\xFF\xFF\xFF") << QByteArray("\x0D\xFF\xFF\xFF")
-                                << "Bar Decoder › Miscellaneous Parameters › Sufix › Characters to be Inserted (Only "
-                                   "Four Charaters Available)"
-                                << "(empty)"
-                                << "{CR}";
-        QTest::newRow("track slot") << 45 << 0xFF << QByteArray(8, '\xFF')
-                                    << QByteArray("A\xFF\xFF\xFF\xFF\xFF\xFF\xFF")
-                                    << "Magnetic Reader › Miscellaneous Parameters › Prefix › Characters to be "
-                                       "Inserted (Only Eight Characters Available) › Track 2"
-                                    << "(empty)"
-                                    << "A";
+        QTest::newRow("one of three check digits") << 23 << 0x30 << QByteArray(1, '\0') << QByteArray("\x30")
+                                                   << "Bar Decoder › Bar Codes and Others › Code 128 › Check Digit"
+                                                   << "Do Not Calculate Check Digit"
+                                                   << "Calculate Check Digit and Transmit";
+        QTest::newRow("suffix")
+            << 12 << 0xFF << QByteArray("\xFF\xFF\xFF\xFF") << QByteArray("\x0D\xFF\xFF\xFF")
+            << "Bar Decoder › Miscellaneous Parameters › Characters Edit › Sufix › Characters to be "
+               "Inserted (Only "
+               "Four Charaters Available)"
+            << "(empty)"
+            << "{CR}";
+        QTest::newRow("track slot")
+            << 45 << 0xFF << QByteArray(8, '\xFF') << QByteArray("A\xFF\xFF\xFF\xFF\xFF\xFF\xFF")
+            << "Magnetic Reader › Miscellaneous Parameters › Tracks Edit › Prefix › Characters to be "
+               "Inserted (Only Eight Characters Available) › Track 2"
+            << "(empty)"
+            << "A";
         QTest::newRow("bits no page shows")
             << 24 << 0x80 << QByteArray(1, '\0') << QByteArray("\x80") << "Bits no page shows › Byte 24"
             << "0x00"
