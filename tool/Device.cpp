@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "protocol/Memory.h"
+#include "tool/Apply.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
 #include "tool/TerminalText.h"
@@ -26,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -59,8 +61,9 @@ struct Options
     bool json = false;
     bool notSave = false;
     bool verify = false;
-    QString output; // -o
-    QString into;   // --into
+    bool check = false; // apply: compare only
+    QString output;     // -o
+    QString into;       // --into
     QStringList positional;
 };
 
@@ -76,6 +79,8 @@ const char *usageOf(const QString &command)
         return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n";
     if (command == QLatin1String("clear-memory"))
         return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n";
+    if (command == QLatin1String("apply"))
+        return "usage: q5ntool apply FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]\n";
     return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
 }
 
@@ -132,6 +137,8 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
             o.notSave = true;
         } else if (a == QLatin1String("--verify")) {
             o.verify = true;
+        } else if (a == QLatin1String("--check")) {
+            o.check = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             *error = QStringLiteral("unknown option %1").arg(a);
             return false;
@@ -178,6 +185,9 @@ struct PortOutcome
     QStringList mismatches;
     double seconds = 0;
     bool downloaded = false;
+    // apply: what the decoder held, and how the port ended.
+    std::optional<SectionComparison> comparison;
+    ApplyResult applied = ApplyResult::Failed;
 };
 
 QString resultWords(LinkResult r)
@@ -356,6 +366,99 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
     return exit;
 }
 
+// apply, one port: upload the section the decoder sends and compare it with
+// the file; when they differ (and not --check) download the file and verify
+// it. Each step is a phase of all ports at once (see runAll), so the whole
+// takes about one decoder's upload when nothing differs.
+void applyUpload(PortJob &job, const ConfigImage &image, bool check)
+{
+    PortOutcome &p = job.outcome();
+    UploadReply reply;
+    if (!job.record(job.engine().upload(job.link(), &reply)))
+        return;
+    p.comparison = compareSection(image, reply);
+    p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
+                : check                         ? ApplyResult::WouldChange
+                                                : ApplyResult::Changed; // once downloaded and verified
+    if (p.applied == ApplyResult::WouldChange)
+        p.exit = kDiffer;
+    p.message = applySummary(p.applied, *p.comparison);
+}
+
+bool needsDownload(const PortOutcome &p)
+{
+    return p.exit == kDone && p.applied == ApplyResult::Changed && !p.downloaded;
+}
+
+void applyDownload(PortJob &job, const ConfigImage &image, bool save)
+{
+    PortOutcome &p = job.outcome();
+    if (!needsDownload(p))
+        return;
+    p.downloaded = job.record(job.engine().download(job.link(), image, save));
+    if (!p.downloaded) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("download: ") + p.message;
+    }
+}
+
+void applyVerify(PortJob &job, const ConfigImage &image)
+{
+    PortOutcome &p = job.outcome();
+    if (!p.downloaded)
+        return;
+    UploadReply reply;
+    if (!job.record(job.engine().upload(job.link(), &reply))) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("verification: ") + p.message;
+        return;
+    }
+    p.mismatches = mismatchedFields(image, reply);
+    if (!p.mismatches.isEmpty()) {
+        p.applied = ApplyResult::Failed;
+        p.exit = kDiffer;
+        p.message = QStringLiteral("verification found a mismatch");
+    } else {
+        p.message = applySummary(ApplyResult::Changed, *p.comparison);
+    }
+}
+
+int applyReport(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &o, QTextStream &out)
+{
+    int exit = kDone;
+    QJsonArray list;
+    for (const auto &job : jobs) {
+        const PortOutcome &p = job->outcome();
+        exit = std::max(exit, p.exit);
+        if (o.json) {
+            QJsonObject j{{QStringLiteral("port"), p.port},
+                          {QStringLiteral("device"), p.device},
+                          {QStringLiteral("exit"), p.exit},
+                          {QStringLiteral("result"), applyResultWord(p.applied)},
+                          {QStringLiteral("message"), p.message},
+                          {QStringLiteral("downloaded"), p.downloaded},
+                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            if (p.comparison)
+                addComparison(*p.comparison, j);
+            if (!p.mismatches.isEmpty())
+                j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+            list.append(j);
+            continue;
+        }
+        out << terminalText(p.port) << "  " << applyResultWord(p.applied).toUpper() << "  " << terminalText(p.message)
+            << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+        if (p.comparison && p.applied != ApplyResult::Unchanged)
+            for (const FieldChange &c : p.comparison->changes)
+                out << "    " << terminalText(changeLine(c)) << '\n';
+        for (const QString &m : p.mismatches)
+            out << "    mismatch: " << terminalText(m) << '\n';
+    }
+    if (o.json)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                   .toJson(QJsonDocument::Indented);
+    return exit;
+}
+
 int monitor(const Options &o, QTextStream &out, QTextStream &err)
 {
     std::vector<std::unique_ptr<SerialPort>> ports;
@@ -423,7 +526,8 @@ bool isDeviceCommand(const QString &command)
 {
     return command == QLatin1String("download") || command == QLatin1String("upload") ||
            command == QLatin1String("version") || command == QLatin1String("monitor") ||
-           command == QLatin1String("read-memory") || command == QLatin1String("clear-memory");
+           command == QLatin1String("read-memory") || command == QLatin1String("clear-memory") ||
+           command == QLatin1String("apply");
 }
 
 QString portDevice(const QString &value)
@@ -512,6 +616,32 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
                 }
             });
         return summarize(jobs, o, out);
+    }
+
+    if (command == QLatin1String("apply")) {
+        if (o.positional.size() != 1 || o.verify) {
+            err << usageOf(command);
+            return kUsage;
+        }
+        LoadedConfig config;
+        if (!loadConfig(o.positional[0], config, &error)) {
+            err << "q5ntool: " << error << '\n';
+            return kUsage;
+        }
+        const ConfigImage image = config.image;
+        runAll(jobs, [&](PortJob &job) { applyUpload(job, image, o.check); });
+        if (!g_stopped && std::any_of(jobs.begin(), jobs.end(), [](auto &j) { return needsDownload(j->outcome()); })) {
+            runAll(jobs, [&](PortJob &job) { applyDownload(job, image, !o.notSave); });
+            if (!g_stopped)
+                runAll(jobs, [&](PortJob &job) { applyVerify(job, image); });
+        }
+        for (auto &job : jobs)
+            if (needsDownload(job->outcome())) { // interrupted before its download
+                job->outcome().applied = ApplyResult::Failed;
+                job->outcome().exit = exitOf(LinkResult::Aborted);
+                job->outcome().message = resultWords(LinkResult::Aborted);
+            }
+        return applyReport(jobs, o, out);
     }
 
     if (command == QLatin1String("version")) {

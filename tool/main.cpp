@@ -32,6 +32,10 @@ const char kUsageText[] =
     "                                  send the configuration; --verify uploads it back and compares\n"
     "  upload -o FILE [--into BASE] --port DEVICE\n"
     "                                  the section the decoder sends, into BASE or the factory values\n"
+    "  apply FILE --port DEVICE [--check] [--not-save]\n"
+    "                                  bring each decoder to FILE: upload the section it sends,\n"
+    "                                  compare it setting by setting, and only where they differ\n"
+    "                                  download with verification (--check: only report)\n"
     "  version --port DEVICE           the decoder's firmware version\n"
     "  read-memory --port DEVICE [-o FILE.txt]\n"
     "                                  the lines the decoder holds (to FILE as the memory window saves them)\n"
@@ -49,8 +53,9 @@ const char kUsageText[] =
     "Text from a decoder or a file is printed with control characters as <NAME> or \\xNN; --json\n"
     "gives it exactly.\n"
     "\n"
-    "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
-    "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
+    "Exit codes: 0 done; 1 files differ, apply --check would change a decoder, or a verification\n"
+    "found a mismatch; 2 usage or file error; 3 port unavailable; 4 time-out (no answer); 5 the\n"
+    "decoder refused or answered badly.\n";
 
 // Ctrl+C: the signal handler only writes a byte; the event loop then stops
 // every exchange, which closes its port.
@@ -93,6 +98,18 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
                "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
                "BASE (a setup or defaults file), or into the factory values.\n";
+    if (command == QLatin1String("apply"))
+        return "usage: q5ntool apply FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]\n"
+               "Brings each decoder to the configuration of FILE. Uploads the section the decoder sends\n"
+               "(decoder or reader settings) and compares it with the same section of FILE, setting by\n"
+               "setting, named as show and diff name them. Where they differ, downloads FILE (the Save\n"
+               "command unless --not-save) and verifies it; where they agree, sends nothing more.\n"
+               "One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD CHANGE under\n"
+               "--check (which never downloads), or FAILED with the reason. When FILE also sets settings\n"
+               "of the section the decoder does not send, the line says they were not compared.\n"
+               "Exit 0 unchanged or changed; 1 --check would change a decoder, or a verification found a\n"
+               "mismatch; 2 usage or file error; 3 port unavailable; 4 time-out; 5 refused. With several\n"
+               "ports, the largest.\n";
     if (command == QLatin1String("version"))
         return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n"
                "Prints each decoder's firmware version text.\n";
