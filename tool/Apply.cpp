@@ -90,10 +90,9 @@ QString applySummary(ApplyResult result, const SectionComparison &comparison)
     text += QStringLiteral(" (%1 section)").arg(sectionWord(comparison.section));
     if (comparison.otherSectionSet)
         text += QStringLiteral("; the decoder sends only its %1 section: the file's %2 settings were not compared")
-                    .arg(sectionWord(comparison.section),
-                         sectionWord(comparison.section == UploadReply::Section::Reader
-                                         ? UploadReply::Section::Decoder
-                                         : UploadReply::Section::Reader));
+                    .arg(sectionWord(comparison.section), sectionWord(comparison.section == UploadReply::Section::Reader
+                                                                          ? UploadReply::Section::Decoder
+                                                                          : UploadReply::Section::Reader));
     return text;
 }
 

@@ -13,8 +13,8 @@ namespace q5n::tool {
 // and `diff` name it.
 struct FieldChange
 {
-    QString name;  // "cfg4.optCfg41A"
-    QString field; // "Communication Parameters (cfg4) › Baud Rate"
+    QString name;   // "cfg4.optCfg41A"
+    QString field;  // "Communication Parameters (cfg4) › Baud Rate"
     QString before; // what the decoder holds
     QString after;  // what the file sets
     bool operator==(const FieldChange &) const = default;
