@@ -60,7 +60,7 @@ class Outcome(unittest.TestCase):
         r = m.outcome(1, report(port("com1", "would change", exit=1, changes=[BAUD]), port("com2", "unchanged")), "",
                       True)
         self.assertEqual(r["diff"], [{
-            "before_header": "com1 (decoder section), decoder", "after_header": "com1 (decoder section), file",
+            "before_header": "com1 (the decoder, decoder section)", "after_header": "com1 (the file)",
             "before": "Communication Parameters (cfg4) › Baud Rate (cfg4.optCfg41A): 9600\n",
             "after": "Communication Parameters (cfg4) › Baud Rate (cfg4.optCfg41A): 19200\n"}])
 

@@ -200,11 +200,10 @@ def port_diff(port):
     changes = port.get("changes") or []
     if port.get("result") not in ("changed", "would change") or not changes:
         return None
-    label = "%s (%s section)" % (port["port"], port.get("section", "decoder"))
     line = "%s (%s): %s\n"
     return {
-        "before_header": label + ", decoder",
-        "after_header": label + ", file",
+        "before_header": "%s (the decoder, %s section)" % (port["port"], port.get("section", "decoder")),
+        "after_header": "%s (the file)" % port["port"],
         "before": "".join(line % (c["field"], c["name"], c["old"]) for c in changes),
         "after": "".join(line % (c["field"], c["name"], c["new"]) for c in changes),
     }
