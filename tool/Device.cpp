@@ -188,6 +188,7 @@ struct PortOutcome
     // apply: what the decoder held, and how the port ended.
     std::optional<SectionComparison> comparison;
     ApplyResult applied = ApplyResult::Failed;
+    bool verified = false;
 };
 
 QString resultWords(LinkResult r)
@@ -368,14 +369,15 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
 
 // apply, one port: upload the section the decoder sends and compare it with
 // the file; when they differ (and not --check) download the file and verify
-// it. Each step is a phase of all ports at once (see runAll), so the whole
-// takes about one decoder's upload when nothing differs.
-void applyUpload(PortJob &job, const ConfigImage &image, bool check)
+// it. Each step takes the result of its exchange and says whether the next
+// exchange is due.
+
+// After the upload: true when the decoder differs and a download is due.
+bool applyCompared(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image, bool check)
 {
     PortOutcome &p = job.outcome();
-    UploadReply reply;
-    if (!job.record(job.engine().upload(job.link(), &reply)))
-        return;
+    if (!job.record(r))
+        return false;
     p.comparison = compareSection(image, reply);
     p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
                 : check                         ? ApplyResult::WouldChange
@@ -383,32 +385,25 @@ void applyUpload(PortJob &job, const ConfigImage &image, bool check)
     if (p.applied == ApplyResult::WouldChange)
         p.exit = kDiffer;
     p.message = applySummary(p.applied, *p.comparison);
+    return p.applied == ApplyResult::Changed;
 }
 
-bool needsDownload(const PortOutcome &p)
-{
-    return p.exit == kDone && p.applied == ApplyResult::Changed && !p.downloaded;
-}
-
-void applyDownload(PortJob &job, const ConfigImage &image, bool save)
+// After the download: true when it was taken and the verifying upload is due.
+bool applyDownloaded(PortJob &job, LinkResult r)
 {
     PortOutcome &p = job.outcome();
-    if (!needsDownload(p))
-        return;
-    p.downloaded = job.record(job.engine().download(job.link(), image, save));
+    p.downloaded = job.record(r);
     if (!p.downloaded) {
         p.applied = ApplyResult::Failed;
         p.message = QStringLiteral("download: ") + p.message;
     }
+    return p.downloaded;
 }
 
-void applyVerify(PortJob &job, const ConfigImage &image)
+void applyVerified(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image)
 {
     PortOutcome &p = job.outcome();
-    if (!p.downloaded)
-        return;
-    UploadReply reply;
-    if (!job.record(job.engine().upload(job.link(), &reply))) {
+    if (!job.record(r)) {
         p.applied = ApplyResult::Failed;
         p.message = QStringLiteral("verification: ") + p.message;
         return;
@@ -419,7 +414,20 @@ void applyVerify(PortJob &job, const ConfigImage &image)
         p.exit = kDiffer;
         p.message = QStringLiteral("verification found a mismatch");
     } else {
+        p.verified = true;
         p.message = applySummary(ApplyResult::Changed, *p.comparison);
+    }
+}
+
+// A port stopped (Ctrl+C) before its download or its verification.
+void applyStopped(PortJob &job)
+{
+    PortOutcome &p = job.outcome();
+    if (p.applied == ApplyResult::Changed && !p.verified) {
+        p.applied = ApplyResult::Failed;
+        p.exit = exitOf(LinkResult::Aborted);
+        p.message = resultWords(LinkResult::Aborted) +
+                    (p.downloaded ? QStringLiteral(" after the download, before its verification") : QString());
     }
 }
 
@@ -629,18 +637,32 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
             return kUsage;
         }
         const ConfigImage image = config.image;
-        runAll(jobs, [&](PortJob &job) { applyUpload(job, image, o.check); });
-        if (!g_stopped && std::any_of(jobs.begin(), jobs.end(), [](auto &j) { return needsDownload(j->outcome()); })) {
-            runAll(jobs, [&](PortJob &job) { applyDownload(job, image, !o.notSave); });
+        // Three phases of all ports at once (see runAll); the last two only
+        // when some decoder differs.
+        std::vector<PortJob *> due;
+        runAll(jobs, [&](PortJob &job) {
+            UploadReply reply;
+            const LinkResult r = job.engine().upload(job.link(), &reply);
+            if (applyCompared(job, r, reply, image, o.check))
+                due.push_back(&job);
+        });
+        if (!due.empty() && !g_stopped) {
+            runAll(jobs, [&](PortJob &job) {
+                if (std::find(due.begin(), due.end(), &job) != due.end() &&
+                    !applyDownloaded(job, job.engine().download(job.link(), image, !o.notSave)))
+                    due.erase(std::find(due.begin(), due.end(), &job));
+            });
             if (!g_stopped)
-                runAll(jobs, [&](PortJob &job) { applyVerify(job, image); });
+                runAll(jobs, [&](PortJob &job) {
+                    if (std::find(due.begin(), due.end(), &job) == due.end())
+                        return;
+                    UploadReply reply;
+                    const LinkResult r = job.engine().upload(job.link(), &reply);
+                    applyVerified(job, r, reply, image);
+                });
         }
         for (auto &job : jobs)
-            if (needsDownload(job->outcome())) { // interrupted before its download
-                job->outcome().applied = ApplyResult::Failed;
-                job->outcome().exit = exitOf(LinkResult::Aborted);
-                job->outcome().message = resultWords(LinkResult::Aborted);
-            }
+            applyStopped(*job);
         return applyReport(jobs, o, out);
     }
 
