@@ -213,7 +213,7 @@ private Q_SLOTS:
     void applyOutcomes_data()
     {
         QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("faultOnceUploaded"); // from the download on
+        QTest::addColumn<int>("faultOnceUploaded"); // from the download on; -1: keeps its settings
         QTest::addColumn<int>("section");
         QTest::addColumn<bool>("differs");
         QTest::addColumn<QString>("option");
@@ -240,6 +240,8 @@ private Q_SLOTS:
                                  << "  FAILED  the port went away";
         QTest::newRow("download refused") << int(F::None) << int(F::Refuse) << dec << true << "" << int(kRefused) << 0
                                           << "  FAILED  download: the decoder refused or answered badly";
+        QTest::newRow("verification mismatch") << int(F::None) << -1 << dec << true << "" << int(kDiffer) << 1
+                                               << "  FAILED  verification found a mismatch";
         QTest::newRow("download not acknowledged") << int(F::None) << int(F::ShortReply) << dec << true << ""
                                                    << int(kTimeOut) << 1 << "  FAILED  download: time-out";
     }
@@ -256,8 +258,11 @@ private Q_SLOTS:
         QFETCH(QString, line);
         const QString port = decoder(sim::Fault(fault), sim::Section(section));
         sim::SerialDecoder *d = m_decoders.back().get();
-        connect(d, &sim::SerialDecoder::requestHandled, d,
-                [d, faultOnceUploaded] { d->setFault(sim::Fault(faultOnceUploaded)); });
+        if (faultOnceUploaded < 0)
+            connect(d, &sim::SerialDecoder::downloadReceived, d, [d] { d->setImage(factoryImage()); });
+        else
+            connect(d, &sim::SerialDecoder::requestHandled, d,
+                    [d, faultOnceUploaded] { d->setFault(sim::Fault(faultOnceUploaded)); });
         ConfigImage file = factoryImage();
         if (differs)
             file[16] = quint8(file[16] | 0x0C); // 19200 baud
