@@ -427,8 +427,14 @@ private Q_SLOTS:
                                               << "12" << 0xC3;
         QTest::newRow("front count: 16 is refused") << 0xF0 << 0x03 << "0"
                                                     << "16" << 0x13;
-        QTest::newRow("end count: letters are refused") << 0x0F << 0x90 << "0"
-                                                        << "a7" << 0x97;
+        QTest::newRow("end count: a letter first stores 0") << 0x0F << 0x95 << "5"
+                                                            << "a7" << 0x90;
+        QTest::newRow("end count: a leading zero") << 0x0F << 0x90 << "0"
+                                                   << "05" << 0x95;
+        QTest::newRow("end count: digits after a letter do not count") << 0x0F << 0x90 << "0"
+                                                                       << "1a2" << 0x91;
+        QTest::newRow("front count: a sign is refused") << 0xF0 << 0x53 << "5"
+                                                        << "-3" << 0x33;
         QTest::newRow("end count: emptied stores 0") << 0x0F << 0x95 << "5"
                                                      << "" << 0x90;
     }

@@ -288,6 +288,66 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(f.working(), 8, 4).toHex(' '), QByteArray::fromHex("411B7B46").toHex(' '));
     }
 
+    // "BC" marked in "ABCD", then "Control Keys" by a mouse click or by Tab
+    // and Space (the button takes the focus either way), "CR" and "Insert
+    // Control Key": the mark is replaced, on both pages and every track.
+    void pickerReplacesTheMark_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("track"); // the reader page's track option clicked first, -1 none
+        QTest::addColumn<int>("first");
+        QTest::addColumn<bool>("byTab");
+        QTest::newRow("prefix, click") << int(Page::DecoderMisc) << "txt694" << -1 << 8 << false;
+        QTest::newRow("suffix, Tab and Space") << int(Page::DecoderMisc) << "txt693" << -1 << 12 << true;
+        for (int t = 0; t < 3; ++t) {
+            QTest::addRow("reader prefix, track %d", t + 1)
+                << int(Page::ReaderMisc) << "txt694" << t << 29 + 16 * t << (t == 1);
+            QTest::addRow("reader suffix, track %d", t + 1)
+                << int(Page::ReaderMisc) << "txt693" << t << 37 + 16 * t << (t != 1);
+        }
+    }
+    void pickerReplacesTheMark()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, box);
+        QFETCH(int, track);
+        QFETCH(int, first);
+        QFETCH(bool, byTab);
+        test::PageFixture f;
+        put(f.working(), first, "ABCD");
+        SettingPage *p = f.open(page);
+        QVERIFY(QTest::qWaitForWindowActive(&f.main));
+        QLineEdit *e = edit(p, qPrintable(box));
+        test::showFrameOf(*p, e);
+        const bool prefix = box == QLatin1String("txt694");
+        if (track >= 0)
+            QTest::mouseClick(p->findChild<QWidget *>(QStringLiteral("Opt%1Track_%2").arg(prefix ? 1 : 2).arg(track)),
+                              Qt::LeftButton);
+        QTest::mouseClick(e, Qt::LeftButton);
+        QTest::keyClick(e, Qt::Key_Home);
+        QTest::keyClick(e, Qt::Key_Right);
+        QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(e->selectedText(), QStringLiteral("BC"));
+        QTimer::singleShot(0, [] {
+            QWidget *picker = QApplication::activeModalWidget();
+            QVERIFY(picker && QTest::qWaitForWindowExposed(picker));
+            for (const char *name : {"btnCtrl_13", "Command1", "Command2"})
+                QTest::mouseClick(picker->findChild<QWidget *>(QLatin1String(name)), Qt::LeftButton);
+        });
+        QPushButton *keys = p->button(prefix ? QStringLiteral("Command3") : QStringLiteral("Command2"));
+        if (byTab) {
+            QTest::keyClick(e, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), keys);
+            QTest::keyClick(keys, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(keys, Qt::LeftButton);
+        }
+        QCOMPARE(e->text(), QStringLiteral("A{CR}D"));
+        QCOMPARE(bytesOf(f.working(), first, 4).toHex(' '), QByteArray("41 0d 44 ff"));
+    }
+
     void pickerFillsTheReaderPageInReaderMode()
     {
         test::PageFixture f;

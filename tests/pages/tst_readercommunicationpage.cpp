@@ -85,6 +85,10 @@ class TestReaderCommunicationPage : public test::PageTest
                 {"separator # typed", separator, Act::Type, QStringLiteral("#"), 84, 0x0D, 0x23},
                 {"separator: the first letter of CR", separator, Act::Type, QStringLiteral("CR"), 84, 0x0D, 0x43},
                 {"separator emptied keeps the byte", separator, Act::Type, {}, 84, 0x23, 0x23},
+                {"separator: CR typed, then Tab", separator, Act::TypeTab, QStringLiteral("CR"), 84, 0x23, 0x43},
+                {"separator: ESC typed, then Enter", separator, Act::TypeEnter, QStringLiteral("ESC"), 84, 0x23, 0x45},
+                {"separator: LF typed, then a click", separator, Act::TypeClickAway, QStringLiteral("LF"), 84, 0x23,
+                 0x4C},
             },
             {
                 {"RS232: baud", set41, 28, 0x17, 0x94, 0x97},

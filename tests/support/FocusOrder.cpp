@@ -1,7 +1,11 @@
 #include "support/FocusOrder.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
+#include <QHash>
+#include <QScopeGuard>
+#include <QTest>
 #include <QWidget>
 
 #include <algorithm>
@@ -42,12 +46,6 @@ std::vector<QAbstractButton *> groupMembers(const QWidget *w)
 bool shown(const QWidget *w, const QWidget *window)
 {
     return w->isVisibleTo(window) && w->isEnabled() && (w == window || window->isAncestorOf(w));
-}
-
-// A place the Tab key can stop at.
-bool isStop(const QWidget *w, const QWidget *window)
-{
-    return shown(w, window) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
 }
 
 // A control that the screen order counts: a stop, or any member of an
@@ -153,6 +151,54 @@ QString describeWidget(const QWidget *w)
     return QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(w->metaObject()->className()), text);
 }
 
+namespace {
+
+// The stops the keyboard visits from `start` on (Tab, or Shift+Tab backwards),
+// pressed as a user presses them, until the focus is back at `start`. A
+// control that keeps Tab as input is left with Ctrl+Tab. What is hidden or
+// outside `window` is a problem.
+QList<QWidget *> walk(QWidget *start, bool forward, const QWidget *window, QStringList &problems)
+{
+    const QString key = forward ? QStringLiteral("Tab") : QStringLiteral("Shift+Tab");
+    const Qt::Key tab = forward ? Qt::Key_Tab : Qt::Key_Backtab;
+    const Qt::KeyboardModifiers shift = forward ? Qt::NoModifier : Qt::ShiftModifier;
+    // A focused option becomes its group's only Tab stop; the walk leaves
+    // the window's stops as it found them.
+    QHash<QWidget *, Qt::FocusPolicy> policies;
+    for (QWidget *child : window->findChildren<QWidget *>())
+        policies.insert(child, child->focusPolicy());
+    const auto restore = qScopeGuard([&policies] {
+        for (auto it = policies.cbegin(); it != policies.cend(); ++it)
+            it.key()->setFocusPolicy(it.value());
+    });
+    QList<QWidget *> visited;
+    start->setFocus(Qt::TabFocusReason);
+    QWidget *w = QApplication::focusWidget();
+    while (w && !visited.contains(w) && visited.size() < 1000) {
+        visited.append(w);
+        QTest::keyClick(w, tab, shift);
+        if (QApplication::focusWidget() == w)
+            QTest::keyClick(w, tab, shift | Qt::ControlModifier);
+        QWidget *next = QApplication::focusWidget();
+        if (!next || next == start)
+            break;
+        if (!window->isAncestorOf(next)) {
+            problems << QStringLiteral("%1 leaves the window from %2 to %3")
+                            .arg(key, describeWidget(w), describeWidget(next));
+            break;
+        }
+        if (!next->isVisibleTo(window) || !next->isEnabled())
+            problems << QStringLiteral("%1 reaches %2 after %3, which is not shown")
+                            .arg(key, describeWidget(next), describeWidget(w));
+        w = next;
+    }
+    if (QApplication::focusWidget() != start)
+        problems << QStringLiteral("%1 does not come back to %2").arg(key, describeWidget(start));
+    return visited;
+}
+
+} // namespace
+
 QStringList focusOrderProblems(QWidget *window)
 {
     QStringList problems;
@@ -162,15 +208,18 @@ QStringList focusOrderProblems(QWidget *window)
     if (screen.isEmpty())
         return problems;
 
-    // The Tab key's round, from the window on.
-    QList<QWidget *> chain;
-    QWidget *w = window;
-    int guard = 0;
-    do {
-        w = w->nextInFocusChain();
-        if (w != window && isStop(w, window) && !chain.contains(w))
-            chain.append(w);
-    } while (w && w != window && ++guard < 100000);
+    // The keyboard's round, from where the screen order starts, both ways.
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window->window()))
+        return {QStringLiteral("the window cannot take the focus")};
+    QWidget *first = exclusiveGroup(screen.first()) ? entryOf(screen.first()) : screen.first();
+    QList<QWidget *> chain = walk(first, true, window, problems);
+    const QList<QWidget *> back = walk(first, false, window, problems);
+    QList<QWidget *> reversed;
+    for (qsizetype i = back.size() - 1; i > 0; --i)
+        reversed.append(back[i]);
+    if (back.isEmpty() || chain.mid(1) != reversed)
+        problems << QStringLiteral("Shift+Tab order is not the Tab order reversed: %1").arg(names(back));
     chain = oneEntryPerGroup(chain);
 
     // The round is a circle: start it where the screen order starts (or at

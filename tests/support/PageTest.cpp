@@ -8,9 +8,11 @@
 #include "support/FocusOrder.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -19,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QtTest>
 
@@ -216,15 +219,31 @@ void PageTest::choices()
         w->setFocus();
         QTest::keyClick(w, Qt::Key_Space);
         break;
-    case Act::Type: {
+    case Act::Type:
+    case Act::TypeTab:
+    case Act::TypeEnter:
+    case Act::TypeClickAway: {
         QLineEdit *edit = qobject_cast<QLineEdit *>(w);
         if (auto *box = qobject_cast<QComboBox *>(w))
             edit = box->lineEdit();
         QVERIFY(edit);
+        QVERIFY(QTest::qWaitForWindowActive(&f.main)); // leaving the box is a real focus change
         edit->setFocus();
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
+        if (act == Act::TypeTab || act == Act::TypeEnter)
+            QTest::keyClick(edit, act == Act::TypeTab ? Qt::Key_Tab : Qt::Key_Return);
+        if (act == Act::TypeClickAway) {
+            QWidget *frame = page->frame(page->currentFrame());
+            const auto options = frame->findChildren<QRadioButton *>();
+            const auto away = std::find_if(options.begin(), options.end(), [](QRadioButton *b) {
+                return b->isChecked() && b->isVisible() && b->isEnabled();
+            });
+            QVERIFY(away != options.end());
+            QTest::mouseClick(*away, Qt::LeftButton);
+        }
+        QVERIFY(act == Act::Type || act == Act::TypeEnter || !edit->hasFocus());
         break;
     }
     case Act::Pick: {
@@ -232,9 +251,14 @@ void PageTest::choices()
         QVERIFY(box);
         const int index = box->findText(text, Qt::MatchExactly);
         QVERIFY2(index >= 0, qPrintable(text));
-        // What the list does when the user chooses an item.
-        box->setCurrentIndex(index);
-        Q_EMIT box->activated(index);
+        // The list opened, the item made current in it, then Enter.
+        QVERIFY(QTest::qWaitForWindowActive(&f.main));
+        box->setFocus();
+        box->showPopup();
+        QVERIFY(QTest::qWaitForWindowExposed(box->view()));
+        box->view()->setCurrentIndex(box->model()->index(index, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        QVERIFY(!box->view()->isVisible());
         break;
     }
     case Act::AccessPress: accessibleAction(w, QAccessibleActionInterface::pressAction()); break;
@@ -286,10 +310,23 @@ void PageTest::focusOrder()
     SettingPage *page = f.open(tables().page);
     QVERIFY(page);
     QVERIFY(QTest::qWaitForWindowExposed(&f.main));
-    for (int k = 0; k < page->frameCount(); ++k) {
-        page->tabStrip()->setCurrentIndex(k);
+    // Each frame in turn, from a control of the frame before it: Ctrl+Tab and
+    // Ctrl+PgDn to the right, then Ctrl+Shift+Tab and Ctrl+PgUp back to the
+    // left, both wrapping round; the focus stays on the frame shown.
+    const int n = page->frameCount();
+    for (int step = 0; step < 2 * n; ++step) {
+        const int k = page->currentFrame();
         const QStringList problems = focusOrderProblems(page);
         QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
+        QTest::keyClick(page->tabStrip(), Qt::Key_Tab); // into the frame
+        QVERIFY(page->frame(k)->isAncestorOf(QApplication::focusWidget()));
+        const bool right = step < n;
+        QTest::keyClick(QApplication::focusWidget(),
+                        right ? (step % 2 ? Qt::Key_PageDown : Qt::Key_Tab)
+                              : (step % 2 ? Qt::Key_PageUp : Qt::Key_Backtab),
+                        right || step % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(page->currentFrame(), (k + (right ? 1 : n - 1)) % n);
+        QVERIFY(page->frame(page->currentFrame())->isAncestorOf(QApplication::focusWidget()));
     }
 }
 

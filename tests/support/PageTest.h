@@ -58,12 +58,15 @@ struct DisplayRow
 
 // How a choice is made.
 enum class Act {
-    Click,        // the button's click
-    Space,        // the Space key on the focused control
-    Type,         // `text` typed into the emptied box
-    Pick,         // the list item with the caption `text` picked
-    AccessPress,  // the accessibility "press" action, as a screen reader gives it
-    AccessToggle, // the accessibility "toggle" action
+    Click,         // the button's click
+    Space,         // the Space key on the focused control
+    Type,          // `text` typed into the emptied box
+    TypeTab,       // typed, then the box left with Tab
+    TypeEnter,     // typed, then Enter
+    TypeClickAway, // typed, then a mouse click on the selected option of the frame
+    Pick,          // the list item with the caption `text` picked
+    AccessPress,   // the accessibility "press" action, as a screen reader gives it
+    AccessToggle,  // the accessibility "toggle" action
 };
 
 // A choice on a control and the byte it leaves: `byte` holds `before` when
@@ -117,8 +120,9 @@ private Q_SLOTS:
     void choices();
     void setDefault_data();
     void setDefault();
-    // On every tab, Tab walks the controls in screen order and enters each
-    // option group at its selected option.
+    // On every tab, Tab walks the controls shown in screen order and enters
+    // each option group at its selected option; the keys of tabbed dialogs
+    // switch the tabs and keep the focus on the frame shown.
     void focusOrder();
     // A screen reader names every frame, box, option and button by its own
     // caption, and every text and list box by its label.

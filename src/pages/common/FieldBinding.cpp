@@ -11,7 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
 namespace q5n {
 
@@ -315,6 +315,28 @@ void CharacterSequenceBinding::clear()
 
 // ---------------------------------------------------------------- counts
 
+namespace {
+
+// Any text is taken for the number it starts with (0 when it starts with
+// none), as long as that number fits the field, so nothing spills into the
+// neighbouring bits. A sign is refused: the fields hold no negative counts.
+class CountValidator : public QValidator
+{
+public:
+    CountValidator(int largest, QObject *parent) : QValidator(parent), m_largest(largest) {}
+    State validate(QString &text, int &) const override
+    {
+        if (text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')))
+            return Invalid;
+        return CountBinding::leadingNumber(text) <= m_largest ? Acceptable : Invalid;
+    }
+
+private:
+    int m_largest;
+};
+
+} // namespace
+
 CountBinding::CountBinding(const FieldEntry &entry, ProgramState &state, QComboBox *box, QObject *parent)
     : FieldBinding(entry, state, parent), m_box(box)
 {
@@ -324,15 +346,7 @@ CountBinding::CountBinding(const FieldEntry &entry, ProgramState &state, QComboB
     if (box->count() == 0)
         for (int n = 0; n <= 9; ++n)
             box->addItem(QString::number(n));
-    // Only numbers the field can hold can be typed, so nothing spills into
-    // the neighbouring bits.
-    const int largest = entry.mask / entry.unit();
-    auto *validator = new QRegularExpressionValidator(box);
-    QStringList numbers;
-    for (int n = largest; n >= 0; --n)
-        numbers << QString::number(n);
-    validator->setRegularExpression(QRegularExpression(QStringLiteral("(%1)?").arg(numbers.join(QLatin1Char('|')))));
-    box->setValidator(validator);
+    box->setValidator(new CountValidator(entry.mask / entry.unit(), box));
     connect(box, &QComboBox::editTextChanged, this, [this](const QString &text) {
         const int n = std::min(leadingNumber(text), m_entry.mask / m_entry.unit());
         m_state.setBits(m_entry.byte, m_entry.mask, n * m_entry.unit());
@@ -382,6 +396,12 @@ CharacterChoiceBinding::CharacterChoiceBinding(const FieldEntry &entry, ProgramS
         for (const FieldOption &o : entry.options)
             box->addItem(o.caption);
     box->lineEdit()->setValidator(new Text8Validator(box));
+    // Left with Tab, Enter or a click, the box would look its text up in the
+    // list and report the item that spells it ("CR") as picked. Typed text
+    // stays typed text: only the list (opened, or stepped with the arrow keys
+    // and the wheel) picks an item.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
+    QObject::disconnect(box->lineEdit(), &QLineEdit::returnPressed, box, nullptr);
     connect(box, &QComboBox::activated, this, [this](int) {
         m_picked = true;
         write();

@@ -184,7 +184,8 @@ private:
 };
 
 // A number in an editable list of "0" to "9", stored shifted into its mask.
-// Only numbers that fit the field (0..15 for four bits) can be typed.
+// A typed text stores the number it starts with (0 when none); a text whose
+// number does not fit the field (0..15 for four bits) cannot be typed.
 class CountBinding : public FieldBinding
 {
     Q_OBJECT

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -357,15 +359,20 @@ void SettingPage::build(const PageLayout &layout)
 
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) { selectTab(index + 1); });
 
-    // Giving the page the focus puts the caret into the first control of the
-    // frame shown, ready for typing.
-    if (QWidget *f = frame(0)) {
-        for (QWidget *w : f->findChildren<QWidget *>()) {
-            if (w->focusPolicy() & Qt::TabFocus) {
-                setFocusProxy(w);
-                break;
-            }
-        }
+    // Besides the access keys, the keys every tabbed dialog knows switch the
+    // frames: Ctrl+Tab and Ctrl+PgDn to the right, Ctrl+Shift+Tab and
+    // Ctrl+PgUp to the left.
+    const std::pair<QList<QKeySequence>, int> frameKeys[] = {
+        {{QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1},
+        {{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+          QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+         -1},
+    };
+    for (const auto &[keys, step] : frameKeys) {
+        auto *shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { stepTab(step); });
     }
 
     if (layout.afterShow)
@@ -399,7 +406,50 @@ bool SettingPage::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn)
         m_lastFocusedField = watched->objectName();
+    // A text box drops its selection when the focus leaves it (this filter
+    // runs before it does); the page keeps it for a picker.
+    auto *box = qobject_cast<QLineEdit *>(watched);
+    if (event->type() == QEvent::FocusOut && box) {
+        KeptSelection &kept = m_keptSelections[box->objectName()];
+        kept.text = box->text();
+        kept.cursor = box->cursorPosition();
+        kept.start = box->hasSelectedText() ? box->selectionStart() : -1;
+        kept.length = int(box->selectedText().size());
+    }
     return PageWindow::eventFilter(watched, event);
+}
+
+void SettingPage::restoreSelection(QLineEdit *box) const
+{
+    const auto it = box ? m_keptSelections.find(box->objectName()) : m_keptSelections.end();
+    if (it == m_keptSelections.end() || it->second.text != box->text())
+        return;
+    const KeptSelection &kept = it->second;
+    if (kept.start < 0)
+        box->setCursorPosition(kept.cursor);
+    else if (kept.cursor == kept.start) // marked from right to left
+        box->setSelection(kept.start + kept.length, -kept.length);
+    else
+        box->setSelection(kept.start, kept.length);
+}
+
+QWidget *SettingPage::firstStop(int index) const
+{
+    QWidget *f = frame(index);
+    if (!f)
+        return nullptr;
+    // In the order of the focus chain, which the reader pages rearrange.
+    for (QWidget *w = f->nextInFocusChain(); w && w != f; w = w->nextInFocusChain())
+        if (f->isAncestorOf(w) && w->isVisibleTo(f) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            return w;
+    return nullptr;
+}
+
+void SettingPage::focusInEvent(QFocusEvent *event)
+{
+    PageWindow::focusInEvent(event);
+    if (QWidget *first = firstStop(m_currentFrame))
+        first->setFocus(event->reason());
 }
 
 void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
@@ -488,6 +538,9 @@ void SettingPage::placeField(const FieldPlacement &p, const FieldEntry &entry,
         label->setObjectName(entry.name + QStringLiteral("Label"));
         auto *box = new QComboBox(owner);
         box->setObjectName(entry.name);
+        // Editable from the start, so that its text box stands in the focus
+        // chain where the list box stands on screen.
+        box->setEditable(true);
         label->setBuddy(box);
         box->setAccessibleName(spokenCaption(entry.caption));
         made.control = box;
@@ -551,9 +604,21 @@ void SettingPage::selectTab(int position)
     if (!next)
         return;
     next->setVisible(true);
+    m_currentFrame = position - 1;
+    // The focus goes to the frame shown before the other is hidden, which
+    // would otherwise pass it on along the focus chain.
+    if (shown && shown->isAncestorOf(focusWidget()))
+        if (QWidget *first = firstStop(m_currentFrame))
+            first->setFocus(Qt::TabFocusReason);
     if (shown)
         shown->setVisible(false);
-    m_currentFrame = position - 1;
+}
+
+void SettingPage::stepTab(int step)
+{
+    const int count = m_tabs->count();
+    if (count > 0)
+        m_tabs->setCurrentIndex(((m_tabs->currentIndex() + step) % count + count) % count);
 }
 
 } // namespace q5n

@@ -12,6 +12,7 @@
 
 class QAbstractButton;
 class QGridLayout;
+class QLineEdit;
 class QPushButton;
 class QTabBar;
 
@@ -156,6 +157,12 @@ public:
     // The field whose text or list box last had the focus (empty: none yet),
     // where a picker puts what it picks.
     QString lastFocusedField() const { return m_lastFocusedField; }
+    // Gives a text box back the selection (or caret) it had when the focus
+    // last left it, as long as its text is still the one it held then: a
+    // picker opened by a button inserts where the user had marked.
+    void restoreSelection(QLineEdit *box) const;
+    // The first control of a frame that the Tab key stops at; nullptr when none.
+    QWidget *firstStop(int frame) const;
 
 Q_SIGNALS:
     // A field wrote its value into the program state (a user's change, a
@@ -168,10 +175,17 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The page itself holds no input: the focus it is given goes on to the
+    // first control of the frame shown.
+    void focusInEvent(QFocusEvent *event) override;
 
     // Tab switching: show the frame of tab position p, then hide the frame
     // shown, then remember the new one. Selecting the shown tab does nothing.
+    // A focus inside the frame that is hidden moves to the frame shown.
     void selectTab(int position);
+    // Shows the frame `step` tabs to the right (negative: to the left),
+    // wrapping around at either end.
+    void stepTab(int step);
 
 private:
     void build(const PageLayout &layout);
@@ -193,6 +207,14 @@ private:
     };
     std::map<QString, FieldWidgets> m_fieldWidgets;
     QString m_lastFocusedField;
+    struct KeptSelection
+    {
+        QString text;
+        int start = -1; // -1: no selection, only the caret
+        int length = 0;
+        int cursor = 0;
+    };
+    std::map<QString, KeptSelection> m_keptSelections; // by field name
     int m_currentFrame = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "model/Notation.h"
 #include "model/PageTable.h"
 #include "model/ProgramState.h"
+#include "pages/common/SettingPage.h"
 #include "pages/common/Text8Validator.h"
 #include "shell/MainWindow.h"
 
@@ -94,6 +95,14 @@ void ControlKeyPicker::run(MainWindow &main, QWidget *owner, bool prefix)
 {
     main.context().state.ctrlKeyTarget = prefix;
     ControlKeyPicker picker(main, owner);
+    // The button took the focus and the box dropped its selection: the
+    // insertion replaces what the user had marked there.
+    if (QLineEdit *box = picker.targetBox())
+        for (QWidget *w = box->parentWidget(); w; w = w->parentWidget())
+            if (auto *page = qobject_cast<SettingPage *>(w)) {
+                page->restoreSelection(box);
+                break;
+            }
     picker.exec();
 }
 
