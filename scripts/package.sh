@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package (build-pkg/), installs it with apt on this machine
-# and checks the installed programs: q5ntool --version, q5ntool show on a file,
-# and q5ncfg on a virtual display up to its main window.
+# and checks the installed programs: q5ntool --version, the keyboard-port helper
+# (installed, no capability), q5ntool show on a file, and q5ncfg on a virtual
+# display up to its main window.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -20,6 +21,16 @@ export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$here/$deb" >/dev/null
 
 /usr/bin/q5ntool --version
+# The keyboard-port helper is installed, and the package grants it nothing.
+helper=/usr/libexec/q5ncfg/q5nkbd
+if [ ! -x "$helper" ]; then
+  echo "the package does not install $helper" >&2
+  exit 1
+fi
+if command -v getcap >/dev/null && [ -n "$(getcap "$helper")" ]; then
+  echo "the package grants $helper a capability" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "${app:-}" "${xvfb:-}" 2>/dev/null || true' EXIT
 (cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg >show.txt && head -3 show.txt)

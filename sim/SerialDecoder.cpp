@@ -20,6 +20,9 @@ constexpr int kQuietAfterRefusalMs = 100;  // the rest of a refused frame is dro
 constexpr int kMemoryAnswerMs = 3500;      // the program answers each memory block within this
 constexpr int kSendTickMs = 2;
 constexpr int kHangUpSettleMs = 30;
+// The decoder's receive buffer: room for the longest request (a 90-byte
+// download frame) and then some.
+constexpr int kReceiveBufferSize = 256;
 
 struct BaudEntry
 {
@@ -209,6 +212,7 @@ void SerialDecoder::close()
     m_memoryIndex = -1;
     m_out.clear();
     m_in.clear();
+    m_overrunBytes = 0;
     if (m_notifier) {
         m_notifier->setEnabled(false);
         delete m_notifier;
@@ -251,7 +255,11 @@ void SerialDecoder::readMaster()
         return;
     const QByteArray bytes(buf, int(n));
     const qint64 now = m_clock.nsecsElapsed();
-    m_rxFreeAtNs = qMax(now, m_rxFreeAtNs) + bytes.size() * byteTimeNs();
+    // The bytes arrive at the wire time of the line. A pseudo-terminal takes
+    // them far faster than a line carries them: on a real line the sender
+    // would have been held back, so at most a receive buffer's worth counts
+    // as still arriving, and a flood cannot put the decoder's answers off.
+    m_rxFreeAtNs = qMin(qMax(now, m_rxFreeAtNs) + bytes.size() * byteTimeNs(), now + kReceiveBufferSize * byteTimeNs());
 
     if (m_quietTimer.isActive()) {
         // Still the tail of a refused frame.
@@ -259,6 +267,12 @@ void SerialDecoder::readMaster()
         return;
     }
     m_in += bytes;
+    if (m_in.size() > kReceiveBufferSize) {
+        // An overrun: the oldest bytes are lost, and the decoder looks for the
+        // next request in what its buffer still holds.
+        m_overrunBytes += m_in.size() - kReceiveBufferSize;
+        m_in.remove(0, m_in.size() - kReceiveBufferSize);
+    }
     const qint64 waitNs = (m_rxFreeAtNs - now) + qint64(m_responseDelayMs) * 1000000;
     m_processTimer.start(int(qMax<qint64>(0, (waitNs + 999999) / 1000000)));
 }
@@ -279,6 +293,10 @@ bool SerialDecoder::programLineMatches(QString *programLine) const
 
 void SerialDecoder::processInput()
 {
+    if (m_overrunBytes > 0) {
+        log(QStringLiteral("receive buffer overrun: %1 byte(s) lost").arg(m_overrunBytes));
+        m_overrunBytes = 0;
+    }
     if (m_in.isEmpty())
         return;
     if (m_checkLine) {

@@ -122,8 +122,9 @@ private:
     QSocketNotifier *m_notifier = nullptr;
 
     QElapsedTimer m_clock;
-    qint64 m_rxFreeAtNs = 0; // when the last received byte has fully arrived
-    QByteArray m_in;
+    qint64 m_rxFreeAtNs = 0;   // when the last received byte has fully arrived
+    QByteArray m_in;           // what is received and not yet handled, a receive buffer's worth at most
+    qint64 m_overrunBytes = 0; // lost to a full receive buffer since the last handling
     QTimer m_processTimer;
     QTimer m_incompleteTimer; // drops a request that never completes
     QTimer m_quietTimer;      // after a refused frame: drop its remaining bytes

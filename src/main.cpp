@@ -1,4 +1,4 @@
-#include "link/PortIo.h"
+#include "link/HelperPortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
@@ -14,12 +14,10 @@
 
 int main(int argc, char *argv[])
 {
-    // Port access first, while nothing but this code runs in the process, then
-    // no capability at all: Qt loads plugins from places a user can choose
-    // (environment, command line), and none of that may run privileged.
-    bool capabilitiesDropped = false;
-    const bool portAccess = q5n::HardwarePortIo::takePortAccessAndDropCapabilities(&capabilitiesDropped);
-    if (!capabilitiesDropped) {
+    // The program needs no privilege: port access is the keyboard-port
+    // helper's. A capability given to this binary by mistake is dropped before
+    // anything else runs: Qt loads plugins from places a user can choose.
+    if (!q5n::dropAllCapabilities()) {
         std::fputs("q5ncfg: cannot give up the process's capabilities; not starting.\n", stderr);
         return 1;
     }
@@ -35,10 +33,10 @@ int main(int argc, char *argv[])
 
     q5n::ProgramState state;
     q5n::QtPrompter prompter;
-    q5n::HardwarePortIo hardwarePortIo(portAccess);
+    q5n::HelperPortIo helperPortIo({q5n::HelperPortIo::installedHelper(), {}, {}});
     // Q5NCFG_KEYBOARD_SIM=1: a simulated decoder answers on the keyboard line.
     const auto keyboardSim = q5n::sim::KeyboardSimulation::fromEnvironment();
-    q5n::PortIo &portIo = keyboardSim ? static_cast<q5n::PortIo &>(keyboardSim->portIo) : hardwarePortIo;
+    q5n::PortIo &portIo = keyboardSim ? static_cast<q5n::PortIo &>(keyboardSim->portIo) : helperPortIo;
     q5n::Clock clock;
     q5n::AppContext context{state, prompter, portIo, clock, q5n::Paths::system(), {}};
 

@@ -28,34 +28,11 @@ public:
     virtual void ShutdownWinIo() = 0;
 };
 
-// x86 Linux: ioperm() for the two ports, then outb(). Taking the access needs
-// CAP_SYS_RAWIO (granted to the binary with setcap); elsewhere it fails.
-class HardwarePortIo final : public PortIo
-{
-public:
-    // Takes access to exactly the two ports, then gives up every capability
-    // of the process (permitted, effective, inheritable, ambient); the port
-    // access taken stays. To be called first thing in main(), before any
-    // library code can run, so that nothing runs with the capability.
-    // `dropped` tells whether the capabilities are gone (false only when the
-    // system refused, which a caller must not go on with).
-    static bool takePortAccessAndDropCapabilities(bool *dropped);
-    // Gives up the port access in a child process between fork and exec, so
-    // that no other program inherits it. Async-signal-safe.
-    static void releasePortAccessInChild();
-
-    // `accessTaken`: what takePortAccessAndDropCapabilities() returned.
-    explicit HardwarePortIo(bool accessTaken = false) : m_taken(accessTaken) {}
-
-    bool InitializeWinIo() override;
-    bool SetPortVal(quint16 port, quint32 value, quint8 size) override;
-    bool GetPortVal(quint16 port, quint32 *value, quint8 size) override;
-    void ShutdownWinIo() override;
-
-private:
-    bool m_taken;
-    bool m_ready = false;
-};
+// Gives up every capability of the process (permitted, effective,
+// inheritable, ambient). The program needs none: port access is the helper's
+// (HelperPortIo), so a capability given to the program by mistake is dropped
+// first thing in main(). False only when the system refused.
+bool dropAllCapabilities();
 
 // A port I/O in process: it records what is written and read and passes every
 // write to an observer (the keyboard-line side of the decoder simulator listens

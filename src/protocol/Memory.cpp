@@ -8,6 +8,10 @@ namespace q5n {
 
 namespace {
 
+// The control pictures the memory box shows for CR and LF inside a line.
+constexpr char16_t kShownCr = 0x240D;
+constexpr char16_t kShownLf = 0x240A;
+
 QByteArray request(quint8 command)
 {
     QByteArray r;
@@ -102,6 +106,21 @@ QString memoryLinesText(const QList<QByteArray> &lines)
     for (const QByteArray &line : lines)
         text += decode8(line) + QStringLiteral("\r\n");
     return text;
+}
+
+QString memoryLineShown(const QByteArray &line)
+{
+    QString text = decode8(line);
+    text.replace(u'\r', QChar(kShownCr));
+    text.replace(u'\n', QChar(kShownLf));
+    return text;
+}
+
+QString memoryTextFromShown(QString shown)
+{
+    shown.replace(QChar(kShownCr), u'\r');
+    shown.replace(QChar(kShownLf), u'\n');
+    return shown;
 }
 
 QString memoryReadOkText()

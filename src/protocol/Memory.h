@@ -75,6 +75,16 @@ private:
 // characters, CR LF after each.
 QString memoryLinesText(const QList<QByteArray> &lines);
 
+// How the memory window's text box shows one stored line: each byte as the
+// character of that code, except that a carriage return or a line feed inside
+// the line is shown as its control picture (U+240D, U+240A). A text box would
+// break the line there, and the line would no longer be one byte per
+// character; no byte of the 8-bit set maps to a picture, so the box's text
+// turns back into the bytes exactly (memoryTextFromShown).
+QString memoryLineShown(const QByteArray &line);
+// The box's text with every control picture turned back into its byte.
+QString memoryTextFromShown(QString shown);
+
 // Message texts of a read, by its outcome (no answer at all is a time-out).
 QString memoryReadOkText(); // "   Read Decoder Memory OK!" and two carriage returns
 

@@ -1,7 +1,5 @@
 #include "shell/SystemInfo.h"
 
-#include "link/PortIo.h"
-
 #include <QFile>
 #include <QStandardPaths>
 
@@ -36,12 +34,10 @@ std::optional<SystemInfoCommand> findSystemInfoTool(const QStringList &searchPat
     return std::nullopt;
 }
 
-bool startWithoutPortAccess(const SystemInfoCommand &command)
+bool startDetachedCommand(const SystemInfoCommand &command)
 {
-    // Port access survives fork and exec, so the new process gives it up
-    // before exec. QProcess::startDetached() runs no code of ours in the
-    // child, hence the fork and exec here: a first child starts a new session
-    // and the program's process, which is then nobody's child to wait for.
+    // A first child starts a new session and the program's process, which is
+    // then nobody's child to wait for; a failed exec reports its errno.
     QList<QByteArray> args{QFile::encodeName(command.program)};
     for (const QString &a : command.arguments)
         args.append(a.toLocal8Bit());
@@ -58,7 +54,6 @@ bool startWithoutPortAccess(const SystemInfoCommand &command)
         ::setsid();
         const pid_t program = ::fork();
         if (program == 0) {
-            HardwarePortIo::releasePortAccessInChild();
             ::execv(argv[0], argv.data());
             const int error = errno;
             [[maybe_unused]] const auto n = ::write(report[1], &error, sizeof error);
@@ -85,7 +80,7 @@ bool startWithoutPortAccess(const SystemInfoCommand &command)
 SystemInfoLauncher SystemInfoLauncher::system()
 {
     return {[] { return findSystemInfoTool(); },
-            [](const SystemInfoCommand &command) { return startWithoutPortAccess(command); }};
+            [](const SystemInfoCommand &command) { return startDetachedCommand(command); }};
 }
 
 } // namespace q5n

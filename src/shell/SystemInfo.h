@@ -22,9 +22,9 @@ QList<SystemInfoCommand> knownSystemInfoTools();
 // The first known tool found on `searchPaths` (the PATH when empty).
 std::optional<SystemInfoCommand> findSystemInfoTool(const QStringList &searchPaths = {});
 
-// Starts the command without waiting; the new process holds no port access.
-// False when it could not be started.
-bool startWithoutPortAccess(const SystemInfoCommand &command);
+// Starts the command without waiting, in a session of its own. False when it
+// could not be started.
+bool startDetachedCommand(const SystemInfoCommand &command);
 
 // How the About window finds and starts the tool. The program uses system();
 // tests inject their own functions.

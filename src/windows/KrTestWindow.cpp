@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
@@ -182,6 +183,9 @@ void KrTestWindow::setVisible(bool visible)
 void KrTestWindow::opening()
 {
     const LinkSettings &l = m_ctx.state.linkSettings;
+    // Each test starts with empty boxes; the counts carry over unless the port opens.
+    m_txtKB->clear();
+    m_txtRS232->clear();
     m_check1->setChecked(true);
     m_lblPort->setText(QStringLiteral("COM %1 :  %2,%3").arg(l.portNumber).arg(l.baudRate, l.frameSettings));
     // The serial port of the link settings, whatever the link mode.
@@ -226,20 +230,27 @@ void KrTestWindow::showBatch()
             m_rsLineCount = 0;
             m_txtRS232->clear();
         }
-        QString text;
-        for (char c : in) {
-            const auto b = quint8(c);
-            text += b > 31 ? QString(charFromByte(b)) : u'<' + controlName(b) + u'>';
+        const bool lineBreak = m_check1->isChecked();
+        // A batch longer than the box may hold shows its end.
+        QStringList shown;
+        qsizetype size = lineBreak ? 1 : 0;
+        for (qsizetype i = in.size() - 1; i >= 0; --i) {
+            const auto b = quint8(in[i]);
+            QString one = b > 31 ? QString(charFromByte(b)) : u'<' + controlName(b) + u'>';
+            if (size + one.size() > kRs232BoxLimit)
+                break;
+            size += one.size();
+            shown.prepend(std::move(one));
         }
-        if (m_check1->isChecked()) {
-            text += QStringLiteral("\r\n");
+        QString text = shown.join(QString());
+        if (lineBreak) {
+            text += u'\n';
             ++m_rsLineCount;
         }
-        // At the caret, replacing any selection.
-        QTextCursor caret = m_txtRS232->textCursor();
-        caret.insertText(text);
-        m_txtRS232->setTextCursor(caret);
-        m_txtRS232->ensureCursorVisible();
+        // Run-on text (no line breaks to count) is bounded by its size.
+        if (m_txtRS232->document()->characterCount() - 1 + text.size() > kRs232BoxLimit)
+            m_txtRS232->clear();
+        appendToRs232Box(text);
     }
     // The keys typed while the batch was gathered, in their order.
     std::vector<std::unique_ptr<QEvent>> held;
@@ -248,6 +259,28 @@ void KrTestWindow::showBatch()
     for (const auto &event : held)
         QCoreApplication::sendEvent(m_txtKB, event.get());
     m_replaying = false;
+}
+
+// At the end of the RS232 box, wherever the user clicked: a selection made to
+// copy stays as it is, and the box scrolls to the new end.
+void KrTestWindow::appendToRs232Box(const QString &text)
+{
+    const QTextCursor user = m_txtRS232->textCursor();
+    const int anchor = user.anchor();
+    const int position = user.position();
+    QTextCursor end(m_txtRS232->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    if (user.hasSelection()) {
+        QTextCursor kept(m_txtRS232->document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        m_txtRS232->setTextCursor(kept);
+    } else {
+        m_txtRS232->moveCursor(QTextCursor::End);
+    }
+    QScrollBar *bar = m_txtRS232->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 // ---- Keys and focus --------------------------------------------------------------

@@ -30,6 +30,9 @@ class KrTestWindow : public QDialog
 public:
     // Batches and Enter keys a box takes before the next one empties it.
     static constexpr int kLinesBeforeEmptying = 41;
+    // Characters the RS232 box holds at most; a batch that would take it past
+    // this empties it first, with or without line breaks.
+    static constexpr int kRs232BoxLimit = 64 * 1024;
 
     explicit KrTestWindow(AppContext &context, QWidget *parent = nullptr);
     ~KrTestWindow() override;
@@ -54,6 +57,7 @@ private:
     void closing();
     void received();
     void showBatch();
+    void appendToRs232Box(const QString &text);
     void focusKeyboardBox();
 
     AppContext &m_ctx;

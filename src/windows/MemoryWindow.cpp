@@ -60,9 +60,13 @@ QString boxText(const QPlainTextEdit *box)
     return text;
 }
 
+} // namespace
+
 // Where the decoder types a keyboard memory read: the memory text box. The
 // end of the data is the character 3, which a text box does not keep (it is
-// the key Ctrl+C): the source reports it at the end of its text, as typed.
+// the key Ctrl+C): while a read waits for its data, the source takes that key
+// as the end and reports it at the end of its text, as typed. At any other
+// time Ctrl+C is the box's own (copy).
 class MemoryTextSource : public AnswerSource
 {
 public:
@@ -83,8 +87,12 @@ public:
             window->activateWindow();
         m_box->setFocus(Qt::OtherFocusReason);
         m_ended = false;
+        m_reading = true;
         m_box->clear();
     }
+
+    // The read is over: the keys are the box's again.
+    void readOver() { m_reading = false; }
 
     QString text() const override
     {
@@ -99,7 +107,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::KeyPress && watched == m_watched) {
+        if (m_reading && event->type() == QEvent::KeyPress && watched == m_watched) {
             const auto *key = static_cast<QKeyEvent *>(event);
             if (key->text() == QString(QChar(kKeyboardMemoryEnd)) ||
                 (key->key() == Qt::Key_C && key->modifiers() == Qt::ControlModifier)) {
@@ -116,9 +124,8 @@ private:
     const QObject *m_watched; // compared only, never used
     std::function<void()> m_show;
     bool m_ended = false;
+    bool m_reading = false;
 };
-
-} // namespace
 
 MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main, definitionOf(kPage), parent)
 {
@@ -126,6 +133,12 @@ MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : PageWindow(main,
     m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
     m_typedData = new MemoryTextSource(
         m_txtMemory, [this] { showMemoryText(); }, this);
+    // Whatever changes the box but the lines a read appends is typing (the
+    // decoder's on the keyboard line, or the user's).
+    connect(m_txtMemory->document(), &QTextDocument::contentsChanged, this, [this] {
+        if (!m_filling)
+            m_typed = true;
+    });
     m_panel->load();
 }
 
@@ -246,14 +259,34 @@ bool MemoryWindow::memoryTextShown() const
 
 QString MemoryWindow::memoryText() const
 {
-    return boxText(m_txtMemory);
+    // The lines of a read exactly as they came, while the box shows just
+    // them; once it has been typed into, the box's text, each character back
+    // to its byte.
+    if (!m_typed)
+        return memoryLinesText(m_lines);
+    return memoryTextFromShown(boxText(m_txtMemory));
+}
+
+void MemoryWindow::startLines()
+{
+    m_filling = true;
+    m_txtMemory->clear();
+    m_filling = false;
+    m_lines.clear();
+    m_typed = false;
 }
 
 void MemoryWindow::appendLines(const QList<QByteArray> &lines)
 {
+    QString text;
+    for (const QByteArray &line : lines)
+        text += memoryLineShown(line) + u'\n';
     QTextCursor end(m_txtMemory->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(memoryLinesText(lines));
+    m_filling = true;
+    end.insertText(text);
+    m_filling = false;
+    m_lines += lines;
     m_txtMemory->ensureCursorVisible();
 }
 
@@ -288,14 +321,17 @@ void MemoryWindow::readMemory()
             [this](const QList<QByteArray> &lines) {
                 if (lines.isEmpty()) {
                     // The read has begun: the text box starts empty.
-                    m_txtMemory->clear();
+                    startLines();
                     showMemoryText();
                 } else {
                     appendLines(lines);
                 }
             },
             m_typedData);
-        if (!self || result == LinkResult::Aborted)
+        if (!self)
+            return;
+        m_typedData->readOver();
+        if (result == LinkResult::Aborted)
             return;
         if (rs232) {
             if (result == LinkResult::Good)

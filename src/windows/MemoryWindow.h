@@ -14,6 +14,7 @@ class QStackedLayout;
 namespace q5n {
 
 class LinkSettingsPanel;
+class MemoryTextSource;
 class SerialPort;
 
 // The memory window frmReadMemory ("Read Decoder Memory", page 9): reads the
@@ -44,7 +45,8 @@ public:
     void showOptions();  // CmdDisplay: the link settings instead of the text
     void closeClicked(); // CmdClose
 
-    // The text of TxtMemory with CR LF line ends, as it is saved.
+    // The text as it is saved, CR LF after each line: the lines of the last
+    // RS232 read as they came, or the text typed into TxtMemory.
     QString memoryText() const;
     // The text as the last Save As stored it, and the file it chose.
     QString savedText() const { return m_savedText; }
@@ -61,6 +63,7 @@ protected:
 private:
     void buildUi();
     void showMemoryText();
+    void startLines();
     void appendLines(const QList<QByteArray> &lines);
     void message(const QString &title, const QString &text);
     bool writeMemoryFile(const QString &path, const QString &text);
@@ -75,13 +78,19 @@ private:
     QPushButton *m_cmdDisplay = nullptr;
     QPushButton *m_cmdClose = nullptr;
     QLineEdit *m_text1 = nullptr;
-    AnswerSource *m_typedData = nullptr;
+    MemoryTextSource *m_typedData = nullptr;
 
     LinkExchange *m_link = nullptr;
     bool m_busy = false;
     bool m_shown = false;
     QString m_fileName;  // the memory data file chosen by the last Save As
     QString m_savedText; // the text the last Save As stored
+    // The lines of the last RS232 read, byte for byte (the box shows a CR or
+    // LF inside a line as a picture), and whether the box has been typed into
+    // since (then its text is what counts).
+    QList<QByteArray> m_lines;
+    bool m_typed = false;
+    bool m_filling = false; // the window itself is changing the box
 };
 
 // Factory for page 9.

@@ -164,6 +164,9 @@ void TestMemoryExchange::rs232Read_data()
     // 62-byte records: 20 take 1240 bytes, 20 blocks.
     const QList<QByteArray> twenty = sampleLines(20, 60);
     QTest::newRow("three lines") << three << Fault::None << MemoryFault::None << 0 << kReadOk << -1;
+    // A scanned code can hold CR and LF: each record stays one line, its bytes as read.
+    QTest::newRow("CR and LF inside lines")
+        << QList<QByteArray>{"AB\rCD", "EF\nGH", "IJ\r\nKL"} << Fault::None << MemoryFault::None << 0 << kReadOk << -1;
     QTest::newRow("empty memory") << QList<QByteArray>() << Fault::None << MemoryFault::None << 0 << kReadOk << -1;
     QTest::newRow("twenty blocks") << twenty << Fault::None << MemoryFault::None << 0 << kReadOk << -1;
     // 40 records of 62 bytes take 39 blocks; the read stops after 31 (1984
@@ -207,7 +210,14 @@ void TestMemoryExchange::rs232Read()
     QCOMPARE(program->ctx.prompter.messages[0].title, kReadTitle);
     QCOMPARE(program->last().title, kReadTitle);
     QCOMPARE(program->last().text, message);
-    QCOMPARE(program->window->memoryText(), shown(linesShown < 0 ? lines : lines.mid(0, linesShown)));
+    const QList<QByteArray> got = linesShown < 0 ? lines : lines.mid(0, linesShown);
+    QCOMPARE(program->window->memoryText(), shown(got));
+    QCOMPARE(txt->blockCount(), got.size() + 1);
+    program->ctx.prompter.queueFile(program->ctx.path(QStringLiteral("m.txt")));
+    program->click(QStringLiteral("cmdSaveAs"));
+    QFile file(program->ctx.path(QStringLiteral("m.txt")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), (got + QList<QByteArray>{{}, {}}).join("\r\n"));
     QVERIFY(program->window->memoryTextShown());
     QVERIFY(!program->window->serialPort().portOpen());
     QVERIFY(program->buttonsEnabled());

@@ -95,7 +95,7 @@ void TestKeyboardChannel::init()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     wait = new EventWait(window);
-    channel = new KeyboardChannel(ctx->portIo, *wait, new LineEditAnswerSource(box, window), window);
+    channel = new KeyboardChannel(ctx->context.portIo, *wait, new LineEditAnswerSource(box, window), window);
 }
 
 void TestKeyboardChannel::cleanup()

@@ -11,6 +11,7 @@
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
 #include "support/Builders.h"
+#include "support/PortThroughHelper.h"
 #include "windows/LineEditAnswerSource.h"
 
 #include <QLineEdit>
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<QWidget> window;
     QLineEdit *box = nullptr;
     std::unique_ptr<SimulatedPortIo> io;
+    std::unique_ptr<test::PortThroughHelper> throughHelper;
     std::unique_ptr<LinkExchange> link;
 };
 
@@ -84,12 +86,14 @@ void TestLinkExchange::init()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     io = std::make_unique<SimulatedPortIo>(true);
-    link = std::make_unique<LinkExchange>(*io, fastTiming(), new LineEditAnswerSource(box, window.get()));
+    throughHelper = std::make_unique<test::PortThroughHelper>(*io);
+    link = std::make_unique<LinkExchange>(*throughHelper, fastTiming(), new LineEditAnswerSource(box, window.get()));
 }
 
 void TestLinkExchange::cleanup()
 {
     link.reset();
+    throughHelper.reset();
     io.reset();
     window.reset();
     qputenv("Q5NCFG_COM1", "/nonexistent/com1");

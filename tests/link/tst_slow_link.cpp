@@ -96,7 +96,8 @@ void TestSlowLink::silentHandshakeAtRealInterval()
     QLineEdit box;
     box.show();
     SimulatedPortIo io(true);
-    LinkExchange link(io, Timing{}, new LineEditAnswerSource(&box, &box));
+    test::PortThroughHelper throughHelper(io);
+    LinkExchange link(throughHelper, Timing{}, new LineEditAnswerSource(&box, &box));
     LinkSettings keyboard;
     keyboard.linkMode = LinkSettings::kKeyboard;
     UploadReply reply;

@@ -1,9 +1,11 @@
-// The program given cap_sys_rawio (as an administrator grants it for the
-// keyboard port) and run by an ordinary user holds no capability once Qt is
-// up: the port access is taken and every capability dropped before.
+// The keyboard-port helper given cap_sys_rawio (as an administrator grants it)
+// and run by an ordinary user holds no capability once it greets, and gains
+// none through exec; the program never takes port access and, given the
+// capability by mistake, holds none once Qt is up.
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -80,21 +82,53 @@ void startAsNobody(QProcess &process, const QString &program, const QStringList 
     process.start();
 }
 
+QString built(const char *variable, const QString &inBuild)
+{
+    return qEnvironmentVariableIsSet(variable) ? qEnvironmentVariable(variable)
+                                               : QCoreApplication::applicationDirPath() + inBuild;
+}
+
+const QString kHelperInBuild = QStringLiteral("/../libexec/q5ncfg/q5nkbd");
+
 } // namespace
 
 class TestCapabilities : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void programNeverCallsIoperm()
+    {
+        // The program's binary does not even import the calls that take port
+        // access; the helper's does.
+        const auto imports = [](const QString &binary) {
+            QProcess nm;
+            nm.start(tool(QStringLiteral("nm")), {QStringLiteral("-D"), QStringLiteral("--undefined-only"), binary});
+            return nm.waitForFinished(30000) ? nm.readAllStandardOutput() : QByteArray();
+        };
+        const QByteArray program = imports(built("Q5NCFG_PROGRAM", QStringLiteral("/../src/q5ncfg")));
+        QVERIFY(program.contains("QApplication"));
+        QVERIFY(!program.contains("ioperm") && !program.contains("iopl"));
+#if defined(__x86_64__) || defined(__i386__)
+        QVERIFY(imports(built("Q5NCFG_HELPER", kHelperInBuild)).contains("ioperm"));
+#endif
+    }
+
+    void unprivilegedRunHoldsNoCapability_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("helper");
+        QTest::newRow("keyboard-port helper, once it greets") << built("Q5NCFG_HELPER", kHelperInBuild) << true;
+        QTest::newRow("program, once Qt is up") << built("Q5NCFG_PROGRAM", QStringLiteral("/../src/q5ncfg")) << false;
+    }
+
     void unprivilegedRunHoldsNoCapability()
     {
+        QFETCH(QString, program);
+        QFETCH(bool, helper);
         if (::geteuid() != 0)
             QSKIP("granting file capabilities and running as another user need root");
         if (tool(QStringLiteral("setcap")).isEmpty() || tool(QStringLiteral("setpriv")).isEmpty())
             QSKIP("setcap (libcap2-bin) or setpriv (util-linux) is missing");
-        const QString program = qEnvironmentVariableIsSet("Q5NCFG_PROGRAM")
-                                    ? qEnvironmentVariable("Q5NCFG_PROGRAM")
-                                    : QCoreApplication::applicationDirPath() + QStringLiteral("/../src/q5ncfg");
         QVERIFY2(QFile::exists(program), qPrintable(program));
 
         QTemporaryDir dir;
@@ -120,7 +154,7 @@ private Q_SLOTS:
         if (controlPermitted.isEmpty() || controlPermitted == QStringLiteral("0000000000000000"))
             QSKIP("file capabilities are not granted to processes started here");
 
-        const QString copy = privilegedCopy(program, dir, QStringLiteral("q5ncfg"), &error);
+        const QString copy = privilegedCopy(program, dir, QFileInfo(program).fileName(), &error);
         QVERIFY2(!copy.isEmpty(), qPrintable(error));
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -131,15 +165,22 @@ private Q_SLOTS:
         run.setWorkingDirectory(dir.path());
         startAsNobody(run, copy, {});
         QVERIFY(run.waitForStarted());
-        // Qt is up once its platform plugin is loaded.
-        QTRY_VERIFY_WITH_TIMEOUT(mapsContain(run.processId(), "libqoffscreen") || run.state() == QProcess::NotRunning,
+        // Qt is up once its platform plugin is loaded; the helper greets (port
+        // access taken, or refused where the system has no ioperm) once its
+        // capabilities are gone.
+        QTRY_VERIFY_WITH_TIMEOUT((helper ? run.bytesAvailable() >= 2 : mapsContain(run.processId(), "libqoffscreen")) ||
+                                     run.state() == QProcess::NotRunning,
                                  30000);
         QCOMPARE(run.state(), QProcess::Running);
         const auto caps = capabilities(run.processId());
+        QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
+        const bool noNewPrivileges = status.open(QIODevice::ReadOnly) && status.readAll().contains("NoNewPrivs:\t1");
         run.kill();
         run.waitForFinished();
         for (const char *set : {"CapPrm", "CapEff", "CapInh", "CapAmb"})
             QCOMPARE(caps.value(QLatin1String(set)), QStringLiteral("0000000000000000"));
+        if (helper)
+            QVERIFY(noNewPrivileges);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "shell/AppContext.h"
 #include "support/FormatsContext.h"
+#include "support/PortThroughHelper.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QDir>
@@ -28,8 +29,9 @@ struct TestContext
     ProgramState state;
     ScriptedPrompter prompter;
     SimulatedPortIo portIo{false};
+    PortThroughHelper portThroughHelper{portIo}; // what the program's windows use
     FixedClock clock;
-    AppContext context{state, prompter, portIo, clock, FormatsContext::makePaths(dir), {}};
+    AppContext context{state, prompter, portThroughHelper, clock, FormatsContext::makePaths(dir), {}};
     Paths &paths = context.paths;
 };
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -118,8 +119,17 @@ void TestKrTest::emptiedAfter41Batches()
 {
     Fixture f;
     QVERIFY(f.show());
-    for (int i = 0; i < 41; ++i)
+    for (int i = 0; i < 40; ++i)
         QVERIFY(f.batch(QByteArray::number(i % 10)));
+    // A double click selects a word to copy (the focus goes back to the keyboard
+    // box): the next batch goes at the end all the same, and the box scrolls there.
+    QScrollBar *bar = f.rs()->verticalScrollBar();
+    bar->setValue(0);
+    QTest::mouseDClick(f.rs()->viewport(), Qt::LeftButton, {}, QPoint(4, 6));
+    QVERIFY(f.batch("end"));
+    QCOMPARE(f.rs()->textCursor().selectedText(), QStringLiteral("0"));
+    QVERIFY(f.rs()->toPlainText().endsWith(QStringLiteral("9\nend\n")));
+    QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(f.rs()->blockCount(), 42); // 41 lines and the empty one after the last break
     QVERIFY(f.batch("next"));
     QCOMPARE(f.rs()->toPlainText(), QStringLiteral("next\n"));
@@ -131,6 +141,12 @@ void TestKrTest::emptiedAfter41Batches()
         QVERIFY(f.batch("x"));
     QVERIFY(f.batch("y"));
     QCOMPARE(f.rs()->toPlainText(), QStringLiteral("y\n"));
+    // Run-on text, with no line breaks to count, is emptied past a size bound.
+    f.crlf()->setChecked(false);
+    for (char c = 'a'; c < 'k'; ++c)
+        QVERIFY(f.batch(QByteArray(8000, c)));
+    QTRY_VERIFY(f.rs()->toPlainText().endsWith(QString(8000, u'j')));
+    QVERIFY(!f.rs()->toPlainText().startsWith(u'y'));
 }
 
 void TestKrTest::keyboardBoxEmptiedAfter41Enters()
@@ -246,18 +262,26 @@ void TestKrTest::openedFromMainWindow()
     registerStandardPages(main);
     QAction *item = main.menuAction(QStringLiteral("mnuToolsKRtest"));
     QVERIFY(item && item->isEnabled());
-    bool shownModal = false;
-    bool portOpen = false;
-    QTimer::singleShot(0, &main, [&] {
-        auto *dialog = main.findChild<KrTestWindow *>(QStringLiteral("DDT"));
-        shownModal = dialog && dialog->isVisible() && dialog->isModal();
-        portOpen = dialog && dialog->portOpen();
-        if (dialog)
-            dialog->reject();
-    });
-    item->trigger();
-    QVERIFY(shownModal);
-    QVERIFY(portOpen);
+    // Two sessions through the menu: each opens modal with its port and empty
+    // boxes, whatever the one before left in them; Escape ends it.
+    QStringList opened;
+    for (int session = 0; session < 2; ++session) {
+        QTimer::singleShot(0, &main, [&] {
+            auto *dialog = main.findChild<KrTestWindow *>(QStringLiteral("DDT"));
+            auto *kb = dialog->findChild<QPlainTextEdit *>(QStringLiteral("txtKB"));
+            auto *rs = dialog->findChild<QPlainTextEdit *>(QStringLiteral("TxtRS232"));
+            opened << QStringLiteral("%1%2[%3][%4]")
+                          .arg(dialog->isModal())
+                          .arg(dialog->portOpen())
+                          .arg(kb->toPlainText(), rs->toPlainText());
+            QTest::keyClicks(kb, QStringLiteral("typed"));
+            f.decoder->sendScan("AB");
+            QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
+            QTest::keyClick(kb, Qt::Key_Escape);
+        });
+        item->trigger();
+    }
+    QCOMPARE(opened, QStringList({"11[][]", "11[][]"}));
     QVERIFY(!main.findChild<KrTestWindow *>(QStringLiteral("DDT"))->portOpen());
 }
 

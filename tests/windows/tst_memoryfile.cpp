@@ -4,6 +4,7 @@
 #include "support/TestContext.h"
 #include "windows/MemoryWindow.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,6 +78,8 @@ void TestMemoryFile::fileBytes_data()
     QTest::newRow("lines") << QStringLiteral("ABC\nxyz\n") << QByteArray("ABC\r\nxyz\r\n\r\n");
     // One byte per character, no-break space and all.
     QTest::newRow("8-bit characters") << QStringLiteral("\u00E9\u00A0\u20AC") << QByteArray("\xE9\xA0\x80\r\n");
+    // The pictures the box shows for a CR or LF inside a line are those bytes.
+    QTest::newRow("CR and LF pictures") << QStringLiteral("A\u240DB\u240A\n") << QByteArray("A\rB\n\r\n\r\n");
 }
 
 void TestMemoryFile::fileBytes()
@@ -212,6 +215,12 @@ void TestMemoryFile::textBoxShownAndHidden()
     QVERIFY(f.window->findChild<QWidget *>(QStringLiteral("FraPort"))->isVisible());
     f.click("cmdSaveAs");
     QVERIFY(f.window->memoryTextShown());
+    // Ctrl+C copies (no read waits for its end).
+    f.box()->setPlainText(QStringLiteral("copy me"));
+    QTest::mouseClick(f.box()->viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::keyClick(f.box(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(f.box(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("copy me"));
 }
 
 QTEST_MAIN(TestMemoryFile)
