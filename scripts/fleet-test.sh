@@ -22,8 +22,10 @@ python3 -m unittest discover -s tests/fleet -p 'test_*.py' -q
 # The playbook shown in docs/fleet.md is the one tested here; ansible-doc shows the module.
 python3 - <<'PY'
 doc = open("docs/fleet.md").read()
-assert open("docs/fleet/q5n-config.yml").read() in doc, "docs/fleet.md does not show docs/fleet/q5n-config.yml as it is"
+for name in ("q5n-config.yml", "q5n-setup.yml"):
+    assert open("docs/fleet/" + name).read() in doc, "docs/fleet.md does not show docs/fleet/%s as it is" % name
 PY
+ansible-playbook --syntax-check -i localhost, docs/fleet/q5n-setup.yml >/dev/null
 ansible-doc q5ncfg.fleet.q5n_config | grep -q "RETURN VALUES"
 tool=${Q5NTOOL:-$(command -v q5ntool || echo "$here/build/tool/q5ntool")}
 sim=${Q5NSIM:-$(command -v q5nsim || echo "$here/build/sim/q5nsim")}

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -175,6 +176,38 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
     return true;
 }
 
+// 1..6 for "com1".."com6", else 0.
+int comNumber(const QString &value)
+{
+    static const QRegularExpression com(QStringLiteral("^com([1-6])$"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(value);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// The --port values without repeats: two names of one device (com1 and its
+// path, two links to one adapter) are one port, used once under its first name.
+QStringList distinctPorts(const QStringList &ports, QTextStream &err)
+{
+    QStringList kept;
+    std::map<QString, QString> firstName; // device -> the name that came first
+    for (const QString &port : ports) {
+        const QString device = portDevice(port);
+        const QString canonical = QFileInfo(device).canonicalFilePath();
+        const QString key = canonical.isEmpty() ? device : canonical;
+        if (key.isEmpty()) {
+            kept << port;
+            continue;
+        }
+        const auto [at, inserted] = firstName.emplace(key, port);
+        if (inserted)
+            kept << port;
+        else
+            err << "q5ntool: " << port << " and " << at->second << " name one device (" << key
+                << "); it is used once, as " << at->second << '\n';
+    }
+    return kept;
+}
+
 // What became of one port.
 struct PortOutcome
 {
@@ -230,6 +263,9 @@ public:
         const QString device = m_outcome.device;
         m_engine.serialPort().setResolver([device](int) { return device; });
         m_link = options.link;
+        // "com2" with no device says "port number 2", not the default 1.
+        if (const int n = comNumber(port))
+            m_link.portNumber = qint16(n);
         m_clock.start();
         QObject::connect(&m_engine.serialPort(), &SerialPort::onComm, &m_engine,
                          [this] { m_answeredAt = m_clock.elapsed(); });
@@ -254,7 +290,8 @@ public:
         m_outcome.exit = exitOf(r);
         m_outcome.message = resultWords(r);
         if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
-            m_outcome.message += QStringLiteral(": ") + m_engine.portError();
+            m_outcome.message +=
+                QStringLiteral(": ") + QString(m_engine.portError()).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return r == LinkResult::Good;
     }
 
@@ -473,6 +510,7 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
     std::vector<std::function<void()>> printHeld;
     for (const QString &name : o.ports) {
         auto port = std::make_unique<SerialPort>();
+        port->setCommPort(comNumber(name) ? comNumber(name) : 1);
         const QString device = portDevice(name);
         port->setResolver([device](int) { return device; });
         port->setSettings(o.link.settingsText());
@@ -540,10 +578,8 @@ bool isDeviceCommand(const QString &command)
 
 QString portDevice(const QString &value)
 {
-    static const QRegularExpression com(QStringLiteral("^com([1-6])$"), QRegularExpression::CaseInsensitiveOption);
-    const auto m = com.match(value);
-    if (m.hasMatch())
-        return comDevicePath(m.captured(1).toInt());
+    if (const int n = comNumber(value))
+        return comDevicePath(n);
     return value;
 }
 
@@ -572,6 +608,7 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         err << "q5ntool " << command << ": " << error << '\n' << usageOf(command);
         return kUsage;
     }
+    o.ports = distinctPorts(o.ports, err);
     if (command == QLatin1String("monitor")) {
         if (!o.positional.isEmpty()) {
             err << usageOf(command);
@@ -617,10 +654,13 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
                     job.outcome().exit = kDiffer;
                     job.outcome().message = QStringLiteral("verification found a mismatch");
                 } else {
+                    // The decoder returns one section; the other was sent but cannot be read back.
+                    const bool reader = reply.section == UploadReply::Section::Reader;
                     job.outcome().message =
-                        QStringLiteral("OK, verified (%1 section)")
-                            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                               : QStringLiteral("decoder"));
+                        reader ? QStringLiteral("OK, verified (reader section, bytes 25..84, compared; the decoder "
+                                                "section, bytes 0..24, was sent but not read back)")
+                               : QStringLiteral("OK, verified (decoder section, bytes 0..24, compared; the reader "
+                                                "section, bytes 25..84, was sent but not read back)");
                 }
             });
         return summarize(jobs, o, out);

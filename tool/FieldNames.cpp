@@ -2,7 +2,11 @@
 
 #include "model/Notation.h"
 #include "model/PageTable.h"
+
+#include <QRegularExpression>
+
 #include "model/Text8.h"
+#include <initializer_list>
 
 namespace q5n::tool {
 
@@ -44,7 +48,131 @@ std::optional<bool> parseSwitch(const QString &value)
     return std::nullopt;
 }
 
+// Where each field stands on its page: the tab (frame) and, where the frame
+// groups fields in a captioned box, that box. Two fields of one page may share
+// a caption ("Check Digit" on four tabs, "Characters to be Inserted" in the
+// prefix and the suffix box); with the frame the path names one field.
+struct FramePlace
+{
+    int page;
+    const char *frame; // tab caption, then " › " and a box caption
+    std::initializer_list<const char *> fields;
+};
+const FramePlace kFramePlaces[] = {
+    {Page::DecoderInterface, "Interface", {"OptCfg3_1", "ChkRead"}},
+    {Page::DecoderComm,
+     "RS232",
+     {"optCfg41A", "optCfg41D", "optCfg41B", "optRTSCTS", "optCfg41C", "optACKNCK", "optXONXOFF"}},
+    {Page::DecoderComm, "Keyboard", {"optCfg42A", "Optcfg42b", "optCfg42C", "optCfg42D"}},
+    {Page::DecoderComm, "Output Character", {"optCfg43A", "optCfg43B"}},
+    {Page::DecoderBar, "Symboligies", {"chk51"}},
+    {Page::DecoderBar, "UPC/EAN/JAN \u203A Reading Type", {"chkUpcAEan13", "chkIsbn"}},
+    {Page::DecoderBar, "UPC/EAN/JAN", {"optCfg52B", "Optcheck"}},
+    {Page::DecoderBar, "Code 39", {"Optcode39", "OptStart_stop", "opt53B"}},
+    {Page::DecoderBar, "Code 128", {"opt54A"}},
+    {Page::DecoderBar, "Interleave 25", {"opt55A", "ChkBrazil"}},
+    {Page::DecoderBar, "Codabar", {"chk58A", "ChkStart"}},
+    {Page::DecoderMisc, "Language", {"opt61"}},
+    {Page::DecoderMisc,
+     "Code ID",
+     {"chk62", "txt62_0", "txt62_1", "txt62_2", "txt62_3", "txt62_4", "txt62_5", "txt62_6", "txt62_7"}},
+    {Page::DecoderMisc, "Characters Edit \u203A Truncate", {"cboTruncate1", "CboTruncate2"}},
+    {Page::DecoderMisc, "Characters Edit \u203A Prefix", {"txt694"}},
+    {Page::DecoderMisc, "Characters Edit \u203A Sufix", {"txt693"}},
+    {Page::ReaderInterface, "Interface", {"OptCfg3_1", "ChkNotebook", "ChkMSRMem"}},
+    {Page::ReaderComm,
+     "RS232",
+     {"optCfg41A", "optCfg41D", "optCfg41B", "optRTSCTS", "optCfg41C", "optACKNCK", "optXONXOFF"}},
+    {Page::ReaderComm, "Keyboard", {"optCfg42A", "Optcfg42b", "optCfg42C", "optCfg42D"}},
+    {Page::ReaderComm, "Output Characters", {"optCfg43A", "optCfg43B"}},
+    {Page::ReaderComm, "Magnetic Reader", {"OptISO", "optCfg45A", "chkCfg45B", "chkCfg45C", "cbo45D"}},
+    {Page::ReaderMisc, "Language", {"opt61"}},
+    {Page::ReaderMisc, "Tracks Edit \u203A Prefix", {"txt694"}},
+    {Page::ReaderMisc, "Tracks Edit \u203A Sufix", {"txt693"}},
+    {Page::ReaderMisc,
+     "Start and End Char",
+     {"txtChar_0", "txtChar_1", "txtChar_2", "txtChar_3", "txtChar_4", "txtChar_5"}},
+};
+
+// A caption path as a script may write it: " › " or "/" between the parts,
+// no blanks around them, any case.
+QString pathKey(const QString &path)
+{
+    QStringList parts = QString(path).replace(QStringLiteral("\u203A"), QStringLiteral("/")).split(QLatin1Char('/'));
+    for (QString &part : parts)
+        part = part.trimmed();
+    return parts.join(QLatin1Char('/')).toLower();
+}
+
+// The caption of the field itself, with the label beside it.
+QString fieldCaption(const FieldEntry &e)
+{
+    QString caption = plain(e.caption);
+    if (!e.label.isEmpty())
+        caption = caption.isEmpty() ? plain(e.label) : plain(e.label) + QLatin1Char(' ') + caption;
+    return caption;
+}
+
+// The brace names the notation knows: "{NUL}, {SOH}, ... {US}".
+QString braceNames()
+{
+    QStringList names;
+    for (int code = 0; code < 32; ++code)
+        names << QLatin1Char('{') + controlName(code) + QLatin1Char('}');
+    return names.join(QStringLiteral(" "));
+}
+
+// The bytes a box's text stands for, read strictly: a brace starts a name the
+// notation knows ({CR}), and "\{" and "\}" are the brace characters
+// themselves. Nothing on anything else: the program would keep an unknown
+// name as typed characters, which a script cannot see.
+std::optional<QByteArray> bracedBytes(const QString &text, QString *error)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < text.size() &&
+            (text.at(i + 1) == QLatin1Char('{') || text.at(i + 1) == QLatin1Char('}'))) {
+            bytes.append(text.at(++i).toLatin1());
+            continue;
+        }
+        if (c == QLatin1Char('{') || c == QLatin1Char('}')) {
+            const qsizetype j = c == QLatin1Char('{') ? text.indexOf(QLatin1Char('}'), i) : -1;
+            const auto code = j > i + 2 ? controlCode(text.mid(i + 1, j - i - 1)) : std::nullopt;
+            if (!code) {
+                const QString what = j > i ? text.mid(i, j - i + 1) : QString(c);
+                *error = QStringLiteral("\"%1\" is not a brace name the notation knows (%2); write \\{ and \\} "
+                                        "for braces as characters")
+                             .arg(what, braceNames());
+                return std::nullopt;
+            }
+            bytes.append(char(*code));
+            i = j;
+            continue;
+        }
+        const auto b = byteFromChar(c);
+        if (!b || *b == 255) {
+            *error = QStringLiteral("\"%1\" has no place in the box (a character with no 8-bit code, or the one of "
+                                    "byte 255, which ends the content)")
+                         .arg(c);
+            return std::nullopt;
+        }
+        bytes.append(char(*b));
+    }
+    return bytes;
+}
+
 } // namespace
+
+QString frameOf(const FieldEntry &entry)
+{
+    for (const FramePlace &place : kFramePlaces)
+        if (place.page == entry.page)
+            for (const char *name : place.fields)
+                if (entry.name == QLatin1String(name))
+                    return QString::fromUtf8(place.frame);
+    return {};
+}
 
 QString pageObjectName(int page)
 {
@@ -81,10 +209,11 @@ QString qualifiedName(const FieldRef &ref)
 QString captionPath(const FieldRef &ref)
 {
     const FieldEntry &e = *ref.entry;
-    QString caption = plain(e.caption);
-    if (!e.label.isEmpty())
-        caption = caption.isEmpty() ? plain(e.label) : plain(e.label) + QLatin1Char(' ') + caption;
-    QString path = QStringLiteral("%1 (%2) \u203A %3").arg(pageTitle(e.page), pageObjectName(e.page), caption);
+    const QString frame = frameOf(e);
+    QString path = QStringLiteral("%1 (%2) \u203A ").arg(pageTitle(e.page), pageObjectName(e.page));
+    if (!frame.isEmpty())
+        path += frame + QStringLiteral(" \u203A ");
+    path += fieldCaption(e);
     if (e.slotCount > 1)
         path += QStringLiteral(" \u203A Track %1").arg(ref.slot + 1);
     return path;
@@ -93,8 +222,20 @@ QString captionPath(const FieldRef &ref)
 QString valueOf(const FieldRef &ref, const ConfigImage &image)
 {
     const FieldEntry &e = *ref.entry;
-    if (e.kind == FieldKind::CharacterSequence)
-        return insertionToText(image, ref.firstByte(), e.length);
+    if (e.kind == FieldKind::CharacterSequence) {
+        // As the box shows it, but a brace character is marked "\{" so that
+        // it is never taken for a name: "{CR}" is one byte, "\{CR\}" four.
+        QString text;
+        for (int k = 0; k < e.length; ++k) {
+            const quint8 b = image.at(ref.firstByte() + k);
+            if (b == 255)
+                break;
+            if (b == '{' || b == '}')
+                text += QLatin1Char('\\');
+            text += b < 32 ? QLatin1Char('{') + controlName(b) + QLatin1Char('}') : QString(charFromByte(b));
+        }
+        return text;
+    }
     if (e.kind == FieldKind::Character) {
         const quint8 b = image.at(e.byte);
         if (b == 0)
@@ -124,7 +265,17 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     int slot = -1;
     static const QString kTrack = QStringLiteral(".track");
     const int at = name.lastIndexOf(kTrack, -1, Qt::CaseInsensitive);
-    if (at > 0 && at + kTrack.size() + 1 == name.size()) {
+    // ... or "/Track 2", " › Track 2" at the end of a caption path, as show prints it.
+    static const QRegularExpression kTrackPart(QStringLiteral("\\s*(?:/|\u203A)\\s*track\\s*([0-9])\\s*$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = kTrackPart.match(name); m.hasMatch()) {
+        slot = m.captured(1).toInt() - 1;
+        name.truncate(m.capturedStart());
+        if (slot < 0) {
+            *error = QStringLiteral("%1: no such track (track1, track2 or track3)").arg(rawName);
+            return std::nullopt;
+        }
+    } else if (at > 0 && at + kTrack.size() + 1 == name.size()) {
         slot = name.right(1).toInt() - 1;
         name.truncate(at);
         if (slot < 0) {
@@ -134,23 +285,32 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     }
 
     std::vector<const FieldEntry *> found;
+    bool ambiguousByPath = false;
     const int slash = name.indexOf(QLatin1Char('/'));
     const int dot = name.indexOf(QLatin1Char('.'));
-    if (slash > 0) {
-        // Caption path: page (objectName or title) / caption.
-        const QString page = name.left(slash).trimmed();
-        const QString caption = name.mid(slash + 1).trimmed();
+    if (slash > 0 || name.contains(QStringLiteral("\u203A"))) {
+        // Caption path: the page (its name, its title, or both as show prints
+        // them), the frame and box where the caption needs them, the caption.
+        const QString key = pathKey(name);
         for (const FieldEntry &e : fieldCatalogue()) {
             if (!e.inImage())
                 continue;
-            const bool pageMatches = pageObjectName(e.page).compare(page, Qt::CaseInsensitive) == 0 ||
-                                     pageTitle(e.page).compare(page, Qt::CaseInsensitive) == 0;
-            const bool captionMatches =
-                plain(e.caption).compare(caption, Qt::CaseInsensitive) == 0 ||
-                (!e.label.isEmpty() && plain(e.label).compare(caption, Qt::CaseInsensitive) == 0);
-            if (pageMatches && captionMatches)
+            const QString caption = fieldCaption(e);
+            const QString frame = frameOf(e);
+            QStringList tails{caption, plain(e.caption), frame + QLatin1Char('/') + caption};
+            if (frame.contains(QStringLiteral("\u203A")))
+                tails << frame.section(QStringLiteral(" \u203A "), 0, 0) + QLatin1Char('/') + caption
+                      << frame.section(QStringLiteral(" \u203A "), 1) + QLatin1Char('/') + caption;
+            const QString pages[] = {pageObjectName(e.page), pageTitle(e.page),
+                                     QStringLiteral("%1 (%2)").arg(pageTitle(e.page), pageObjectName(e.page))};
+            bool matches = false;
+            for (const QString &page : pages)
+                for (const QString &tail : tails)
+                    matches = matches || (!tail.isEmpty() && key == pathKey(page + QLatin1Char('/') + tail));
+            if (matches)
                 found.push_back(&e);
         }
+        ambiguousByPath = true;
     } else if (dot > 0) {
         const QString page = name.left(dot);
         const QString control = name.mid(dot + 1);
@@ -170,7 +330,10 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     if (found.size() > 1) {
         QStringList names;
         for (const FieldEntry *e : found)
-            names << qualifiedName({e, 0}).section(QLatin1Char('.'), 0, 1);
+            names << (ambiguousByPath ? QStringLiteral("\"%1/%2/%3\"")
+                                            .arg(pageObjectName(e->page), frameOf(*e), fieldCaption(*e))
+                                            .replace(QStringLiteral(" \u203A "), QStringLiteral("/"))
+                                      : qualifiedName({e, 0}).section(QLatin1Char('.'), 0, 1));
         *error = QStringLiteral("%1: more than one field has this name; say which: %2")
                      .arg(rawName, names.join(QStringLiteral(", ")));
         return std::nullopt;
@@ -298,21 +461,21 @@ bool setValue(const FieldRef &ref, const QString &value, ConfigImage &image, QSt
         return true;
     }
     case FieldKind::CharacterSequence: {
-        if (!encodable8(value)) {
-            *error = QStringLiteral("%1: \"%2\" holds a character with no 8-bit code").arg(who, value);
+        QString why;
+        const auto bytes = bracedBytes(value, &why);
+        if (!bytes) {
+            *error = QStringLiteral("%1: %2").arg(who, why);
             return false;
         }
-        ConfigImage trial = image;
-        textToInsertion(trial, value, ref.firstByte(), e.length);
-        // The text must fit: what is stored must show the same text again.
-        if (insertionToText(trial, ref.firstByte(), e.length).compare(value, Qt::CaseInsensitive) != 0) {
+        if (bytes->size() > e.length) {
             *error = QStringLiteral("%1: \"%2\" does not fit in %3 characters (a control code is one, written "
                                     "{CR}, {STX}, ...)")
                          .arg(who, value)
                          .arg(e.length);
             return false;
         }
-        image = trial;
+        for (int k = 0; k < e.length; ++k)
+            image[ref.firstByte() + k] = k < bytes->size() ? quint8(bytes->at(k)) : quint8(255);
         return true;
     }
     case FieldKind::Text: break;

@@ -30,9 +30,13 @@ QString pageTitle(int page);
 // shown once, with the file.
 std::vector<FieldRef> imageFields();
 
+// The tab a field stands on, and the captioned box within it where one groups
+// fields: "Code 39", "Characters Edit › Prefix". Empty for a page without tabs.
+QString frameOf(const FieldEntry &entry);
+
 // "cfg4.optCfg41A" (".track2" added for a slot).
 QString qualifiedName(const FieldRef &ref);
-// "Communication Parameters (cfg4) › Baud Rate", the track added for a slot.
+// "Communication Parameters (cfg4) › RS232 › Baud Rate", the track added for a slot.
 QString captionPath(const FieldRef &ref);
 
 // The stored value in words: an option caption, "checked"/"clear", the set
@@ -43,7 +47,8 @@ QString valueOf(const FieldRef &ref, const ConfigImage &image);
 QByteArray storedBits(const FieldRef &ref, const ConfigImage &image);
 
 // Finds a field by control name ("Optcode39"), by page-qualified control name
-// ("cfg4.optCfg41A"), or by caption path ("cfg4/Baud Rate"); a slot is named by
+// ("cfg4.optCfg41A"), or by caption path ("cfg4/Baud Rate", "cfg5/Code 39/Check
+// Digit", or as show prints it); a slot is named by
 // ".track1".."track3" after the name. On failure says why, listing the choices.
 std::optional<FieldRef> resolveField(const QString &name, QString *error);
 

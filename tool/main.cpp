@@ -22,14 +22,15 @@ const char kUsageText[] =
     "  show FILE [--json]              every setting as the pages name it, with its byte and bits\n"
     "  diff A B [--json]               the settings that differ, old -> new\n"
     "  set FILE NAME=VALUE... [-o OUT] change settings by control name (cfg4.optCfg41A=19200),\n"
-    "                                  by caption path (cfg4/Baud Rate=19200) or setup text\n"
+    "                                  by caption path (cfg4/RS232/Baud Rate=19200) or setup text\n"
     "                                  (deviceName=..., port=2, linkMode=RS232); nothing is written\n"
     "                                  unless every pair is good\n"
     "  new FILE                        write the configuration that New makes (defaults file honoured)\n"
     "\n"
     "Commands on decoders over RS232 (--port may be given many times: the ports run at once):\n"
     "  download FILE --port DEVICE [--not-save] [--verify]\n"
-    "                                  send the configuration; --verify uploads it back and compares\n"
+    "                                  send the configuration; --verify uploads the section the decoder\n"
+    "                                  returns and compares it (the summary says which section)\n"
     "  upload -o FILE [--into BASE] --port DEVICE\n"
     "                                  the section the decoder sends, into BASE or the factory values\n"
     "  apply FILE --port DEVICE [--check] [--not-save]\n"
@@ -73,7 +74,8 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool show FILE [--json]\n"
                "Shows the setup texts, port and link mode, then every setting: page, caption, value,\n"
                "control name and the byte and bits it occupies. A stored code that no option shows is\n"
-               "said as such. A defaults file shows only the settings.\n";
+               "said as such. In an insertion box a brace character is printed \\{ or \\}, never to be taken for\n"
+               "a control-code name ({CR}). A defaults file shows only the settings.\n";
     if (command == QLatin1String("diff"))
         return "usage: q5ntool diff A B [--json]\n"
                "Lists the settings that differ between two files. Exit 0 when equal, 1 when they differ,\n"
@@ -81,10 +83,13 @@ const char *commandUsage(const QString &command)
     if (command == QLatin1String("set"))
         return "usage: q5ntool set FILE NAME=VALUE... [-o OUT]\n"
                "NAME is a control name, qualified by its page where pages repeat it (cfg4.optCfg41A,\n"
-               "magcfg4.optCfg41A), a caption path (cfg4/Baud Rate), a track slot (magcfg6.txt694.track2),\n"
+               "magcfg4.optCfg41A), a caption path as show prints it or with / between page, tab (and box)\n"
+               "and caption (cfg5/Code 39/Check Digit; tab and box may go where the caption alone is one\n"
+               "field), a track slot (magcfg6.txt694.track2),\n"
                "or deviceName, userName, buildingDate, description, port, linkMode.\n"
                "VALUE is an option caption, on/off, a list of box numbers, a number, or characters in the\n"
-               "brace notation ({CR}). The file is written whole (to OUT when given) or not at all.\n";
+               "brace notation ({CR}; a name the notation does not know is refused; \\{ and \\} are braces as\n"
+               "characters). The file is written whole (to OUT when given) or not at all.\n";
     if (command == QLatin1String("new"))
         return "usage: q5ntool new FILE\n"
                "Writes the configuration that New makes: the defaults file where the program finds it,\n"
@@ -93,7 +98,9 @@ const char *commandUsage(const QString &command)
         return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n"
                "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
                "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
-               "listing mismatched settings by name (exit 1). One summary line per port.\n";
+               "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
+               "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
+               "was compared. The other section was sent but is not read back. One summary line per port.\n";
     if (command == QLatin1String("upload"))
         return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
                "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
@@ -128,8 +135,9 @@ const char *commandUsage(const QString &command)
     if (command == QLatin1String("ports"))
         return "usage: q5ntool ports [--json]\n"
                "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
-               "USB and ACM adapters first), the other present ports, and whether this user may open each;\n"
-               "when not, the group to join.\n";
+               "USB and ACM adapters first), the other present ports with the adapter's name, serial number\n"
+               "and /dev/serial/by-id name where the system knows them, and whether this user may open each;\n"
+               "when not, why (who may use the device, or the lock file that holds it) and what helps.\n";
     return nullptr;
 }
 

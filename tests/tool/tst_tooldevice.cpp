@@ -93,7 +93,9 @@ private Q_SLOTS:
         QTest::newRow("version, short reply") << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out";
         QTest::newRow("version, hang-up")
             << "version" << int(F::HangUp) << int(kPortUnavailable) << "the port went away";
-        QTest::newRow("verified download") << "verify" << int(F::None) << int(kDone) << "OK, verified";
+        QTest::newRow("verified download")
+            << "verify" << int(F::None) << int(kDone)
+            << "OK, verified (decoder section, bytes 0..24, compared; the reader section";
     }
 
     void commandsAgainstFaults()
@@ -205,7 +207,8 @@ private Q_SLOTS:
         const Run r = run(QStringLiteral("download"),
                           {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
         QCOMPARE(r.code, int(kDiffer));
-        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A Baud Rate"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate"),
+                 qPrintable(r.out));
     }
 
     // apply against one decoder that holds the factory values; the file sets 19200 baud
@@ -333,6 +336,41 @@ private Q_SLOTS:
         const Run r = run(command, args);
         QCOMPARE(r.code, int(kUsage));
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    }
+
+    void portNamesAndDevices_data()
+    {
+        QTest::addColumn<QStringList>("ports"); // "decoder" and "link" stand for a simulated decoder and a link to it
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("com number with no device")
+            << QStringList{"com5"} << int(kPortUnavailable) << "There is no serial port number 5 on this computer.";
+        QTest::newRow("two names of one device")
+            << QStringList{"decoder", "link", "decoder"} << int(kDone) << "name one device";
+    }
+
+    void portNamesAndDevices()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(int, exit);
+        QFETCH(QString, text);
+        const QString device = decoder(sim::Fault::None);
+        const QString link = m_dir.filePath(QStringLiteral("link"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(device, link));
+        QStringList args;
+        for (const QString &p : ports)
+            args << QStringLiteral("--port")
+                 << (p == QLatin1String("decoder") ? device
+                     : p == QLatin1String("link")  ? link
+                                                   : p);
+        qputenv("Q5NCFG_COM5", "");
+        const Run r = run(QStringLiteral("version"), args);
+        qunsetenv("Q5NCFG_COM5");
+        QCOMPARE(r.code, exit);
+        QCOMPARE(r.out.count(QLatin1Char('\n')), 1);
+        const QString all = r.out + r.err;
+        QVERIFY2(all.contains(text), qPrintable(all));
     }
 
     void comNamesResolveAsTheProgramDoes()
