@@ -69,8 +69,8 @@ recap till-01 0 0 && recap till-02 0 0 || fail "the second run changed something
 (cd "$work" && "$tool" set site.cfg cfg5.chkUpcAEan13=on >/dev/null)
 run "$work/dec3" --check --diff || fail "the check run failed"
 recap till-01 1 0 && recap till-02 1 0 || fail "the check run did not say what would change"
-grep -q -- "-Bar Codes and Others (cfg5) › UPC-A=EAN-13 (cfg5.chkUpcAEan13): clear" "$work/play.log" &&
-  grep -q -- "+Bar Codes and Others (cfg5) › UPC-A=EAN-13 (cfg5.chkUpcAEan13): checked" "$work/play.log" &&
+grep -q -- "-Bar Codes and Others (cfg5) › UPC/EAN/JAN › Reading Type › UPC-A=EAN-13 (cfg5.chkUpcAEan13): clear" "$work/play.log" &&
+  grep -q -- "+Bar Codes and Others (cfg5) › UPC/EAN/JAN › Reading Type › UPC-A=EAN-13 (cfg5.chkUpcAEan13): checked" "$work/play.log" &&
   grep -q -- "+++ after: $work/dec1 (the file)" "$work/play.log" ||
   fail "the check run did not show the differing setting"
 [ "$(downloads)" -eq 2 ] || fail "the check run downloaded"

@@ -14,7 +14,7 @@ namespace q5n::tool {
 struct FieldChange
 {
     QString name;   // "cfg4.optCfg41A"
-    QString field;  // "Communication Parameters (cfg4) › Baud Rate"
+    QString field;  // "Communication Parameters (cfg4) › RS232 › Baud Rate"
     QString before; // what the decoder holds
     QString after;  // what the file sets
     bool operator==(const FieldChange &) const = default;

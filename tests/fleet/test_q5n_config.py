@@ -13,7 +13,7 @@ _spec.loader.exec_module(m)
 
 PARAMS = dict(q5ntool="q5ntool", path="/tmp/x/site.cfg", ports=["com1", "/dev/ttyUSB0"], baud=19200, parity="E",
               data_bits=7, stop_bits=2, not_save=False)
-BAUD = {"name": "cfg4.optCfg41A", "field": "Communication Parameters (cfg4) › Baud Rate", "old": "9600", "new": "19200"}
+BAUD = {"name": "cfg4.optCfg41A", "field": "Communication Parameters (cfg4) › RS232 › Baud Rate", "old": "9600", "new": "19200"}
 
 
 def port(name, result, exit=0, downloaded=False, changes=(), message="m"):
@@ -61,8 +61,8 @@ class Outcome(unittest.TestCase):
                       True)
         self.assertEqual(r["diff"], [{
             "before_header": "com1 (the decoder, decoder section)", "after_header": "com1 (the file)",
-            "before": "Communication Parameters (cfg4) › Baud Rate (cfg4.optCfg41A): 9600\n",
-            "after": "Communication Parameters (cfg4) › Baud Rate (cfg4.optCfg41A): 19200\n"}])
+            "before": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 9600\n",
+            "after": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 19200\n"}])
 
 
 if __name__ == "__main__":

@@ -225,7 +225,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         using F = sim::Fault;
         const int dec = int(sim::Section::Decoder), rdr = int(sim::Section::Reader);
-        const QString baud = "\n    Communication Parameters (cfg4) \u203A Baud Rate (cfg4.optCfg41A): 9600 -> 19200\n";
+        const QString baud =
+            "\n    Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate (cfg4.optCfg41A): 9600 -> 19200\n";
         QTest::newRow("unchanged") << int(F::None) << int(F::None) << dec << false << "" << int(kDone) << 0
                                    << "  UNCHANGED  every setting agrees (decoder section)  ";
         QTest::newRow("changed") << int(F::None) << int(F::None) << dec << true << "" << int(kDone) << 1 << " s" + baud;

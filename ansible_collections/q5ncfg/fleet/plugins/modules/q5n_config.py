@@ -150,7 +150,7 @@ ports:
         names them), its C(old) value (the decoder's) and its C(new) value (the file's).
       type: list
       elements: dict
-      sample: [{name: cfg4.optCfg41A, field: "Communication Parameters (cfg4) › Baud Rate",
+      sample: [{name: cfg4.optCfg41A, field: "Communication Parameters (cfg4) › RS232 › Baud Rate",
                 old: "9600", new: "19200"}]
     other_section_not_compared:
       description: The file sets settings of the section the decoder did not send; they were not compared.
