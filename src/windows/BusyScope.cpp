@@ -4,8 +4,7 @@
 
 namespace q5n {
 
-BusyScope::BusyScope(QWidget *owner, bool &busy, MainWindow *main, std::initializer_list<QWidget *> widgets,
-                     QWidget *focusAfter)
+BusyScope::BusyScope(QWidget *owner, bool &busy, MainWindow *main, const QList<QWidget *> &widgets, QWidget *focusAfter)
     : m_owner(owner), m_busy(busy), m_main(main), m_focusAfter(focusAfter)
 {
     m_busy = true;

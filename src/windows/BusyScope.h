@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <initializer_list>
-
 namespace q5n {
 
 class MainWindow;
@@ -19,7 +17,7 @@ class MainWindow;
 class BusyScope
 {
 public:
-    BusyScope(QWidget *owner, bool &busy, MainWindow *main, std::initializer_list<QWidget *> widgets,
+    BusyScope(QWidget *owner, bool &busy, MainWindow *main, const QList<QWidget *> &widgets,
               QWidget *focusAfter = nullptr);
     ~BusyScope();
 

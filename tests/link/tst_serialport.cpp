@@ -160,7 +160,7 @@ void TestSerialPort::openFailures()
     LinkSettings settings;
     settings.portNumber = qint16(portNumber);
     ScriptedPrompter prompter;
-    QVERIFY(!link.openPort(settings));
+    QVERIFY(!link.monitor(settings));
     QVERIFY(!port.portOpen());
     reportPortUnavailable(prompter, link.portNumber(), link.portError());
     QCOMPARE(prompter.messages.size(), 1);
