@@ -36,9 +36,11 @@ if command -v getcap >/dev/null && [ -n "$(getcap "$helper")" ]; then
   echo "the package grants $helper a capability" >&2
   exit 1
 fi
-for doc in copyright changelog.gz README.md.gz fleet.md.gz fleet/q5n-download.yml fleet/q5n-setup.yml; do
+for doc in copyright changelog.gz README.md.gz fleet.md.gz fleet/q5n-config.yml fleet/q5n-setup.yml; do
   [ -f "/usr/share/doc/q5ncfg/$doc" ] || { echo "the package does not install /usr/share/doc/q5ncfg/$doc" >&2; exit 1; }
 done
+[ -f /usr/share/ansible/collections/ansible_collections/q5ncfg/fleet/plugins/modules/q5n_config.py ] ||
+  { echo "the package does not install the Ansible collection q5ncfg.fleet" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"; kill "${app:-}" "${xvfb:-}" 2>/dev/null || true' EXIT
 (cd "$work" && /usr/bin/q5ntool new new.cfg && /usr/bin/q5ntool show new.cfg >show.txt && head -3 show.txt)

@@ -64,6 +64,19 @@ const Command kCommands[] = {
      "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
      "BASE (a setup or defaults file), or into the factory values.\n",
      &runDeviceCommand, true},
+    {"apply",
+     "usage: q5ntool apply FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]\n"
+     "Brings each decoder to the configuration of FILE. Uploads the section the decoder sends\n"
+     "(decoder or reader settings) and compares it with the same section of FILE, setting by\n"
+     "setting, named as show and diff name them. Where they differ, downloads FILE (the Save\n"
+     "command unless --not-save) and verifies it; where they agree, sends nothing more.\n"
+     "One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD CHANGE under\n"
+     "--check (which never downloads), or FAILED with the reason. When FILE also sets settings\n"
+     "of the section the decoder does not send, the line says they were not compared.\n"
+     "Exit 0 unchanged or changed; 1 --check would change a decoder, or a verification found a\n"
+     "mismatch; 2 usage or file error; 3 port unavailable; 4 time-out; 5 refused. With several\n"
+     "ports, the largest.\n",
+     &runDeviceCommand, true},
     {"version",
      "usage: q5ntool version --port DEVICE... [--json] [serial options]\n"
      "Prints each decoder's firmware version text.\n",

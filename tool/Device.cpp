@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "protocol/Memory.h"
+#include "tool/Apply.h"
 #include "tool/CommandTable.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
@@ -28,6 +29,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -55,8 +57,9 @@ struct Options
     bool json = false;
     bool notSave = false;
     bool verify = false;
-    QString output; // -o
-    QString into;   // --into
+    bool check = false; // apply: compare only
+    QString output;     // -o
+    QString into;       // --into
     QStringList positional;
 };
 
@@ -77,7 +80,9 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
     const QCommandLineOption json(QStringLiteral("json"), {});
     const QCommandLineOption notSave(QStringLiteral("not-save"), {});
     const QCommandLineOption verify(QStringLiteral("verify"), {});
-    parser.addOptions({port, baud, parityOption, dataBitsOption, stopBitsOption, output, into, json, notSave, verify});
+    const QCommandLineOption check(QStringLiteral("check"), {});
+    parser.addOptions(
+        {port, baud, parityOption, dataBitsOption, stopBitsOption, output, into, json, notSave, verify, check});
     if (!parser.parse(QStringList{QStringLiteral("q5ntool")} + given)) {
         *error = parser.errorText();
         return false;
@@ -92,6 +97,7 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
     o.json = parser.isSet(json);
     o.notSave = parser.isSet(notSave);
     o.verify = parser.isSet(verify);
+    o.check = parser.isSet(check);
     o.positional = parser.positionalArguments();
     static const QStringList bauds = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                                       QStringLiteral("9600"), QStringLiteral("19200")};
@@ -164,6 +170,10 @@ struct PortOutcome
     QStringList mismatches;
     double seconds = 0;
     bool downloaded = false;
+    // apply: what the decoder held, and how the port ended.
+    std::optional<SectionComparison> comparison;
+    ApplyResult applied = ApplyResult::Failed;
+    bool verified = false;
 };
 
 QString resultWords(LinkResult r)
@@ -467,6 +477,147 @@ int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextS
     return summarize(jobs, o, out);
 }
 
+// apply, one port: upload the section the decoder sends and compare it with
+// the file; when they differ (and not --check) download the file and verify
+// it. Each port goes on to its next exchange as soon as its own last one
+// ended. Each step takes the result of its exchange and says whether the next
+// exchange is due.
+
+// After the upload: true when the decoder differs and a download is due.
+bool applyCompared(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image, bool check)
+{
+    PortOutcome &p = job.outcome();
+    if (!job.record(r))
+        return false;
+    p.comparison = compareSection(image, reply);
+    p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
+                : check                         ? ApplyResult::WouldChange
+                                                : ApplyResult::Changed; // once downloaded and verified
+    if (p.applied == ApplyResult::WouldChange)
+        p.exit = kDiffer;
+    p.message = applySummary(p.applied, *p.comparison);
+    return p.applied == ApplyResult::Changed;
+}
+
+// After the download: true when it was taken and the verifying upload is due.
+bool applyDownloaded(PortJob &job, LinkResult r)
+{
+    PortOutcome &p = job.outcome();
+    p.downloaded = job.record(r);
+    if (!p.downloaded) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("download: ") + p.message;
+    }
+    return p.downloaded;
+}
+
+void applyVerified(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image)
+{
+    PortOutcome &p = job.outcome();
+    if (!job.record(r)) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("verification: ") + p.message;
+        return;
+    }
+    p.mismatches = mismatchedFields(image, reply);
+    if (!p.mismatches.isEmpty()) {
+        p.applied = ApplyResult::Failed;
+        p.exit = kDiffer;
+        p.message = QStringLiteral("verification found a mismatch");
+    } else {
+        p.verified = true;
+        p.message = applySummary(ApplyResult::Changed, *p.comparison);
+    }
+}
+
+// A port stopped (Ctrl+C) before its download or its verification.
+void applyStopped(PortJob &job)
+{
+    PortOutcome &p = job.outcome();
+    if (p.applied == ApplyResult::Changed && !p.verified) {
+        p.applied = ApplyResult::Failed;
+        p.exit = exitOf(LinkResult::Aborted);
+        p.message = resultWords(LinkResult::Aborted) +
+                    (p.downloaded ? QStringLiteral(" after the download, before its verification") : QString());
+    }
+}
+
+int applyReport(const Jobs &jobs, const Options &o, QTextStream &out)
+{
+    int exit = kDone;
+    QJsonArray list;
+    for (const auto &job : jobs) {
+        const PortOutcome &p = job->outcome();
+        exit = std::max(exit, p.exit);
+        if (o.json) {
+            QJsonObject j{{QStringLiteral("port"), p.port},
+                          {QStringLiteral("device"), p.device},
+                          {QStringLiteral("exit"), p.exit},
+                          {QStringLiteral("result"), applyResultWord(p.applied)},
+                          {QStringLiteral("message"), p.message},
+                          {QStringLiteral("downloaded"), p.downloaded},
+                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            if (p.comparison)
+                addComparison(*p.comparison, j);
+            if (!p.mismatches.isEmpty())
+                j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+            list.append(j);
+            continue;
+        }
+        out << terminalText(p.port) << "  " << applyResultWord(p.applied).toUpper() << "  " << terminalText(p.message)
+            << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+        if (p.comparison && p.applied != ApplyResult::Unchanged)
+            for (const FieldChange &c : p.comparison->changes)
+                out << "    " << terminalText(changeLine(c)) << '\n';
+        for (const QString &m : p.mismatches)
+            out << "    mismatch: " << terminalText(m) << '\n';
+    }
+    if (o.json)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                   .toJson(QJsonDocument::Indented);
+    return exit;
+}
+
+int applyCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (o.positional.size() != 1 || o.verify) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    LoadedConfig config;
+    if (!loadConfig(o.positional[0], config, &error)) {
+        err << "q5ntool: " << error << '\n';
+        return kUsage;
+    }
+    const ConfigImage image = config.image;
+    const bool check = o.check;
+    const bool save = !o.notSave;
+    runEveryPort(jobs, [&image, check, save](PortJob &job, std::function<void()> done) {
+        const auto upload = [](LinkExchange &e, const LinkSettings &l) { e.upload(l); };
+        job.run(upload, [&job, &image, check, save, upload, done](LinkResult r) {
+            if (!applyCompared(job, r, job.engine().reply(), image, check) || g_stopped) {
+                done();
+                return;
+            }
+            job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+                    [&job, &image, upload, done](LinkResult r) {
+                        if (!applyDownloaded(job, r) || g_stopped) {
+                            done();
+                            return;
+                        }
+                        job.run(upload, [&job, &image, done](LinkResult r) {
+                            applyVerified(job, r, job.engine().reply(), image);
+                            done();
+                        });
+                    });
+        });
+    });
+    for (auto &job : jobs)
+        applyStopped(*job);
+    return applyReport(jobs, o, out);
+}
+
 int versionCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
 {
     QString error;
@@ -594,9 +745,13 @@ struct DeviceCommand
     int (*run)(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err);
 };
 const DeviceCommand kDeviceCommands[] = {
-    {"download", &downloadCommand},        {"upload", &uploadCommand},
-    {"version", &versionCommand},          {"read-memory", &readMemoryCommand},
-    {"clear-memory", &clearMemoryCommand}, {"monitor", &monitorCommand},
+    {"download", &downloadCommand},
+    {"upload", &uploadCommand},
+    {"version", &versionCommand},
+    {"read-memory", &readMemoryCommand},
+    {"clear-memory", &clearMemoryCommand},
+    {"monitor", &monitorCommand},
+    {"apply", &applyCommand},
 };
 
 const DeviceCommand *findDeviceCommand(const QString &name)

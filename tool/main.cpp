@@ -33,6 +33,10 @@ const char kUsageText[] =
     "                                  returns and compares it (the summary says which section)\n"
     "  upload -o FILE [--into BASE] --port DEVICE\n"
     "                                  the section the decoder sends, into BASE or the factory values\n"
+    "  apply FILE --port DEVICE [--check] [--not-save]\n"
+    "                                  bring each decoder to FILE: upload the section it sends,\n"
+    "                                  compare it setting by setting, and only where they differ\n"
+    "                                  download with verification (--check: only report)\n"
     "  version --port DEVICE           the decoder's firmware version\n"
     "  read-memory --port DEVICE [-o FILE.txt]\n"
     "                                  the lines the decoder holds (to FILE as the memory window saves them)\n"
@@ -50,8 +54,9 @@ const char kUsageText[] =
     "Text from a decoder or a file is printed with control characters as <NAME> or \\xNN; --json\n"
     "gives it exactly.\n"
     "\n"
-    "Exit codes: 0 done; 1 files differ or a verification found a mismatch; 2 usage or file error;\n"
-    "3 port unavailable; 4 time-out (no answer); 5 the decoder refused or answered badly.\n";
+    "Exit codes: 0 done; 1 files differ, apply --check would change a decoder, or a verification\n"
+    "found a mismatch; 2 usage or file error; 3 port unavailable; 4 time-out (no answer); 5 the\n"
+    "decoder refused or answered badly.\n";
 
 // Ctrl+C: the signal handler only writes a byte; the event loop then stops
 // every exchange, which closes its port.
