@@ -9,7 +9,13 @@ namespace q5n::tool {
 
 namespace {
 
-// The bits of image byte `i` that some field shows.
+QString hexByte(quint8 b)
+{
+    return QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
 int ownedBits(int i)
 {
     int owned = 0;
@@ -24,13 +30,6 @@ int ownedBits(int i)
     }
     return owned;
 }
-
-QString hexByte(quint8 b)
-{
-    return QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0'));
-}
-
-} // namespace
 
 SectionComparison compareSection(const ConfigImage &file, const UploadReply &reply)
 {

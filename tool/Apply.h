@@ -33,6 +33,10 @@ struct SectionComparison
 };
 
 // Compares the section a decoder sent with the same section of `file`.
+// The bits of image byte `i` that some field shows; the rest are bits no page
+// shows, which comparisons name by their byte.
+int ownedBits(int i);
+
 SectionComparison compareSection(const ConfigImage &file, const UploadReply &reply);
 
 // "decoder" or "reader".

@@ -425,19 +425,30 @@ int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
     return g_stopped ? kDone : code;
 }
 
-int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+// The one FILE argument of download and apply, read as Open reads it; false
+// (with the usage line or the file's error said) when it is missing or unusable.
+bool loadFileArgument(const QString &command, const Options &o, bool verifyAllowed, ConfigImage &image,
+                      QTextStream &err)
 {
-    QString error;
-    if (o.positional.size() != 1) {
+    if (o.positional.size() != 1 || (o.verify && !verifyAllowed)) {
         err << usageLine(command);
-        return kUsage;
+        return false;
     }
     LoadedConfig config;
+    QString error;
     if (!loadConfig(o.positional[0], config, &error)) {
         err << "q5ntool: " << error << '\n';
-        return kUsage;
+        return false;
     }
-    const ConfigImage image = config.image;
+    image = config.image;
+    return true;
+}
+
+int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    ConfigImage image;
+    if (!loadFileArgument(command, o, /*verifyAllowed*/ true, image, err))
+        return kUsage;
     const bool save = !o.notSave;
     const bool verify = o.verify;
     // Each port verifies as soon as its own download has finished.
@@ -580,17 +591,9 @@ int applyReport(const Jobs &jobs, const Options &o, QTextStream &out)
 
 int applyCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
 {
-    QString error;
-    if (o.positional.size() != 1 || o.verify) {
-        err << usageLine(command);
+    ConfigImage image;
+    if (!loadFileArgument(command, o, /*verifyAllowed*/ false, image, err))
         return kUsage;
-    }
-    LoadedConfig config;
-    if (!loadConfig(o.positional[0], config, &error)) {
-        err << "q5ntool: " << error << '\n';
-        return kUsage;
-    }
-    const ConfigImage image = config.image;
     const bool check = o.check;
     const bool save = !o.notSave;
     runEveryPort(jobs, [&image, check, save](PortJob &job, std::function<void()> done) {
