@@ -8,8 +8,10 @@
 #include "model/Text8.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
+#include "shell/DesktopCommands.h"
 #include "shell/PageWindow.h"
 #include "shell/Resources.h"
+#include "shell/SetupFileMessages.h"
 #include "shell/SystemInfo.h"
 
 #include <QAction>
@@ -47,6 +49,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     resize(900, 640);
 
+    m_desktop = new DesktopCommands(*this);
     createMenus();
     createToolBar();
     showFamilyState();
@@ -140,22 +143,19 @@ void MainWindow::fileOpen()
     const auto path = m_ctx.prompter.openFile(dialog);
     if (!path)
         return;
+    openSetupFile(*path);
+}
+
+bool MainWindow::openSetupFile(const QString &path, bool askFirst)
+{
+    if (askFirst && !offerToSave())
+        return false;
     QString reason;
-    switch (readSetupFile(m_ctx.state, *path, &reason)) {
-    case ReadSetupResult::Read: break;
-    case ReadSetupResult::NotSetupFile: m_ctx.prompter.inform(kMainTitle, kNotSetupFileText); return;
-    case ReadSetupResult::Unreadable:
-        m_ctx.prompter.ask(
-            {kMainTitle,
-             QStringLiteral("The file \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(*path), reason),
-             Prompter::Button::Ok,
-             Prompter::Button::Ok,
-             Prompter::Icon::Critical,
-             {}});
-        return;
-    }
+    if (!reportSetupFileRead(m_ctx.prompter, readSetupFile(m_ctx.state, path, &reason), path, reason))
+        return false;
     updateCaption(kFileCaption);
     closeSettingPages();
+    return true;
 }
 
 bool MainWindow::writeTo(const QString &path)

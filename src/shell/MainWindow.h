@@ -19,6 +19,7 @@ class QToolBar;
 namespace q5n {
 
 class AboutWindow;
+class DesktopCommands;
 class HelpWindow;
 class PageWindow;
 struct SystemInfoLauncher;
@@ -49,6 +50,12 @@ public:
     SaveResult fileSaveAs();
     void fileSaveAsDefault();
     void fileExit();
+    // Opens a setup file as Open does once its dialog has chosen it (the same
+    // checks and messages); with `askFirst` the unsaved-changes question comes
+    // first (a file dropped on the window). False when nothing was opened.
+    bool openSetupFile(const QString &path, bool askFirst = false);
+    // Compare, print and dropped files.
+    DesktopCommands *desktopCommands() const { return m_desktop; }
 
     // Creates the window of a page (not yet shown). Pages register their
     // factory with registerPage(); tests register stand-ins.
@@ -185,6 +192,7 @@ private:
     QPointer<AboutWindow> m_about;
     std::unique_ptr<SystemInfoLauncher> m_sysInfo;
     bool m_exchangeRunning = false;
+    DesktopCommands *m_desktop = nullptr;
     QList<QPair<QPointer<QAction>, bool>> m_lockedCommands; // with their enabled state before
 };
 

@@ -7,6 +7,7 @@
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "shell/AboutWindow.h"
+#include "shell/DesktopCommands.h"
 #include "shell/HelpWindow.h"
 #include "shell/PageWindow.h"
 #include "shell/Resources.h"
@@ -138,6 +139,12 @@ void MainWindow::createMenus()
     QMenu *tools = menu("mnuTools", QStringLiteral("&Tools"));
     pageItems(tools, true);
     item(tools, "mnuToolsKRtest", QStringLiteral("&KR Test"), {}, [this] { toolsKrTest(); });
+    separator(tools, "mnuToolsMinus1");
+    item(tools, "mnuToolsCompareFile", QStringLiteral("Compare with &File..."), {},
+         [this] { m_desktop->compareWithFile(); });
+    item(tools, "mnuToolsCompareDecoder", QStringLiteral("Compare with &Decoder"), {},
+         [this] { m_desktop->compareWithDecoder(); });
+    item(tools, "mnuToolsPrint", QStringLiteral("&Print Settings..."), {}, [this] { m_desktop->printSettings(); });
 
     QMenu *help = menu("mnuHelp", QStringLiteral("&Help"));
     item(help, "mnuHelpContents", QStringLiteral("&Contents"), {}, [this] { helpContents(); });

@@ -1,8 +1,8 @@
+#include "model/FieldNaming.h"
 #include "model/PageTable.h"
 #include "pages/SettingPages.h"
 #include "pages/decoder/InterfacePage.h"
 #include "support/PageTest.h"
-#include "tool/FieldNames.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -50,7 +50,7 @@ private Q_SLOTS:
                 const FieldEntry *e = findField(d.page, f.field);
                 if (!e || !e->inImage())
                     continue;
-                const QString frame = tool::frameOf(*e);
+                const QString frame = frameOf(*e);
                 QCOMPARE(frame.section(u" \u203A "_s, 0, 0), spokenCaption(l.tabs.at(f.frame).caption));
                 for (const BoxPlacement &b : l.boxes)
                     if (frame.contains(u'\u203A') && b.key == f.box)
