@@ -76,7 +76,16 @@ struct Setup
     }
     ~Setup() { delete main; }
 
-    void click(const char *name) { window->findChild<QAbstractButton *>(QLatin1String(name))->click(); }
+    // Clicks and runs the events until the exchange has ended and the window
+    // has shown its message.
+    void click(const char *name)
+    {
+        QEventLoop loop;
+        QObject::connect(&window->link(), &LinkExchange::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        window->findChild<QAbstractButton *>(QLatin1String(name))->click();
+        if (window->busy())
+            loop.exec();
+    }
 
     QTemporaryDir dir;
     ProgramState state;

@@ -9,6 +9,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   xvfb xdotool x11-utils imagemagick
   libcap2-bin
+  poppler-utils xdg-utils shared-mime-info libglib2.0-bin lintian
 )
 
 missing=()

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Runs the fleet playbook of docs/fleet.md against this machine (ansible -c local)
-# with two simulated decoders on pseudo-terminals, one of them silent, and
-# checks what it reports. Uses the installed q5ntool and q5nsim when present
-# (after scripts/package.sh), else the build tree's.
+# Runs the configuration playbook of docs/fleet.md as written, with the
+# q5ncfg.fleet collection of this tree: an inventory of two hosts on a local
+# connection, each with its own simulated decoder on its own pseudo-terminal,
+# run from the folder that holds the configuration with its relative name.
+# Checks that a first run changes both decoders, a second changes nothing and
+# downloads nothing, --check --diff shows the differing settings and downloads
+# nothing, and a silent decoder fails only its host. Also runs the module's
+# unit tests. Uses the installed q5ntool and q5nsim when present (after
+# scripts/package.sh), else the build tree's.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -12,12 +17,16 @@ if ! command -v ansible-playbook >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends ansible-core >/dev/null
 fi
-# The playbook shown in docs/fleet.md is the one tested here.
+export ANSIBLE_COLLECTIONS_PATH=$here ANSIBLE_NOCOLOR=1
+python3 -m unittest discover -s tests/fleet -p 'test_*.py' -q
+# The playbook shown in docs/fleet.md is the one tested here; ansible-doc shows the module.
 python3 - <<'PY'
 doc = open("docs/fleet.md").read()
-play = open("docs/fleet/q5n-download.yml").read()
-assert play in doc, "docs/fleet.md does not show docs/fleet/q5n-download.yml as it is"
+for name in ("q5n-config.yml", "q5n-setup.yml"):
+    assert open("docs/fleet/" + name).read() in doc, "docs/fleet.md does not show docs/fleet/%s as it is" % name
 PY
+ansible-playbook --syntax-check -i localhost, docs/fleet/q5n-setup.yml >/dev/null
+ansible-doc q5ncfg.fleet.q5n_config | grep -q "RETURN VALUES"
 tool=${Q5NTOOL:-$(command -v q5ntool || echo "$here/build/tool/q5ntool")}
 sim=${Q5NSIM:-$(command -v q5nsim || echo "$here/build/sim/q5nsim")}
 
@@ -25,20 +34,52 @@ work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 "$sim" --link "$work/dec1" 2>"$work/dec1.log" &
 "$sim" --link "$work/dec2" --fault silent 2>"$work/dec2.log" &
-for _ in $(seq 50); do [ -e "$work/dec1" ] && [ -e "$work/dec2" ] && break; sleep 0.1; done
-(cd "$work" && "$tool" new site.cfg)
+"$sim" --link "$work/dec3" 2>"$work/dec3.log" &
+for _ in $(seq 50); do [ -e "$work/dec1" ] && [ -e "$work/dec2" ] && [ -e "$work/dec3" ] && break; sleep 0.1; done
+(cd "$work" && "$tool" new site.cfg && "$tool" set site.cfg cfg5.chkIsbn=on >/dev/null)
 
-run() {
-  ansible-playbook -i localhost, -c local docs/fleet/q5n-download.yml \
-    -e target=localhost -e "config=$work/site.cfg" -e "q5ntool=$tool" -e "q5n_dir=$work/host" \
-    -e "{\"q5n_ports\": $1}" >"$work/play.log" 2>&1
+# Two hosts, each with its own decoder on its own port, as docs/fleet.md
+# writes an inventory; both reach this machine over a local connection.
+inventory() {
+  printf '[decoders]\n'
+  printf 'till-01 ansible_connection=local q5n_ports=%s\n' "'[\"$work/dec1\"]'"
+  printf 'till-02 ansible_connection=local q5n_ports=%s\n' "'[\"$1\"]'"
+  printf '[decoders:vars]\nq5ntool=%s\nansible_python_interpreter=%s\n' "$tool" "$(command -v python3)"
 }
-mkdir -p "$work/host"
-run "[\"$work/dec1\"]" || { cat "$work/play.log"; echo "fleet: the playbook failed on a good decoder" >&2; exit 1; }
-grep -q "OK, verified" "$work/play.log"
-if run "[\"$work/dec1\", \"$work/dec2\"]"; then
-  cat "$work/play.log"; echo "fleet: a silent decoder was not reported" >&2; exit 1
+run() { # second host's decoder, then ansible-playbook options
+  inventory "$1" >"$work/hosts"
+  shift
+  # From the folder that holds the configuration, with its relative name.
+  (cd "$work" && ansible-playbook -i hosts "$here/docs/fleet/q5n-config.yml" -e config=site.cfg "$@") \
+    >"$work/play.log" 2>&1
+}
+fail() { cat "$work/play.log"; echo "fleet: $1" >&2; exit 1; }
+downloads() { cat "$work"/dec*.log | grep -c "received download" || true; }
+recap() { grep -Eq "^$1 +: ok=[0-9]+ +changed=$2 .* failed=$3 " "$work/play.log"; }
+
+run "$work/dec3" || fail "the first run failed on good decoders"
+recap till-01 1 0 && recap till-02 1 0 || fail "the first run did not change both decoders"
+[ "$(downloads)" -eq 2 ] || fail "the first run did not download once to each decoder"
+grep -q "dec1: changed, 1 setting(s) changed and verified (decoder section)" "$work/play.log" || fail "no report"
+
+run "$work/dec3" || fail "the second run failed"
+recap till-01 0 0 && recap till-02 0 0 || fail "the second run changed something"
+[ "$(downloads)" -eq 2 ] || fail "the second run downloaded"
+
+(cd "$work" && "$tool" set site.cfg cfg5.chkUpcAEan13=on >/dev/null)
+run "$work/dec3" --check --diff || fail "the check run failed"
+recap till-01 1 0 && recap till-02 1 0 || fail "the check run did not say what would change"
+grep -q -- "-Bar Codes and Others (cfg5) › UPC/EAN/JAN › Reading Type › UPC-A=EAN-13 (cfg5.chkUpcAEan13): clear" "$work/play.log" &&
+  grep -q -- "+Bar Codes and Others (cfg5) › UPC/EAN/JAN › Reading Type › UPC-A=EAN-13 (cfg5.chkUpcAEan13): checked" "$work/play.log" &&
+  grep -q -- "+++ after: $work/dec1 (the file)" "$work/play.log" ||
+  fail "the check run did not show the differing setting"
+[ "$(downloads)" -eq 2 ] || fail "the check run downloaded"
+
+if run "$work/dec2"; then fail "a silent decoder was not reported"; fi
+recap till-01 1 0 && recap till-02 0 1 || fail "the silent decoder did not fail only its host"
+grep -q "dec2: time-out: no answer (exit 4)" "$work/play.log" || fail "the silent decoder's reason is missing"
+# The configuration was copied for the run only.
+if find "$HOME/.ansible/tmp" -name q5n-config.cfg 2>/dev/null | grep -q .; then
+  fail "a copy of the configuration was left behind"
 fi
-grep -q "time-out: no answer" "$work/play.log" && grep -q "q5ntool exit 4" "$work/play.log"
-grep -q "OK, verified" "$work/play.log"
-echo "fleet: the playbook configured a good decoder and reported the silent one"
+echo "fleet: changed, then ok without a download, --check --diff showed the setting, a silent decoder failed its host"

@@ -9,6 +9,8 @@
 #include "sim/KeyboardSimulation.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -30,6 +32,14 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
     q5n::initResources();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Configuration utility of the Q5N bar-code decoder"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A configuration setup file to open."),
+                                 QStringLiteral("[file]"));
+    parser.process(app);
+    const QStringList arguments = parser.positionalArguments();
 
     q5n::ProgramState state;
     q5n::QtPrompter prompter;
@@ -46,5 +56,9 @@ int main(int argc, char *argv[])
     window.startUp();
     prompter.setParent(&window);
     window.show();
+    // `q5ncfg FILE` (the desktop's "Open With"): the file opens as Open opens
+    // it, with the same checks and messages.
+    if (!arguments.isEmpty())
+        window.files().openPath(QFileInfo(arguments.front()).absoluteFilePath(), false);
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include "model/TextItems.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "tool/Apply.h"
 #include "tool/FieldNames.h"
 #include "tool/TerminalText.h"
 
@@ -213,16 +214,7 @@ int diffCommand(const QStringList &arguments, QTextStream &out, QTextStream &err
             diffs.push_back({qualifiedName(ref), captionPath(ref), valueOf(ref, a.image), valueOf(ref, b.image)});
     // Bits that no field owns still count: a decoder would receive them.
     for (int i = 0; i < kImageSize; ++i) {
-        int owned = 0;
-        for (const FieldRef &ref : imageFields()) {
-            const FieldEntry &e = *ref.entry;
-            if (e.kind == FieldKind::CharacterSequence) {
-                if (i >= ref.firstByte() && i < ref.firstByte() + e.length)
-                    owned = 0xFF;
-            } else if (e.byte == i) {
-                owned |= e.occupiedMask();
-            }
-        }
+        const int owned = ownedBits(i);
         if ((a.image[i] & ~owned) != (b.image[i] & ~owned))
             diffs.push_back({QStringLiteral("byte%1").arg(i), QStringLiteral("byte %1 (bits no page shows)").arg(i),
                              QStringLiteral("0x%1").arg(a.image[i], 2, 16, QLatin1Char('0')),

@@ -10,13 +10,16 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "protocol/Memory.h"
+#include "tool/Apply.h"
+#include "tool/CommandTable.h"
 #include "tool/Commands.h"
 #include "tool/FieldNames.h"
 #include "tool/TerminalText.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,6 +29,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -37,12 +41,6 @@ namespace {
 std::vector<QPointer<LinkExchange>> &runningExchanges()
 {
     static std::vector<QPointer<LinkExchange>> list;
-    return list;
-}
-// Ports opened by monitor.
-std::vector<QPointer<SerialPort>> &monitoredPorts()
-{
-    static std::vector<QPointer<SerialPort>> list;
     return list;
 }
 bool g_stopped = false;
@@ -59,86 +57,48 @@ struct Options
     bool json = false;
     bool notSave = false;
     bool verify = false;
-    QString output; // -o
-    QString into;   // --into
+    bool check = false; // apply: compare only
+    QString output;     // -o
+    QString into;       // --into
     QStringList positional;
 };
 
-const char *usageOf(const QString &command)
-{
-    if (command == QLatin1String("download"))
-        return "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n";
-    if (command == QLatin1String("upload"))
-        return "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n";
-    if (command == QLatin1String("version"))
-        return "usage: q5ntool version --port DEVICE... [--json] [serial options]\n";
-    if (command == QLatin1String("read-memory"))
-        return "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n";
-    if (command == QLatin1String("clear-memory"))
-        return "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n";
-    return "usage: q5ntool monitor --port DEVICE... [serial options]\n";
-}
-
 bool parseOptions(const QStringList &given, Options &o, QString *error)
 {
-    // "--port=com1" is "--port com1".
-    QStringList args;
-    for (const QString &a : given) {
-        const int eq = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && eq > 2)
-            args << a.left(eq) << a.mid(eq + 1);
-        else
-            args << a;
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("device"));
+    const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("rate"), QStringLiteral("9600"));
+    const QCommandLineOption parityOption(QStringLiteral("parity"), {}, QStringLiteral("N|E|O|M|S"),
+                                          QStringLiteral("N"));
+    const QCommandLineOption dataBitsOption(QStringLiteral("data-bits"), {}, QStringLiteral("7|8"),
+                                            QStringLiteral("8"));
+    const QCommandLineOption stopBitsOption(QStringLiteral("stop-bits"), {}, QStringLiteral("1|2"),
+                                            QStringLiteral("1"));
+    const QCommandLineOption output(QStringLiteral("o"), {}, QStringLiteral("file"));
+    const QCommandLineOption into(QStringLiteral("into"), {}, QStringLiteral("file"));
+    const QCommandLineOption json(QStringLiteral("json"), {});
+    const QCommandLineOption notSave(QStringLiteral("not-save"), {});
+    const QCommandLineOption verify(QStringLiteral("verify"), {});
+    const QCommandLineOption check(QStringLiteral("check"), {});
+    parser.addOptions(
+        {port, baud, parityOption, dataBitsOption, stopBitsOption, output, into, json, notSave, verify, check});
+    if (!parser.parse(QStringList{QStringLiteral("q5ntool")} + given)) {
+        *error = parser.errorText();
+        return false;
     }
-    QString parity = QStringLiteral("N");
-    QString dataBits = QStringLiteral("8");
-    QString stopBits = QStringLiteral("1");
-    for (int i = 0; i < args.size(); ++i) {
-        const QString a = args[i];
-        auto value = [&](QString *into) {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("%1 needs a value").arg(a);
-                return false;
-            }
-            *into = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == QLatin1String("--port")) {
-            if (!value(&v))
-                return false;
-            o.ports << v;
-        } else if (a == QLatin1String("--baud")) {
-            if (!value(&o.link.baudRate))
-                return false;
-        } else if (a == QLatin1String("--parity")) {
-            if (!value(&parity))
-                return false;
-        } else if (a == QLatin1String("--data-bits")) {
-            if (!value(&dataBits))
-                return false;
-        } else if (a == QLatin1String("--stop-bits")) {
-            if (!value(&stopBits))
-                return false;
-        } else if (a == QLatin1String("-o")) {
-            if (!value(&o.output))
-                return false;
-        } else if (a == QLatin1String("--into")) {
-            if (!value(&o.into))
-                return false;
-        } else if (a == QLatin1String("--json")) {
-            o.json = true;
-        } else if (a == QLatin1String("--not-save")) {
-            o.notSave = true;
-        } else if (a == QLatin1String("--verify")) {
-            o.verify = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("unknown option %1").arg(a);
-            return false;
-        } else {
-            o.positional << a;
-        }
-    }
+    o.ports = parser.values(port);
+    o.link.baudRate = parser.value(baud);
+    QString parity = parser.value(parityOption);
+    const QString dataBits = parser.value(dataBitsOption);
+    const QString stopBits = parser.value(stopBitsOption);
+    o.output = parser.value(output);
+    o.into = parser.value(into);
+    o.json = parser.isSet(json);
+    o.notSave = parser.isSet(notSave);
+    o.verify = parser.isSet(verify);
+    o.check = parser.isSet(check);
+    o.positional = parser.positionalArguments();
     static const QStringList bauds = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                                       QStringLiteral("9600"), QStringLiteral("19200")};
     if (!bauds.contains(o.link.baudRate)) {
@@ -168,6 +128,38 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
     return true;
 }
 
+// 1..6 for "com1".."com6", else 0.
+int comNumber(const QString &value)
+{
+    static const QRegularExpression com(QStringLiteral("^com([1-6])$"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(value);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// The --port values without repeats: two names of one device (com1 and its
+// path, two links to one adapter) are one port, used once under its first name.
+QStringList distinctPorts(const QStringList &ports, QTextStream &err)
+{
+    QStringList kept;
+    std::map<QString, QString> firstName; // device -> the name that came first
+    for (const QString &port : ports) {
+        const QString device = portDevice(port);
+        const QString canonical = QFileInfo(device).canonicalFilePath();
+        const QString key = canonical.isEmpty() ? device : canonical;
+        if (key.isEmpty()) {
+            kept << port;
+            continue;
+        }
+        const auto [at, inserted] = firstName.emplace(key, port);
+        if (inserted)
+            kept << port;
+        else
+            err << "q5ntool: " << port << " and " << at->second << " name one device (" << key
+                << "); it is used once, as " << at->second << '\n';
+    }
+    return kept;
+}
+
 // What became of one port.
 struct PortOutcome
 {
@@ -178,6 +170,10 @@ struct PortOutcome
     QStringList mismatches;
     double seconds = 0;
     bool downloaded = false;
+    // apply: what the decoder held, and how the port ended.
+    std::optional<SectionComparison> comparison;
+    ApplyResult applied = ApplyResult::Failed;
+    bool verified = false;
 };
 
 QString resultWords(LinkResult r)
@@ -206,9 +202,9 @@ int exitOf(LinkResult r)
     return kRefused;
 }
 
-// One port's work: its own engine; the time is taken when its last answer came
-// (or its time-out ran out), so ports waiting on each other's nested waits do
-// not make each other look slow.
+// One port's work: its own engine and its own chain of exchanges, run
+// independently of every other port. A port's time is taken when its last
+// exchange ended.
 class PortJob
 {
 public:
@@ -219,12 +215,15 @@ public:
         const QString device = m_outcome.device;
         m_engine.serialPort().setResolver([device](int) { return device; });
         m_link = options.link;
+        // "com2" with no device says "port number 2", not the default 1.
+        if (const int n = comNumber(port))
+            m_link.portNumber = qint16(n);
         m_clock.start();
-        QObject::connect(&m_engine.serialPort(), &SerialPort::onComm, &m_engine,
-                         [this] { m_answeredAt = m_clock.elapsed(); });
-        QObject::connect(&m_engine, &LinkExchange::waiting, &m_engine, [this](LinkExchange::Waiting what, int left) {
-            if (what != LinkExchange::Waiting::Nothing && left >= 0)
-                m_deadline = m_clock.elapsed() + left;
+        QObject::connect(&m_engine, &LinkExchange::finished, &m_engine, [this](LinkResult r) {
+            auto then = std::move(m_then);
+            m_then = nullptr;
+            if (then)
+                then(r);
         });
         runningExchanges().push_back(&m_engine);
     }
@@ -233,17 +232,23 @@ public:
     const LinkSettings &link() const { return m_link; }
     PortOutcome &outcome() { return m_outcome; }
 
+    // Starts an exchange; `then` takes its result (and may start the next).
+    void run(const std::function<void(LinkExchange &, const LinkSettings &)> &start,
+             std::function<void(LinkResult)> then)
+    {
+        m_then = std::move(then);
+        start(m_engine, m_link);
+    }
+
     // Records a finished exchange; false when it failed.
     bool record(LinkResult r)
     {
-        m_outcome.seconds = double(r == LinkResult::TimeOut                        ? m_deadline
-                                   : r == LinkResult::Good || r == LinkResult::Bad ? m_answeredAt
-                                                                                   : m_clock.elapsed()) /
-                            1000.0;
+        m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
         m_outcome.exit = exitOf(r);
         m_outcome.message = resultWords(r);
         if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
-            m_outcome.message += QStringLiteral(": ") + m_engine.portError();
+            m_outcome.message +=
+                QStringLiteral(": ") + QString(m_engine.portError()).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return r == LinkResult::Good;
     }
 
@@ -253,9 +258,10 @@ private:
     LinkSettings m_link;
     PortOutcome m_outcome;
     QElapsedTimer m_clock;
-    qint64 m_answeredAt = 0;
-    qint64 m_deadline = 0;
+    std::function<void(LinkResult)> m_then;
 };
+
+using Jobs = std::vector<std::unique_ptr<PortJob>>;
 
 // The fields of the returned section that differ from what was sent.
 QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
@@ -273,42 +279,46 @@ QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
     return names;
 }
 
+// Puts the uploaded section into `base` and writes it to `path`.
+void writeUpload(PortJob &job, LoadedConfig &base, const QString &path)
+{
+    const UploadReply &reply = job.engine().reply();
+    applyUploadReply(reply, base.image);
+    const QByteArray bytes = base.defaultsFile ? defaultsFileBytes(base.image)
+                                               : setupFileBytes(base.setupInfo, base.linkSettings, base.image);
+    const QString writeError = writeFileAtomically(path, bytes);
+    if (!writeError.isEmpty()) {
+        job.outcome().exit = kUsage;
+        job.outcome().message = QStringLiteral("%1: %2").arg(path, writeError);
+        return;
+    }
+    job.outcome().message =
+        QStringLiteral("OK, %1 section written to %2")
+            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader") : QStringLiteral("decoder"),
+                 path);
+}
+
 QString versionLine(const UploadReply &reply)
 {
     return reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2;
 }
 
-// Runs `work` for every port at once and waits for all of them.
-//
-// The engine's exchanges wait in nested event loops: a port whose answer came
-// returns only once the exchanges started after it have returned. So a phase
-// ends when all its exchanges have, and a command with two exchanges per port
-// runs them as two phases.
-void runAll(std::vector<std::unique_ptr<PortJob>> &jobs, const std::function<void(PortJob &)> &work)
+// Starts `work` on every port and runs the event loop until each port has
+// called its `done`. Each port goes at its own pace: what one port waits for
+// holds no other.
+void runEveryPort(Jobs &jobs, const std::function<void(PortJob &, std::function<void()> done)> &work)
 {
     if (jobs.empty())
         return;
-    int pending = int(jobs.size());
-    QEventLoop all;
-    // Each port's work is a queued call that first queues the next port's and
-    // then starts its exchange. Queuing from inside the running call matters:
-    // the event loop delivers, inside a waiting exchange, only calls queued
-    // after that exchange's own call was delivered.
-    std::function<void(size_t)> start = [&](size_t i) {
-        PortJob *job = jobs[i].get();
-        QMetaObject::invokeMethod(
-            &job->engine(),
-            [&, i, job] {
-                if (i + 1 < jobs.size())
-                    start(i + 1);
-                work(*job);
-                if (--pending == 0)
-                    all.quit();
-            },
-            Qt::QueuedConnection);
+    auto pending = std::make_shared<int>(int(jobs.size()));
+    auto done = [pending] {
+        if (--*pending == 0)
+            QCoreApplication::exit(0);
     };
-    start(0);
-    all.exec();
+    for (auto &job : jobs)
+        work(*job, done);
+    if (*pending > 0)
+        QCoreApplication::exec();
 }
 
 void progressTo(QTextStream &err, PortJob &job)
@@ -323,7 +333,7 @@ void progressTo(QTextStream &err, PortJob &job)
                      });
 }
 
-int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &o, QTextStream &out,
+int summarize(const Jobs &jobs, const Options &o, QTextStream &out,
               const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {})
 {
     int exit = kDone;
@@ -356,31 +366,26 @@ int summarize(const std::vector<std::unique_ptr<PortJob>> &jobs, const Options &
     return exit;
 }
 
-int monitor(const Options &o, QTextStream &out, QTextStream &err)
+int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
 {
-    std::vector<std::unique_ptr<SerialPort>> ports;
-    std::vector<std::function<void()>> printHeld;
-    for (const QString &name : o.ports) {
-        auto port = std::make_unique<SerialPort>();
-        const QString device = portDevice(name);
-        port->setResolver([device](int) { return device; });
-        port->setSettings(o.link.settingsText());
-        if (!port->setPortOpen(true)) {
+    for (auto &job : jobs) {
+        const QString name = job->outcome().port;
+        if (!job->engine().monitor(job->link())) {
             err << name << ": "
-                << "port not available: " << port->openErrorText() << '\n';
+                << "port not available: " << job->engine().portError() << '\n';
             return kPortUnavailable;
         }
-        port->setInputLen(0);
-        port->clearInBuffer();
-        port->setRThreshold(1);
-        port->setInputMode(1);
-        SerialPort *p = port.get();
-        const QString prefix = o.ports.size() > 1 ? name + QStringLiteral(": ") : QString();
+    }
+    int code = kDone;
+    runEveryPort(jobs, [&](PortJob &job, std::function<void()> done) {
+        const QString name = job.outcome().port;
+        const QString prefix = jobs.size() > 1 ? name + QStringLiteral(": ") : QString();
+        LinkExchange *engine = &job.engine();
         // One line per transmission: what arrives is gathered from its first
         // byte on for a moment, as the test window gathers a batch, and then
         // printed. A stream that never pauses is so printed every moment too,
         // and a line never holds more than kMonitorLineBytes.
-        auto *gather = new QTimer(p);
+        auto *gather = new QTimer(engine);
         gather->setSingleShot(true);
         gather->setInterval(kMonitorGatherMs);
         auto held = std::make_shared<QByteArray>();
@@ -392,191 +397,316 @@ int monitor(const Options &o, QTextStream &out, QTextStream &err)
             if (!held->isEmpty())
                 print(held->size());
         };
-        QObject::connect(p, &SerialPort::onComm, p, [p, held, gather, print] {
+        QObject::connect(engine, &LinkExchange::received, engine, [held, gather, print](const QByteArray &in) {
             if (held->isEmpty())
                 gather->start();
-            *held += p->input();
+            *held += in;
             while (held->size() >= kMonitorLineBytes)
                 print(kMonitorLineBytes);
         });
-        QObject::connect(gather, &QTimer::timeout, p, printAll);
-        printHeld.push_back(printAll); // interrupted: printed before the port closes
-        QObject::connect(p, &SerialPort::portLost, p, [name, &err](const QString &why) {
+        QObject::connect(gather, &QTimer::timeout, engine, printAll);
+        QObject::connect(&engine->serialPort(), &SerialPort::portLost, engine, [name, &err](const QString &why) {
             err << name << ": the port went away: " << why << '\n' << Qt::flush;
-            QCoreApplication::exit(kPortUnavailable);
         });
-        monitoredPorts().push_back(p);
-        ports.push_back(std::move(port));
-    }
-    const int code = QCoreApplication::exec();
-    for (const auto &print : printHeld)
-        print();
-    for (auto &p : ports)
-        p->setPortOpen(false);
-    monitoredPorts().clear();
+        job.run([](LinkExchange &, const LinkSettings &) {},
+                [&jobs, &code, done, printAll, gather](LinkResult r) {
+                    // Interrupted or lost: what is held is printed before the end.
+                    gather->stop();
+                    printAll();
+                    // A lost port ends the whole monitor.
+                    if (r == LinkResult::PortLost) {
+                        code = kPortUnavailable;
+                        for (auto &other : jobs)
+                            other->engine().abort();
+                    }
+                    done();
+                });
+    });
     return g_stopped ? kDone : code;
 }
 
-} // namespace
-
-bool isDeviceCommand(const QString &command)
+// The one FILE argument of download and apply, read as Open reads it; false
+// (with the usage line or the file's error said) when it is missing or unusable.
+bool loadFileArgument(const QString &command, const Options &o, bool verifyAllowed, ConfigImage &image,
+                      QTextStream &err)
 {
-    return command == QLatin1String("download") || command == QLatin1String("upload") ||
-           command == QLatin1String("version") || command == QLatin1String("monitor") ||
-           command == QLatin1String("read-memory") || command == QLatin1String("clear-memory");
-}
-
-QString portDevice(const QString &value)
-{
-    static const QRegularExpression com(QStringLiteral("^com([1-6])$"), QRegularExpression::CaseInsensitiveOption);
-    const auto m = com.match(value);
-    if (m.hasMatch())
-        return comDevicePath(m.captured(1).toInt());
-    return value;
-}
-
-void stopAllExchanges()
-{
-    g_stopped = true;
-    for (const QPointer<LinkExchange> &e : runningExchanges())
-        if (e)
-            e->abort();
-    if (!monitoredPorts().empty())
-        QCoreApplication::exit(kDone);
-}
-
-int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
-{
-    return deviceCommand(command, args, out, err, Timing{});
-}
-
-int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
-                  const Timing &timing)
-{
-    g_stopped = false; // a command run before in this process was stopped, not this one
-    Options o;
+    if (o.positional.size() != 1 || (o.verify && !verifyAllowed)) {
+        err << usageLine(command);
+        return false;
+    }
+    LoadedConfig config;
     QString error;
-    if (!parseOptions(args, o, &error)) {
-        err << "q5ntool " << command << ": " << error << '\n' << usageOf(command);
+    if (!loadConfig(o.positional[0], config, &error)) {
+        err << "q5ntool: " << error << '\n';
+        return false;
+    }
+    image = config.image;
+    return true;
+}
+
+int downloadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    ConfigImage image;
+    if (!loadFileArgument(command, o, /*verifyAllowed*/ true, image, err))
+        return kUsage;
+    const bool save = !o.notSave;
+    const bool verify = o.verify;
+    // Each port verifies as soon as its own download has finished.
+    runEveryPort(jobs, [&image, save, verify](PortJob &job, std::function<void()> done) {
+        job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+                [&job, &image, verify, done](LinkResult r) {
+                    job.outcome().downloaded = job.record(r);
+                    if (!verify || !job.outcome().downloaded || g_stopped) {
+                        done();
+                        return;
+                    }
+                    job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                            [&job, &image, done](LinkResult r) {
+                                if (job.record(r)) {
+                                    const UploadReply &reply = job.engine().reply();
+                                    job.outcome().mismatches = mismatchedFields(image, reply);
+                                    if (!job.outcome().mismatches.isEmpty()) {
+                                        job.outcome().exit = kDiffer;
+                                        job.outcome().message = QStringLiteral("verification found a mismatch");
+                                    } else {
+                                        // The decoder returns one section; the other was sent but cannot be
+                                        // read back.
+                                        const bool reader = reply.section == UploadReply::Section::Reader;
+                                        job.outcome().message =
+                                            reader ? QStringLiteral("OK, verified (reader section, bytes 25..84, "
+                                                                    "compared; the decoder section, bytes 0..24, was "
+                                                                    "sent but not read back)")
+                                                   : QStringLiteral("OK, verified (decoder section, bytes 0..24, "
+                                                                    "compared; the reader section, bytes 25..84, was "
+                                                                    "sent but not read back)");
+                                    }
+                                }
+                                done();
+                            });
+                });
+    });
+    return summarize(jobs, o, out);
+}
+
+// apply, one port: upload the section the decoder sends and compare it with
+// the file; when they differ (and not --check) download the file and verify
+// it. Each port goes on to its next exchange as soon as its own last one
+// ended. Each step takes the result of its exchange and says whether the next
+// exchange is due.
+
+// After the upload: true when the decoder differs and a download is due.
+bool applyCompared(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image, bool check)
+{
+    PortOutcome &p = job.outcome();
+    if (!job.record(r))
+        return false;
+    p.comparison = compareSection(image, reply);
+    p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
+                : check                         ? ApplyResult::WouldChange
+                                                : ApplyResult::Changed; // once downloaded and verified
+    if (p.applied == ApplyResult::WouldChange)
+        p.exit = kDiffer;
+    p.message = applySummary(p.applied, *p.comparison);
+    return p.applied == ApplyResult::Changed;
+}
+
+// After the download: true when it was taken and the verifying upload is due.
+bool applyDownloaded(PortJob &job, LinkResult r)
+{
+    PortOutcome &p = job.outcome();
+    p.downloaded = job.record(r);
+    if (!p.downloaded) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("download: ") + p.message;
+    }
+    return p.downloaded;
+}
+
+void applyVerified(PortJob &job, LinkResult r, const UploadReply &reply, const ConfigImage &image)
+{
+    PortOutcome &p = job.outcome();
+    if (!job.record(r)) {
+        p.applied = ApplyResult::Failed;
+        p.message = QStringLiteral("verification: ") + p.message;
+        return;
+    }
+    p.mismatches = mismatchedFields(image, reply);
+    if (!p.mismatches.isEmpty()) {
+        p.applied = ApplyResult::Failed;
+        p.exit = kDiffer;
+        p.message = QStringLiteral("verification found a mismatch");
+    } else {
+        p.verified = true;
+        p.message = applySummary(ApplyResult::Changed, *p.comparison);
+    }
+}
+
+// A port stopped (Ctrl+C) before its download or its verification.
+void applyStopped(PortJob &job)
+{
+    PortOutcome &p = job.outcome();
+    if (p.applied == ApplyResult::Changed && !p.verified) {
+        p.applied = ApplyResult::Failed;
+        p.exit = exitOf(LinkResult::Aborted);
+        p.message = resultWords(LinkResult::Aborted) +
+                    (p.downloaded ? QStringLiteral(" after the download, before its verification") : QString());
+    }
+}
+
+int applyReport(const Jobs &jobs, const Options &o, QTextStream &out)
+{
+    int exit = kDone;
+    QJsonArray list;
+    for (const auto &job : jobs) {
+        const PortOutcome &p = job->outcome();
+        exit = std::max(exit, p.exit);
+        if (o.json) {
+            QJsonObject j{{QStringLiteral("port"), p.port},
+                          {QStringLiteral("device"), p.device},
+                          {QStringLiteral("exit"), p.exit},
+                          {QStringLiteral("result"), applyResultWord(p.applied)},
+                          {QStringLiteral("message"), p.message},
+                          {QStringLiteral("downloaded"), p.downloaded},
+                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            if (p.comparison)
+                addComparison(*p.comparison, j);
+            if (!p.mismatches.isEmpty())
+                j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+            list.append(j);
+            continue;
+        }
+        out << terminalText(p.port) << "  " << applyResultWord(p.applied).toUpper() << "  " << terminalText(p.message)
+            << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
+        if (p.comparison && p.applied != ApplyResult::Unchanged)
+            for (const FieldChange &c : p.comparison->changes)
+                out << "    " << terminalText(changeLine(c)) << '\n';
+        for (const QString &m : p.mismatches)
+            out << "    mismatch: " << terminalText(m) << '\n';
+    }
+    if (o.json)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                   .toJson(QJsonDocument::Indented);
+    return exit;
+}
+
+int applyCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    ConfigImage image;
+    if (!loadFileArgument(command, o, /*verifyAllowed*/ false, image, err))
+        return kUsage;
+    const bool check = o.check;
+    const bool save = !o.notSave;
+    runEveryPort(jobs, [&image, check, save](PortJob &job, std::function<void()> done) {
+        const auto upload = [](LinkExchange &e, const LinkSettings &l) { e.upload(l); };
+        job.run(upload, [&job, &image, check, save, upload, done](LinkResult r) {
+            if (!applyCompared(job, r, job.engine().reply(), image, check) || g_stopped) {
+                done();
+                return;
+            }
+            job.run([&image, save](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+                    [&job, &image, upload, done](LinkResult r) {
+                        if (!applyDownloaded(job, r) || g_stopped) {
+                            done();
+                            return;
+                        }
+                        job.run(upload, [&job, &image, done](LinkResult r) {
+                            applyVerified(job, r, job.engine().reply(), image);
+                            done();
+                        });
+                    });
+        });
+    });
+    for (auto &job : jobs)
+        applyStopped(*job);
+    return applyReport(jobs, o, out);
+}
+
+int versionCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
         return kUsage;
     }
-    if (command == QLatin1String("monitor")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        return monitor(o, out, err);
+    std::map<QString, QString> versions;
+    runEveryPort(jobs, [&versions](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                [&job, &versions, done](LinkResult r) {
+                    if (job.record(r)) {
+                        versions[job.outcome().port] = versionLine(job.engine().reply());
+                        job.outcome().message = versionLine(job.engine().reply());
+                    }
+                    done();
+                });
+    });
+    return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
+        if (versions.count(p.port))
+            j[QStringLiteral("version")] = versions[p.port];
+    });
+}
+
+int clearMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
+        return kUsage;
     }
+    runEveryPort(jobs, [](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.clearMemory(l); },
+                [&job, done](LinkResult r) {
+                    job.record(r);
+                    done();
+                });
+    });
+    return summarize(jobs, o, out);
+}
 
-    std::vector<std::unique_ptr<PortJob>> jobs;
-    for (const QString &port : o.ports)
-        jobs.push_back(std::make_unique<PortJob>(port, o, timing));
-    for (auto &job : jobs)
-        progressTo(err, *job);
-
-    if (command == QLatin1String("download")) {
-        if (o.positional.size() != 1) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        LoadedConfig config;
-        if (!loadConfig(o.positional[0], config, &error)) {
-            err << "q5ntool: " << error << '\n';
-            return kUsage;
-        }
-        const ConfigImage image = config.image;
-        const bool save = !o.notSave;
-        const bool verify = o.verify;
-        // Every port's download, then every port's verification: each phase
-        // runs all its exchanges at once, so the whole takes about as long as
-        // one decoder's download and upload.
-        runAll(jobs, [&](PortJob &job) {
-            job.outcome().downloaded = job.record(job.engine().download(job.link(), image, save));
-        });
-        if (verify && !g_stopped)
-            runAll(jobs, [&image](PortJob &job) {
-                if (!job.outcome().downloaded)
-                    return;
-                UploadReply reply;
-                if (!job.record(job.engine().upload(job.link(), &reply)))
-                    return;
-                job.outcome().mismatches = mismatchedFields(image, reply);
-                if (!job.outcome().mismatches.isEmpty()) {
-                    job.outcome().exit = kDiffer;
-                    job.outcome().message = QStringLiteral("verification found a mismatch");
-                } else {
-                    job.outcome().message =
-                        QStringLiteral("OK, verified (%1 section)")
-                            .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                               : QStringLiteral("decoder"));
-                }
+int readMemoryCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    if (!o.positional.isEmpty() || jobs.size() != 1) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    QList<QByteArray> lines;
+    runEveryPort(jobs, [&lines](PortJob &job, std::function<void()> done) {
+        job.run(
+            [&lines](LinkExchange &e, const LinkSettings &l) {
+                e.readMemory(l, [&lines](const QList<QByteArray> &more) { lines += more; });
+            },
+            [&job, done](LinkResult r) {
+                job.record(r);
+                done();
             });
-        return summarize(jobs, o, out);
-    }
-
-    if (command == QLatin1String("version")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
+    });
+    PortOutcome &p = jobs.front()->outcome();
+    const QString text = memoryLinesText(lines);
+    if (p.exit == kDone)
+        p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
+    if (!o.output.isEmpty() && p.exit == kDone) {
+        const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
+        if (!writeError.isEmpty()) {
+            p.exit = kUsage;
+            p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
         }
-        std::map<QString, QString> versions;
-        runAll(jobs, [&versions](PortJob &job) {
-            UploadReply reply;
-            if (job.record(job.engine().upload(job.link(), &reply))) {
-                versions[job.outcome().port] = versionLine(reply);
-                job.outcome().message = versionLine(reply);
-            }
-        });
-        return summarize(jobs, o, out, [&versions](const PortOutcome &p, QJsonObject &j) {
-            if (versions.count(p.port))
-                j[QStringLiteral("version")] = versions[p.port];
-        });
+    } else {
+        // A failed read leaves the file as it was (an earlier complete read
+        // stays); the lines that came before the failure are printed.
+        if (!o.json)
+            for (const QByteArray &line : lines)
+                out << terminalText(decode8(line)) << '\n';
+        if (!o.output.isEmpty())
+            p.message += QStringLiteral("; %1 left as it was").arg(o.output);
     }
+    return summarize(jobs, o, out, [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
+}
 
-    if (command == QLatin1String("clear-memory")) {
-        if (!o.positional.isEmpty()) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        runAll(jobs, [](PortJob &job) { job.record(job.engine().clearMemory(job.link())); });
-        return summarize(jobs, o, out);
-    }
-
-    if (command == QLatin1String("read-memory")) {
-        if (!o.positional.isEmpty() || jobs.size() != 1) {
-            err << usageOf(command);
-            return kUsage;
-        }
-        QList<QByteArray> lines;
-        runAll(jobs, [&lines](PortJob &job) {
-            job.record(job.engine().readMemory(job.link(), [&lines](const QList<QByteArray> &more) { lines += more; }));
-        });
-        PortOutcome &p = jobs.front()->outcome();
-        const QString text = memoryLinesText(lines);
-        if (p.exit == kDone)
-            p.message = QStringLiteral("OK, %1 line(s) read").arg(lines.size());
-        if (!o.output.isEmpty() && p.exit == kDone) {
-            const QString writeError = writeFileAtomically(o.output, memoryDataFileBytes(text));
-            if (!writeError.isEmpty()) {
-                p.exit = kUsage;
-                p.message = QStringLiteral("%1: %2").arg(o.output, writeError);
-            }
-        } else {
-            // A failed read leaves the file as it was (an earlier complete read
-            // stays); the lines that came before the failure are printed.
-            if (!o.json)
-                for (const QByteArray &line : lines)
-                    out << terminalText(decode8(line)) << '\n';
-            if (!o.output.isEmpty())
-                p.message += QStringLiteral("; %1 left as it was").arg(o.output);
-        }
-        return summarize(jobs, o, out,
-                         [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
-    }
-
-    // upload
+int uploadCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    QString error;
     if (!o.positional.isEmpty() || o.output.isEmpty() || jobs.size() != 1) {
-        err << usageOf(command);
+        err << usageLine(command);
         return kUsage;
     }
     LoadedConfig base;
@@ -591,25 +721,96 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         fresh.resetSetupInfo(Clock().shortDateText(), ProgramState::kNewDescription);
         base.setupInfo = fresh.setupInfo;
     }
-    runAll(jobs, [&](PortJob &job) {
-        UploadReply reply;
-        if (!job.record(job.engine().upload(job.link(), &reply)))
-            return;
-        applyUploadReply(reply, base.image);
-        const QByteArray bytes = base.defaultsFile ? defaultsFileBytes(base.image)
-                                                   : setupFileBytes(base.setupInfo, base.linkSettings, base.image);
-        const QString writeError = writeFileAtomically(o.output, bytes);
-        if (!writeError.isEmpty()) {
-            job.outcome().exit = kUsage;
-            job.outcome().message = QStringLiteral("%1: %2").arg(o.output, writeError);
-            return;
-        }
-        job.outcome().message = QStringLiteral("OK, %1 section written to %2")
-                                    .arg(reply.section == UploadReply::Section::Reader ? QStringLiteral("reader")
-                                                                                       : QStringLiteral("decoder"),
-                                         o.output);
+    runEveryPort(jobs, [&](PortJob &job, std::function<void()> done) {
+        job.run([](LinkExchange &e, const LinkSettings &l) { e.upload(l); },
+                [&, done](LinkResult r) {
+                    if (job.record(r))
+                        writeUpload(job, base, o.output);
+                    done();
+                });
     });
     return summarize(jobs, o, out);
+}
+
+int monitorCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
+{
+    if (!o.positional.isEmpty()) {
+        err << usageLine(command);
+        return kUsage;
+    }
+    return monitor(jobs, out, err);
+}
+
+// The commands that talk to decoders: one line each.
+struct DeviceCommand
+{
+    const char *name;
+    int (*run)(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err);
+};
+const DeviceCommand kDeviceCommands[] = {
+    {"download", &downloadCommand},
+    {"upload", &uploadCommand},
+    {"version", &versionCommand},
+    {"read-memory", &readMemoryCommand},
+    {"clear-memory", &clearMemoryCommand},
+    {"monitor", &monitorCommand},
+    {"apply", &applyCommand},
+};
+
+const DeviceCommand *findDeviceCommand(const QString &name)
+{
+    for (const DeviceCommand &c : kDeviceCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+} // namespace
+
+bool isDeviceCommand(const QString &command)
+{
+    return findDeviceCommand(command) != nullptr;
+}
+
+QString portDevice(const QString &value)
+{
+    if (const int n = comNumber(value))
+        return comDevicePath(n);
+    return value;
+}
+
+void stopAllExchanges()
+{
+    g_stopped = true;
+    for (const QPointer<LinkExchange> &e : runningExchanges())
+        if (e)
+            e->abort();
+}
+
+int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    return deviceCommand(command, args, out, err, Timing{});
+}
+
+int deviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                  const Timing &timing)
+{
+    g_stopped = false; // a command run before in this process was stopped, not this one
+    const DeviceCommand *c = findDeviceCommand(command);
+    Options o;
+    QString error;
+    if (!c || !parseOptions(args, o, &error)) {
+        err << "q5ntool " << command << ": " << error << '\n' << usageLine(command);
+        return kUsage;
+    }
+    o.ports = distinctPorts(o.ports, err);
+    Jobs jobs;
+    for (const QString &port : o.ports)
+        jobs.push_back(std::make_unique<PortJob>(port, o, timing));
+    if (c->run != &monitorCommand)
+        for (auto &job : jobs)
+            progressTo(err, *job);
+    return c->run(command, o, jobs, out, err);
 }
 
 } // namespace q5n::tool

@@ -4,6 +4,8 @@
 #include "model/PageTable.h"
 #include "model/Text8.h"
 
+#include <QRegularExpression>
+
 namespace q5n::tool {
 
 namespace {
@@ -44,78 +46,75 @@ std::optional<bool> parseSwitch(const QString &value)
     return std::nullopt;
 }
 
-} // namespace
-
-QString pageObjectName(int page)
+// A caption path as a script may write it: " › " or "/" between the parts,
+// no blanks around them, any case.
+QString pathKey(const QString &path)
 {
-    const PageInfo *p = pageInfo(page);
-    return p ? p->objectName : QStringLiteral("page%1").arg(page);
+    QStringList parts = QString(path).replace(QStringLiteral("\u203A"), QStringLiteral("/")).split(QLatin1Char('/'));
+    for (QString &part : parts)
+        part = part.trimmed();
+    return parts.join(QLatin1Char('/')).toLower();
 }
 
-QString pageTitle(int page)
+// The caption of the field itself, with the label beside it.
+QString fieldCaption(const FieldEntry &e)
 {
-    const PageInfo *p = pageInfo(page);
-    return p ? p->title : QString();
-}
-
-std::vector<FieldRef> imageFields()
-{
-    std::vector<FieldRef> out;
-    for (const FieldEntry &e : fieldCatalogue()) {
-        if (!e.inImage())
-            continue;
-        for (int slot = 0; slot < e.slotCount; ++slot)
-            out.push_back({&e, slot});
-    }
-    return out;
-}
-
-QString qualifiedName(const FieldRef &ref)
-{
-    QString name = pageObjectName(ref.entry->page) + QLatin1Char('.') + ref.entry->name;
-    if (ref.entry->slotCount > 1)
-        name += QStringLiteral(".track%1").arg(ref.slot + 1);
-    return name;
-}
-
-QString captionPath(const FieldRef &ref)
-{
-    const FieldEntry &e = *ref.entry;
     QString caption = plain(e.caption);
     if (!e.label.isEmpty())
         caption = caption.isEmpty() ? plain(e.label) : plain(e.label) + QLatin1Char(' ') + caption;
-    QString path = QStringLiteral("%1 (%2) \u203A %3").arg(pageTitle(e.page), pageObjectName(e.page), caption);
-    if (e.slotCount > 1)
-        path += QStringLiteral(" \u203A Track %1").arg(ref.slot + 1);
-    return path;
+    return caption;
 }
 
-QString valueOf(const FieldRef &ref, const ConfigImage &image)
+// The brace names the notation knows: "{NUL}, {SOH}, ... {US}".
+QString braceNames()
 {
-    const FieldEntry &e = *ref.entry;
-    if (e.kind == FieldKind::CharacterSequence)
-        return insertionToText(image, ref.firstByte(), e.length);
-    if (e.kind == FieldKind::Character) {
-        const quint8 b = image.at(e.byte);
-        if (b == 0)
-            return QString();
-        return b < 32 ? QStringLiteral("{%1}").arg(controlName(b)) : QString(charFromByte(b));
-    }
-    return valueText(e, image);
+    QStringList names;
+    for (int code = 0; code < 32; ++code)
+        names << QLatin1Char('{') + controlName(code) + QLatin1Char('}');
+    return names.join(QStringLiteral(" "));
 }
 
-QByteArray storedBits(const FieldRef &ref, const ConfigImage &image)
+// The bytes a box's text stands for, read strictly: a brace starts a name the
+// notation knows ({CR}), and "\{" and "\}" are the brace characters
+// themselves. Nothing on anything else: the program would keep an unknown
+// name as typed characters, which a script cannot see.
+std::optional<QByteArray> bracedBytes(const QString &text, QString *error)
 {
-    const FieldEntry &e = *ref.entry;
-    QByteArray out;
-    if (e.kind == FieldKind::CharacterSequence) {
-        for (int k = 0; k < e.length; ++k)
-            out.append(char(image.at(ref.firstByte() + k)));
-        return out;
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < text.size() &&
+            (text.at(i + 1) == QLatin1Char('{') || text.at(i + 1) == QLatin1Char('}'))) {
+            bytes.append(text.at(++i).toLatin1());
+            continue;
+        }
+        if (c == QLatin1Char('{') || c == QLatin1Char('}')) {
+            const qsizetype j = c == QLatin1Char('{') ? text.indexOf(QLatin1Char('}'), i) : -1;
+            const auto code = j > i + 2 ? controlCode(text.mid(i + 1, j - i - 1)) : std::nullopt;
+            if (!code) {
+                const QString what = j > i ? text.mid(i, j - i + 1) : QString(c);
+                *error = QStringLiteral("\"%1\" is not a brace name the notation knows (%2); write \\{ and \\} "
+                                        "for braces as characters")
+                             .arg(what, braceNames());
+                return std::nullopt;
+            }
+            bytes.append(char(*code));
+            i = j;
+            continue;
+        }
+        const auto b = byteFromChar(c);
+        if (!b || *b == 255) {
+            *error = QStringLiteral("\"%1\" has no place in the box (a character with no 8-bit code, or the one of "
+                                    "byte 255, which ends the content)")
+                         .arg(c);
+            return std::nullopt;
+        }
+        bytes.append(char(*b));
     }
-    out.append(char(image.at(e.byte) & e.occupiedMask()));
-    return out;
+    return bytes;
 }
+
+} // namespace
 
 std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
 {
@@ -124,7 +123,17 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     int slot = -1;
     static const QString kTrack = QStringLiteral(".track");
     const int at = name.lastIndexOf(kTrack, -1, Qt::CaseInsensitive);
-    if (at > 0 && at + kTrack.size() + 1 == name.size()) {
+    // ... or "/Track 2", " › Track 2" at the end of a caption path, as show prints it.
+    static const QRegularExpression kTrackPart(QStringLiteral("\\s*(?:/|\u203A)\\s*track\\s*([0-9])\\s*$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = kTrackPart.match(name); m.hasMatch()) {
+        slot = m.captured(1).toInt() - 1;
+        name.truncate(m.capturedStart());
+        if (slot < 0) {
+            *error = QStringLiteral("%1: no such track (track1, track2 or track3)").arg(rawName);
+            return std::nullopt;
+        }
+    } else if (at > 0 && at + kTrack.size() + 1 == name.size()) {
         slot = name.right(1).toInt() - 1;
         name.truncate(at);
         if (slot < 0) {
@@ -134,23 +143,32 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     }
 
     std::vector<const FieldEntry *> found;
+    bool ambiguousByPath = false;
     const int slash = name.indexOf(QLatin1Char('/'));
     const int dot = name.indexOf(QLatin1Char('.'));
-    if (slash > 0) {
-        // Caption path: page (objectName or title) / caption.
-        const QString page = name.left(slash).trimmed();
-        const QString caption = name.mid(slash + 1).trimmed();
+    if (slash > 0 || name.contains(QStringLiteral("\u203A"))) {
+        // Caption path: the page (its name, its title, or both as show prints
+        // them), the frame and box where the caption needs them, the caption.
+        const QString key = pathKey(name);
         for (const FieldEntry &e : fieldCatalogue()) {
             if (!e.inImage())
                 continue;
-            const bool pageMatches = pageObjectName(e.page).compare(page, Qt::CaseInsensitive) == 0 ||
-                                     pageTitle(e.page).compare(page, Qt::CaseInsensitive) == 0;
-            const bool captionMatches =
-                plain(e.caption).compare(caption, Qt::CaseInsensitive) == 0 ||
-                (!e.label.isEmpty() && plain(e.label).compare(caption, Qt::CaseInsensitive) == 0);
-            if (pageMatches && captionMatches)
+            const QString caption = fieldCaption(e);
+            const QString frame = frameOf(e);
+            QStringList tails{caption, plain(e.caption), frame + QLatin1Char('/') + caption};
+            if (frame.contains(QStringLiteral("\u203A")))
+                tails << frame.section(QStringLiteral(" \u203A "), 0, 0) + QLatin1Char('/') + caption
+                      << frame.section(QStringLiteral(" \u203A "), 1) + QLatin1Char('/') + caption;
+            const QString pages[] = {pageObjectName(e.page), pageTitle(e.page),
+                                     QStringLiteral("%1 (%2)").arg(pageTitle(e.page), pageObjectName(e.page))};
+            bool matches = false;
+            for (const QString &page : pages)
+                for (const QString &tail : tails)
+                    matches = matches || (!tail.isEmpty() && key == pathKey(page + QLatin1Char('/') + tail));
+            if (matches)
                 found.push_back(&e);
         }
+        ambiguousByPath = true;
     } else if (dot > 0) {
         const QString page = name.left(dot);
         const QString control = name.mid(dot + 1);
@@ -170,7 +188,10 @@ std::optional<FieldRef> resolveField(const QString &rawName, QString *error)
     if (found.size() > 1) {
         QStringList names;
         for (const FieldEntry *e : found)
-            names << qualifiedName({e, 0}).section(QLatin1Char('.'), 0, 1);
+            names << (ambiguousByPath ? QStringLiteral("\"%1/%2/%3\"")
+                                            .arg(pageObjectName(e->page), frameOf(*e), fieldCaption(*e))
+                                            .replace(QStringLiteral(" \u203A "), QStringLiteral("/"))
+                                      : qualifiedName({e, 0}).section(QLatin1Char('.'), 0, 1));
         *error = QStringLiteral("%1: more than one field has this name; say which: %2")
                      .arg(rawName, names.join(QStringLiteral(", ")));
         return std::nullopt;
@@ -298,21 +319,21 @@ bool setValue(const FieldRef &ref, const QString &value, ConfigImage &image, QSt
         return true;
     }
     case FieldKind::CharacterSequence: {
-        if (!encodable8(value)) {
-            *error = QStringLiteral("%1: \"%2\" holds a character with no 8-bit code").arg(who, value);
+        QString why;
+        const auto bytes = bracedBytes(value, &why);
+        if (!bytes) {
+            *error = QStringLiteral("%1: %2").arg(who, why);
             return false;
         }
-        ConfigImage trial = image;
-        textToInsertion(trial, value, ref.firstByte(), e.length);
-        // The text must fit: what is stored must show the same text again.
-        if (insertionToText(trial, ref.firstByte(), e.length).compare(value, Qt::CaseInsensitive) != 0) {
+        if (bytes->size() > e.length) {
             *error = QStringLiteral("%1: \"%2\" does not fit in %3 characters (a control code is one, written "
                                     "{CR}, {STX}, ...)")
                          .arg(who, value)
                          .arg(e.length);
             return false;
         }
-        image = trial;
+        for (int k = 0; k < e.length; ++k)
+            image[ref.firstByte() + k] = k < bytes->size() ? quint8(bytes->at(k)) : quint8(255);
         return true;
     }
     case FieldKind::Text: break;

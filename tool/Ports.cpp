@@ -1,15 +1,16 @@
 #include "tool/Ports.h"
 
 #include "link/ComPorts.h"
+#include "link/PortAccess.h"
 #include "tool/Commands.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPortInfo>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,17 +28,48 @@ PortAccess portAccess(const QString &device)
         return a;
     }
     a.exists = true;
-    if (::access(path.constData(), R_OK | W_OK) == 0) {
-        a.usable = true;
+    if (::access(path.constData(), R_OK | W_OK) != 0) {
+        const auto owner = deviceOwnership(device);
+        a.reason =
+            QStringLiteral("permission denied") + (owner ? QStringLiteral(": ") + accessAdvice(*owner) : QString());
         return a;
     }
-    const struct group *g = ::getgrgid(st.st_gid);
-    a.reason = g ? QStringLiteral("permission denied: join the group %1 (sudo usermod -aG %1 $USER, then log in "
-                                  "again)")
-                       .arg(QString::fromLocal8Bit(g->gr_name))
-                 : QStringLiteral("permission denied");
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (const auto lock = serialLock(canonical.isEmpty() ? device : canonical)) {
+        a.reason = QStringLiteral("locked: ") + lockText(*lock);
+        return a;
+    }
+    a.usable = true;
     return a;
 }
+
+namespace {
+
+// What the system knows of the adapter behind a device: its name, maker and
+// serial number, and its stable name under /dev/serial/by-id.
+QString adapterText(const QString &device, const QList<QSerialPortInfo> &present)
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    QStringList parts;
+    for (const QSerialPortInfo &p : present) {
+        if (p.systemLocation() != canonical)
+            continue;
+        if (!p.description().isEmpty())
+            parts << p.description();
+        if (!p.manufacturer().isEmpty() && p.manufacturer() != p.description())
+            parts << p.manufacturer();
+        if (!p.serialNumber().isEmpty())
+            parts << QStringLiteral("serial number %1").arg(p.serialNumber());
+    }
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QString &link : byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        if (!canonical.isEmpty() && QFileInfo(byId.filePath(link)).canonicalFilePath() == canonical &&
+            byId.filePath(link) != device)
+            parts << byId.filePath(link);
+    return parts.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(parts.join(QStringLiteral(", ")));
+}
+
+} // namespace
 
 int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
@@ -49,6 +81,7 @@ int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &er
     }
     QJsonArray list;
     QStringList named;
+    const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
     for (int n = 1; n <= kComPortCount; ++n) {
         const QString device = comDevicePath(n);
         if (device.isEmpty())
@@ -60,10 +93,11 @@ int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &er
                                 {QStringLiteral("usable"), a.usable},
                                 {QStringLiteral("reason"), a.reason}});
         if (!json)
-            out << "Com " << n << "  " << device << "  " << (a.usable ? QStringLiteral("ready") : a.reason) << '\n';
+            out << "Com " << n << "  " << device << "  " << (a.usable ? QStringLiteral("ready") : a.reason)
+                << adapterText(device, present) << '\n';
     }
     // Present ports beyond the six the program offers.
-    for (const QSerialPortInfo &p : QSerialPortInfo::availablePorts()) {
+    for (const QSerialPortInfo &p : present) {
         if (named.contains(p.systemLocation()))
             continue;
         const PortAccess a = portAccess(p.systemLocation());
@@ -73,7 +107,7 @@ int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &er
                                 {QStringLiteral("reason"), a.reason}});
         if (!json)
             out << "-      " << p.systemLocation() << "  " << (a.usable ? QStringLiteral("ready") : a.reason)
-                << "  (no Com number: set Q5NCFG_COM<n> to use it)\n";
+                << adapterText(p.systemLocation(), present) << "  (no Com number: set Q5NCFG_COM<n> to use it)\n";
     }
     if (json)
         out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}}).toJson(QJsonDocument::Indented);

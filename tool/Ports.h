@@ -10,7 +10,7 @@ struct PortAccess
 {
     bool exists = false;
     bool usable = false;
-    QString reason; // why not usable: "no such device", "permission denied: join the group dialout"
+    QString reason; // why not usable: "no such device", "permission denied: ...", "locked: ..."
 };
 PortAccess portAccess(const QString &device);
 

@@ -1,21 +1,25 @@
 #include "link/KeyboardChannel.h"
 
 #include "link/AnswerSource.h"
-#include "link/EventWait.h"
 #include "link/PortIo.h"
 
 namespace q5n {
 
-KeyboardChannel::KeyboardChannel(PortIo &portIo, EventWait &wait, AnswerSource *answers, QObject *parent)
-    : QObject(parent), m_portIo(portIo), m_wait(wait)
+KeyboardChannel::KeyboardChannel(PortIo &portIo, AnswerSource *answers, QObject *parent)
+    : QObject(parent), m_portIo(portIo)
 {
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer2.setObjectName(QStringLiteral("Timer2"));
     m_timer2.setSingleShot(true);
-    m_timer1.setTimerType(Qt::PreciseTimer);
-    m_timer2.setTimerType(Qt::PreciseTimer);
+    m_pause.setSingleShot(true);
+    for (QTimer *t : {&m_timer1, &m_timer2, &m_pause})
+        t->setTimerType(Qt::PreciseTimer);
     connect(&m_timer1, &QTimer::timeout, this, &KeyboardChannel::onTimer1);
-    connect(&m_timer2, &QTimer::timeout, this, &KeyboardChannel::onTimer2);
+    connect(&m_timer2, &QTimer::timeout, this, [this] {
+        m_timeOver = true;
+        endDataSoon();
+    });
+    connect(&m_pause, &QTimer::timeout, this, &KeyboardChannel::sendNext);
     setAnswerSource(answers);
 }
 
@@ -25,23 +29,38 @@ void KeyboardChannel::setAnswerSource(AnswerSource *answers)
         disconnect(m_answers, nullptr, this, nullptr);
     m_answers = answers;
     if (answers)
-        connect(answers, &AnswerSource::changed, this, [this] { m_wait.poke(); });
+        connect(answers, &AnswerSource::changed, this, &KeyboardChannel::onAnswerChanged);
 }
 
-bool KeyboardChannel::sendByte(quint8 byte, int pauseMs)
+void KeyboardChannel::sendText(const QString &text, int pauseMs, std::function<void()> done)
 {
-    // The result is not tested: a decoder that did not get the byte stays
-    // silent, and the exchange ends in its time-out.
-    m_portIo.SetPortVal(PortIo::kKeyboardDataPort, byte, 1);
-    return m_wait.pause(pauseMs);
+    m_text = text;
+    m_sent = 0;
+    m_pauseMs = pauseMs;
+    m_textDone = std::move(done);
+    sendNext();
 }
 
-bool KeyboardChannel::sendText(const QString &text, int pauseMs)
+void KeyboardChannel::sendNext()
 {
-    for (QChar ch : text)
-        if (!sendByte(static_cast<quint8>(ch.unicode() & 0xFF), pauseMs))
-            return false;
-    return true;
+    // Without a pause the whole text goes out at once; with one, each byte
+    // waits for its timer.
+    while (m_sent < m_text.size()) {
+        // The result is not tested: a decoder that did not get the byte stays
+        // silent, and the exchange ends in its time-out.
+        m_portIo.SetPortVal(PortIo::kKeyboardDataPort, static_cast<quint8>(m_text[m_sent++].unicode() & 0xFF), 1);
+        if (m_pauseMs > 0) {
+            m_pause.start(m_pauseMs);
+            return;
+        }
+    }
+    if (m_pauseMs > 0 && m_pause.isActive())
+        return;
+    auto done = std::move(m_textDone);
+    m_textDone = nullptr;
+    m_text.clear();
+    if (done)
+        done();
 }
 
 void KeyboardChannel::releaseInterrupt()
@@ -69,82 +88,140 @@ QString KeyboardChannel::answerText() const
     return m_answers ? m_answers->text() : QString();
 }
 
-bool KeyboardChannel::aborted() const
-{
-    return m_wait.aborted();
-}
-
-int KeyboardChannel::handshake(const Handshake &h)
+void KeyboardChannel::handshake(const Handshake &h, std::function<void(int)> done)
 {
     quint32 mask = 0;
     if (m_portIo.GetPortVal(PortIo::kInterruptMaskPort, &mask, 1))
         m_interruptMask = quint8(mask & 0xFF);
     else
         m_interruptMask.reset();
+    m_phase = Phase::Handshake;
     prepareAnswerBox();
     m_handshake = h;
+    m_handshakeDone = std::move(done);
     m_timeID = 0;
     m_timeOver = false;
+    m_sending = false;
     m_pendingTicks = 0;
     m_timer1.start(h.tickMs);
-
-    const bool ok = m_wait.until([this] {
-        if (!m_timeOver && m_handshake.answered && m_handshake.answered(answerText()))
-            m_timeOver = true;
-        return m_timeOver;
-    });
-
-    releaseInterrupt();
-    m_timer1.stop();
-    m_handshake = {};
-    return ok ? m_timeID : -1;
 }
 
 void KeyboardChannel::onTimer1()
 {
-    // The token's bytes pause while events run, so a tick may come while the
+    // The token's bytes pause between them, so a tick may come while the
     // previous token is still going out: it is counted and handled once that
-    // token is complete, as if the pause had blocked.
+    // token is complete.
     if (m_sending) {
         ++m_pendingTicks;
         return;
     }
-    for (;;) {
-        ++m_timeID;
-        if (m_timeID > m_handshake.ticks || m_timeOver) {
-            m_timer1.stop();
-            m_timeOver = true;
-            m_pendingTicks = 0;
-            m_wait.poke();
-            return;
-        }
-        m_sending = true;
-        const QString token = m_handshake.token ? m_handshake.token() : QString();
-        const bool sent = sendText(token, m_handshake.bytePauseMs);
+    tick();
+}
+
+void KeyboardChannel::tick()
+{
+    ++m_timeID;
+    if (m_timeID > m_handshake.ticks || m_timeOver) {
+        endHandshake();
+        return;
+    }
+    m_sending = true;
+    const QString token = m_handshake.token ? m_handshake.token() : QString();
+    sendText(token, m_handshake.bytePauseMs, [this] {
         m_sending = false;
-        if (!sent || m_pendingTicks == 0 || !m_timer1.isActive())
+        // An answer that came while the token went out ends the handshake
+        // once the token is complete.
+        if (m_timeOver) {
+            endHandshake();
+        } else if (m_pendingTicks > 0 && m_timer1.isActive()) {
+            --m_pendingTicks;
+            tick();
+        }
+    });
+}
+
+void KeyboardChannel::endHandshake()
+{
+    m_timer1.stop();
+    m_timeOver = true;
+    m_pendingTicks = 0;
+    m_phase = Phase::None;
+    releaseInterrupt();
+    m_handshake = {};
+    auto done = std::move(m_handshakeDone);
+    m_handshakeDone = nullptr;
+    if (done)
+        done(m_timeID);
+}
+
+void KeyboardChannel::onAnswerChanged()
+{
+    if (m_phase == Phase::Handshake) {
+        if (m_timeOver || !m_handshake.answered || !m_handshake.answered(answerText()))
             return;
-        --m_pendingTicks;
+        m_timeOver = true;
+        if (!m_sending)
+            endHandshake();
+    } else if (m_phase == Phase::Data && m_complete && m_complete()) {
+        endDataSoon();
     }
 }
 
-bool KeyboardChannel::waitData(int timeoutMs, const std::function<bool()> &done)
+void KeyboardChannel::waitData(int timeoutMs, std::function<bool()> complete, std::function<void(bool)> done)
 {
+    m_phase = Phase::Data;
     m_timeOver = false;
+    m_ending = false;
+    m_complete = std::move(complete);
+    m_dataDone = std::move(done);
     m_timer2.start(timeoutMs);
-    const bool ended = m_wait.until([&] { return m_timeOver || done(); });
-    m_timer2.stop();
-    m_timer2.setInterval(0);
-    releaseInterrupt();
-    // The outcome is read from the answer as it stands now: keys typed in the
-    // same pass as the one that ended the wait count too.
-    return ended && done();
+    if (m_complete())
+        endDataSoon();
 }
 
-void KeyboardChannel::onTimer2()
+void KeyboardChannel::endDataSoon()
 {
-    m_timeOver = true;
-    m_wait.poke();
+    if (m_phase != Phase::Data || m_ending)
+        return;
+    m_ending = true;
+    // The keys already queued with the one that ended the phase are taken
+    // before the answer is judged.
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = m_generation] {
+            if (generation != m_generation || m_phase != Phase::Data)
+                return;
+            m_timer2.stop();
+            m_timer2.setInterval(0);
+            m_phase = Phase::None;
+            m_ending = false;
+            releaseInterrupt();
+            const bool complete = m_complete();
+            auto done = std::move(m_dataDone);
+            m_dataDone = nullptr;
+            m_complete = nullptr;
+            if (done)
+                done(complete);
+        },
+        Qt::QueuedConnection);
+}
+
+void KeyboardChannel::cancel()
+{
+    ++m_generation;
+    m_timer1.stop();
+    m_timer2.stop();
+    m_pause.stop();
+    m_phase = Phase::None;
+    m_sending = false;
+    m_ending = false;
+    m_pendingTicks = 0;
+    m_text.clear();
+    m_textDone = nullptr;
+    m_handshakeDone = nullptr;
+    m_dataDone = nullptr;
+    m_complete = nullptr;
+    m_handshake = {};
 }
 
 } // namespace q5n

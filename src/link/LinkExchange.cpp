@@ -1,14 +1,11 @@
 #include "link/LinkExchange.h"
 
 #include "link/AnswerSource.h"
-#include "link/EventWait.h"
 #include "link/KeyboardChannel.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
-#include "protocol/Memory.h"
 
 #include <algorithm>
-#include <tuple>
 
 namespace q5n {
 
@@ -37,22 +34,23 @@ bool memoryTextComplete(const QString &text)
 } // namespace
 
 LinkExchange::LinkExchange(PortIo &portIo, const Timing &timing, AnswerSource *answers, QObject *parent)
-    : QObject(parent), m_portIo(portIo), m_timing(timing), m_wait(std::make_shared<EventWait>()),
+    : QObject(parent), m_portIo(portIo), m_timing(timing), m_keyboard(new KeyboardChannel(portIo, answers, this)),
       m_port(new SerialPort(this)), m_answers(answers)
 {
-    m_keyboard = std::make_shared<KeyboardChannel>(portIo, *m_wait, answers);
     m_port->setObjectName(QStringLiteral("MSComm1"));
     connect(m_port, &SerialPort::onComm, this, &LinkExchange::onComm);
     connect(m_port, &SerialPort::portLost, this, &LinkExchange::onPortLost);
 
     m_serialTimeout.setSingleShot(true);
     m_serialTimeout.setTimerType(Qt::PreciseTimer);
-    connect(&m_serialTimeout, &QTimer::timeout, this, [this] {
-        if (m_request && !m_answered) {
-            m_answered = true;
-            m_serialResult = LinkResult::TimeOut;
-        }
-        m_wait->poke();
+    connect(&m_serialTimeout, &QTimer::timeout, this, [this] { endSerial(LinkResult::TimeOut); });
+    m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
+    connect(&m_pause, &QTimer::timeout, this, [this] {
+        auto then = std::move(m_afterPause);
+        m_afterPause = nullptr;
+        if (then)
+            then();
     });
     m_countdown.setInterval(kCountdownMs);
     connect(&m_countdown, &QTimer::timeout, this, &LinkExchange::reportWaiting);
@@ -60,10 +58,10 @@ LinkExchange::LinkExchange(PortIo &portIo, const Timing &timing, AnswerSource *a
 
 LinkExchange::~LinkExchange()
 {
-    // A wait still running (only when the program is torn down around it)
-    // returns Aborted and touches nothing of this object any more.
-    *m_alive = false;
-    m_wait->abort();
+    // An exchange still running ends here without a signal: nothing of it
+    // outlives the engine.
+    if (m_running)
+        stopEverything();
     m_port->setPortOpen(false);
 }
 
@@ -75,225 +73,272 @@ void LinkExchange::setAnswerSource(AnswerSource *answers)
     m_keyboard->setAnswerSource(answers);
 }
 
-void LinkExchange::abort()
+bool LinkExchange::begin()
 {
-    m_wait->abort();
+    if (m_running)
+        return false;
+    m_running = true;
+    m_monitoring = false;
+    m_keyboardUsed = false;
+    m_restore = nullptr;
+    m_awaiting = false;
+    ++m_generation;
+    return true;
 }
 
-LinkResult LinkExchange::finish(LinkResult result)
+void LinkExchange::stopEverything()
 {
-    m_running = false;
+    m_serialTimeout.stop();
+    m_pause.stop();
+    m_afterPause = nullptr;
+    m_serialNext = nullptr;
+    m_awaiting = false;
+    m_monitoring = false;
+    m_keyboard->cancel();
+    disconnect(m_counting);
+    // A keyboard exchange gives the interrupt back however it ends.
+    if (m_keyboardUsed)
+        m_keyboard->releaseInterrupt();
+    m_keyboardUsed = false;
+    if (m_restore)
+        setAnswerSource(m_restore);
+    m_restore = nullptr;
+    m_port->setPortOpen(false);
     stopWaiting();
+}
+
+void LinkExchange::abort()
+{
+    if (!m_running)
+        return;
+    stopEverything();
+    // Ended at once: a queued end of the exchange is dropped, and the engine
+    // can start the next one right away.
+    ++m_generation;
+    m_running = false;
     Q_EMIT waiting(Waiting::Nothing, -1);
-    Q_EMIT finished(result);
-    return result;
+    Q_EMIT finished(LinkResult::Aborted);
+}
+
+void LinkExchange::finish(LinkResult result)
+{
+    m_port->setPortOpen(false);
+    m_monitoring = false;
+    m_keyboardUsed = false;
+    stopWaiting();
+    // The end is reported from the event loop, so that it never comes from
+    // within the call that started the exchange.
+    QMetaObject::invokeMethod(
+        this,
+        [this, result, generation = m_generation] {
+            if (generation != m_generation || !m_running)
+                return;
+            m_running = false;
+            Q_EMIT waiting(Waiting::Nothing, -1);
+            Q_EMIT finished(result);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- The decoder's exchanges ----------------------------------------------
 
-LinkResult LinkExchange::download(const LinkSettings &settings, const ConfigImage &image, bool save)
+void LinkExchange::download(const LinkSettings &settings, const ConfigImage &image, bool save)
 {
-    if (m_running)
-        return LinkResult::Aborted;
-    m_running = true;
-    m_wait->reset();
-    const auto alive = m_alive;
-    const LinkResult result = settings.isRs232() ? downloadRs232(settings, image, save) : downloadKeyboard(image, save);
-    return *alive ? finish(result) : LinkResult::Aborted;
-}
-
-LinkResult LinkExchange::upload(const LinkSettings &settings, UploadReply *reply)
-{
-    if (m_running)
-        return LinkResult::Aborted;
-    m_running = true;
-    m_wait->reset();
-    const auto alive = m_alive;
-    UploadReply parsed;
-    const LinkResult result = settings.isRs232() ? uploadRs232(settings, &parsed) : uploadKeyboard(&parsed);
-    if (!*alive)
-        return LinkResult::Aborted;
-    if (reply && result == LinkResult::Good)
-        *reply = parsed;
-    return finish(result);
-}
-
-LinkResult LinkExchange::downloadRs232(const LinkSettings &settings, const ConfigImage &image, bool save)
-{
-    SerialRequest r;
-    r.request = downloadFrame(image, save);
-    r.threshold = 1;
-    r.timeoutMs = m_timing.downloadAnswerMs;
-    // Only the first byte counts: 0x07 is the decoder's acceptance.
-    r.accept = [](const QByteArray &in) { return quint8(in.at(0)) == kDownloadAccepted; };
-    return serialExchange(settings, r);
-}
-
-LinkResult LinkExchange::uploadRs232(const LinkSettings &settings, UploadReply *reply)
-{
-    SerialRequest r;
-    r.request = uploadRequest();
-    r.threshold = kUploadReplyThreshold;
-    r.timeoutMs = m_timing.uploadReplyMs;
-    r.accept = [reply](const QByteArray &in) {
-        *reply = parseRs232UploadReply(in);
-        return reply->valid;
-    };
-    return serialExchange(settings, r);
-}
-
-LinkResult LinkExchange::downloadKeyboard(const ConfigImage &image, bool save)
-{
-    const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
-    LinkResult result =
-        handshake([save] { return downloadToken(save); }, [](const QString &text) { return isLetter(text, u'S'); },
-                  m_timing.keyboardBytePauseMs);
-    if (result != LinkResult::Good)
-        return result;
-
-    if (!m_wait->pause(m_timing.afterHandshakeMs)) {
-        if (*m_alive)
-            m_keyboard->releaseInterrupt();
-        return LinkResult::Aborted;
+    if (!begin())
+        return;
+    if (settings.isRs232()) {
+        SerialRequest r;
+        r.request = downloadFrame(image, save);
+        r.threshold = 1;
+        r.timeoutMs = m_timing.downloadAnswerMs;
+        // Only the first byte counts: 0x07 is the decoder's acceptance.
+        r.accept = [](const QByteArray &in) { return quint8(in.at(0)) == kDownloadAccepted; };
+        serialExchange(settings, r);
+        return;
     }
-    // The hex pair of each image byte (progress counts the bytes), then the
-    // pair of the check byte.
-    const QString stream = keyboardDownloadStream(image);
-    const int lastByte = kImageSize - 1;
-    startWaiting(Waiting::Sending, -1);
-    Q_EMIT progress(0, lastByte);
-    for (int i = 0; i <= kImageSize; ++i) {
-        if (!m_keyboard->sendText(stream.mid(2 * i, 2), m_timing.keyboardBytePauseMs)) {
-            if (*m_alive)
-                m_keyboard->releaseInterrupt();
-            return LinkResult::Aborted;
-        }
-        if (i <= lastByte)
-            Q_EMIT progress(i, lastByte);
-    }
-    return keyboardAnswer(
-        m_timing.keyboardDownloadAnswerMs, [](const QString &text) { return isLetter(text, u'P'); },
-        [](const QString &text) { return isLetter(text, u'P'); });
+    m_stream = keyboardDownloadStream(image);
+    handshake([save] { return downloadToken(save); }, [](const QString &text) { return isLetter(text, u'S'); },
+              m_timing.keyboardBytePauseMs,
+              [this](LinkResult result) {
+                  if (result != LinkResult::Good) {
+                      finish(result);
+                      return;
+                  }
+                  pause(m_timing.afterHandshakeMs, [this] {
+                      // The hex pair of each image byte (progress counts the
+                      // bytes), then the pair of the check byte.
+                      startWaiting(Waiting::Sending, -1);
+                      Q_EMIT progress(0, kImageSize - 1);
+                      sendPair(0);
+                  });
+              });
 }
 
-LinkResult LinkExchange::uploadKeyboard(UploadReply *reply)
+void LinkExchange::sendPair(int pair)
 {
-    LinkResult result =
-        handshake([] { return uploadToken(); }, [](const QString &text) { return isLetter(text, u'S'); },
-                  m_timing.keyboardBytePauseMs);
-    if (result != LinkResult::Good)
-        return result;
-    return keyboardAnswer(
-        m_timing.keyboardTextMs, [](const QString &text) { return text.size() >= kKeyboardReplyLength; },
-        [reply](const QString &text) {
-            *reply = parseKeyboardUploadReply(text);
-            return reply->valid;
-        },
-        kKeyboardReplyLength + 1);
+    if (pair > kImageSize) {
+        keyboardAnswer(
+            m_timing.keyboardDownloadAnswerMs, [](const QString &text) { return isLetter(text, u'P'); },
+            [](const QString &text) { return isLetter(text, u'P'); }, 0, [this](LinkResult r) { finish(r); });
+        return;
+    }
+    m_keyboard->sendText(m_stream.mid(2 * pair, 2), m_timing.keyboardBytePauseMs, [this, pair] {
+        if (pair <= kImageSize - 1)
+            Q_EMIT progress(pair, kImageSize - 1);
+        sendPair(pair + 1);
+    });
+}
+
+void LinkExchange::upload(const LinkSettings &settings)
+{
+    if (!begin())
+        return;
+    m_reply = {};
+    if (settings.isRs232()) {
+        SerialRequest r;
+        r.request = uploadRequest();
+        r.threshold = kUploadReplyThreshold;
+        r.timeoutMs = m_timing.uploadReplyMs;
+        r.accept = [this](const QByteArray &in) {
+            const UploadReply parsed = parseRs232UploadReply(in);
+            if (parsed.valid)
+                m_reply = parsed;
+            return parsed.valid;
+        };
+        serialExchange(settings, r);
+        return;
+    }
+    handshake([] { return uploadToken(); }, [](const QString &text) { return isLetter(text, u'S'); },
+              m_timing.keyboardBytePauseMs,
+              [this](LinkResult result) {
+                  if (result != LinkResult::Good) {
+                      finish(result);
+                      return;
+                  }
+                  keyboardAnswer(
+                      m_timing.keyboardTextMs, [](const QString &text) { return text.size() >= kKeyboardReplyLength; },
+                      [this](const QString &text) {
+                          const UploadReply parsed = parseKeyboardUploadReply(text);
+                          if (parsed.valid)
+                              m_reply = parsed;
+                          return parsed.valid;
+                      },
+                      kKeyboardReplyLength + 1, [this](LinkResult r) { finish(r); });
+              });
 }
 
 // ---- Decoder memory --------------------------------------------------------
 
-LinkResult LinkExchange::readMemory(const LinkSettings &settings,
-                                    const std::function<void(const QList<QByteArray> &)> &lines, AnswerSource *typed)
+void LinkExchange::readMemory(const LinkSettings &settings, Lines lines, AnswerSource *typed)
 {
-    if (m_running)
-        return LinkResult::Aborted;
-    m_running = true;
-    m_wait->reset();
-    const auto alive = m_alive;
-    const LinkResult result = settings.isRs232() ? readMemoryRs232(settings, lines) : readMemoryKeyboard(typed);
-    return *alive ? finish(result) : LinkResult::Aborted;
+    if (!begin())
+        return;
+    m_lines = std::move(lines);
+    if (settings.isRs232()) {
+        if (!openPort(settings)) {
+            finish(LinkResult::PortUnavailable);
+            return;
+        }
+        m_reassembler.reset();
+        m_taken = MemoryBlockResult::Bad;
+        if (m_lines)
+            m_lines({});
+        // The request asks for the first block; each "S" for the next one.
+        Q_EMIT progress(0, kMemoryMaxBlocks);
+        readBlock(0, memoryReadRequest());
+        return;
+    }
+    handshake([] { return memoryReadToken(); }, endsWithS, m_timing.memoryTokenPauseMs,
+              [this, typed](LinkResult result) {
+                  if (result != LinkResult::Good) {
+                      finish(result);
+                      return;
+                  }
+                  // The data is typed into its own box; the handshake answer
+                  // box is the engine's source again afterwards.
+                  if (typed) {
+                      m_restore = m_answers;
+                      setAnswerSource(typed);
+                  }
+                  keyboardAnswer(
+                      m_timing.keyboardTextMs, memoryTextComplete, [](const QString &) { return true; }, 0,
+                      [this](LinkResult r) {
+                          if (m_restore)
+                              setAnswerSource(m_restore);
+                          m_restore = nullptr;
+                          finish(r);
+                      });
+              });
 }
 
-LinkResult LinkExchange::readMemoryRs232(const LinkSettings &settings,
-                                         const std::function<void(const QList<QByteArray> &)> &lines)
+void LinkExchange::readBlock(int block, const QByteArray &request)
 {
-    if (!openPort(settings))
-        return LinkResult::PortUnavailable;
-    const auto alive = m_alive;
-    const auto wait = m_wait;
-    MemoryReassembler reassembler;
-    MemoryBlockResult taken = MemoryBlockResult::Bad;
-    LinkResult result = LinkResult::TimeOut;
-    if (lines)
-        lines({});
-    // The request asks for the first block; each "S" for the next one.
-    QByteArray request = memoryReadRequest();
-    Q_EMIT progress(0, kMemoryMaxBlocks);
-    for (int block = 0; block < kMemoryMaxBlocks; ++block) {
-        SerialRequest r;
-        r.request = request;
-        r.threshold = kMemoryBlockSize;
-        r.timeoutMs = m_timing.memoryAnswerMs;
-        r.accept = [&](const QByteArray &in) {
-            const MemoryBlockOutcome outcome = reassembler.takeBlock(in.left(kMemoryBlockSize));
-            taken = outcome.result;
-            if (!outcome.lines.isEmpty() && lines)
-                lines(outcome.lines);
-            return outcome.result != MemoryBlockResult::Bad;
-        };
-        result = serialRequest(r);
-        if (!*alive)
-            return LinkResult::Aborted;
-        if (result == LinkResult::Aborted || result == LinkResult::PortLost)
-            break;
+    SerialRequest r;
+    r.request = request;
+    r.threshold = kMemoryBlockSize;
+    r.timeoutMs = m_timing.memoryAnswerMs;
+    r.accept = [this](const QByteArray &in) {
+        const MemoryBlockOutcome outcome = m_reassembler.takeBlock(in.left(kMemoryBlockSize));
+        m_taken = outcome.result;
+        if (!outcome.lines.isEmpty() && m_lines)
+            m_lines(outcome.lines);
+        return outcome.result != MemoryBlockResult::Bad;
+    };
+    serialRequest(r, [this, block](LinkResult result) {
+        if (result == LinkResult::PortLost) {
+            finish(result);
+            return;
+        }
         Q_EMIT progress(block + 1, kMemoryMaxBlocks);
         // No block, or a bad one, is answered "E".
-        const QByteArray answer(1, result == LinkResult::Good ? memoryBlockAnswer(taken) : 'E');
+        const QByteArray answer(1, result == LinkResult::Good ? memoryBlockAnswer(m_taken) : 'E');
         m_port->clearOutBuffer();
-        if (result != LinkResult::Good || taken != MemoryBlockResult::Taken || block == kMemoryMaxBlocks - 1) {
+        if (result != LinkResult::Good || m_taken != MemoryBlockResult::Taken || block == kMemoryMaxBlocks - 1) {
             m_port->output(answer);
             m_port->flush();
-            break;
+            finish(result);
+            return;
         }
-        request = answer;
-    }
-    closePort();
-    return result;
+        readBlock(block + 1, answer);
+    });
 }
 
-LinkResult LinkExchange::readMemoryKeyboard(AnswerSource *typed)
+void LinkExchange::clearMemory(const LinkSettings &settings)
 {
-    const auto alive = m_alive;
-    const auto keep = std::make_tuple(m_wait, m_keyboard);
-    LinkResult result = handshake([] { return memoryReadToken(); }, endsWithS, m_timing.memoryTokenPauseMs);
-    if (result != LinkResult::Good)
-        return result;
-    // The data is typed into its own box; the handshake answer box is the
-    // engine's source again afterwards.
-    AnswerSource *const handshakeSource = m_answers;
-    if (typed)
-        setAnswerSource(typed);
-    result = keyboardAnswer(m_timing.keyboardTextMs, memoryTextComplete, [](const QString &) { return true; });
-    if (*alive && typed)
-        setAnswerSource(handshakeSource);
-    return result;
-}
-
-LinkResult LinkExchange::clearMemory(const LinkSettings &settings)
-{
-    if (m_running)
-        return LinkResult::Aborted;
-    m_running = true;
-    m_wait->reset();
-    const auto alive = m_alive;
-    LinkResult result;
+    if (!begin())
+        return;
     if (settings.isRs232()) {
         SerialRequest r;
         r.request = memoryClearRequest();
         r.threshold = 1;
         r.timeoutMs = m_timing.memoryAnswerMs;
         r.accept = [](const QByteArray &in) { return quint8(in.at(0)) == kMemoryCleared; };
-        result = serialExchange(settings, r);
-    } else {
-        const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
-        result = handshake([] { return memoryClearToken(); }, endsWithS, m_timing.memoryTokenPauseMs);
-        // The keyboard interrupt is released once more after a clear.
-        if (*alive && result == LinkResult::Good)
-            m_keyboard->releaseInterrupt();
+        serialExchange(settings, r);
+        return;
     }
-    return *alive ? finish(result) : LinkResult::Aborted;
+    handshake([] { return memoryClearToken(); }, endsWithS, m_timing.memoryTokenPauseMs,
+              [this](LinkResult result) {
+                  // The keyboard interrupt is released once more after a clear.
+                  if (result == LinkResult::Good)
+                      m_keyboard->releaseInterrupt();
+                  finish(result);
+              });
+}
+
+bool LinkExchange::monitor(const LinkSettings &settings)
+{
+    if (!begin())
+        return false;
+    if (!openPort(settings)) {
+        finish(LinkResult::PortUnavailable);
+        return false;
+    }
+    m_port->setInputLen(0);
+    m_port->clearInBuffer();
+    m_port->setRThreshold(1);
+    m_port->setInputMode(1);
+    m_monitoring = true;
+    return true;
 }
 
 // ---- RS232 -----------------------------------------------------------------
@@ -320,25 +365,17 @@ bool LinkExchange::openPort(const LinkSettings &settings)
     return false;
 }
 
-void LinkExchange::closePort()
+void LinkExchange::serialExchange(const LinkSettings &settings, const SerialRequest &request)
 {
-    m_port->setPortOpen(false);
+    if (!openPort(settings)) {
+        finish(LinkResult::PortUnavailable);
+        return;
+    }
+    serialRequest(request, [this](LinkResult result) { finish(result); });
 }
 
-LinkResult LinkExchange::serialExchange(const LinkSettings &settings, const SerialRequest &request)
+void LinkExchange::serialRequest(const SerialRequest &request, Next next)
 {
-    if (!openPort(settings))
-        return LinkResult::PortUnavailable;
-    const auto alive = m_alive;
-    const LinkResult result = serialRequest(request);
-    if (*alive)
-        closePort();
-    return result;
-}
-
-LinkResult LinkExchange::serialRequest(const SerialRequest &request)
-{
-    const auto keep = std::make_tuple(m_alive, m_wait);
     m_port->output(request.request);
     m_port->setInputLen(0);
     m_port->clearInBuffer();
@@ -346,54 +383,67 @@ LinkResult LinkExchange::serialRequest(const SerialRequest &request)
     m_port->setInputMode(1);
 
     // A line lost while the request was written ends the exchange at once.
-    if (m_portLost || !m_port->portOpen())
-        return LinkResult::PortLost;
-    m_request = &request;
-    m_answered = false;
-    m_serialResult = LinkResult::TimeOut;
+    if (m_portLost || !m_port->portOpen()) {
+        next(LinkResult::PortLost);
+        return;
+    }
+    m_request = request;
+    m_serialNext = std::move(next);
+    m_awaiting = true;
     m_serialTimeout.start(request.timeoutMs);
     startWaiting(Waiting::SerialAnswer, request.timeoutMs);
-    const bool ended = m_wait->until([this] { return m_answered; });
-    if (!*m_alive)
-        return LinkResult::Aborted;
+}
+
+void LinkExchange::endSerial(LinkResult result)
+{
+    if (!m_awaiting)
+        return;
+    m_awaiting = false;
     m_serialTimeout.stop();
-    m_request = nullptr;
     stopWaiting();
-    return ended ? m_serialResult : LinkResult::Aborted;
+    auto next = std::move(m_serialNext);
+    m_serialNext = nullptr;
+    if (next)
+        next(result);
 }
 
 void LinkExchange::onComm()
 {
-    // Without a request the bytes belong to whoever keeps the port open (the
-    // test window); they are left in the buffer.
-    if (m_port->commEvent() != SerialPort::kEventReceive || !m_request)
+    if (m_port->commEvent() != SerialPort::kEventReceive)
+        return;
+    if (m_monitoring) {
+        const QByteArray in = m_port->input();
+        if (!in.isEmpty())
+            Q_EMIT received(in);
+        return;
+    }
+    // Only the first answer of a request counts; bytes that come with no
+    // request waiting stay in the buffer, which the next request clears.
+    if (!m_awaiting)
         return;
     const QByteArray in = m_port->input();
-    // Only the first answer of a request counts; later bytes are dropped.
-    if (m_answered || in.isEmpty())
+    if (in.isEmpty())
         return;
-    m_answered = true;
-    m_serialResult = m_request->accept && m_request->accept(in) ? LinkResult::Good : LinkResult::Bad;
-    m_wait->poke();
+    endSerial(m_request.accept && m_request.accept(in) ? LinkResult::Good : LinkResult::Bad);
 }
 
 void LinkExchange::onPortLost()
 {
     // The device went away; the adapter has already closed the port.
     m_portLost = true;
-    if (!m_request || m_answered)
+    if (m_monitoring) {
+        finish(LinkResult::PortLost);
         return;
-    m_answered = true;
-    m_serialResult = LinkResult::PortLost;
-    m_wait->poke();
+    }
+    endSerial(LinkResult::PortLost);
 }
 
 // ---- Keyboard line -----------------------------------------------------------
 
-LinkResult LinkExchange::handshake(const std::function<QString()> &token,
-                                   const std::function<bool(const QString &)> &answered, int bytePauseMs)
+void LinkExchange::handshake(const std::function<QString()> &token,
+                             const std::function<bool(const QString &)> &answered, int bytePauseMs, Next next)
 {
-    const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
+    m_keyboardUsed = true;
     KeyboardChannel::Handshake h;
     h.token = token;
     h.answered = answered;
@@ -401,45 +451,42 @@ LinkResult LinkExchange::handshake(const std::function<QString()> &token,
     h.ticks = m_timing.tokenTicks;
     h.bytePauseMs = bytePauseMs;
     startWaiting(Waiting::Handshake, (h.ticks + 1) * h.tickMs);
-    const int timeID = m_keyboard->handshake(h);
-    if (!*m_alive)
-        return LinkResult::Aborted;
-    stopWaiting();
-    if (timeID < 0)
-        return LinkResult::Aborted;
-    return timeID > h.ticks ? LinkResult::TimeOut : LinkResult::Good;
+    m_keyboard->handshake(h, [this, ticks = h.ticks, next = std::move(next)](int timeID) {
+        stopWaiting();
+        next(timeID > ticks ? LinkResult::TimeOut : LinkResult::Good);
+    });
 }
 
-LinkResult LinkExchange::sendKeyboardText(const QString &text)
+void LinkExchange::keyboardAnswer(int timeoutMs, const std::function<bool(const QString &)> &complete,
+                                  const std::function<bool(const QString &)> &accept, int progressMaximum, Next next)
 {
-    const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
-    return m_keyboard->sendText(text, m_timing.keyboardBytePauseMs) ? LinkResult::Good : LinkResult::Aborted;
-}
-
-LinkResult LinkExchange::keyboardAnswer(int timeoutMs, const std::function<bool(const QString &)> &complete,
-                                        const std::function<bool(const QString &)> &accept, int progressMaximum)
-{
-    const auto keep = std::make_tuple(m_alive, m_wait, m_keyboard);
-    QMetaObject::Connection counting;
     if (progressMaximum > 0) {
         Q_EMIT progress(0, progressMaximum);
         if (m_answers)
-            counting = connect(m_answers, &AnswerSource::changed, this, [this, progressMaximum] {
+            m_counting = connect(m_answers, &AnswerSource::changed, this, [this, progressMaximum] {
                 Q_EMIT progress(std::min<int>(int(m_keyboard->answerText().size()), progressMaximum), progressMaximum);
             });
     }
     m_keyboard->prepareAnswerBox();
     startWaiting(Waiting::KeyboardAnswer, timeoutMs);
-    m_keyboard->waitData(timeoutMs, [this, &complete] { return complete(m_keyboard->answerText()); });
-    if (!*m_alive)
-        return LinkResult::Aborted;
-    disconnect(counting);
-    stopWaiting();
-    if (m_keyboard->aborted())
-        return LinkResult::Aborted;
-    // The outcome is read from the answer as it stands now: keys typed in the
-    // same pass as the one that ended the wait count too.
-    return accept(m_keyboard->answerText()) ? LinkResult::Good : LinkResult::Bad;
+    m_keyboard->waitData(
+        timeoutMs, [this, complete] { return complete(m_keyboard->answerText()); },
+        [this, accept, next = std::move(next)](bool) {
+            disconnect(m_counting);
+            stopWaiting();
+            // The outcome is read from the answer as it stands now.
+            next(accept(m_keyboard->answerText()) ? LinkResult::Good : LinkResult::Bad);
+        });
+}
+
+void LinkExchange::pause(int ms, std::function<void()> then)
+{
+    if (ms <= 0) {
+        then();
+        return;
+    }
+    m_afterPause = std::move(then);
+    m_pause.start(ms);
 }
 
 // ---- Progress ------------------------------------------------------------------

@@ -2,24 +2,22 @@
 
 #include "link/Timing.h"
 #include "model/ConfigImage.h"
+#include "protocol/Memory.h"
 #include "protocol/Protocol.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
-#include <QList>
-
 #include <functional>
-#include <memory>
 
 namespace q5n {
 
 class AnswerSource;
-class EventWait;
 class KeyboardChannel;
 class PortIo;
 class SerialPort;
@@ -45,13 +43,17 @@ struct SerialRequest
     std::function<bool(const QByteArray &)> accept;
 };
 
-// The exchange engine of a link window (and of anything else that talks to
-// the decoder): no widgets, one exchange at a time. Each exchange returns one
-// LinkResult; while it waits, waiting() says for what and how long it may
-// still wait, and progress() counts what is sent or received.
+// The exchange engine of a link window, of each port of the command line, of
+// anything that talks to the decoder: no widgets, one exchange at a time.
 //
-// Every wait runs events (nested event loops, no spinning), so the caller's
-// window stays alive; the caller keeps its own commands disabled meanwhile.
+// An exchange is started by one call that returns at once; from then on port,
+// timer and typed-answer events drive it, and it ends in finished(result),
+// exactly once and never from within the call that started it. Nothing waits
+// in a nested event loop: the pauses between bytes are timers. While it runs,
+// waiting() says for what and how long it may still wait, and progress()
+// counts what is sent or received. abort(), a lost line and the engine's
+// destruction end it too (the last without a signal): timers stop, the port
+// closes, the keyboard interrupt is given back.
 class LinkExchange : public QObject
 {
     Q_OBJECT
@@ -65,19 +67,23 @@ public:
     };
     Q_ENUM(Waiting)
 
+    using Lines = std::function<void(const QList<QByteArray> &)>;
+
     LinkExchange(PortIo &portIo, const Timing &timing, AnswerSource *answers, QObject *parent = nullptr);
     ~LinkExchange() override;
 
-    // ---- The decoder's exchanges (RS232 or keyboard line by settings.linkMode)
+    // ---- The decoder's exchanges (RS232 or keyboard line by settings.linkMode).
+    // A call while another exchange runs is ignored.
 
     // Sends the whole image; `save` selects the command that makes the
     // decoder keep it.
-    LinkResult download(const LinkSettings &settings, const ConfigImage &image, bool save);
-    // Asks for the decoder's configuration; a Good result leaves the decoded
-    // reply (section and version text) in `reply`. The caller decides what to
-    // apply: an upload copies the section, a firmware-version request only
+    void download(const LinkSettings &settings, const ConfigImage &image, bool save);
+    // Asks for the decoder's configuration; after a Good result reply() holds
+    // the decoded reply (section and version text). The caller decides what
+    // to apply: an upload copies the section, a firmware-version request only
     // shows the version.
-    LinkResult upload(const LinkSettings &settings, UploadReply *reply);
+    void upload(const LinkSettings &settings);
+    const UploadReply &reply() const { return m_reply; }
 
     // Reads the data lines held in the decoder's memory. Over RS232 the lines
     // come in blocks: `lines` is called once with no lines when the port is
@@ -89,35 +95,17 @@ public:
     // `typed` (the engine's own answer source when null) after the handshake;
     // the typing ends with the character 3, above the length limit or at the
     // time-out, and only a handshake without answer is a failure (TimeOut).
-    LinkResult readMemory(const LinkSettings &settings, const std::function<void(const QList<QByteArray> &)> &lines,
-                          AnswerSource *typed = nullptr);
+    void readMemory(const LinkSettings &settings, Lines lines, AnswerSource *typed = nullptr);
     // Tells the decoder to clear its memory. RS232: Good when its answer byte
     // is 0x07. Keyboard line: Good once the handshake is answered.
-    LinkResult clearMemory(const LinkSettings &settings);
+    void clearMemory(const LinkSettings &settings);
 
-    // ---- The building blocks
-
-    // Opens the port of `settings` (closing it first if open), writes the
-    // request, waits for `threshold` bytes and judges them; the port is closed
-    // again afterwards, whatever the result.
-    LinkResult serialExchange(const LinkSettings &settings, const SerialRequest &request);
-    // Opens the port for an exchange of several requests; false with
-    // portError() when it cannot be opened. closePort() ends it.
-    bool openPort(const LinkSettings &settings);
-    void closePort();
-    // Over an open port: writes `request` and waits for the answer.
-    LinkResult serialRequest(const SerialRequest &request);
-
-    // Keyboard line: repeats `token` until the decoder types an answer that
-    // `answered` takes (Good) or the ticks run out (TimeOut).
-    LinkResult handshake(const std::function<QString()> &token, const std::function<bool(const QString &)> &answered,
-                         int bytePauseMs);
-    // Sends each character of `text` as one byte, with the link window's pause.
-    LinkResult sendKeyboardText(const QString &text);
-    // Waits up to `timeoutMs` until `complete` holds for the typed text, then
-    // judges it with `accept` (Good or Bad). The answer source is cleared first.
-    LinkResult keyboardAnswer(int timeoutMs, const std::function<bool(const QString &)> &complete,
-                              const std::function<bool(const QString &)> &accept, int progressMaximum = 0);
+    // Listens to the serial port of `settings` (whatever the link mode):
+    // every byte the decoder sends is handed on by received(), until abort()
+    // (finished(Aborted)) or a lost line (finished(PortLost)). A port that
+    // cannot be opened ends it at once (PortUnavailable): then false, with
+    // portError(), so that a window may say so before it shows itself.
+    bool monitor(const LinkSettings &settings);
 
     // Where typed answers are read from from now on (keyboard line).
     void setAnswerSource(AnswerSource *answers);
@@ -128,7 +116,8 @@ public:
     int portNumber() const { return m_portNumber; }
 
     bool running() const { return m_running; }
-    // Ends the running exchange at once; it returns Aborted.
+    // Ends the running exchange at once: finished(Aborted) is sent before
+    // this returns.
     void abort();
 
     SerialPort &serialPort() const { return *m_port; }
@@ -142,40 +131,70 @@ Q_SIGNALS:
     void waiting(q5n::LinkExchange::Waiting what, int msLeft);
     // Data sent (keyboard download) or received (keyboard upload) so far.
     void progress(int value, int maximum);
+    // What a monitor received.
+    void received(const QByteArray &bytes);
     // Once per exchange, with its result.
     void finished(q5n::LinkResult result);
 
 private:
-    LinkResult finish(LinkResult result);
-    LinkResult downloadRs232(const LinkSettings &settings, const ConfigImage &image, bool save);
-    LinkResult downloadKeyboard(const ConfigImage &image, bool save);
-    LinkResult uploadRs232(const LinkSettings &settings, UploadReply *reply);
-    LinkResult uploadKeyboard(UploadReply *reply);
-    LinkResult readMemoryRs232(const LinkSettings &settings,
-                               const std::function<void(const QList<QByteArray> &)> &lines);
-    LinkResult readMemoryKeyboard(AnswerSource *typed);
+    using Next = std::function<void(LinkResult)>;
+
+    bool begin();
+    void finish(LinkResult result);
+    void stopEverything();
+
+    // RS232 building blocks.
+    bool openPort(const LinkSettings &settings);
+    void serialExchange(const LinkSettings &settings, const SerialRequest &request);
+    void serialRequest(const SerialRequest &request, Next next);
+    void endSerial(LinkResult result);
+    void readBlock(int block, const QByteArray &request);
+    void onComm();
+    void onPortLost();
+
+    // Keyboard-line building blocks.
+    void handshake(const std::function<QString()> &token, const std::function<bool(const QString &)> &answered,
+                   int bytePauseMs, Next next);
+    void keyboardAnswer(int timeoutMs, const std::function<bool(const QString &)> &complete,
+                        const std::function<bool(const QString &)> &accept, int progressMaximum, Next next);
+    void sendPair(int pair);
+    void pause(int ms, std::function<void()> then);
 
     void startWaiting(Waiting what, int msTotal);
     void stopWaiting();
     void reportWaiting();
-    void onComm();
-    void onPortLost();
 
     PortIo &m_portIo;
     Timing m_timing;
-    // Shared with a running wait, so that they outlive it even when the
-    // engine is destroyed while it waits.
-    std::shared_ptr<EventWait> m_wait;
-    std::shared_ptr<KeyboardChannel> m_keyboard;
+    KeyboardChannel *m_keyboard;
     SerialPort *m_port;
     QPointer<AnswerSource> m_answers;
 
+    // The running exchange.
+    bool m_running = false;
+    bool m_monitoring = false;
+    bool m_keyboardUsed = false;       // a handshake began: the interrupt goes back on abort
+    AnswerSource *m_restore = nullptr; // the answer source to return to (keyboard memory read)
+    unsigned m_generation = 0;         // counts exchanges; a queued end of an earlier one is dropped
+
     // The serial answer of the running request.
-    const SerialRequest *m_request = nullptr;
-    bool m_answered = false;
-    LinkResult m_serialResult = LinkResult::TimeOut;
+    bool m_awaiting = false;
+    SerialRequest m_request;
+    Next m_serialNext;
     bool m_portLost = false;
     QTimer m_serialTimeout;
+
+    // A pause of the keyboard line.
+    QTimer m_pause;
+    std::function<void()> m_afterPause;
+
+    // The data of the running exchange.
+    UploadReply m_reply;
+    Lines m_lines;
+    MemoryReassembler m_reassembler;
+    MemoryBlockResult m_taken = MemoryBlockResult::Bad;
+    QString m_stream;
+    QMetaObject::Connection m_counting;
 
     // What waiting() reports.
     Waiting m_waitingFor = Waiting::Nothing;
@@ -185,10 +204,6 @@ private:
 
     QString m_portError;
     int m_portNumber = 0;
-    bool m_running = false;
-    // Shared with the running exchange: false once this object is gone, so a
-    // wait that returns into a destroyed engine touches nothing.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace q5n

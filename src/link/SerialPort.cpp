@@ -1,11 +1,9 @@
 #include "link/SerialPort.h"
 
 #include "link/ComPorts.h"
+#include "link/PortAccess.h"
 
 #include <QFileInfo>
-
-#include <grp.h>
-#include <sys/stat.h>
 
 namespace q5n {
 
@@ -106,25 +104,6 @@ bool SerialPort::portOpen() const
     return m_port->isOpen();
 }
 
-namespace {
-
-QString groupHint(const QString &path)
-{
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    const group *g = ::getgrgid(st.st_gid);
-    if (!g || !g->gr_name)
-        return {};
-    return QStringLiteral("\nThe device belongs to the group \"%1\": add your user to that group "
-                          "(for example: sudo usermod -aG %1 $USER), then log in again.")
-        .arg(QString::fromLocal8Bit(g->gr_name));
-}
-
-} // namespace
-
 bool SerialPort::setPortOpen(bool open)
 {
     m_openError = OpenError::None;
@@ -143,7 +122,12 @@ bool SerialPort::setPortOpen(bool open)
         m_openErrorText = QStringLiteral("There is no serial port number %1 on this computer.").arg(m_commPort);
         return false;
     }
-    m_port->setPortName(path);
+    // The device itself, not a link to it: the serial port library names its
+    // lock file after the path, so two names of one device would take two locks.
+    QString device = QFileInfo(path).canonicalFilePath();
+    if (device.isEmpty())
+        device = path;
+    m_port->setPortName(device);
     m_input.clear();
     m_commEvent = 0;
     if (!m_port->open(QIODevice::ReadWrite)) {
@@ -155,10 +139,14 @@ bool SerialPort::setPortOpen(bool open)
         case QSerialPort::PermissionError:
             if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
                 m_openError = OpenError::PermissionDenied;
-                m_openErrorText = QStringLiteral("%1: permission denied.").arg(path) + groupHint(path);
+                m_openErrorText = QStringLiteral("%1: permission denied.").arg(path);
+                if (const auto owner = deviceOwnership(path))
+                    m_openErrorText += QLatin1Char('\n') + accessAdvice(*owner);
             } else {
                 m_openError = OpenError::Busy;
                 m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
+                if (const auto lock = serialLock(device))
+                    m_openErrorText += QLatin1Char('\n') + lockText(*lock);
             }
             break;
         default:

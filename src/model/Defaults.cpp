@@ -126,6 +126,12 @@ SaveDefaultsResult saveAsDefault(ProgramState &state, const Paths &paths)
 {
     const QByteArray bytes = defaultsFileBytes(state.workingImage);
     SaveDefaultsResult result;
+    if (paths.runsAsRoot) {
+        result.path = QDir(paths.programDir).filePath(kDefaultsFileName);
+        result.error = QStringLiteral("The program runs as root: the defaults it saves would become every user's "
+                                      "defaults. Start it as your own user to save your defaults.");
+        return result;
+    }
     QStringList dirs;
     if (!paths.programDirReadOnly)
         dirs.append(paths.programDir);

@@ -51,6 +51,7 @@ struct SaveDefaultsResult
 // Writes workingImage as the defaults file into the program's directory or,
 // when that is read-only or the write fails, the per-user data directory; on success
 // defaultImage becomes a copy of workingImage. On failure nothing changes.
+// Run as root it writes nothing and says why.
 SaveDefaultsResult saveAsDefault(ProgramState &state, const Paths &paths);
 
 } // namespace q5n

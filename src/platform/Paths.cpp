@@ -22,6 +22,7 @@ Paths Paths::system()
     p.programDir = QCoreApplication::applicationDirPath();
     p.userDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     p.programDirReadOnly = ::access(QFile::encodeName(p.programDir).constData(), W_OK) != 0;
+    p.runsAsRoot = ::geteuid() == 0;
     return p;
 }
 

@@ -16,6 +16,9 @@ struct Paths
     // The program's directory cannot take files (a system-wide install): Save
     // As Default goes straight to the per-user data directory.
     bool programDirReadOnly = false;
+    // The program runs as root: Save As Default is refused, since a file in
+    // the program's directory would become every user's defaults.
+    bool runsAsRoot = false;
 
     static Paths system();
 };

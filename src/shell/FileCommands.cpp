@@ -8,6 +8,7 @@
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/PageSwitcher.h"
+#include "shell/SetupFileMessages.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -99,22 +100,16 @@ void FileCommands::open()
         read(*path);
 }
 
-bool FileCommands::openPath(const QString &path)
+bool FileCommands::openPath(const QString &path, bool askFirst)
 {
-    return offerToSave() && read(path);
+    return (!askFirst || offerToSave()) && read(path);
 }
 
 bool FileCommands::read(const QString &path)
 {
     QString reason;
-    switch (readSetupFile(m_ctx.state, path, &reason)) {
-    case ReadSetupResult::Read: break;
-    case ReadSetupResult::NotSetupFile: m_ctx.prompter.inform(kMainTitle, kNotSetupFileText); return false;
-    case ReadSetupResult::Unreadable:
-        m_ctx.prompter.ask(failure(
-            QStringLiteral("The file \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(path), reason)));
+    if (!reportSetupFileRead(m_ctx.prompter, readSetupFile(m_ctx.state, path, &reason), path, reason))
         return false;
-    }
     updateCaption(kFileCaption);
     m_pages.closeSettingPages();
     return true;

@@ -28,9 +28,10 @@ public:
     void newFile();
     // Open...: the question about unsaved changes, the file dialog, the file.
     void open();
-    // Opens the setup file at `path` as Open... does after its dialog (the
-    // question about unsaved changes first). False when nothing was read.
-    bool openPath(const QString &path);
+    // Opens the setup file at `path` as Open... does after its dialog, with
+    // the question about unsaved changes first unless `askFirst` is false (the
+    // file named on the command line). False when nothing was read.
+    bool openPath(const QString &path, bool askFirst = true);
     SaveResult save();
     SaveResult saveAs();
     void saveAsDefault();

@@ -21,6 +21,7 @@ class QToolBar;
 namespace q5n {
 
 class AboutWindow;
+class DesktopCommands;
 class HelpWindow;
 class PageWindow;
 struct SystemInfoLauncher;
@@ -44,15 +45,19 @@ public:
     // Default items, every page command and every toolbar button are disabled,
     // and come back as they were when it ends.
     void setExchangeRunning(bool running) override;
+    bool exchangeRunning() const override { return m_exchangeRunning; }
     QWidget *openWindow(int page) const override;
     // Page numbers: 1 cfg3, 2 cfg4, 3 cfg5, 4 cfg6, 5 frmTransmit, 6 magcfg4,
     // 7 magcfg6, 8 magcfg3, 9 frmReadMemory.
     void openPage(int page) override { m_pages->openPage(page); }
+    bool closePage(int page) override { return m_pages->closePage(page); }
     void pageWindowClosed(int page, QWidget *window) override { m_pages->windowClosed(page, window); }
 
     QMdiArea *mdiArea() const { return m_mdi; }
     PageSwitcher &pages() { return *m_pages; }
     FileCommands &files() { return *m_files; }
+    // Compare, print and dropped files.
+    DesktopCommands *desktopCommands() const { return m_desktop; }
 
     // Runs once before the window is first shown: port I/O start (with its
     // message when it fails), start values, defaults, images, caption.
@@ -75,7 +80,6 @@ public:
     PageWindow *showPage(int page) { return m_pages->showPage(page); }
     QMdiSubWindow *pageWindow(int page) const { return m_pages->pageWindow(page); }
     QMdiSubWindow *addPageWindow(int page, QWidget *window) { return m_pages->addPageWindow(page, window); }
-    bool closePage(int page) { return m_pages->closePage(page); }
     void closeSettingPages() { m_pages->closeSettingPages(); }
     qint16 closeActivePage() { return m_pages->closeActivePage(); }
     void showFamilyState() { m_pages->showFamilyState(); }
@@ -121,8 +125,6 @@ public:
     void setSystemInfoLauncher(const SystemInfoLauncher &launcher);
     const SystemInfoLauncher &systemInfoLauncher() const { return *m_sysInfo; }
 
-    bool exchangeRunning() const { return m_exchangeRunning; }
-
     // KR Test: the test window DDT, shown modally. Until a factory is set the
     // menu item and the "krtest" button are disabled.
     using KrTestFactory = std::function<QDialog *(ProgramHost &)>;
@@ -155,6 +157,7 @@ private:
     QPointer<AboutWindow> m_about;
     std::unique_ptr<SystemInfoLauncher> m_sysInfo;
     bool m_exchangeRunning = false;
+    DesktopCommands *m_desktop = nullptr;
     QList<QPair<QPointer<QAction>, bool>> m_lockedCommands; // with their enabled state before
 };
 

@@ -7,6 +7,7 @@
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "shell/AboutWindow.h"
+#include "shell/DesktopCommands.h"
 #include "shell/HelpWindow.h"
 #include "shell/PageWindow.h"
 #include "shell/Resources.h"
@@ -93,7 +94,16 @@ std::vector<MenuDeclaration> menuBarLines()
           {L::Command, "mnuMagDefault", "&Set All Default", none, +[](MainWindow &w) { w.magSetAllDefault(); }},
           {L::Separator, "mnuMagMinus2"},
           {L::ToolPages}}},
-        {"mnuTools", "&Tools", {{L::ToolPages}}},
+        {"mnuTools",
+         "&Tools",
+         {{L::ToolPages},
+          {L::Separator, "mnuToolsMinus1"},
+          {L::Command, "mnuToolsCompareFile", "Compare with &File...", none,
+           +[](MainWindow &w) { w.desktopCommands()->compareWithFile(); }},
+          {L::Command, "mnuToolsCompareDecoder", "Compare with &Decoder", none,
+           +[](MainWindow &w) { w.desktopCommands()->compareWithDecoder(); }},
+          {L::Command, "mnuToolsPrint", "&Print Settings...", none,
+           +[](MainWindow &w) { w.desktopCommands()->printSettings(); }}}},
         {"mnuHelp",
          "&Help",
          {{L::Command, "mnuHelpContents", "&Contents", none, +[](MainWindow &w) { w.helpContents(); }},

@@ -4,7 +4,7 @@
 
 namespace q5n {
 
-BusyScope::BusyScope(QWidget *owner, bool &busy, ProgramHost *host, std::initializer_list<QWidget *> widgets,
+BusyScope::BusyScope(QWidget *owner, bool &busy, ProgramHost *host, const QList<QWidget *> &widgets,
                      QWidget *focusAfter)
     : m_owner(owner), m_busy(busy), m_host(host), m_hostWindow(host ? host->hostWindow() : nullptr),
       m_focusAfter(focusAfter)

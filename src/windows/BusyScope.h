@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <initializer_list>
-
 namespace q5n {
 
 class ProgramHost;
@@ -19,7 +17,7 @@ class ProgramHost;
 class BusyScope
 {
 public:
-    BusyScope(QWidget *owner, bool &busy, ProgramHost *host, std::initializer_list<QWidget *> widgets,
+    BusyScope(QWidget *owner, bool &busy, ProgramHost *host, const QList<QWidget *> &widgets,
               QWidget *focusAfter = nullptr);
     ~BusyScope();
 

@@ -59,7 +59,7 @@ KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(paren
     buildUi();
 
     m_link = new LinkExchange(context.portIo, context.timing, nullptr, this);
-    connect(&m_link->serialPort(), &SerialPort::onComm, this, &KrTestWindow::received);
+    connect(m_link, &LinkExchange::received, this, &KrTestWindow::received);
     m_gather.setSingleShot(true);
     m_gather.setTimerType(Qt::PreciseTimer);
     connect(&m_gather, &QTimer::timeout, this, &KrTestWindow::showBatch);
@@ -189,17 +189,12 @@ void KrTestWindow::opening()
     m_check1->setChecked(true);
     m_lblPort->setText(QStringLiteral("COM %1 :  %2,%3").arg(l.portNumber).arg(l.baudRate, l.frameSettings));
     // The serial port of the link settings, whatever the link mode.
-    if (!m_link->openPort(l)) {
+    m_batch.clear();
+    if (!m_link->monitor(l)) {
         // The window stays a keyboard test.
         reportPortUnavailable(m_ctx.prompter, m_link->portNumber(), m_link->portError());
-        m_link->closePort();
         return;
     }
-    SerialPort &port = m_link->serialPort();
-    port.setInputLen(0);
-    port.clearInBuffer();
-    port.setRThreshold(1);
-    port.setInputMode(1);
     m_kbLineCount = 0;
     m_rsLineCount = 0;
 }
@@ -208,14 +203,14 @@ void KrTestWindow::closing()
 {
     m_gather.stop();
     m_heldKeys.clear();
-    if (portOpen())
-        m_link->closePort();
+    m_link->abort();
 }
 
 // ---- Received bytes -------------------------------------------------------------
 
-void KrTestWindow::received()
+void KrTestWindow::received(const QByteArray &bytes)
 {
+    m_batch += bytes;
     // The first bytes of a transmission start the gathering; the rest of it
     // arrives meanwhile and is shown with them.
     if (!m_gather.isActive())
@@ -224,7 +219,7 @@ void KrTestWindow::received()
 
 void KrTestWindow::showBatch()
 {
-    const QByteArray in = m_link->serialPort().input();
+    const QByteArray in = std::exchange(m_batch, {});
     if (!in.isEmpty()) {
         if (m_rsLineCount > kLinesBeforeEmptying - 1) {
             m_rsLineCount = 0;

@@ -55,7 +55,7 @@ private:
     void buildUi();
     void opening();
     void closing();
-    void received();
+    void received(const QByteArray &bytes);
     void showBatch();
     void appendToRs232Box(const QString &text);
     void focusKeyboardBox();
@@ -70,6 +70,7 @@ private:
 
     LinkExchange *m_link = nullptr;
     QTimer m_gather;
+    QByteArray m_batch; // what the running transmission brought so far
     std::vector<std::unique_ptr<QEvent>> m_heldKeys;
     bool m_replaying = false;
     quint16 m_kbLineCount = 0;

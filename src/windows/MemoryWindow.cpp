@@ -19,6 +19,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -128,19 +129,61 @@ private:
     bool m_reading = false;
 };
 
-MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : PageWindow(host, definitionOf(kPage), parent)
+MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : LinkWindow(host, kPage, parent)
 {
     buildUi();
-    m_link = new LinkExchange(context().portIo, context().timing, new LineEditAnswerSource(m_text1, this), this);
     m_typedData = new MemoryTextSource(
         m_txtMemory, [this] { showMemoryText(); }, this);
+    ProgramState &s = context().state;
+    addCommand({m_cmdRead, [this] { return confirm(kReadTitle, kReadQuestion); },
+                [this, &s] {
+                    link().readMemory(
+                        s.linkSettings,
+                        [this](const QList<QByteArray> &lines) {
+                            if (lines.isEmpty()) {
+                                // The read has begun: the text box starts empty.
+                                startLines();
+                                showMemoryText();
+                            } else {
+                                appendLines(lines);
+                            }
+                        },
+                        m_typedData);
+                },
+                [this, &s](LinkResult result) {
+                    if (s.linkSettings.isRs232()) {
+                        if (result == LinkResult::Good)
+                            message(kReadTitle, memoryReadOkText());
+                        else if (result == LinkResult::TimeOut)
+                            message(kReadTitle, kTimeOut);
+                        else
+                            message(kReadTitle, kReadFailed);
+                    } else if (result == LinkResult::TimeOut) {
+                        message(kReadKeyboardTitle, kHandshakeTimeOut);
+                    }
+                }});
+    addCommand({m_cmdClear, [this] { return confirm(kClearTitle, kClearQuestion); },
+                [this, &s] { link().clearMemory(s.linkSettings); },
+                [this, &s](LinkResult result) {
+                    const bool rs232 = s.linkSettings.isRs232();
+                    if (result == LinkResult::Good)
+                        message(kClearTitle, kClearOk);
+                    else if (result == LinkResult::TimeOut)
+                        message(rs232 ? kClearTitle : kClearKeyboardTitle, rs232 ? kTimeOut : kHandshakeTimeOut);
+                    else
+                        message(kClearTitle, kClearFailed);
+                }});
+    disableWhileBusy({m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose});
+    // The keys of the memory box are its own again once a read has ended,
+    // however it ended.
+    connect(&link(), &LinkExchange::finished, this, [this] { m_typedData->readOver(); });
     // Whatever changes the box but the lines a read appends is typing (the
     // decoder's on the keyboard line, or the user's).
     connect(m_txtMemory->document(), &QTextDocument::contentsChanged, this, [this] {
         if (!m_filling)
             m_typed = true;
     });
-    m_panel->load();
+    panel()->load();
 }
 
 MemoryWindow::~MemoryWindow()
@@ -155,17 +198,23 @@ PageWindow *createMemoryWindow(ProgramHost &host)
     return new MemoryWindow(host);
 }
 
-SerialPort &MemoryWindow::serialPort() const
+bool MemoryWindow::confirm(const QString &title, const QString &question)
 {
-    return m_link->serialPort();
+    return context().prompter.ask({title,
+                                   question,
+                                   Prompter::Button::Ok | Prompter::Button::Cancel,
+                                   Prompter::Button::Ok,
+                                   Prompter::Icon::None,
+                                   {}}) == Prompter::Button::Ok;
 }
 
 // ---- Layout -------------------------------------------------------------
 
 void MemoryWindow::buildUi()
 {
-    m_panel = new LinkSettingsPanel(
+    auto *panel = new LinkSettingsPanel(
         context().state, {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
+    setUpLink(panel);
 
     m_txtMemory = new QPlainTextEdit(this);
     m_txtMemory->setObjectName(QStringLiteral("TxtMemory"));
@@ -175,39 +224,23 @@ void MemoryWindow::buildUi()
     m_txtMemory->setTabChangesFocus(false);
     m_txtMemory->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    auto button = [this](const QString &name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
+    auto button = [this](const QString &name, const QString &caption) { return makeButton(name, caption); };
     m_cmdRead = button(QStringLiteral("CmdRead"), QStringLiteral("&Read Memory"));
     m_cmdClear = button(QStringLiteral("cmdClear"), QStringLiteral("&Clear Memory"));
     m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Save"));
     m_cmdSaveAs = button(QStringLiteral("cmdSaveAs"), QStringLiteral("Save &As"));
     m_cmdDisplay = button(QStringLiteral("CmdDisplay"), QStringLiteral("&Option"));
     m_cmdClose = button(QStringLiteral("CmdClose"), QStringLiteral("&Exit"));
-    connect(m_cmdRead, &QPushButton::clicked, this, &MemoryWindow::readMemory);
-    connect(m_cmdClear, &QPushButton::clicked, this, &MemoryWindow::clearMemory);
     connect(m_cmdSave, &QPushButton::clicked, this, [this] { save(); });
     connect(m_cmdSaveAs, &QPushButton::clicked, this, [this] { saveAs(); });
     connect(m_cmdDisplay, &QPushButton::clicked, this, &MemoryWindow::showOptions);
     connect(m_cmdClose, &QPushButton::clicked, this, &MemoryWindow::closeClicked);
 
-    // The decoder's typed handshake answer arrives here: tiny, but visible and
-    // enabled so that it can hold the focus.
-    m_text1 = new QLineEdit(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setFixedSize(12, 7);
-    m_text1->setFrame(false);
-    m_text1->setFocusPolicy(Qt::ClickFocus);
-    m_text1->setAccessibleName(QStringLiteral("Decoder answer"));
-
     // The text box covers the settings when shown: both share one place.
     auto *settings = new QWidget(this);
     auto *settingsLayout = new QVBoxLayout(settings);
     settingsLayout->setContentsMargins(0, 0, 0, 0);
-    settingsLayout->addWidget(m_panel, 0, Qt::AlignLeft | Qt::AlignTop);
+    settingsLayout->addWidget(panel, 0, Qt::AlignLeft | Qt::AlignTop);
     settingsLayout->addStretch(1);
     m_stack = new QStackedLayout;
     m_stack->addWidget(settings);
@@ -217,6 +250,7 @@ void MemoryWindow::buildUi()
     auto *buttons = new QVBoxLayout;
     for (QPushButton *b : {m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose})
         buttons->addWidget(b);
+    buttons->addWidget(waitStatus());
     buttons->addStretch(1);
 
     auto *top = new QHBoxLayout;
@@ -226,21 +260,12 @@ void MemoryWindow::buildUi()
 
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top, 1);
-    outer->addWidget(m_text1, 0, Qt::AlignLeft | Qt::AlignBottom);
+    outer->addWidget(answerBox(), 0, Qt::AlignLeft | Qt::AlignBottom);
 
     // Keyboard order: the settings (or the text box in their place), then the buttons.
-    QList<QWidget *> order = m_panel->focusOrder();
+    QList<QWidget *> order = panel->focusOrder();
     order << m_txtMemory << m_cmdRead << m_cmdClear << m_cmdSave << m_cmdSaveAs << m_cmdDisplay << m_cmdClose;
     chainFocus(order);
-}
-
-void MemoryWindow::showEvent(QShowEvent *event)
-{
-    PageWindow::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    maximizeLinkWindow(this);
 }
 
 void MemoryWindow::showMemoryText()
@@ -291,97 +316,6 @@ void MemoryWindow::appendLines(const QList<QByteArray> &lines)
     m_txtMemory->ensureCursorVisible();
 }
 
-void MemoryWindow::message(const QString &title, const QString &text)
-{
-    context().prompter.ask({title, text, Prompter::Button::Ok, Prompter::Button::Ok, Prompter::Icon::None, {}});
-}
-
-// ---- Read and clear -------------------------------------------------------
-
-void MemoryWindow::readMemory()
-{
-    if (m_busy)
-        return;
-    const auto answer = context().prompter.ask({kReadTitle,
-                                                kReadQuestion,
-                                                Prompter::Button::Ok | Prompter::Button::Cancel,
-                                                Prompter::Button::Ok,
-                                                Prompter::Icon::None,
-                                                {}});
-    if (answer != Prompter::Button::Ok)
-        return;
-    const ProgramState &s = context().state;
-    const bool rs232 = s.linkSettings.isRs232();
-    QPointer<MemoryWindow> self(this);
-    LinkResult result;
-    {
-        BusyScope busy(this, m_busy, &host(),
-                       {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdRead);
-        result = m_link->readMemory(
-            s.linkSettings,
-            [this](const QList<QByteArray> &lines) {
-                if (lines.isEmpty()) {
-                    // The read has begun: the text box starts empty.
-                    startLines();
-                    showMemoryText();
-                } else {
-                    appendLines(lines);
-                }
-            },
-            m_typedData);
-        if (!self)
-            return;
-        m_typedData->readOver();
-        if (result == LinkResult::Aborted)
-            return;
-        if (rs232) {
-            if (result == LinkResult::Good)
-                message(kReadTitle, memoryReadOkText());
-            else if (result == LinkResult::TimeOut)
-                message(kReadTitle, kTimeOut);
-            else if (result != LinkResult::PortUnavailable)
-                message(kReadTitle, kReadFailed);
-        } else if (result == LinkResult::TimeOut) {
-            message(kReadKeyboardTitle, kHandshakeTimeOut);
-        }
-    }
-    if (self && result == LinkResult::PortUnavailable)
-        reportPortUnavailable(context().prompter, m_link->portNumber(), m_link->portError());
-}
-
-void MemoryWindow::clearMemory()
-{
-    if (m_busy)
-        return;
-    const auto answer = context().prompter.ask({kClearTitle,
-                                                kClearQuestion,
-                                                Prompter::Button::Ok | Prompter::Button::Cancel,
-                                                Prompter::Button::Ok,
-                                                Prompter::Icon::None,
-                                                {}});
-    if (answer != Prompter::Button::Ok)
-        return;
-    const ProgramState &s = context().state;
-    const bool rs232 = s.linkSettings.isRs232();
-    QPointer<MemoryWindow> self(this);
-    LinkResult result;
-    {
-        BusyScope busy(this, m_busy, &host(),
-                       {m_panel, m_cmdRead, m_cmdClear, m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose}, m_cmdClear);
-        result = m_link->clearMemory(s.linkSettings);
-        if (!self || result == LinkResult::Aborted)
-            return;
-        if (result == LinkResult::Good)
-            message(kClearTitle, kClearOk);
-        else if (result == LinkResult::TimeOut)
-            message(rs232 ? kClearTitle : kClearKeyboardTitle, rs232 ? kTimeOut : kHandshakeTimeOut);
-        else if (result != LinkResult::PortUnavailable)
-            message(kClearTitle, kClearFailed);
-    }
-    if (self && result == LinkResult::PortUnavailable)
-        reportPortUnavailable(context().prompter, m_link->portNumber(), m_link->portError());
-}
-
 // ---- The memory data file ---------------------------------------------------
 
 bool MemoryWindow::writeMemoryFile(const QString &path, const QString &text)
@@ -401,7 +335,7 @@ bool MemoryWindow::writeMemoryFile(const QString &path, const QString &text)
 
 MemoryWindow::SaveResult MemoryWindow::saveAs()
 {
-    if (m_busy)
+    if (busy())
         return SaveResult::Cancelled;
     showMemoryText();
     const Prompter::FileDialog dialog{
@@ -421,7 +355,7 @@ MemoryWindow::SaveResult MemoryWindow::saveAs()
 
 MemoryWindow::SaveResult MemoryWindow::save()
 {
-    if (m_busy)
+    if (busy())
         return SaveResult::Cancelled;
     showMemoryText();
     if (m_fileName.isEmpty())
@@ -431,16 +365,6 @@ MemoryWindow::SaveResult MemoryWindow::save()
 }
 
 // ---- Closing ------------------------------------------------------------------
-
-void MemoryWindow::closeClicked()
-{
-    if (m_busy)
-        return;
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        sub->close();
-    else
-        close();
-}
 
 void MemoryWindow::closeEvent(QCloseEvent *event)
 {
@@ -463,8 +387,6 @@ void MemoryWindow::closeEvent(QCloseEvent *event)
             return;
         }
     }
-    if (serialPort().portOpen())
-        m_link->closePort();
     PageWindow::closeEvent(event);
 }
 

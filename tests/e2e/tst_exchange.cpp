@@ -8,6 +8,7 @@
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
 #include "support/Builders.h"
+#include "support/Exchanges.h"
 #include "support/TestContext.h"
 #include "windows/TransmitWindow.h"
 
@@ -72,7 +73,12 @@ struct Program
         QApplication::setActiveWindow(main.get());
         return QTest::qWaitForWindowExposed(window.data());
     }
-    void click(const QString &name) { window->findChild<QAbstractButton *>(name)->click(); }
+    // Clicks a button and runs the events until the exchange it started has ended.
+    void click(const QString &name)
+    {
+        window->findChild<QAbstractButton *>(name)->click();
+        test::settle(window);
+    }
     Prompter::Message last() const { return ctx.prompter.messages.value(ctx.prompter.messages.size() - 1); }
 
     TestContext ctx;

@@ -7,6 +7,7 @@
 #include "sim/DeviceProtocol.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
+#include "support/Exchanges.h"
 #include "support/TestContext.h"
 #include "windows/MemoryWindow.h"
 
@@ -89,7 +90,12 @@ struct Program
         QApplication::setActiveWindow(main.get());
         return QTest::qWaitForWindowExposed(window.data());
     }
-    void click(const QString &name) { window->findChild<QAbstractButton *>(name)->click(); }
+    // Clicks a button and runs the events until the exchange it started has ended.
+    void click(const QString &name)
+    {
+        window->findChild<QAbstractButton *>(name)->click();
+        test::settle(window);
+    }
     Prompter::Message last() const { return ctx.prompter.messages.value(ctx.prompter.messages.size() - 1); }
     bool buttonsEnabled() const
     {

@@ -5,6 +5,7 @@
 
 #include "link/SerialPort.h"
 #include "shell/MainWindow.h"
+#include "support/Exchanges.h"
 #include "support/TestContext.h"
 #include "windows/TransmitWindow.h"
 
@@ -72,6 +73,13 @@ struct TransmitFixture
     }
     QAbstractButton *option(const QString &name) const { return child<QAbstractButton>(name); }
     QPushButton *button(const QString &name) const { return child<QPushButton>(name); }
+    // Clicks a button and runs the events until the exchange it started has ended.
+    void press(const QString &name)
+    {
+        button(name)->click();
+        settle();
+    }
+    bool settle() { return test::settle(window); }
 
     // Runs `action` once the event loop runs (used to act while an exchange waits).
     static void later(int ms, std::function<void()> action) { QTimer::singleShot(ms, std::move(action)); }

@@ -1,6 +1,5 @@
 // The keyboard-port channel: token handshake, byte pacing, answers typed
 // into the answer box, data-phase time-outs.
-#include "link/EventWait.h"
 #include "link/KeyboardChannel.h"
 #include "support/TestContext.h"
 #include "windows/LineEditAnswerSource.h"
@@ -11,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QtTest>
+
+#include <optional>
 
 using namespace q5n;
 using q5n::test::TestContext;
@@ -76,11 +77,12 @@ private Q_SLOTS:
 
 private:
     KeyboardChannel::Handshake fastHandshake(const QString &token, int tickMs = 10) const;
+    // Runs a handshake to its end; its tick count.
+    int handshake(const KeyboardChannel::Handshake &h);
 
     TestContext *ctx = nullptr;
     QWidget *window = nullptr;
     QLineEdit *box = nullptr;
-    EventWait *wait = nullptr;
     KeyboardChannel *channel = nullptr;
 };
 
@@ -94,8 +96,7 @@ void TestKeyboardChannel::init()
     window->show();
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    wait = new EventWait(window);
-    channel = new KeyboardChannel(ctx->context.portIo, *wait, new LineEditAnswerSource(box, window), window);
+    channel = new KeyboardChannel(ctx->context.portIo, new LineEditAnswerSource(box, window), window);
 }
 
 void TestKeyboardChannel::cleanup()
@@ -115,9 +116,17 @@ KeyboardChannel::Handshake TestKeyboardChannel::fastHandshake(const QString &tok
     return h;
 }
 
+int TestKeyboardChannel::handshake(const KeyboardChannel::Handshake &h)
+{
+    int timeID = -1;
+    channel->handshake(h, [&timeID](int ticks) { timeID = ticks; });
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(timeID >= 0, 10000); }();
+    return timeID;
+}
+
 void TestKeyboardChannel::silentDecoderFailsAfterFifteenTokens()
 {
-    const int timeID = channel->handshake(fastHandshake(QStringLiteral("AAAAA")));
+    const int timeID = handshake(fastHandshake(QStringLiteral("AAAAA")));
     QCOMPARE(timeID, 16);
     QVERIFY(sameWrites(ctx->portIo.writes(), expectedSilentHandshake('A', 15)));
     QVERIFY(!channel->timer1().isActive());
@@ -140,7 +149,7 @@ void TestKeyboardChannel::answers()
     Typist typist{ctx->portIo, box, answer, 10};
     typist.attach();
     box->setText(QStringLiteral("old text"));
-    const int timeID = channel->handshake(fastHandshake(QStringLiteral("BBBBB"), 20));
+    const int timeID = handshake(fastHandshake(QStringLiteral("BBBBB"), 20));
     if (accepted) {
         // Answered after the second token: ends before the third.
         QCOMPARE(timeID, 2);
@@ -173,7 +182,7 @@ void TestKeyboardChannel::answerReachesBoxAfterAnotherWindowWasActive()
                     QTest::keyClick(w, 'S');
             });
     });
-    const int timeID = channel->handshake(fastHandshake(QStringLiteral("CCCCC"), 20));
+    const int timeID = handshake(fastHandshake(QStringLiteral("CCCCC"), 20));
     QCOMPARE(timeID, 1);
     QVERIFY(other.text().isEmpty());
     QVERIFY(window->isActiveWindow());
@@ -196,8 +205,11 @@ void TestKeyboardChannel::dataPhase()
     channel->prepareAnswerBox();
     for (QChar ch : typed)
         QTimer::singleShot(5, box, [this, ch] { QTest::keyClick(box, ch.toLatin1()); });
-    const bool ok = channel->waitData(300, [this] { return channel->answerText().toUpper() == u"P"; });
-    QCOMPARE(ok, reached);
+    std::optional<bool> ok;
+    channel->waitData(
+        300, [this] { return channel->answerText().toUpper() == u"P"; }, [&ok](bool complete) { ok = complete; });
+    QTRY_VERIFY(ok.has_value());
+    QCOMPARE(*ok, reached);
     QCOMPARE(ctx->portIo.writes().size(), 1);
     QCOMPARE(ctx->portIo.writes().first().port, PortIo::kInterruptMaskPort);
     QVERIFY(!channel->timer2().isActive());
@@ -205,15 +217,18 @@ void TestKeyboardChannel::dataPhase()
 
 void TestKeyboardChannel::abortEndsEveryWait()
 {
-    QTimer::singleShot(30, wait, [this] { wait->abort(); });
-    QCOMPARE(channel->handshake(fastHandshake(QStringLiteral("AAAAA"), 5)), -1);
-    QVERIFY(channel->aborted());
+    // Cancelled during a token's pauses: nothing more is sent, no step ends.
+    bool ended = false;
+    KeyboardChannel::Handshake h = fastHandshake(QStringLiteral("AAAAA"), 5);
+    h.bytePauseMs = 3;
+    channel->handshake(h, [&ended](int) { ended = true; });
+    QTRY_VERIFY(ctx->portIo.writes().size() >= 2);
+    channel->cancel();
+    const int sent = int(ctx->portIo.writes().size());
+    QTest::qWait(60);
+    QVERIFY(!ended);
+    QCOMPARE(int(ctx->portIo.writes().size()), sent);
     QVERIFY(!channel->timer1().isActive());
-    // The interrupt is released even so.
-    QCOMPARE(ctx->portIo.writes().last().port, PortIo::kInterruptMaskPort);
-    QVERIFY(!wait->pause(10));
-    wait->reset();
-    QVERIFY(wait->pause(1));
 }
 
 QTEST_MAIN(TestKeyboardChannel)

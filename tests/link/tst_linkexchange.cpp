@@ -11,6 +11,7 @@
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
 #include "support/Builders.h"
+#include "support/Exchanges.h"
 #include "support/PortThroughHelper.h"
 #include "windows/LineEditAnswerSource.h"
 
@@ -25,12 +26,11 @@ using namespace q5n;
 using q5n::sim::Fault;
 
 Q_DECLARE_METATYPE(q5n::sim::Fault)
-Q_DECLARE_METATYPE(q5n::LinkResult)
 
 namespace {
 
 enum class Exchange { Download, Upload, Version };
-enum class Port { Simulator, Missing, Busy };
+enum class Port { Simulator, Missing, Busy, AbortWhileWaiting };
 
 const QString kVersion = QStringLiteral("Q5N-SIM V1.0"
                                         "2026/12/07");
@@ -102,8 +102,13 @@ void TestLinkExchange::cleanup()
 LinkResult TestLinkExchange::run(Exchange exchange, const LinkSettings &settings, UploadReply *reply)
 {
     if (exchange == Exchange::Download)
-        return link->download(settings, test::patternImage(7), true);
-    return link->upload(settings, reply);
+        link->download(settings, test::patternImage(7), true);
+    else
+        link->upload(settings);
+    const LinkResult result = test::resultOf(*link);
+    if (reply && result == LinkResult::Good)
+        *reply = link->reply();
+    return result;
 }
 
 void TestLinkExchange::rs232Faults_data()
@@ -132,6 +137,7 @@ void TestLinkExchange::rs232Faults_data()
         {"hang-up mid-exchange", Port::Simulator, Fault::HangUp, R::PortLost, R::PortLost},
         {"port missing", Port::Missing, Fault::None, R::PortUnavailable, R::PortUnavailable},
         {"port busy", Port::Busy, Fault::None, R::PortUnavailable, R::PortUnavailable},
+        {"abort", Port::AbortWhileWaiting, Fault::Silent, R::Aborted, R::Aborted},
     };
     for (const Row &r : rows) {
         QTest::addRow("download, %s", r.name) << Exchange::Download << r.port << r.fault << r.download;
@@ -164,6 +170,8 @@ void TestLinkExchange::rs232Faults()
 
     LinkSettings settings; // RS232, COM 1, 9600,N,8,1
     QSignalSpy finished(link.get(), &LinkExchange::finished);
+    if (port == Port::AbortWhileWaiting)
+        QTimer::singleShot(30, link.get(), [this] { link->abort(); });
     UploadReply reply;
     QCOMPARE(run(exchange, settings, &reply), result);
     QVERIFY(!link->serialPort().portOpen());
@@ -203,6 +211,7 @@ void TestLinkExchange::keyboardFaults_data()
         {"bad check", Fault::BadCheck, R::Good, R::Bad},
         {"short reply", Fault::ShortReply, R::Bad, R::Bad},
         {"hang-up mid-exchange", Fault::HangUp, R::Bad, R::Bad},
+        {"abort", Fault::Silent, R::Aborted, R::Aborted},
     };
     for (const Row &r : rows) {
         QTest::addRow("download, %s", r.name) << Exchange::Download << r.fault << r.download;
@@ -229,6 +238,8 @@ void TestLinkExchange::keyboardFaults()
     LinkSettings settings;
     settings.linkMode = LinkSettings::kKeyboard;
     QSignalSpy finished(link.get(), &LinkExchange::finished);
+    if (result == LinkResult::Aborted)
+        QTimer::singleShot(30, link.get(), [this] { link->abort(); });
     UploadReply reply;
     QCOMPARE(run(exchange, settings, &reply), result);
     decoder.detach();
@@ -304,7 +315,8 @@ void TestLinkExchange::waitingCountsDown()
     connect(link.get(), &LinkExchange::waiting, this, [&seen](LinkExchange::Waiting what, int msLeft) {
         seen.append({what, msLeft});
     });
-    QCOMPARE(link->download(LinkSettings{}, test::patternImage(1), true), LinkResult::TimeOut);
+    link->download(LinkSettings{}, test::patternImage(1), true);
+    QCOMPARE(test::resultOf(*link), LinkResult::TimeOut);
     QVERIFY(seen.size() >= 3);
     QCOMPARE(seen.first().first, LinkExchange::Waiting::SerialAnswer);
     QVERIFY(seen.first().second <= timing.downloadAnswerMs);

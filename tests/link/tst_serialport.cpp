@@ -2,6 +2,7 @@
 // the line, a hang-up is reported once and closes the port, and the reasons a
 // port cannot be opened.
 #include "link/LinkExchange.h"
+#include "link/PortAccess.h"
 #include "link/PortIo.h"
 #include "link/PtyPeer.h"
 #include "link/SerialPort.h"
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void receiveThreshold();
     void openFailures_data();
     void openFailures();
+    void accessAdvice_data();
+    void accessAdvice();
 };
 
 void TestSerialPort::settingsReachTheLine_data()
@@ -118,6 +121,12 @@ void TestSerialPort::openFailures_data()
     QTest::newRow("negative port number") << -1 << ""
                                           << "COM-1: not available."
                                           << "";
+    // A lock file in the shared lock folder, held by a running process (this one).
+    QTest::newRow("held by a lock file")
+        << 1 << "lock"
+        << "COM 1: not available."
+        << QStringLiteral("The lock file /var/lock/LCK..pts_") +
+               QStringLiteral("%1 (owner %2) names process %3 (tst_serialport), which is running.");
 }
 
 void TestSerialPort::openFailures()
@@ -129,11 +138,29 @@ void TestSerialPort::openFailures()
     SimulatedPortIo io;
     LinkExchange link(io, Timing{}, nullptr);
     SerialPort &port = link.serialPort();
-    port.setResolver([device](int) { return device; });
+    PtyPeer peer;
+    QString path = device;
+    std::unique_ptr<QFile, void (*)(QFile *)> lock(nullptr, [](QFile *f) {
+        f->remove();
+        delete f;
+    });
+    if (device == QLatin1String("lock")) {
+        path = peer.slavePath();
+        lock.reset(
+            new QFile(QStringLiteral("/var/lock/LCK..") + path.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        QVERIFY(lock->open(QIODevice::WriteOnly));
+        lock->write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                    QCoreApplication::applicationFilePath().toLocal8Bit() + '\n' +
+                    QSysInfo::machineHostName().toLocal8Bit() + '\n');
+        lock->close();
+        detail = detail.arg(path.section(QLatin1Char('/'), -1), QFileInfo(*lock).owner())
+                     .arg(QCoreApplication::applicationPid());
+    }
+    port.setResolver([path](int) { return path; });
     LinkSettings settings;
     settings.portNumber = qint16(portNumber);
     ScriptedPrompter prompter;
-    QVERIFY(!link.openPort(settings));
+    QVERIFY(!link.monitor(settings));
     QVERIFY(!port.portOpen());
     reportPortUnavailable(prompter, link.portNumber(), link.portError());
     QCOMPARE(prompter.messages.size(), 1);
@@ -142,6 +169,43 @@ void TestSerialPort::openFailures()
     QCOMPARE(prompter.messages[0].buttons, Prompter::Buttons(Prompter::Button::Ok));
     QCOMPARE(prompter.messages[0].icon, Prompter::Icon::None);
     QVERIFY2(prompter.messages[0].detailedText.contains(detail), qPrintable(prompter.messages[0].detailedText));
+}
+
+void TestSerialPort::accessAdvice_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<QStringList>("sessionGroups");
+    QTest::addColumn<QStringList>("accountGroups");
+    QTest::addColumn<QString>("advice");
+    const QString admin =
+        QStringLiteral("The device belongs to root:%1 with mode %2, which does not let you use it: an "
+                       "administrator must grant access");
+    QTest::newRow("group may use it") << "dialout" << 0660u << QStringList{"ann"} << QStringList{"ann"}
+                                      << "The device belongs to the group \"dialout\": ask an administrator to add "
+                                         "your user to that group, then log out and log in again.";
+    QTest::newRow("added, not yet logged in again")
+        << "dialout" << 0660u << QStringList{"ann"} << QStringList{"ann", "dialout"}
+        << "Your user is in the group \"dialout\" that may use the device, but this login started before it was "
+           "added: log out and log in again.";
+    QTest::newRow("only the owner") << "root" << 0600u << QStringList{"ann"} << QStringList{"ann"}
+                                    << admin.arg("root", "0600");
+    QTest::newRow("group root never advised")
+        << "root" << 0660u << QStringList{"ann"} << QStringList{"ann"} << admin.arg("root", "0660");
+    QTest::newRow("group may only read") << "uucp" << 0640u << QStringList{"ann"} << QStringList{"ann"}
+                                         << admin.arg("uucp", "0640");
+}
+
+void TestSerialPort::accessAdvice()
+{
+    QFETCH(QString, group);
+    QFETCH(uint, mode);
+    QFETCH(QStringList, sessionGroups);
+    QFETCH(QStringList, accountGroups);
+    QFETCH(QString, advice);
+    const QString text = q5n::accessAdvice({"root", group, mode, "ann", sessionGroups, accountGroups});
+    QVERIFY2(text.startsWith(advice), qPrintable(text));
+    QVERIFY(!text.contains("sudo") && !text.contains("group \"root\""));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

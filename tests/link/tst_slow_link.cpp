@@ -7,6 +7,7 @@
 #include "link/ScriptedKeyboardDecoder.h"
 #include "link/TransmitFixture.h"
 #include "sim/SerialDecoder.h"
+#include "support/Exchanges.h"
 #include "windows/LineEditAnswerSource.h"
 
 #include <QElapsedTimer>
@@ -55,7 +56,7 @@ void TestSlowLink::rs232DownloadTimeoutAtRealInterval()
     QVERIFY(f->open());
     QElapsedTimer clock;
     clock.start();
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     QVERIFY(clock.elapsed() >= 3000 - 20);
     QCOMPARE(f->ctx.prompter.messages.size(), 1);
     QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
@@ -67,7 +68,7 @@ void TestSlowLink::rs232UploadTimeoutAtRealInterval()
     QVERIFY(f->open());
     QElapsedTimer clock;
     clock.start();
-    f->button(QStringLiteral("CmdVersion"))->click();
+    f->press(QStringLiteral("CmdVersion"));
     QVERIFY(clock.elapsed() >= 7000 - 20);
     QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Time Out Error!"));
     QCOMPARE(f->ctx.prompter.messages.last().title, QStringLiteral("Upload Message"));
@@ -85,7 +86,7 @@ void TestSlowLink::keyboardUploadTimeoutAtRealInterval()
         if (m.text.startsWith(u"This will"))
             clock.start();
     };
-    f->button(QStringLiteral("cmdReceive"))->click();
+    f->press(QStringLiteral("cmdReceive"));
     QVERIFY(clock.elapsed() >= 5000 - 20);
     QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Upload Failed!"));
 }
@@ -100,10 +101,10 @@ void TestSlowLink::silentHandshakeAtRealInterval()
     LinkExchange link(throughHelper, Timing{}, new LineEditAnswerSource(&box, &box));
     LinkSettings keyboard;
     keyboard.linkMode = LinkSettings::kKeyboard;
-    UploadReply reply;
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(link.upload(keyboard, &reply), LinkResult::TimeOut);
+    link.upload(keyboard);
+    QCOMPARE(test::resultOf(link), LinkResult::TimeOut);
     QVERIFY2(clock.elapsed() >= 16 * 150 - 20, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(io.writes().size(), 15 * 5 + 1);
     QCOMPARE(io.writes().last().port, PortIo::kInterruptMaskPort);
@@ -122,7 +123,7 @@ void TestSlowLink::keyboardDownloadAnswerAtRealInterval()
         if (what == LinkExchange::Waiting::KeyboardAnswer && !clock.isValid())
             clock.start();
     });
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     QVERIFY(clock.isValid());
     QVERIFY(clock.elapsed() >= 1000 - 20);
     QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Download Failed!"));

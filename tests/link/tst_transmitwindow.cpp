@@ -411,7 +411,7 @@ void TestTransmitWindow::accessibilityActions()
     // The download then sends the "Not Save" command.
     attachPeer(
         [](const QByteArray &all) { return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray(); });
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     QCOMPARE(peer->received(), downloadFrame(f->ctx.state.workingImage, false));
 }
 
@@ -440,7 +440,7 @@ void TestTransmitWindow::notAvailable()
     QFETCH(QString, detail);
     f->ctx.state.linkSettings.portNumber = qint16(port);
     QVERIFY(f->open());
-    f->button(button)->click();
+    f->press(button);
     QCOMPARE(f->ctx.prompter.messages.size(), 1);
     const Prompter::Message &m = f->ctx.prompter.messages.first();
     QCOMPARE(m.title, QString());
@@ -484,6 +484,7 @@ void TestTransmitWindow::rs232Download()
     });
     QVERIFY(f->open());
     QTest::mouseClick(f->button(QStringLiteral("cmdTransmit")), Qt::LeftButton);
+    f->settle();
 
     QCOMPARE(peer->received(), downloadFrame(patternImage(3), save));
     QVERIFY(busyWhileWaiting);
@@ -543,7 +544,7 @@ void TestTransmitWindow::rs232Upload()
     f->ctx.state.savedImage = before;
     attachPeer([&](const QByteArray &all) { return all.size() == 4 ? reply : QByteArray(); });
     QVERIFY(f->open());
-    f->button(version ? QStringLiteral("CmdVersion") : QStringLiteral("cmdReceive"))->click();
+    f->press(version ? QStringLiteral("CmdVersion") : QStringLiteral("cmdReceive"));
 
     QCOMPARE(peer->received(), QByteArray::fromHex("02800381"));
     const QList<Prompter::Message> &msgs = f->ctx.prompter.messages;
@@ -572,7 +573,7 @@ void TestTransmitWindow::uploadCancelSendsNothing()
     attachPeer([](const QByteArray &) { return QByteArray(); });
     QVERIFY(f->open());
     f->ctx.prompter.answers.enqueue(Prompter::Button::Cancel);
-    f->button(QStringLiteral("cmdReceive"))->click();
+    f->press(QStringLiteral("cmdReceive"));
     QCOMPARE(f->ctx.prompter.messages.size(), 1);
     QTest::qWait(50);
     QVERIFY(peer->received().isEmpty());
@@ -588,7 +589,7 @@ void TestTransmitWindow::parityRuleKeptAfterExchange()
         [](const QByteArray &all) { return all.size() == kDownloadFrameSize ? QByteArray("\x07", 1) : QByteArray(); });
     QVERIFY(f->open());
     f->option(QStringLiteral("Option2_2"))->click();
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     QCOMPARE(f->ctx.prompter.messages.last().text, QStringLiteral("Download OK!"));
     QVERIFY(f->button(QStringLiteral("cmdTransmit"))->isEnabled());
     QVERIFY(f->button(QStringLiteral("cmdClose"))->isEnabled());
@@ -610,7 +611,7 @@ void TestTransmitWindow::closeRefusedWhileBusy()
         mainClosed = f->main->close();
         f->window->close();
     });
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     QVERIFY(portOpenWhileWaiting);
     QVERIFY(disabledWhileWaiting);
     QVERIFY(!subClosed);
@@ -673,7 +674,7 @@ void TestTransmitWindow::busyLocksConfigurationAndLink()
         // New is refused: the upload lands in the configuration it started from.
         f->main->menuAction(QStringLiteral("mnuFileNew"))->trigger();
     });
-    f->button(QStringLiteral("CmdVersion"))->click();
+    f->press(QStringLiteral("CmdVersion"));
     QCOMPARE(enabledWhileBusy, QStringList());
     QCOMPARE(toolbarEnabled, 0);
     QVERIFY2(status.contains(QStringLiteral("s left")), qPrintable(status));
@@ -754,7 +755,7 @@ void TestTransmitWindow::hangUp()
     QVERIFY(f->open());
     QElapsedTimer clock;
     clock.start();
-    f->button(button)->click();
+    f->press(button);
     QVERIFY(clock.elapsed() < 2000);
     const QList<Prompter::Message> &msgs = f->ctx.prompter.messages;
     QCOMPARE(msgs.last().title, title);
@@ -809,7 +810,7 @@ void TestTransmitWindow::keyboardDownload()
         }
     });
     poll.start(5);
-    f->button(QStringLiteral("cmdTransmit"))->click();
+    f->press(QStringLiteral("cmdTransmit"));
     poll.stop();
 
     const QString token = save ? QStringLiteral("AAAAA") : QStringLiteral("BBBBB");
@@ -872,7 +873,7 @@ void TestTransmitWindow::keyboardUpload()
     ScriptedKeyboardDecoder decoder(f->ctx.portIo);
     decoder.dataAnswer = reply;
     QVERIFY(f->open());
-    f->button(version ? QStringLiteral("CmdVersion") : QStringLiteral("cmdReceive"))->click();
+    f->press(version ? QStringLiteral("CmdVersion") : QStringLiteral("cmdReceive"));
 
     QCOMPARE(decoder.token(), QStringLiteral("CCCCC"));
     const QList<Prompter::Message> &msgs = f->ctx.prompter.messages;
@@ -908,7 +909,7 @@ void TestTransmitWindow::keyboardHandshakeTimeout()
     f->ctx.context.timing.tokenTickMs = 8;
     f->ctx.state.linkSettings.linkMode = 0;
     QVERIFY(f->open());
-    f->button(button)->click();
+    f->press(button);
     const Prompter::Message &m = f->ctx.prompter.messages.last();
     QCOMPARE(m.title, title);
     QCOMPARE(m.text, QStringLiteral("Times Out Error"));

@@ -225,6 +225,17 @@ private Q_SLOTS:
         QCOMPARE(int(next.defaultImage[3]), 99);
     }
 
+    void saveAsDefaultRefusedToRoot()
+    {
+        test::FormatsContext t;
+        t.paths.runsAsRoot = true;
+        t.state.workingImage[0] = 1;
+        const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
+        QVERIFY2(r.error.startsWith("The program runs as root"), qPrintable(r.error));
+        QVERIFY(!QFile::exists(QDir(t.paths.programDir).filePath("defaults")));
+        QVERIFY(!QFile::exists(QDir(t.paths.userDataDir).filePath("defaults")));
+    }
+
     void saveAsDefaultReportsFailure()
     {
         test::FormatsContext t;

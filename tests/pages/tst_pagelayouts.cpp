@@ -1,3 +1,4 @@
+#include "model/FieldNaming.h"
 #include "model/PageTable.h"
 #include "pages/SettingPages.h"
 #include "pages/decoder/InterfacePage.h"
@@ -15,6 +16,7 @@
 Q_DECLARE_METATYPE(q5n::PageLayout)
 
 using namespace q5n;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -43,6 +45,17 @@ private Q_SLOTS:
             QVERIFY(info);
             QCOMPARE(l.window.title, info->title);
             QVERIFY2(layoutProblems(l).isEmpty(), qPrintable(layoutProblems(l).join(u'\n')));
+            // The command line names a field by the tab (and box) it stands in.
+            for (const FieldPlacement &f : l.fields) {
+                const FieldEntry *e = findField(d.page, f.field);
+                if (!e || !e->inImage())
+                    continue;
+                const QString frame = frameOf(*e);
+                QCOMPARE(frame.section(u" \u203A "_s, 0, 0), spokenCaption(l.tabs.at(f.frame).caption));
+                for (const BoxPlacement &b : l.boxes)
+                    if (frame.contains(u'\u203A') && b.key == f.box)
+                        QCOMPARE(frame.section(u" \u203A "_s, 1), b.caption);
+            }
         }
     }
 

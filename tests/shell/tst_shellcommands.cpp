@@ -66,6 +66,9 @@ private Q_SLOTS:
         row("mnuTools", "&Tools");
         row("mnuToolsRDM", "&Read Decoder Memory");
         row("mnuToolsKRtest", "&KR Test");
+        row("mnuToolsCompareFile", "Compare with &File...");
+        row("mnuToolsCompareDecoder", "Compare with &Decoder");
+        row("mnuToolsPrint", "&Print Settings...");
         row("mnuHelp", "&Help");
         row("mnuHelpContents", "&Contents");
         row("mnuHelpAbout", "&About");
@@ -98,7 +101,9 @@ private Q_SLOTS:
         QTest::newRow("Magnic_Reader") << "mnuMag" << QStringList{"mnuMagInterface", "mnuMagComm",    "mnuMagMisc",
                                                                   "-mnuMagMinus1",   "mnuMagDefault", "-mnuMagMinus2",
                                                                   "mnuMagTransmit"};
-        QTest::newRow("Tools") << "mnuTools" << QStringList{"mnuToolsRDM", "mnuToolsKRtest"};
+        QTest::newRow("Tools") << "mnuTools"
+                               << QStringList{"mnuToolsRDM",         "mnuToolsKRtest",         "-mnuToolsMinus1",
+                                              "mnuToolsCompareFile", "mnuToolsCompareDecoder", "mnuToolsPrint"};
         QTest::newRow("Help") << "mnuHelp" << QStringList{"mnuHelpContents", "mnuHelpAbout"};
     }
     void menuOrder()

@@ -93,7 +93,9 @@ private Q_SLOTS:
         QTest::newRow("version, short reply") << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out";
         QTest::newRow("version, hang-up")
             << "version" << int(F::HangUp) << int(kPortUnavailable) << "the port went away";
-        QTest::newRow("verified download") << "verify" << int(F::None) << int(kDone) << "OK, verified";
+        QTest::newRow("verified download")
+            << "verify" << int(F::None) << int(kDone)
+            << "OK, verified (decoder section, bytes 0..24, compared; the reader section";
     }
 
     void commandsAgainstFaults()
@@ -205,7 +207,79 @@ private Q_SLOTS:
         const Run r = run(QStringLiteral("download"),
                           {configFile(sent), QStringLiteral("--port"), port, QStringLiteral("--verify")});
         QCOMPARE(r.code, int(kDiffer));
-        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A Baud Rate"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("mismatch: Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate"),
+                 qPrintable(r.out));
+    }
+
+    // apply against one decoder that holds the factory values; the file sets 19200 baud
+    // (a decoder-section setting) or not.
+    void applyOutcomes_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("faultOnceUploaded"); // from the download on; -1: keeps its settings
+        QTest::addColumn<int>("section");
+        QTest::addColumn<bool>("differs");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<int>("downloads");
+        QTest::addColumn<QString>("line");
+        using F = sim::Fault;
+        const int dec = int(sim::Section::Decoder), rdr = int(sim::Section::Reader);
+        const QString baud =
+            "\n    Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate (cfg4.optCfg41A): 9600 -> 19200\n";
+        QTest::newRow("unchanged") << int(F::None) << int(F::None) << dec << false << "" << int(kDone) << 0
+                                   << "  UNCHANGED  every setting agrees (decoder section)  ";
+        QTest::newRow("changed") << int(F::None) << int(F::None) << dec << true << "" << int(kDone) << 1 << " s" + baud;
+        QTest::newRow("check") << int(F::None) << int(F::None) << dec << true << "--check" << int(kDiffer) << 0
+                               << "  WOULD CHANGE  1 setting(s) would change (decoder section)";
+        QTest::newRow("other section sent")
+            << int(F::None) << int(F::None) << rdr << true << "" << int(kDone) << 0
+            << "  UNCHANGED  every setting agrees (reader section); the decoder sends only its reader section: "
+               "the file's decoder settings were not compared";
+        QTest::newRow("silent") << int(F::Silent) << int(F::Silent) << dec << true << "" << int(kTimeOut) << 0
+                                << "  FAILED  time-out: no answer";
+        QTest::newRow("bad check") << int(F::BadCheck) << int(F::BadCheck) << dec << true << "" << int(kRefused) << 0
+                                   << "  FAILED  the decoder refused or answered badly";
+        QTest::newRow("hang-up") << int(F::HangUp) << int(F::HangUp) << dec << true << "" << int(kPortUnavailable) << 0
+                                 << "  FAILED  the port went away";
+        QTest::newRow("download refused") << int(F::None) << int(F::Refuse) << dec << true << "" << int(kRefused) << 0
+                                          << "  FAILED  download: the decoder refused or answered badly";
+        QTest::newRow("verification mismatch") << int(F::None) << -1 << dec << true << "" << int(kDiffer) << 1
+                                               << "  FAILED  verification found a mismatch";
+        QTest::newRow("download not acknowledged") << int(F::None) << int(F::ShortReply) << dec << true << ""
+                                                   << int(kTimeOut) << 1 << "  FAILED  download: time-out";
+    }
+
+    void applyOutcomes()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, faultOnceUploaded);
+        QFETCH(int, section);
+        QFETCH(bool, differs);
+        QFETCH(QString, option);
+        QFETCH(int, exit);
+        QFETCH(int, downloads);
+        QFETCH(QString, line);
+        const QString port = decoder(sim::Fault(fault), sim::Section(section));
+        sim::SerialDecoder *d = m_decoders.back().get();
+        if (faultOnceUploaded < 0)
+            connect(d, &sim::SerialDecoder::downloadReceived, d, [d] { d->setImage(factoryImage()); });
+        else
+            connect(d, &sim::SerialDecoder::requestHandled, d,
+                    [d, faultOnceUploaded] { d->setFault(sim::Fault(faultOnceUploaded)); });
+        ConfigImage file = factoryImage();
+        if (differs)
+            file[16] = quint8(file[16] | 0x0C); // 19200 baud
+        QStringList args{configFile(file), QStringLiteral("--port"), port};
+        if (!option.isEmpty())
+            args << option;
+        const Run r = run(QStringLiteral("apply"), args);
+        QCOMPARE(r.code, exit);
+        QVERIFY2(r.out.startsWith(port) && r.out.contains(line), qPrintable(r.out));
+        QCOMPARE(d->model().downloadsAccepted, downloads);
+        if (exit == kDone && downloads == 1) // the line before the changes
+            QVERIFY2(r.out.contains("  CHANGED  1 setting(s) changed and verified (decoder section)"),
+                     qPrintable(r.out));
     }
 
     void uploadWritesTheSectionIntoTheBase()
@@ -263,6 +337,41 @@ private Q_SLOTS:
         const Run r = run(command, args);
         QCOMPARE(r.code, int(kUsage));
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    }
+
+    void portNamesAndDevices_data()
+    {
+        QTest::addColumn<QStringList>("ports"); // "decoder" and "link" stand for a simulated decoder and a link to it
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("com number with no device")
+            << QStringList{"com5"} << int(kPortUnavailable) << "There is no serial port number 5 on this computer.";
+        QTest::newRow("two names of one device")
+            << QStringList{"decoder", "link", "decoder"} << int(kDone) << "name one device";
+    }
+
+    void portNamesAndDevices()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(int, exit);
+        QFETCH(QString, text);
+        const QString device = decoder(sim::Fault::None);
+        const QString link = m_dir.filePath(QStringLiteral("link"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(device, link));
+        QStringList args;
+        for (const QString &p : ports)
+            args << QStringLiteral("--port")
+                 << (p == QLatin1String("decoder") ? device
+                     : p == QLatin1String("link")  ? link
+                                                   : p);
+        qputenv("Q5NCFG_COM5", "");
+        const Run r = run(QStringLiteral("version"), args);
+        qunsetenv("Q5NCFG_COM5");
+        QCOMPARE(r.code, exit);
+        QCOMPARE(r.out.count(QLatin1Char('\n')), 1);
+        const QString all = r.out + r.err;
+        QVERIFY2(all.contains(text), qPrintable(all));
     }
 
     void comNamesResolveAsTheProgramDoes()

@@ -64,14 +64,19 @@ private Q_SLOTS:
         const QString path = write("odd.cfg", factorySetupFile([](ConfigImage &i) {
                                        i[16] = quint8((i[16] & ~0xF0) | 0xE0); // language 14: "Reserved 1"
                                        i[28] = quint8((i[28] & ~0x07) | 6);    // reader baud code 6: no option shows it
+                                       i[45] = '{';                            // track 2 prefix: braces as characters
+                                       i[46] = 13;
+                                       i[47] = '}';
                                    }));
         const Run r = run(showCommand, {path});
         QCOMPARE(r.code, int(kDone));
         QVERIFY(r.out.contains("Device Name: Dev<ESC>]0;t<BEL>\n"));
         QVERIFY(r.out.contains("Description: Line, with comma\n"));
-        QVERIFY(r.out.contains("Communication Parameters (magcfg4) \u203A Baud Rate = (code 6: no option)"));
-        QVERIFY(r.out.contains("Miscellaneous Parameters (cfg6) \u203A Language Selection = Reserved 1"));
-        QVERIFY(r.out.contains("[magcfg6.txt694.track2, bytes 45..52]"));
+        QVERIFY(
+            r.out.contains("Communication Parameters (magcfg4) \u203A RS232 \u203A Baud Rate = (code 6: no option)"));
+        QVERIFY(
+            r.out.contains("Miscellaneous Parameters (cfg6) \u203A Language \u203A Language Selection = Reserved 1"));
+        QVERIFY(r.out.contains("Track 2 = \\{{CR}\\}   [magcfg6.txt694.track2, bytes 45..52]"));
         const Run json = run(showCommand, {path, "--json"});
         QCOMPARE(json.code, int(kDone));
         QVERIFY(json.out.contains("\"known\": false"));
@@ -113,7 +118,7 @@ private Q_SLOTS:
         QCOMPARE(run(diffCommand, {a, a}).code, int(kDone));
         const Run r = run(diffCommand, {a, b});
         QCOMPARE(r.code, int(kDiffer));
-        QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A Baud Rate: 9600 \u2192 19200"));
+        QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate: 9600 \u2192 19200"));
         QVERIFY(r.out.contains("\u2192 <DEL>   [magcfg6.txt694.track1]"));
         QCOMPARE(r.out.count('\n'), 2);
         QCOMPARE(run(diffCommand, {a, m_dir.filePath("missing.cfg")}).code, int(kUsage));
@@ -133,6 +138,10 @@ private Q_SLOTS:
         QTest::newRow("slot without track") << QStringList{"magcfg6.txt694=AB"} << ".track1";
         QTest::newRow("insertion too long") << QStringList{"cfg6.txt694=ABCDE"} << "does not fit in 4";
         QTest::newRow("port") << QStringList{"port=7"} << "use 1 to 6";
+        QTest::newRow("brace name the notation does not know")
+            << QStringList{"magcfg6.txt694.track2={TAB}"} << "\"{TAB}\" is not a brace name the notation knows ({NUL}";
+        QTest::newRow("caption on four tabs") << QStringList{"cfg5/Check Digit=Transmit"}
+                                              << "\"cfg5/Code 39/Check Digit\", \"cfg5/Code 128/Check Digit\"";
         QTest::newRow("control in a text") << QStringList{"userName=\x1b[2J"} << "without control characters";
     }
 
@@ -157,6 +166,9 @@ private Q_SLOTS:
         const QString out = m_dir.filePath("out.cfg");
         const Run r = run(setCommand, {path, "cfg4.optCfg41A=19200", "magcfg4/Parity=Even", "Optcode39=standard",
                                        "chk51=0,7", "magcfg6.txt694.track2=AB{cr}", "cbo45D=STX",
+                                       "cfg5/Code 128/Check Digit=Calculate Check Digit and Transmit",
+                                       "Miscellaneous Parameters (cfg6) \u203A Characters Edit \u203A Sufix \u203A "
+                                       "Characters to be Inserted (Only Four Charaters Available)=\\{",
                                        "deviceName=Scanner 7", "linkMode=Keyboard", "-o", out});
         QCOMPARE(r.code, int(kDone));
         LoadedConfig c;
@@ -167,6 +179,9 @@ private Q_SLOTS:
         expected[27] = quint8((expected[27] & ~0xE0) | 0x40);
         expected[23] = quint8(expected[23] | 0x02);
         expected[21] = 0x81;
+        expected[23] = quint8((expected[23] & ~0x30) | 0x30);
+        expected[12] = '{';
+        expected[13] = expected[14] = expected[15] = 255;
         expected[45] = 'A';
         expected[46] = 'B';
         expected[47] = 13;

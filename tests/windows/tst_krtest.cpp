@@ -276,7 +276,7 @@ void TestKrTest::openedFromMainWindow()
                           .arg(kb->toPlainText(), rs->toPlainText());
             QTest::keyClicks(kb, QStringLiteral("typed"));
             f.decoder->sendScan("AB");
-            QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
+            (void)QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
             QTest::keyClick(kb, Qt::Key_Escape);
         });
         item->trigger();

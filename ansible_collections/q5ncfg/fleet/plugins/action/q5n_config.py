@@ -1,0 +1,43 @@
+# -*- coding: utf-8 -*-
+# Copyright 2026 q5ncfg developers. All rights reserved.
+#
+# The q5n_config action: with src, copies the configuration file from the
+# controller into this task's private temporary folder on the host (removed
+# when the task ends), then runs the module on it as path.
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+from ansible.errors import AnsibleError, AnsibleActionFail
+from ansible.plugins.action import ActionBase
+
+
+class ActionModule(ActionBase):
+    TRANSFERS_FILES = True
+
+    def run(self, tmp=None, task_vars=None):
+        result = super(ActionModule, self).run(tmp, task_vars)
+        del tmp
+        args = dict(self._task.args)
+        src = args.pop("src", None)
+        try:
+            if src is not None:
+                if args.get("path"):
+                    raise AnsibleActionFail("give src or path, not both")
+                try:
+                    local = self._find_needle("files", src)
+                except AnsibleError as e:
+                    raise AnsibleActionFail("src %s: %s" % (src, e))
+                tmpdir = self._connection._shell.tmpdir or self._make_tmp_path()
+                remote = self._connection._shell.join_path(tmpdir, "q5n-config.cfg")
+                self._transfer_file(local, remote)
+                self._fixup_perms2((tmpdir, remote))
+                args["path"] = remote
+            result.update(self._execute_module(module_name="q5ncfg.fleet.q5n_config", module_args=args,
+                                               task_vars=task_vars))
+        except AnsibleActionFail as e:
+            result.update(e.result)
+        finally:
+            self._remove_tmp_path(self._connection._shell.tmpdir)
+        return result

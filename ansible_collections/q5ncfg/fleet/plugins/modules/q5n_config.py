@@ -1,0 +1,278 @@
+#!/usr/bin/python
+# -*- coding: utf-8 -*-
+# Copyright 2026 q5ncfg developers. All rights reserved.
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: q5n_config
+short_description: Bring Q5N decoders to a configuration file
+version_added: "1.0.0"
+description:
+  - Brings the Q5N bar-code decoders on the serial ports of a host to the settings of a configuration
+    file (a setup file C(*.cfg) or a defaults file), with C(q5ntool apply).
+  - For each port it uploads the section the decoder sends (decoder or reader settings), compares it
+    with the file setting by setting, and only where they differ downloads the file and verifies it.
+    A decoder that already holds the file's settings receives nothing but the upload request.
+  - A decoder sends only one of its two sections; settings of the file in the section it does not send
+    cannot be compared, and the port's message says so.
+  - All ports of a host run at once. The host fails when any of its decoders failed; the message names
+    each failed port with the reason (port not available, time-out, refused, verification mismatch).
+  - The user the task runs as must be allowed to open the serial ports (usually the group C(dialout));
+    C(q5ntool ports) says which group to join. No C(become) is needed.
+options:
+  src:
+    description:
+      - The configuration file on the controller. It is copied into Ansible's private temporary
+        folder on the host for this run only, and removed afterwards.
+      - A relative path is looked up as Ansible looks up the files of a task (the playbook's
+        C(files/) folder and the playbook's folder).
+      - Give O(src) or O(path), not both.
+    type: path
+  path:
+    description:
+      - The configuration file, already on the managed host.
+    type: path
+  ports:
+    description:
+      - The decoders' serial ports on the host, each a device path (best a stable
+        C(/dev/serial/by-id/...) name) or C(com1)..C(com6) as the desktop program resolves them.
+    type: list
+    elements: str
+    required: true
+  baud:
+    description: The serial speed the decoders use.
+    type: int
+    choices: [1200, 2400, 4800, 9600, 19200]
+    default: 9600
+  parity:
+    description: The parity the decoders use (None, Even, Odd, Mark, Space).
+    type: str
+    choices: [N, E, O, M, S]
+    default: N
+  data_bits:
+    description: The data bits the decoders use.
+    type: int
+    choices: [7, 8]
+    default: 8
+  stop_bits:
+    description: The stop bits the decoders use.
+    type: int
+    choices: [1, 2]
+    default: 1
+  not_save:
+    description:
+      - Download with the Not Save command, so a decoder uses the settings until it is switched off
+        but does not store them.
+    type: bool
+    default: false
+  q5ntool:
+    description: The C(q5ntool) program on the host.
+    type: path
+    default: q5ntool
+attributes:
+  check_mode:
+    support: full
+    description: Uploads and compares only; reports what would change and sends no download.
+  diff_mode:
+    support: full
+    description: Shows, per port, the differing settings before (decoder) and after (file).
+notes:
+  - Requires q5ntool on the managed host (package q5ncfg).
+  - Only RS232 decoders can be reached; keyboard-port decoders need the desktop program.
+author:
+  - q5ncfg developers
+"""
+
+EXAMPLES = r"""
+- name: Bring the decoders of the host to the site configuration
+  q5ncfg.fleet.q5n_config:
+    src: site.cfg
+    ports: "{{ q5n_ports }}"
+
+- name: The same with a file already on the host, at 19200 baud, without storing it
+  q5ncfg.fleet.q5n_config:
+    path: /srv/q5n/site.cfg
+    ports:
+      - /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0
+    baud: 19200
+    not_save: true
+
+- name: Only report what a run would change (run the play with --check --diff)
+  q5ncfg.fleet.q5n_config:
+    src: site.cfg
+    ports: [com1, com2]
+  check_mode: true
+  diff: true
+"""
+
+RETURN = r"""
+ports:
+  description: One entry per port, in the order of O(ports), as C(q5ntool apply --json) reports it.
+  returned: when q5ntool ran
+  type: list
+  elements: dict
+  contains:
+    port:
+      description: The port as given.
+      type: str
+      sample: com1
+    device:
+      description: The device the port resolved to.
+      type: str
+      sample: /dev/ttyUSB0
+    result:
+      description: C(unchanged), C(changed), C(would change) (check mode) or C(failed).
+      type: str
+      sample: changed
+    message:
+      description: What happened, or why the port failed.
+      type: str
+      sample: 1 setting(s) changed and verified (decoder section)
+    exit:
+      description: The q5ntool exit code of this port (0 done, 1 would change or mismatch, 3 port not
+        available, 4 time-out, 5 refused).
+      type: int
+      sample: 0
+    downloaded:
+      description: Whether the file was downloaded to this decoder.
+      type: bool
+      sample: true
+    section:
+      description: The section the decoder sent and that was compared, C(decoder) or C(reader).
+      type: str
+      sample: decoder
+    changes:
+      description: The settings that differed, each with its C(name) and C(field) (as C(q5ntool show)
+        names them), its C(old) value (the decoder's) and its C(new) value (the file's).
+      type: list
+      elements: dict
+      sample: [{name: cfg4.optCfg41A, field: "Communication Parameters (cfg4) › RS232 › Baud Rate",
+                old: "9600", new: "19200"}]
+    other_section_not_compared:
+      description: The file sets settings of the section the decoder did not send; they were not compared.
+      type: bool
+      sample: false
+    seconds:
+      description: How long the port's exchanges took.
+      type: float
+      sample: 1.42
+exit:
+  description: The exit code of q5ntool apply, the largest of the ports' (1 under check mode says that a
+    decoder would change).
+  returned: always
+  type: int
+  sample: 0
+downloaded:
+  description: The ports that received a download.
+  returned: always
+  type: list
+  elements: str
+  sample: [com1]
+"""
+
+import json
+
+
+def apply_argv(params, check_mode):
+    """The q5ntool command line for the module's options."""
+    argv = [params["q5ntool"], "apply", params["path"], "--json"]
+    for port in params["ports"]:
+        argv.append("--port=" + port)
+    argv += [
+        "--baud=%d" % params["baud"],
+        "--parity=" + params["parity"],
+        "--data-bits=%d" % params["data_bits"],
+        "--stop-bits=%d" % params["stop_bits"],
+    ]
+    if params["not_save"]:
+        argv.append("--not-save")
+    if check_mode:
+        argv.append("--check")
+    return argv
+
+
+def port_diff(port):
+    """Ansible's before/after for one port: one line per differing setting."""
+    changes = port.get("changes") or []
+    if port.get("result") not in ("changed", "would change") or not changes:
+        return None
+    line = "%s (%s): %s\n"
+    return {
+        "before_header": "%s (the decoder, %s section)" % (port["port"], port.get("section", "decoder")),
+        "after_header": "%s (the file)" % port["port"],
+        "before": "".join(line % (c["field"], c["name"], c["old"]) for c in changes),
+        "after": "".join(line % (c["field"], c["name"], c["new"]) for c in changes),
+    }
+
+
+def outcome(rc, stdout, stderr, check_mode):
+    """Turns q5ntool's exit code and JSON report into the module's result."""
+    try:
+        report = json.loads(stdout)
+        ports = report["ports"]
+    except (ValueError, KeyError, TypeError):
+        # The first line says why; a usage text follows it.
+        reason = ((stderr or stdout or "").strip() or "no output").splitlines()[0]
+        return {"failed": True, "changed": False, "downloaded": [], "exit": rc,
+                "msg": "q5ntool apply failed (exit %d): %s" % (rc, reason)}
+    downloaded = [p["port"] for p in ports if p.get("downloaded")]
+    would_change = [p["port"] for p in ports if p.get("result") == "would change"]
+    failures = ["%s: %s (exit %d)" % (p["port"], p.get("message", ""), p.get("exit", rc))
+                for p in ports if p.get("result") == "failed"]
+    result = {
+        "changed": bool(downloaded) or (check_mode and bool(would_change)),
+        "downloaded": downloaded,
+        "ports": ports,
+        # Not "rc": Ansible fails a task whose rc is not 0, and under check mode
+        # exit 1 only says that something would change.
+        "exit": rc,
+        "diff": [d for d in (port_diff(p) for p in ports) if d],
+    }
+    if failures:
+        result["failed"] = True
+        result["msg"] = "; ".join(failures)
+    else:
+        result["msg"] = ", ".join("%s %s" % (p["port"], p.get("result")) for p in ports)
+    return result
+
+
+def main():
+    # Imported here so that the functions above can be tried without Ansible.
+    from ansible.module_utils.basic import AnsibleModule
+
+    module = AnsibleModule(
+        argument_spec=dict(
+            src=dict(type="path"),
+            path=dict(type="path"),
+            ports=dict(type="list", elements="str", required=True),
+            baud=dict(type="int", default=9600, choices=[1200, 2400, 4800, 9600, 19200]),
+            parity=dict(type="str", default="N", choices=["N", "E", "O", "M", "S"]),
+            data_bits=dict(type="int", default=8, choices=[7, 8]),
+            stop_bits=dict(type="int", default=1, choices=[1, 2]),
+            not_save=dict(type="bool", default=False),
+            q5ntool=dict(type="path", default="q5ntool"),
+        ),
+        required_one_of=[("src", "path")],
+        mutually_exclusive=[("src", "path")],
+        supports_check_mode=True,
+    )
+    if module.params["src"]:
+        module.fail_json(msg="src is copied by the q5n_config action; call the module by its name, "
+                             "or give path on the host")
+    if not module.params["ports"]:
+        module.fail_json(msg="ports names no decoder")
+    rc, stdout, stderr = module.run_command(apply_argv(module.params, module.check_mode))
+    result = outcome(rc, stdout, stderr, module.check_mode)
+    if not module._diff:
+        result.pop("diff", None)
+    if result.pop("failed", False):
+        module.fail_json(**result)
+    module.exit_json(**result)
+
+
+if __name__ == "__main__":
+    main()

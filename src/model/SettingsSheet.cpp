@@ -1,0 +1,58 @@
+#include "model/SettingsSheet.h"
+
+#include "model/Comparison.h"
+#include "model/FieldNaming.h"
+#include "model/PageTable.h"
+
+namespace q5n {
+
+SettingsSheet settingsSheet(const SetupInfo &texts, const ConfigImage &image, const ConfigImage &defaults)
+{
+    SettingsSheet sheet;
+    sheet.title = QStringLiteral("Q5N Configuration");
+
+    SheetSection setup{QStringLiteral("Setup"), {}};
+    setup.rows.push_back({QStringLiteral("File"), texts.fileName, false});
+    for (const FieldEntry *e : fieldsOfPage(Page::DecoderInterface))
+        if (e->kind == FieldKind::Text && e->text) {
+            const QString &value = setupText(texts, *e->text);
+            setup.rows.push_back({plainCaption(e->caption), value.isEmpty() ? kEmptyValue : value, false});
+        }
+    sheet.sections.push_back(std::move(setup));
+
+    // One section per page, in the order the menus list the pages.
+    for (const PageInfo &p : pageTable()) {
+        SheetSection section{pagePath(p.number), {}};
+        for (const FieldRef &ref : imageFields()) {
+            if (ref.entry->page != p.number)
+                continue;
+            const QString value = valueOf(ref, image);
+            section.rows.push_back({fieldCaption(ref), value.isEmpty() ? kEmptyValue : value,
+                                    storedBits(ref, image) != storedBits(ref, defaults)});
+        }
+        if (!section.rows.empty())
+            sheet.sections.push_back(std::move(section));
+    }
+    return sheet;
+}
+
+QString sheetHtml(const SettingsSheet &sheet)
+{
+    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title></head><body>")
+                       .arg(sheet.title.toHtmlEscaped());
+    html += QStringLiteral("<h2>%1</h2>").arg(sheet.title.toHtmlEscaped());
+    html += QStringLiteral("<p>%1</p>").arg(kChangedLegend.toHtmlEscaped());
+    for (const SheetSection &section : sheet.sections) {
+        html += QStringLiteral("<h3>%1</h3><table cellspacing=\"0\" cellpadding=\"2\" width=\"100%\">")
+                    .arg(section.title.toHtmlEscaped());
+        for (const SheetRow &row : section.rows)
+            html += QStringLiteral("<tr><td width=\"4%\">%1</td><td width=\"46%\">%2</td><td>%3</td></tr>")
+                        .arg(row.changed ? kChangedMark : QString(), row.caption.toHtmlEscaped(),
+                             row.value.toHtmlEscaped());
+        html += QStringLiteral("</table>");
+    }
+    html += QStringLiteral("</body></html>");
+    return html;
+}
+
+} // namespace q5n

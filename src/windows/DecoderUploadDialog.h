@@ -1,0 +1,61 @@
+#pragma once
+
+#include "link/LinkExchange.h"
+#include "protocol/Protocol.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace q5n {
+
+class BusyScope;
+class ProgramHost;
+
+// The busy window of "Compare with Decoder": asks the decoder for its
+// configuration over the current link settings and shows what the exchange
+// waits for, as the link windows do. The working configuration is not
+// touched. A failure is reported with the upload's own messages.
+// The window deletes itself once its work is over, whatever the outcome.
+class DecoderUploadDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DecoderUploadDialog(ProgramHost &host);
+    ~DecoderUploadDialog() override;
+
+    // Starts asking the decoder and returns at once; uploaded() follows when
+    // the decoder answered well. Nothing follows a failure (already reported)
+    // or a cancel.
+    void start();
+
+    LinkExchange &link() const { return *m_link; }
+
+Q_SIGNALS:
+    void uploaded(const q5n::UploadReply &reply);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void showWaiting(LinkExchange::Waiting what, int msLeft);
+    void exchangeFinished(LinkResult result);
+
+    ProgramHost &m_host;
+    QLabel *m_status = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QPushButton *m_cancel = nullptr;
+    LinkExchange *m_link = nullptr;
+    std::unique_ptr<BusyScope> m_busyScope;
+    bool m_busy = false;
+    bool m_rs232 = true;
+};
+
+} // namespace q5n

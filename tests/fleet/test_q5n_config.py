@@ -1,0 +1,69 @@
+# The q5n_config module's own logic: the q5ntool command line it builds and
+# how it reads q5ntool's report. The playbook test covers the rest.
+import importlib.util
+import json
+import os
+import unittest
+
+_path = os.path.join(os.path.dirname(__file__), "..", "..", "ansible_collections", "q5ncfg", "fleet", "plugins",
+                     "modules", "q5n_config.py")
+_spec = importlib.util.spec_from_file_location("q5n_config", _path)
+m = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(m)
+
+PARAMS = dict(q5ntool="q5ntool", path="/tmp/x/site.cfg", ports=["com1", "/dev/ttyUSB0"], baud=19200, parity="E",
+              data_bits=7, stop_bits=2, not_save=False)
+BAUD = {"name": "cfg4.optCfg41A", "field": "Communication Parameters (cfg4) › RS232 › Baud Rate", "old": "9600", "new": "19200"}
+
+
+def port(name, result, exit=0, downloaded=False, changes=(), message="m"):
+    return {"port": name, "result": result, "exit": exit, "downloaded": downloaded, "changes": list(changes),
+            "section": "decoder", "message": message}
+
+
+def report(*ports):
+    return json.dumps({"ports": list(ports), "exit": max(p["exit"] for p in ports)})
+
+
+class Argv(unittest.TestCase):
+    def test_rows(self):
+        rows = [
+            (False, dict(), ["q5ntool", "apply", "/tmp/x/site.cfg", "--json", "--port=com1", "--port=/dev/ttyUSB0",
+                             "--baud=19200", "--parity=E", "--data-bits=7", "--stop-bits=2"]),
+            (True, dict(), ["--check"]),
+            (False, dict(not_save=True), ["--not-save"]),
+        ]
+        for check, extra, expected in rows:
+            argv = m.apply_argv(dict(PARAMS, **extra), check)
+            self.assertEqual(argv[-len(expected):], expected)
+            self.assertEqual(check, "--check" in argv)
+
+
+class Outcome(unittest.TestCase):
+    def test_rows(self):
+        # rc, report, check mode -> changed, failed, message
+        rows = [
+            (0, report(port("com1", "unchanged")), False, False, False, "com1 unchanged"),
+            (0, report(port("com1", "unchanged"), port("com2", "changed", downloaded=True, changes=[BAUD])), False,
+             True, False, "com1 unchanged, com2 changed"),
+            (1, report(port("com1", "would change", exit=1, changes=[BAUD])), True, True, False, "com1 would change"),
+            (4, report(port("com1", "changed", downloaded=True, changes=[BAUD]),
+                       port("com2", "failed", exit=4, message="time-out: no answer")), False, True, True,
+             "com2: time-out: no answer (exit 4)"),
+            (2, "", False, False, True, "q5ntool apply failed (exit 2): no such file"),
+        ]
+        for rc, out, check, changed, failed, msg in rows:
+            r = m.outcome(rc, out, "no such file\n" if rc == 2 else "", check)
+            self.assertEqual((r["changed"], r.get("failed", False), r["msg"]), (changed, failed, msg))
+
+    def test_diff_shows_each_setting_before_and_after(self):
+        r = m.outcome(1, report(port("com1", "would change", exit=1, changes=[BAUD]), port("com2", "unchanged")), "",
+                      True)
+        self.assertEqual(r["diff"], [{
+            "before_header": "com1 (the decoder, decoder section)", "after_header": "com1 (the file)",
+            "before": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 9600\n",
+            "after": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 19200\n"}])
+
+
+if __name__ == "__main__":
+    unittest.main()
