@@ -6,7 +6,7 @@
 #include "model/ProgramState.h"
 #include "model/Text8.h"
 #include "shell/AppContext.h"
-#include "shell/MainWindow.h"
+#include "shell/ProgramHost.h"
 #include "windows/SerialOpen.h"
 
 #include <QCheckBox>
@@ -67,9 +67,9 @@ KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(paren
 
 KrTestWindow::~KrTestWindow() = default;
 
-QDialog *createKrTestWindow(MainWindow &main)
+QDialog *createKrTestWindow(ProgramHost &host)
 {
-    return new KrTestWindow(main.context(), &main);
+    return new KrTestWindow(host.context(), host.hostWindow());
 }
 
 void KrTestWindow::buildUi()

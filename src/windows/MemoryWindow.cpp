@@ -6,7 +6,8 @@
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "protocol/Memory.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
@@ -128,7 +129,7 @@ private:
     bool m_reading = false;
 };
 
-MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : LinkWindow(main, kPage, parent)
+MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : LinkWindow(host, kPage, parent)
 {
     buildUi();
     m_typedData = new MemoryTextSource(
@@ -192,9 +193,9 @@ MemoryWindow::~MemoryWindow()
     m_typedData = nullptr;
 }
 
-PageWindow *createMemoryWindow(MainWindow &main)
+PageWindow *createMemoryWindow(ProgramHost &host)
 {
-    return new MemoryWindow(main);
+    return new MemoryWindow(host);
 }
 
 bool MemoryWindow::confirm(const QString &title, const QString &question)

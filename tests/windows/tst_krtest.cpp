@@ -1,10 +1,10 @@
 // The keyboard and RS232 test window against the decoder simulator on a real
 // pseudo-terminal: batches in the RS232 box, the keyboard box and its
 // counting, the focus, and the port's life with the window's.
+#include "app/PageRegistry.h"
 #include "link/LinkExchange.h"
 #include "link/SerialPort.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "sim/SerialDecoder.h"
 #include "support/TestContext.h"
 #include "windows/KrTestWindow.h"
@@ -276,7 +276,7 @@ void TestKrTest::openedFromMainWindow()
                           .arg(kb->toPlainText(), rs->toPlainText());
             QTest::keyClicks(kb, QStringLiteral("typed"));
             f.decoder->sendScan("AB");
-            QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
+            (void)QTest::qWaitFor([&] { return !rs->toPlainText().isEmpty() && !dialog->gathering(); }, 3000);
             QTest::keyClick(kb, Qt::Key_Escape);
         });
         item->trigger();
