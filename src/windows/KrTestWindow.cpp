@@ -8,6 +8,7 @@
 #include "shell/AppContext.h"
 #include "shell/ProgramHost.h"
 #include "windows/SerialOpen.h"
+#include "windows/TabTextBox.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -28,9 +29,8 @@ namespace q5n {
 namespace {
 
 // A box of the test: white text on black, fixed pitch, a vertical scroll bar.
-QPlainTextEdit *testBox(const QString &name, const QString &accessibleName, QWidget *parent)
+QPlainTextEdit *testBox(QPlainTextEdit *box, const QString &name, const QString &accessibleName)
 {
-    auto *box = new QPlainTextEdit(parent);
     box->setObjectName(name);
     box->setAccessibleName(accessibleName);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -90,8 +90,9 @@ void KrTestWindow::buildUi()
     m_lblPort->setObjectName(QStringLiteral("LblPort"));
     m_lblPort->setTextFormat(Qt::PlainText);
 
-    m_txtKB = testBox(QStringLiteral("txtKB"), QStringLiteral("Keyboard"), this);
-    m_txtRS232 = testBox(QStringLiteral("TxtRS232"), QStringLiteral("RS232"), this);
+    // A Tab the decoder types is text; Ctrl+Tab leaves the box.
+    m_txtKB = testBox(new TabTextBox(this), QStringLiteral("txtKB"), QStringLiteral("Keyboard"));
+    m_txtRS232 = testBox(new QPlainTextEdit(this), QStringLiteral("TxtRS232"), QStringLiteral("RS232"));
     m_txtRS232->setReadOnly(true);
     m_txtRS232->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Never a Tab stop: the focus it receives goes on to the keyboard box.
@@ -150,8 +151,9 @@ void KrTestWindow::buildUi()
     layout->addLayout(rsRow);
     layout->addWidget(m_txtRS232, 1);
 
-    setTabOrder(m_txtKB, m_command2);
-    setTabOrder(m_command2, m_check1);
+    // Keyboard order as on screen: each row of the window from left to right.
+    setTabOrder(m_command2, m_txtKB);
+    setTabOrder(m_txtKB, m_check1);
     setTabOrder(m_check1, m_command1);
     resize(640, 480);
 }

@@ -13,6 +13,7 @@
 #include "windows/LinkSettingsPanel.h"
 #include "windows/LinkWindowLayout.h"
 #include "windows/SerialOpen.h"
+#include "windows/TabTextBox.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -216,12 +217,11 @@ void MemoryWindow::buildUi()
         context().state, {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
     setUpLink(panel);
 
-    m_txtMemory = new QPlainTextEdit(this);
+    // A Tab the decoder types is data; Ctrl+Tab leaves the box.
+    m_txtMemory = new TabTextBox(this);
     m_txtMemory->setObjectName(QStringLiteral("TxtMemory"));
     m_txtMemory->setAccessibleName(QStringLiteral("Decoder memory data"));
     m_txtMemory->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // A Tab the decoder types is data (Ctrl+Tab leaves the box).
-    m_txtMemory->setTabChangesFocus(false);
     m_txtMemory->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto button = [this](const QString &name, const QString &caption) { return makeButton(name, caption); };
