@@ -19,8 +19,8 @@ QChar parityLetter(Parity parity)
 
 QString serialSettingsText(const SerialSettings &s)
 {
-    return QString::number(s.baud) + u',' + parityLetter(s.parity) + u',' + QString::number(int(s.dataBits)) +
-           u',' + QString::number(int(s.stopBits)) + u' ';
+    return QString::number(s.baud) + u',' + parityLetter(s.parity) + u',' + QString::number(int(s.dataBits)) + u',' +
+           QString::number(int(s.stopBits)) + u' ';
 }
 
 std::optional<qint32> parseBaudRate(QStringView text)

@@ -106,8 +106,8 @@ private Q_SLOTS:
             case 4: s.linkSettings.portNumber = back ? 1 : 4; break;
             case 5: s.linkSettings.linkMode = back ? 1 : 0; break;
             case 6: s.setBits(84, 0x01, back ? 0 : 1); break;
-            case 7: s.linkSettings.baudRate = back ? QStringLiteral("9600") : QStringLiteral("1200"); break;
-            case 8: s.linkSettings.setFrameSettings(back ? QStringLiteral("N,8,1") : QStringLiteral("E,7,1")); break;
+            case 7: s.linkSettings.serial.baud = back ? 9600 : 1200; break;
+            case 8: s.linkSettings.serial.parity = back ? Parity::None : Parity::Even; break;
             case 9: s.setupInfo.fileName = back ? SetupInfo::kNewFile : text; break;
             }
         };
@@ -118,36 +118,6 @@ private Q_SLOTS:
         edit(false);
         s.markSaved();
         QVERIFY(!s.hasUnsavedChanges());
-    }
-
-    void frameSettingsKeepTheirWidth_data()
-    {
-        QTest::addColumn<QString>("assigned");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("start") << "N,8,1 "
-                               << "N,8,1 ";
-        QTest::newRow("short is padded") << "E,7,2"
-                                         << "E,7,2 ";
-        QTest::newRow("long is cut") << "O,8,1 extra"
-                                     << "O,8,1 ";
-        QTest::newRow("empty") << ""
-                               << "      ";
-    }
-    void frameSettingsKeepTheirWidth()
-    {
-        QFETCH(QString, assigned);
-        QFETCH(QString, stored);
-        LinkSettings l;
-        l.setFrameSettings(assigned);
-        QCOMPARE(l.frameSettings, stored);
-        QCOMPARE(l.frameSettings.size(), 6);
-    }
-
-    void startSettingsText()
-    {
-        LinkSettings l;
-        QCOMPARE(l.settingsText(), QStringLiteral("9600,N,8,1 "));
-        QCOMPARE(l.frameSettings.back(), QLatin1Char(' '));
     }
 };
 
