@@ -243,7 +243,7 @@ void TestTransmitWindow::loading_data()
 {
     QTest::addColumn<int>("linkMode");
     QTest::addColumn<int>("port");
-    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("baud");
     QTest::addColumn<QString>("frame");
     QTest::addColumn<bool>("saveOption");
     // Afterwards:
@@ -252,29 +252,30 @@ void TestTransmitWindow::loading_data()
     QTest::addColumn<QString>("settingsAfter");
     QTest::addColumn<bool>("framesEnabled");
 
-    QTest::newRow("start values") << 1 << 1 << 9600 << "N,8,1 " << true
+    QTest::newRow("start values") << 1 << 1 << "9600"
+                                  << "N,8,1 " << true
                                   << "OptMode_1 OptPort_0 optBaud_3 optDatabits_1 optStopbits_0 Option2_0 Option1_1"
                                   << 1 << "9600,N,8,1 " << true;
     // The window opens showing the parity the next exchange uses.
     QTest::newRow("keyboard, COM 4, 2400, E,7,2, Not Save")
-        << 0 << 4 << 2400 << "E,7,2 " << false
-        << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_1 Option1_0" << 0 << "2400,E,7,2 "
-        << false;
-    QTest::newRow("Odd kept") << 1 << 2 << 19200 << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_2" << 1
-                              << "19200,O,8,1 " << true;
-    QTest::newRow("Mark kept") << 1 << 1 << 9600 << "M,8,2 " << true << "optStopbits_1 Option2_3" << 1 << "9600,M,8,2 "
-                               << true;
-    QTest::newRow("unknown baud rate") << 1 << 1 << 300 << "N,8,1 " << true << "optBaud_0" << 1 << "1200,N,8,1 "
-                                       << true;
-    QTest::newRow("other link mode means keyboard")
-        << 7 << 1 << 9600 << "N,8,1 " << true << "OptMode_0" << 0 << "9600,N,8,1 " << false;
+        << 0 << 4 << "2400"
+        << "E,7,2 " << false << "OptMode_0 OptPort_3 optBaud_1 optDatabits_0 optStopbits_1 Option2_1 Option1_0" << 0
+        << "2400,E,7,2 " << false;
+    QTest::newRow("Odd kept") << 1 << 2 << "19200"
+                              << "O,8,1 " << true << "OptPort_1 optBaud_4 Option2_2" << 1 << "19200,O,8,1 " << true;
+    QTest::newRow("Mark kept") << 1 << 1 << "9600"
+                               << "M,8,2 " << true << "optStopbits_1 Option2_3" << 1 << "9600,M,8,2 " << true;
+    QTest::newRow("unknown baud rate") << 1 << 1 << "300"
+                                       << "N,8,1 " << true << "optBaud_0" << 1 << "1200,N,8,1 " << true;
+    QTest::newRow("other link mode means keyboard") << 7 << 1 << "9600"
+                                                    << "N,8,1 " << true << "OptMode_0" << 0 << "9600,N,8,1 " << false;
 }
 
 void TestTransmitWindow::loading()
 {
     QFETCH(int, linkMode);
     QFETCH(int, port);
-    QFETCH(int, baud);
+    QFETCH(QString, baud);
     QFETCH(QString, frame);
     QFETCH(bool, saveOption);
     QFETCH(QString, checked);
@@ -286,7 +287,7 @@ void TestTransmitWindow::loading()
     l.linkMode = qint16(linkMode);
     l.portNumber = qint16(port);
     l.serial = parseSerialSettings(QString(u"9600," + frame)).value();
-    l.serial.baud = baud;
+    l.serial.baud = baud.toInt();
     f->ctx.state.saveOption = saveOption;
     QVERIFY(f->open());
     for (const QString &name : checked.split(u' '))
