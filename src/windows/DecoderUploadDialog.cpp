@@ -100,8 +100,7 @@ void DecoderUploadDialog::start()
     AppContext &ctx = m_host.context();
     const LinkSettings settings = ctx.state.linkSettings;
     m_rs232 = settings.isRs232();
-    const QChar parity = settings.frameSettings.isEmpty() ? QChar() : settings.frameSettings.at(0).toUpper();
-    if (m_rs232 && (parity == QLatin1Char('E') || parity == QLatin1Char('O'))) {
+    if (m_rs232 && !parityAllowsReceive(settings.serial.parity)) {
         ctx.prompter.inform(kUploadTitle, kParityRefused);
         deleteLater();
         return;

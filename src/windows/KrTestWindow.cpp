@@ -189,7 +189,7 @@ void KrTestWindow::opening()
     m_txtKB->clear();
     m_txtRS232->clear();
     m_check1->setChecked(true);
-    m_lblPort->setText(QStringLiteral("COM %1 :  %2,%3").arg(l.portNumber).arg(l.baudRate, l.frameSettings));
+    m_lblPort->setText(QStringLiteral("COM %1 :  %2").arg(l.portNumber).arg(serialSettingsText(l.serial)));
     // The serial port of the link settings, whatever the link mode.
     m_batch.clear();
     if (!m_link->monitor(l)) {

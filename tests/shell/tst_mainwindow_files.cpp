@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(s.setupInfo.userName, QStringLiteral("User's Name"));
         QCOMPARE(s.setupInfo.buildingDate, dateText8(t.clock.today(), t.clock.locale()));
         QCOMPARE(s.setupInfo.description, QStringLiteral("Your description about this configuration file"));
-        QCOMPARE(s.linkSettings.settingsText(), QStringLiteral("9600,N,8,1 "));
+        QCOMPARE(serialSettingsText(s.linkSettings.serial), QStringLiteral("9600,N,8,1 "));
         QCOMPARE(int(s.linkSettings.portNumber), 1);
         QCOMPARE(int(s.linkSettings.linkMode), 1);
         QVERIFY(s.saveOption);
@@ -506,7 +506,7 @@ private Q_SLOTS:
         f.t.state.defaultImage[84] = 0x31;
         f.t.state.setupInfo.deviceName = QStringLiteral("x");
         f.t.state.readerMode = true;
-        f.t.state.linkSettings.baudRate = QStringLiteral("1200");
+        f.t.state.linkSettings.serial.baud = 1200;
         f.t.state.markSaved(); // the name as saved: no question
         f.window.showPage(3);
         f.window.fileNew();
@@ -518,7 +518,7 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("Your Description about this Setup"));
         QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: New File"));
         QVERIFY(f.t.state.readerMode);
-        QCOMPARE(f.t.state.linkSettings.baudRate, QStringLiteral("1200"));
+        QCOMPARE(f.t.state.linkSettings.serial.baud, 1200);
         QVERIFY(!f.window.pageWindow(3));
         QCOMPARE(int(f.t.state.activePage), 0);
     }

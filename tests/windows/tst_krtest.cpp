@@ -226,12 +226,11 @@ void TestKrTest::portLineAndLifetime()
 {
     Fixture f;
     f.ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard; // not consulted
-    f.ctx.state.linkSettings.baudRate = QStringLiteral("19200");
-    f.ctx.state.linkSettings.setFrameSettings(QStringLiteral("E,7,2"));
+    f.ctx.state.linkSettings.serial = {19200, Parity::Even, DataBits::Seven, StopBits::Two};
     QVERIFY(f.show());
     QCOMPARE(f.window->findChild<QLabel *>(QStringLiteral("LblPort"))->text(), QStringLiteral("COM 1 :  19200,E,7,2 "));
     QVERIFY(f.window->portOpen());
-    QCOMPARE(f.window->link().serialPort().settings(), QStringLiteral("19200,E,7,2 "));
+    QCOMPARE(serialSettingsText(f.window->link().serialPort().settings()), QStringLiteral("19200,E,7,2 "));
     f.window->close();
     QVERIFY(!f.window->portOpen());
     // Reopening opens it again and checks "CR+LF Enable" afresh.
