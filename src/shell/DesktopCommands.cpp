@@ -59,14 +59,7 @@ CompareWindow &DesktopCommands::ensureCompareWindow()
 
 void DesktopCommands::compareWithFile()
 {
-    Prompter::FileDialog dialog{kSetupFileFilter,
-                                kSetupFilePattern,
-                                kSetupFileSuffix,
-                                QString(),
-                                /*mustExist*/ true,
-                                false,
-                                false};
-    if (const auto path = m_main.context().prompter.openFile(dialog))
+    if (const auto path = m_main.context().prompter.openFile(openSetupFileDialog()))
         compareWithFile(*path);
 }
 

@@ -89,14 +89,7 @@ void FileCommands::open()
 {
     if (!offerToSave())
         return;
-    Prompter::FileDialog dialog{kSetupFileFilter,
-                                kSetupFilePattern,
-                                kSetupFileSuffix,
-                                QString(),
-                                /*mustExist*/ true,
-                                false,
-                                false};
-    if (const auto path = m_ctx.prompter.openFile(dialog))
+    if (const auto path = m_ctx.prompter.openFile(openSetupFileDialog()))
         read(*path);
 }
 

@@ -24,4 +24,9 @@ bool reportSetupFileRead(Prompter &prompter, ReadSetupResult result, const QStri
     return false;
 }
 
+Prompter::FileDialog openSetupFileDialog()
+{
+    return {kSetupFileFilter, kSetupFilePattern, kSetupFileSuffix, QString(), /*mustExist*/ true, false, false};
+}
+
 } // namespace q5n

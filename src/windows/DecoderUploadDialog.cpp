@@ -6,6 +6,7 @@
 #include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
+#include "windows/LinkWindow.h"
 #include "windows/SerialOpen.h"
 
 #include <QCloseEvent>
@@ -77,22 +78,7 @@ DecoderUploadDialog::~DecoderUploadDialog() = default;
 
 void DecoderUploadDialog::showWaiting(LinkExchange::Waiting what, int msLeft)
 {
-    QString text;
-    switch (what) {
-    case LinkExchange::Waiting::Nothing: break;
-    case LinkExchange::Waiting::SerialAnswer:
-        text = QStringLiteral("Waiting for the decoder's answer on COM %1")
-                   .arg(m_host.context().state.linkSettings.portNumber);
-        break;
-    case LinkExchange::Waiting::Handshake: text = QStringLiteral("Calling the decoder on the keyboard line"); break;
-    case LinkExchange::Waiting::Sending: text = QStringLiteral("Sending on the keyboard line"); break;
-    case LinkExchange::Waiting::KeyboardAnswer:
-        text = QStringLiteral("Waiting for the decoder's answer on the keyboard line");
-        break;
-    }
-    if (!text.isEmpty() && msLeft >= 0)
-        text += QStringLiteral(": %1 s left").arg(QString::number((msLeft + 99) / 100 / 10.0, 'f', 1));
-    m_status->setText(text);
+    m_status->setText(waitingLineText(what, msLeft, m_host.context().state.linkSettings.portNumber));
 }
 
 void DecoderUploadDialog::start()

@@ -112,24 +112,28 @@ void LinkWindow::finished(LinkResult result)
         reportPortUnavailable(context().prompter, m_link->portNumber(), m_link->portError());
 }
 
-void LinkWindow::showWaiting(LinkExchange::Waiting what, int msLeft)
+QString waitingLineText(LinkExchange::Waiting what, int msLeft, int portNumber)
 {
     QString text;
     switch (what) {
     case LinkExchange::Waiting::Nothing: break;
     case LinkExchange::Waiting::SerialAnswer:
-        text =
-            QStringLiteral("Waiting for the decoder's answer on COM %1").arg(context().state.linkSettings.portNumber);
+        text = QStringLiteral("Waiting for the decoder's answer on COM %1").arg(portNumber);
         break;
     case LinkExchange::Waiting::Handshake: text = QStringLiteral("Calling the decoder on the keyboard line"); break;
-    case LinkExchange::Waiting::Sending: text = QStringLiteral("Sending the configuration on the keyboard line"); break;
+    case LinkExchange::Waiting::Sending: text = QStringLiteral("Sending on the keyboard line"); break;
     case LinkExchange::Waiting::KeyboardAnswer:
         text = QStringLiteral("Waiting for the decoder's answer on the keyboard line");
         break;
     }
     if (!text.isEmpty() && msLeft >= 0)
         text += QStringLiteral(": %1 s left").arg(QString::number((msLeft + 99) / 100 / 10.0, 'f', 1));
-    m_waitStatus->setText(text);
+    return text;
+}
+
+void LinkWindow::showWaiting(LinkExchange::Waiting what, int msLeft)
+{
+    m_waitStatus->setText(waitingLineText(what, msLeft, context().state.linkSettings.portNumber));
 }
 
 void LinkWindow::closeClicked()

@@ -22,6 +22,10 @@ class KeyboardChannel;
 class LinkSettingsPanel;
 class SerialPort;
 
+// The line that tells what a running exchange waits for and how long it still
+// waits (`msLeft` < 0: no time-out); empty while it waits for nothing.
+QString waitingLineText(LinkExchange::Waiting what, int msLeft, int portNumber);
+
 // The base of a window that talks to the decoder. The window declares its
 // buttons and, per button, the exchange it starts and the message of each
 // result; the base does the rest of every exchange: it disables the panel and
