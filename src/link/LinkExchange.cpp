@@ -5,6 +5,8 @@
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 namespace q5n {
@@ -120,9 +122,16 @@ void LinkExchange::abort()
     Q_EMIT finished(LinkResult::Aborted);
 }
 
+void LinkExchange::releasePort()
+{
+    if (!m_running)
+        m_port->setPortOpen(false);
+}
+
 void LinkExchange::finish(LinkResult result)
 {
-    m_port->setPortOpen(false);
+    if (!m_holdPort || result != LinkResult::Good)
+        m_port->setPortOpen(false);
     m_monitoring = false;
     m_keyboardUsed = false;
     stopWaiting();
@@ -350,13 +359,18 @@ bool LinkExchange::openPort(const LinkSettings &settings)
     m_portLost = false;
     // A settings text the port refuses is reported like a port that cannot
     // be opened, with the reason, instead of ending the program.
-    const bool settingsOk = m_port->setSettings(settings.settingsText());
+    const QString text = settings.settingsText();
+    if (m_holdPort && m_port->portOpen() && m_port->commPort() == settings.portNumber && m_port->settings() == text) {
+        m_port->clearOutBuffer();
+        return true;
+    }
+    const bool settingsOk = m_port->setSettings(text);
     if (m_port->portOpen())
         m_port->setPortOpen(false);
     m_port->clearOutBuffer();
     m_port->setCommPort(settings.portNumber);
     if (!settingsOk)
-        m_portError = QStringLiteral("The settings \"%1\" are not valid.").arg(settings.settingsText());
+        m_portError = QStringLiteral("The settings \"%1\" are not valid.").arg(text);
     else if (m_port->setPortOpen(true))
         return true;
     else
@@ -496,7 +510,9 @@ void LinkExchange::startWaiting(Waiting what, int msTotal)
     m_waitingFor = what;
     m_waitTotalMs = msTotal;
     m_waitClock.start();
-    m_countdown.start();
+    // The tenth-second ticks only for someone who listens.
+    if (isSignalConnected(QMetaMethod::fromSignal(&LinkExchange::waiting)))
+        m_countdown.start();
     reportWaiting();
 }
 

@@ -130,33 +130,60 @@ bool SerialPort::setPortOpen(bool open)
     m_port->setPortName(device);
     m_input.clear();
     m_commEvent = 0;
-    if (!m_port->open(QIODevice::ReadWrite)) {
-        switch (m_port->error()) {
-        case QSerialPort::DeviceNotFoundError:
-            m_openError = OpenError::NotFound;
-            m_openErrorText = QStringLiteral("%1: no such device.").arg(path);
-            break;
-        case QSerialPort::PermissionError:
-            if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
-                m_openError = OpenError::PermissionDenied;
-                m_openErrorText = QStringLiteral("%1: permission denied.").arg(path);
-                if (const auto owner = deviceOwnership(path))
-                    m_openErrorText += QLatin1Char('\n') + accessAdvice(*owner);
-            } else {
-                m_openError = OpenError::Busy;
-                m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
-                if (const auto lock = serialLock(device))
-                    m_openErrorText += QLatin1Char('\n') + lockText(*lock);
-            }
-            break;
-        default:
-            m_openError = OpenError::Other;
-            m_openErrorText = QStringLiteral("%1: %2").arg(path, m_port->errorString());
-            break;
-        }
+    // The frame goes to the line with the opening itself (one set of terminal
+    // settings); only a port that refuses it that way gets the parts one by one.
+    applyFrame();
+    if (m_port->open(QIODevice::ReadWrite)) {
         m_port->clearError();
-        return false;
+        return true;
     }
+    if (m_port->error() != QSerialPort::DeviceNotFoundError && m_port->error() != QSerialPort::PermissionError) {
+        m_port->clearError();
+        m_port->setBaudRate(QSerialPort::Baud9600);
+        m_port->setDataBits(QSerialPort::Data8);
+        m_port->setParity(QSerialPort::NoParity);
+        m_port->setStopBits(QSerialPort::OneStop);
+        if (m_port->open(QIODevice::ReadWrite))
+            return applyFrameAfterOpening(path);
+    }
+    switch (m_port->error()) {
+    case QSerialPort::DeviceNotFoundError:
+        m_openError = OpenError::NotFound;
+        m_openErrorText = QStringLiteral("%1: no such device.").arg(path);
+        break;
+    case QSerialPort::PermissionError:
+        if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
+            m_openError = OpenError::PermissionDenied;
+            m_openErrorText = QStringLiteral("%1: permission denied.").arg(path);
+            if (const auto owner = deviceOwnership(path))
+                m_openErrorText += QLatin1Char('\n') + accessAdvice(*owner);
+        } else {
+            m_openError = OpenError::Busy;
+            m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
+            if (const auto lock = serialLock(device))
+                m_openErrorText += QLatin1Char('\n') + lockText(*lock);
+        }
+        break;
+    default:
+        m_openError = OpenError::Other;
+        m_openErrorText = QStringLiteral("%1: %2").arg(path, m_port->errorString());
+        break;
+    }
+    m_port->clearError();
+    return false;
+}
+
+void SerialPort::applyFrame()
+{
+    m_port->setBaudRate(m_baud);
+    m_port->setDataBits(m_dataBits);
+    m_port->setParity(m_parity);
+    m_port->setStopBits(m_stopBits);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool SerialPort::applyFrameAfterOpening(const QString &path)
+{
     // Every part is applied even when an earlier one is refused, so the stop
     // bits and the rest still reach the line. A pseudo-terminal refuses some
     // (UnsupportedOperationError) and carries the data all the same; any

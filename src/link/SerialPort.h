@@ -73,6 +73,10 @@ Q_SIGNALS:
 
 private:
     void readAvailable();
+    // The parsed settings into the serial port library, for its next opening.
+    void applyFrame();
+    // The settings part by part on the open port; false (closed) when the port refuses them.
+    bool applyFrameAfterOpening(const QString &path);
     void handleError(QSerialPort::SerialPortError error);
 
     QSerialPort *m_port;
