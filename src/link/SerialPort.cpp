@@ -5,6 +5,10 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <sys/ioctl.h>
+#include <termios.h>
+
 namespace q5n {
 
 bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity *parity,
@@ -135,6 +139,7 @@ bool SerialPort::setPortOpen(bool open)
     applyFrame();
     if (m_port->open(QIODevice::ReadWrite)) {
         m_port->clearError();
+        wakeReaderAt(m_rThreshold);
         return true;
     }
     if (m_port->error() != QSerialPort::DeviceNotFoundError && m_port->error() != QSerialPort::PermissionError) {
@@ -206,7 +211,43 @@ bool SerialPort::applyFrameAfterOpening(const QString &path)
         return false;
     }
     m_port->clearError();
+    wakeReaderAt(m_rThreshold);
     return true;
+}
+
+void SerialPort::setRThreshold(int n)
+{
+    m_rThreshold = n;
+    wakeReaderAt(n - int(m_input.size()));
+}
+
+int SerialPort::inBufferCount() const
+{
+    int waiting = 0;
+    if (m_port->isOpen() && ::ioctl(int(m_port->handle()), FIONREAD, &waiting) != 0)
+        waiting = 0;
+    return int(m_input.size() + m_port->bytesAvailable()) + waiting;
+}
+
+void SerialPort::wakeReaderAt(int bytes)
+{
+    // An answer arrives a few bytes at a time; a reader woken for each piece
+    // costs far more than the bytes. The line's minimum count (at most 255)
+    // keeps the system from reporting the line readable until the bytes the
+    // threshold still wants are there, so the answer is taken in one read. A
+    // hang-up is reported whatever the count.
+    if (!m_port->isOpen())
+        return;
+    const int fd = int(m_port->handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return;
+    const auto wanted = cc_t(std::clamp(bytes, 1, 255));
+    if (t.c_cc[VMIN] == wanted && t.c_cc[VTIME] == 0)
+        return;
+    t.c_cc[VMIN] = wanted;
+    t.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &t);
 }
 
 void SerialPort::clearOutBuffer()
@@ -254,10 +295,14 @@ QByteArray SerialPort::input()
 void SerialPort::readAvailable()
 {
     m_input += m_port->readAll();
-    if (m_rThreshold > 0 && m_input.size() >= m_rThreshold) {
-        m_commEvent = kEventReceive;
-        Q_EMIT onComm();
+    if (m_rThreshold <= 0)
+        return;
+    if (m_input.size() < m_rThreshold) {
+        wakeReaderAt(m_rThreshold - int(m_input.size()));
+        return;
     }
+    m_commEvent = kEventReceive;
+    Q_EMIT onComm();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
