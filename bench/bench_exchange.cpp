@@ -155,7 +155,6 @@ int main(int argc, char *argv[])
             port.setResolver([path](int) { return path; });
             QElapsedTimer t;
             t.start();
-            port.setSettings(QStringLiteral("9600,N,8,1 "));
             if (!port.setPortOpen(true))
                 return 1;
             port.output(frame);

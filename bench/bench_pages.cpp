@@ -5,13 +5,13 @@
 //   bench_pages [runs]          (runs under the current QT_QPA_PLATFORM / DISPLAY)
 //
 // Goal: under 16 ms (one frame at 60 Hz) for every page.
+#include "app/PageRegistry.h"
 #include "link/PortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "shell/Resources.h"
 
 #include <QAction>

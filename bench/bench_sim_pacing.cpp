@@ -31,7 +31,9 @@ int main(int argc, char *argv[])
         q5n::SerialPort port;
         const QString path = decoder.devicePath();
         port.setResolver([path](int) { return path; });
-        port.setSettings(QStringLiteral("%1,N,8,1 ").arg(baud));
+        q5n::SerialSettings settings;
+        settings.baud = baud;
+        port.setSettings(settings);
         if (!port.setPortOpen(true))
             return 1;
         port.setRThreshold(84);

@@ -5,13 +5,13 @@
 //   bench_startup [runs]          (runs under the current QT_QPA_PLATFORM / DISPLAY)
 //
 // Goal: at most 1.3x the bare window's time and at most 8 MiB more memory.
+#include "app/PageRegistry.h"
 #include "link/PortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "shell/Resources.h"
 
 #include <QApplication>

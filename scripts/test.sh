@@ -11,7 +11,7 @@ cd "$here"
 jobs=$(nproc)
 case "${1:-}" in
   --sanitize)
-    "$here/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DQ5N_SANITIZE=ON -DQ5N_BENCH=OFF
+    "$here/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DQ5N_SANITIZE=ON -DQ5N_BENCH=OFF -DQ5N_WERROR=ON
     cd build-asan
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --output-on-failure -j "$jobs"
@@ -19,7 +19,7 @@ case "${1:-}" in
   --fuzz)
     seconds=${2:-20}
     "$here/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-      -DQ5N_FUZZ=ON -DQ5N_TESTS=OFF -DQ5N_BENCH=OFF
+      -DQ5N_FUZZ=ON -DQ5N_TESTS=OFF -DQ5N_BENCH=OFF -DQ5N_WERROR=ON
     failed=0
     count=0
     for f in build-fuzz/fuzz/fuzz_*; do
@@ -43,7 +43,7 @@ case "${1:-}" in
     [ "$failed" -eq 0 ]
     ;;
   "")
-    "$here/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    "$here/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ5N_WERROR=ON
     cd build
     # The tests mostly wait on timers and lines, not on the processor: three
     # per core keep the cores busy. The quick run leaves out the tests at the

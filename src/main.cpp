@@ -1,10 +1,10 @@
+#include "app/PageRegistry.h"
 #include "link/HelperPortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "shell/Resources.h"
 #include "sim/KeyboardSimulation.h"
 
@@ -59,6 +59,6 @@ int main(int argc, char *argv[])
     // `q5ncfg FILE` (the desktop's "Open With"): the file opens as Open opens
     // it, with the same checks and messages.
     if (!arguments.isEmpty())
-        window.openSetupFile(QFileInfo(arguments.front()).absoluteFilePath());
+        window.files().openPath(QFileInfo(arguments.front()).absoluteFilePath(), false);
     return app.exec();
 }

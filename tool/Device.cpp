@@ -88,8 +88,8 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
         return false;
     }
     o.ports = parser.values(port);
-    o.link.baudRate = parser.value(baud);
-    QString parity = parser.value(parityOption);
+    const QString baudText = parser.value(baud);
+    const QString parity = parser.value(parityOption);
     const QString dataBits = parser.value(dataBitsOption);
     const QString stopBits = parser.value(stopBitsOption);
     o.output = parser.value(output);
@@ -99,26 +99,36 @@ bool parseOptions(const QStringList &given, Options &o, QString *error)
     o.verify = parser.isSet(verify);
     o.check = parser.isSet(check);
     o.positional = parser.positionalArguments();
-    static const QStringList bauds = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
-                                      QStringLiteral("9600"), QStringLiteral("19200")};
-    if (!bauds.contains(o.link.baudRate)) {
-        *error = QStringLiteral("--baud %1: use 1200, 2400, 4800, 9600 or 19200").arg(o.link.baudRate);
+    SerialSettings &serial = o.link.serial;
+    if (const auto rate = parseBaudRate(baudText)) {
+        serial.baud = *rate;
+    } else {
+        QStringList rates;
+        for (qint32 r : kBaudRates)
+            rates << QString::number(r);
+        *error = QStringLiteral("--baud %1: use %2 or %3")
+                     .arg(baudText, rates.mid(0, rates.size() - 1).join(u", "), rates.last());
         return false;
     }
-    parity = parity.toUpper().left(1);
-    if (parity.isEmpty() || !QStringLiteral("NEOMS").contains(parity)) {
+    // A word does for the letter: "even" is E.
+    if (const auto p = parseParity(parity.left(1))) {
+        serial.parity = *p;
+    } else {
         *error = QStringLiteral("--parity: use N, E, O, M or S");
         return false;
     }
-    if (dataBits != QLatin1String("7") && dataBits != QLatin1String("8")) {
+    if (const auto d = parseDataBits(dataBits)) {
+        serial.dataBits = *d;
+    } else {
         *error = QStringLiteral("--data-bits: use 7 or 8");
         return false;
     }
-    if (stopBits != QLatin1String("1") && stopBits != QLatin1String("2")) {
+    if (const auto s = parseStopBits(stopBits)) {
+        serial.stopBits = *s;
+    } else {
         *error = QStringLiteral("--stop-bits: use 1 or 2");
         return false;
     }
-    o.link.setFrameSettings(parity + QLatin1Char(',') + dataBits + QLatin1Char(',') + stopBits);
     o.link.linkMode = LinkSettings::kRs232;
     o.link.portNumber = 1;
     if (o.ports.isEmpty()) {

@@ -357,24 +357,19 @@ bool LinkExchange::openPort(const LinkSettings &settings)
     m_portNumber = settings.portNumber;
     m_portError.clear();
     m_portLost = false;
-    // A settings text the port refuses is reported like a port that cannot
-    // be opened, with the reason, instead of ending the program.
-    const QString text = settings.settingsText();
-    if (m_holdPort && m_port->portOpen() && m_port->commPort() == settings.portNumber && m_port->settings() == text) {
+    if (m_holdPort && m_port->portOpen() && m_port->commPort() == settings.portNumber &&
+        m_port->settings() == settings.serial) {
         m_port->clearOutBuffer();
         return true;
     }
-    const bool settingsOk = m_port->setSettings(text);
+    m_port->setSettings(settings.serial);
     if (m_port->portOpen())
         m_port->setPortOpen(false);
     m_port->clearOutBuffer();
     m_port->setCommPort(settings.portNumber);
-    if (!settingsOk)
-        m_portError = QStringLiteral("The settings \"%1\" are not valid.").arg(text);
-    else if (m_port->setPortOpen(true))
+    if (m_port->setPortOpen(true))
         return true;
-    else
-        m_portError = m_port->openErrorText();
+    m_portError = m_port->openErrorText();
     m_port->setPortOpen(false);
     return false;
 }

@@ -11,57 +11,21 @@
 
 namespace q5n {
 
-bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity *parity,
-                         QSerialPort::DataBits *dataBits, QSerialPort::StopBits *stopBits)
+bool applySerialSettings(QSerialPort &port, const SerialSettings &settings)
 {
-    const QStringList parts = text.trimmed().split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
-    bool ok = false;
-    const int b = parts[0].trimmed().toInt(&ok);
-    if (!ok || b <= 0)
-        return false;
-    const QString p = parts[1].trimmed().toUpper();
-    QSerialPort::Parity par;
-    if (p == u"N")
-        par = QSerialPort::NoParity;
-    else if (p == u"E")
-        par = QSerialPort::EvenParity;
-    else if (p == u"O")
-        par = QSerialPort::OddParity;
-    else if (p == u"M")
-        par = QSerialPort::MarkParity;
-    else if (p == u"S")
-        par = QSerialPort::SpaceParity;
-    else
-        return false;
-    const QString d = parts[2].trimmed();
-    QSerialPort::DataBits db;
-    if (d == u"5")
-        db = QSerialPort::Data5;
-    else if (d == u"6")
-        db = QSerialPort::Data6;
-    else if (d == u"7")
-        db = QSerialPort::Data7;
-    else if (d == u"8")
-        db = QSerialPort::Data8;
-    else
-        return false;
-    const QString s = parts[3].trimmed();
-    QSerialPort::StopBits sb;
-    if (s == u"1")
-        sb = QSerialPort::OneStop;
-    else if (s == u"1.5")
-        sb = QSerialPort::OneAndHalfStop;
-    else if (s == u"2")
-        sb = QSerialPort::TwoStop;
-    else
-        return false;
-    *baud = b;
-    *parity = par;
-    *dataBits = db;
-    *stopBits = sb;
-    return true;
+    static constexpr QSerialPort::Parity kParities[] = {QSerialPort::NoParity, QSerialPort::EvenParity,
+                                                        QSerialPort::OddParity, QSerialPort::MarkParity,
+                                                        QSerialPort::SpaceParity};
+    bool refused = false;
+    auto apply = [&](bool done) {
+        if (!done && port.error() != QSerialPort::UnsupportedOperationError)
+            refused = true;
+    };
+    apply(port.setBaudRate(settings.baud));
+    apply(port.setDataBits(QSerialPort::DataBits(int(settings.dataBits))));
+    apply(port.setParity(kParities[int(settings.parity)]));
+    apply(port.setStopBits(settings.stopBits == StopBits::Two ? QSerialPort::TwoStop : QSerialPort::OneStop));
+    return !refused;
 }
 
 SerialPort::SerialPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)), m_resolver(&comDevicePath)
@@ -81,26 +45,11 @@ QString SerialPort::devicePath() const
     return m_resolver ? m_resolver(m_commPort) : QString();
 }
 
-bool SerialPort::setSettings(const QString &text)
+void SerialPort::setSettings(const SerialSettings &settings)
 {
-    qint32 baud;
-    QSerialPort::Parity parity;
-    QSerialPort::DataBits dataBits;
-    QSerialPort::StopBits stopBits;
-    if (!parseSerialSettings(text, &baud, &parity, &dataBits, &stopBits))
-        return false;
-    m_settings = text;
-    m_baud = baud;
-    m_parity = parity;
-    m_dataBits = dataBits;
-    m_stopBits = stopBits;
-    if (m_port->isOpen()) {
-        m_port->setBaudRate(baud);
-        m_port->setParity(parity);
-        m_port->setDataBits(dataBits);
-        m_port->setStopBits(stopBits);
-    }
-    return true;
+    m_settings = settings;
+    if (m_port->isOpen())
+        applySerialSettings(*m_port, settings);
 }
 
 bool SerialPort::portOpen() const
@@ -180,33 +129,22 @@ bool SerialPort::setPortOpen(bool open)
 
 void SerialPort::applyFrame()
 {
-    m_port->setBaudRate(m_baud);
-    m_port->setDataBits(m_dataBits);
-    m_port->setParity(m_parity);
-    m_port->setStopBits(m_stopBits);
+    // A closed port takes every part and keeps it for its opening.
+    applySerialSettings(*m_port, m_settings);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
 }
 
 bool SerialPort::applyFrameAfterOpening(const QString &path)
 {
     // Every part is applied even when an earlier one is refused, so the stop
-    // bits and the rest still reach the line. A pseudo-terminal refuses some
-    // (UnsupportedOperationError) and carries the data all the same; any
-    // other refusal means the port cannot run these settings.
-    bool refused = false;
-    auto apply = [&](bool done) {
-        if (!done && m_port->error() != QSerialPort::UnsupportedOperationError)
-            refused = true;
-    };
-    apply(m_port->setBaudRate(m_baud));
-    apply(m_port->setDataBits(m_dataBits));
-    apply(m_port->setParity(m_parity));
-    apply(m_port->setStopBits(m_stopBits));
+    // bits and the rest still reach the line; any refusal but a
+    // pseudo-terminal's means the port cannot run these settings.
+    const bool accepted = applySerialSettings(*m_port, m_settings);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
-    if (refused) {
+    if (!accepted) {
         m_openError = OpenError::BadSettings;
-        m_openErrorText =
-            QStringLiteral("%1: the settings %2 are not accepted (%3).").arg(path, m_settings, m_port->errorString());
+        m_openErrorText = QStringLiteral("%1: the settings %2 are not accepted (%3).")
+                              .arg(path, serialSettingsText(m_settings), m_port->errorString());
         m_port->close();
         return false;
     }

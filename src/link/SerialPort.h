@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SerialSettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -9,8 +11,8 @@
 
 namespace q5n {
 
-// The serial port as the link windows use it: a port number, a settings text
-// such as "9600,N,8,1 ", a receive threshold that raises onComm once enough
+// The serial port as the link windows use it: a port number, the serial
+// settings, a receive threshold that raises onComm once enough
 // bytes are buffered, and whole-buffer input. Sits over QSerialPort.
 class SerialPort : public QObject
 {
@@ -31,10 +33,9 @@ public:
     int commPort() const { return m_commPort; }
     QString devicePath() const;
 
-    // "baud,parity,data,stop" with an optional trailing blank; parity one of
-    // N E O M S. Returns false (keeping the old settings) on any other text.
-    bool setSettings(const QString &text);
-    QString settings() const { return m_settings; }
+    // Taken when the port is opened next (and at once while it is open).
+    void setSettings(const SerialSettings &settings);
+    SerialSettings settings() const { return m_settings; }
 
     bool portOpen() const;
     // Opening may fail: then false, with openError()/openErrorText().
@@ -60,12 +61,6 @@ public:
     QByteArray input();
     int commEvent() const { return m_commEvent; }
 
-    // The parsed settings, for tests and for pacing.
-    qint32 baudRate() const { return m_baud; }
-    QSerialPort::Parity parity() const { return m_parity; }
-    QSerialPort::DataBits dataBits() const { return m_dataBits; }
-    QSerialPort::StopBits stopBits() const { return m_stopBits; }
-
 Q_SIGNALS:
     // Raised once RThreshold bytes are buffered (CommEvent 2).
     void onComm();
@@ -85,11 +80,7 @@ private:
     QSerialPort *m_port;
     std::function<QString(int)> m_resolver;
     int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
-    qint32 m_baud = 9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    SerialSettings m_settings;
     QByteArray m_input;
     int m_inputLen = 0;
     int m_rThreshold = 0;
@@ -99,8 +90,10 @@ private:
     QString m_openErrorText;
 };
 
-// Parses a settings text; false when it is not one.
-bool parseSerialSettings(const QString &text, qint32 *baud, QSerialPort::Parity *parity,
-                         QSerialPort::DataBits *dataBits, QSerialPort::StopBits *stopBits);
+// Sets the baud rate, data bits, parity and stop bits of `port`, every part
+// even when an earlier one is refused. False when the port refuses one; a
+// refusal as an unsupported operation (a pseudo-terminal's, which carries the
+// data all the same) does not count.
+bool applySerialSettings(QSerialPort &port, const SerialSettings &settings);
 
 } // namespace q5n

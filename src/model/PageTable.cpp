@@ -16,36 +16,36 @@ std::vector<PageInfo> buildTable()
         return PageMenuItem{menu, QLatin1String(name), QLatin1String(caption), QLatin1String(keys)};
     };
     // number, objectName, title, family, menu items, checks its item, Set All Default item disabled,
-    // counterpart, help section, toolbar button, closed by New and Open
+    // counterpart, help section, toolbar button, closed by New and Open, toolbar tooltip
     // clang-format off
     return {
         {Page::DecoderInterface, QStringLiteral("cfg3"), QStringLiteral("Interface"), F::BarDecoder,
          {item(config, "mnuConfigInterface", "&Interface", "Ctrl+F3")}, true, kDecoderDefault,
-         Page::ReaderInterface, QStringLiteral("cfg3"), QStringLiteral("irm"), true},
+         Page::ReaderInterface, QStringLiteral("cfg3"), QStringLiteral("irm"), true, QStringLiteral("Interface and Reading Mode")},
         {Page::DecoderComm, QStringLiteral("cfg4"), QStringLiteral("Communication Parameters"), F::BarDecoder,
          {item(config, "mnuConfigComm", "&Communication", "Ctrl+F4")}, true, kDecoderDefault, Page::ReaderComm,
-         QStringLiteral("cfg4"), QStringLiteral("com"), true},
+         QStringLiteral("cfg4"), QStringLiteral("com"), true, QStringLiteral("Communication Parameters")},
         {Page::DecoderBar, QStringLiteral("cfg5"), QStringLiteral("Bar Codes and Others"), F::BarDecoder,
          {item(config, "mnuConfigBar", "&Bar Codes and Others", "Ctrl+F5")}, true, kDecoderDefault, Page::None,
-         QStringLiteral("cfg5"), QStringLiteral("bar"), true},
+         QStringLiteral("cfg5"), QStringLiteral("bar"), true, QStringLiteral("Bar Codes and Others")},
         {Page::DecoderMisc, QStringLiteral("cfg6"), QStringLiteral("Miscellaneous Parameters"), F::BarDecoder,
          {item(config, "mnuConfigMisc", "&Miscellaneous", "Ctrl+F6")}, true, kDecoderDefault, Page::ReaderMisc,
-         QStringLiteral("cfg6"), QStringLiteral("mis"), true},
+         QStringLiteral("cfg6"), QStringLiteral("mis"), true, QStringLiteral("Miscellaneous Parameters")},
         {Page::ReaderInterface, QStringLiteral("magcfg3"), QStringLiteral("Interface"), F::MagneticReader,
          {item(mag, "mnuMagInterface", "&Interface")}, true, kReaderDefault, Page::DecoderInterface,
-         QStringLiteral("magcfg3"), QStringLiteral("irm"), true},
+         QStringLiteral("magcfg3"), QStringLiteral("irm"), true, QString()},
         {Page::ReaderComm, QStringLiteral("magcfg4"), QStringLiteral("Communication Parameters"), F::MagneticReader,
          {item(mag, "mnuMagComm", "&Communication")}, true, kReaderDefault, Page::DecoderComm,
-         QStringLiteral("magcfg4"), QStringLiteral("com"), true},
+         QStringLiteral("magcfg4"), QStringLiteral("com"), true, QString()},
         {Page::ReaderMisc, QStringLiteral("magcfg6"), QStringLiteral("Miscellaneous Parameters"), F::MagneticReader,
          {item(mag, "mnuMagMisc", "&Miscellaneous")}, true, kReaderDefault, Page::DecoderMisc,
-         QStringLiteral("magcfg6"), QStringLiteral("mis"), true},
+         QStringLiteral("magcfg6"), QStringLiteral("mis"), true, QString()},
         {Page::Transmit, QStringLiteral("frmTransmit"), QStringLiteral("Transmit"), F::Tool,
          {item(config, "mnuConfigTransmit", "Transmit"), item(mag, "mnuMagTransmit", "Transmit")}, false,
-         kDecoderDefault, Page::Transmit, QStringLiteral("frmTransmit"), QStringLiteral("transmit"), true},
+         kDecoderDefault, Page::Transmit, QStringLiteral("frmTransmit"), QStringLiteral("transmit"), true, QStringLiteral("Transmit")},
         {Page::ReadMemory, QStringLiteral("frmReadMemory"), QStringLiteral("Read Decoder Memory"), F::Tool,
          {item(tools, "mnuToolsRDM", "&Read Decoder Memory")}, false, QString(), Page::None,
-         QStringLiteral("frmReadMemory"), QString(), false},
+         QStringLiteral("frmReadMemory"), QString(), false, QString()},
     };
     // clang-format on
 }
@@ -55,6 +55,17 @@ std::vector<PageInfo> buildTable()
 std::span<const PageInfo> pageTable()
 {
     static const std::vector<PageInfo> table = buildTable();
+    return table;
+}
+
+std::span<const ModalWindowInfo> modalWindowTable()
+{
+    static const std::vector<ModalWindowInfo> table = {
+        {QStringLiteral("DDT"),
+         {QStringLiteral("mnuTools"), QStringLiteral("mnuToolsKRtest"), QStringLiteral("&KR Test"), QString()},
+         QStringLiteral("krtest"),
+         QStringLiteral("Keyboard & RS232 Test")},
+    };
     return table;
 }
 

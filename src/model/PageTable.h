@@ -52,10 +52,25 @@ struct PageInfo
     QString helpSection;                  // anchor of the page's section in the user guide
     QString toolbarKey;                   // the toolbar button that opens it (with its family's mode), or empty
     bool closedWithConfiguration = false; // New and Open close it
+    // The tooltip of the toolbar button `toolbarKey`, on the first row with
+    // that key (the buttons stand in the order of those rows).
+    QString toolbarTip;
+};
+
+// A window outside the page numbering that a command shows modally (the
+// keyboard and RS232 test): it never is the open page.
+struct ModalWindowInfo
+{
+    QString objectName;
+    PageMenuItem menuItem;
+    QString toolbarKey;
+    QString toolbarTip;
 };
 
 // Every page, in the order the menus list them and New and Open close them.
 std::span<const PageInfo> pageTable();
+// The modal windows, in the order their items follow the page items of a menu.
+std::span<const ModalWindowInfo> modalWindowTable();
 // The row of a page number, or nullptr.
 const PageInfo *pageInfo(int number);
 // The page a toolbar button opens in the given mode, or Page::None.

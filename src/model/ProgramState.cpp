@@ -2,11 +2,6 @@
 
 namespace q5n {
 
-void LinkSettings::setFrameSettings(const QString &text)
-{
-    frameSettings = text.left(6).leftJustified(6, QLatin1Char(' '));
-}
-
 BitsError ProgramState::setBits(int index, int mask, int value)
 {
     if (!ConfigImage::validIndex(index))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ConfigImage.h"
+#include "model/SerialSettings.h"
 
 #include <QString>
 
@@ -24,16 +25,11 @@ struct LinkSettings
     static constexpr qint16 kRs232 = 1;
     static constexpr qint16 kKeyboard = 0;
 
-    qint16 portNumber = 1;                            // 1..6 for COM1..COM6 (a setup file may hold anything)
-    qint16 linkMode = kRs232;                         // 1 RS232, any other value the keyboard port
-    QString frameSettings = QStringLiteral("N,8,1 "); // always exactly 6 characters
-    QString baudRate = QStringLiteral("9600");
+    qint16 portNumber = 1;    // 1..6 for COM1..COM6 (a setup file may hold anything)
+    qint16 linkMode = kRs232; // 1 RS232, any other value the keyboard port
+    SerialSettings serial;    // 9600,N,8,1
 
-    // Pads with blanks or cuts so the text keeps its width of 6 characters.
-    void setFrameSettings(const QString &text);
     bool isRs232() const { return linkMode == kRs232; }
-    // Baud rate, a comma and all six characters of the frame: "9600,N,8,1 ".
-    QString settingsText() const { return baudRate + QLatin1Char(',') + frameSettings; }
 };
 
 // The values of a setup file besides the image, as the last New, Open or

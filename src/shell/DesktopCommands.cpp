@@ -145,7 +145,7 @@ bool DesktopCommands::eventFilter(QObject *watched, QEvent *event)
                 drop->acceptProposedAction();
                 // Questions and messages come after the drop has ended, so the
                 // program the file came from is not held meanwhile.
-                QTimer::singleShot(0, &m_main, [main = &m_main, path] { main->openSetupFile(path, true); });
+                QTimer::singleShot(0, &m_main, [main = &m_main, path] { main->files().openPath(path); });
                 return true;
             }
         }

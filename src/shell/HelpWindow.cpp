@@ -46,6 +46,11 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_browser->setObjectName(QStringLiteral("browserHelp"));
     m_browser->setOpenExternalLinks(false); // the guide has no links out of it
     m_browser->setAccessibleName(QStringLiteral("Help text"));
+    // Tab leaves the text at once instead of stepping through its links one
+    // by one (and Shift+Tab from the search box would land on its last link):
+    // every link leads to a section the contents list reaches by keyboard.
+    m_browser->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
+                                       Qt::LinksAccessibleByMouse);
 
     auto *splitter = new QSplitter(this);
     splitter->addWidget(m_contents);

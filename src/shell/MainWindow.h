@@ -1,13 +1,15 @@
 #pragma once
 
 #include "shell/AppContext.h"
+#include "shell/FileCommands.h"
+#include "shell/PageSwitcher.h"
+#include "shell/ProgramHost.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
 #include <functional>
-#include <map>
 #include <memory>
 
 class QAction;
@@ -24,95 +26,77 @@ class HelpWindow;
 class PageWindow;
 struct SystemInfoLauncher;
 
-// The main window MDImain: the frame of every page window, the owner of the
-// file commands and of start-up and shut-down.
-class MainWindow : public QMainWindow
+// The main window MDImain: the frame of every page window. It builds its menus
+// and toolbar from the page table and a table of its own commands and hands
+// the work on: the open pages to the PageSwitcher, the file commands to
+// FileCommands; pages and windows reach it as their ProgramHost.
+class MainWindow : public QMainWindow, public ProgramHost
 {
     Q_OBJECT
 public:
     explicit MainWindow(AppContext &context, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    AppContext &context() { return m_ctx; }
+    // --- ProgramHost -------------------------------------------------------
+    AppContext &context() override { return m_ctx; }
+    QWidget *hostWindow() override { return this; }
+    // While a link window exchanges with the decoder nothing may change the
+    // configuration or the link: the file commands but Exit, both Set All
+    // Default items, every page command and every toolbar button are disabled,
+    // and come back as they were when it ends.
+    void setExchangeRunning(bool running) override;
+    bool exchangeRunning() const override { return m_exchangeRunning; }
+    QWidget *openWindow(int page) const override;
+    // Page numbers: 1 cfg3, 2 cfg4, 3 cfg5, 4 cfg6, 5 frmTransmit, 6 magcfg4,
+    // 7 magcfg6, 8 magcfg3, 9 frmReadMemory.
+    void openPage(int page) override { m_pages->openPage(page); }
+    bool closePage(int page) override { return m_pages->closePage(page); }
+    void pageWindowClosed(int page, QWidget *window) override { m_pages->windowClosed(page, window); }
+
     QMdiArea *mdiArea() const { return m_mdi; }
+    PageSwitcher &pages() { return *m_pages; }
+    FileCommands &files() { return *m_files; }
+    // Compare, print and dropped files.
+    DesktopCommands *desktopCommands() const { return m_desktop; }
 
     // Runs once before the window is first shown: port I/O start (with its
     // message when it fails), start values, defaults, images, caption.
     void startUp();
 
-    // Outcome of a Save or Save As.
-    enum class SaveResult { Saved, Cancelled, Failed };
+    // File commands (FileCommands).
+    using SaveResult = FileCommands::SaveResult;
+    void fileNew() { m_files->newFile(); }
+    void fileOpen() { m_files->open(); }
+    SaveResult fileSave() { return m_files->save(); }
+    SaveResult fileSaveAs() { return m_files->saveAs(); }
+    void fileSaveAsDefault() { m_files->saveAsDefault(); }
+    void fileExit() { m_files->exit(); }
 
-    // File commands.
-    void fileNew();
-    void fileOpen();
-    SaveResult fileSave();
-    SaveResult fileSaveAs();
-    void fileSaveAsDefault();
-    void fileExit();
-    // Opens a setup file as Open does once its dialog has chosen it (the same
-    // checks and messages); with `askFirst` the unsaved-changes question comes
-    // first (a file dropped on the window). False when nothing was opened.
-    bool openSetupFile(const QString &path, bool askFirst = false);
-    // Compare, print and dropped files.
-    DesktopCommands *desktopCommands() const { return m_desktop; }
-
-    // Creates the window of a page (not yet shown). Pages register their
-    // factory with registerPage(); tests register stand-ins.
-    using PageFactory = std::function<PageWindow *(MainWindow &)>;
-    // Registering a page also enables the menu items and toolbar buttons that
-    // open it: a command whose window does not exist stays disabled.
-    void registerPage(int page, PageFactory factory);
-    bool hasPage(int page) const { return m_factories.count(page) != 0; }
-    // Creates and shows the window of a page, without any page bookkeeping
-    // (the window sets activePage itself). Returns nullptr for an unknown page.
-    PageWindow *showPage(int page);
+    // Page windows (PageSwitcher). Pages register their factory; tests
+    // register stand-ins.
+    using PageFactory = PageSwitcher::PageFactory;
+    void registerPage(int page, PageFactory factory) { m_pages->registerPage(page, std::move(factory)); }
+    bool hasPage(int page) const { return m_pages->hasPage(page); }
+    PageWindow *showPage(int page) { return m_pages->showPage(page); }
+    QMdiSubWindow *pageWindow(int page) const { return m_pages->pageWindow(page); }
+    QMdiSubWindow *addPageWindow(int page, QWidget *window) { return m_pages->addPageWindow(page, window); }
+    void closeSettingPages() { m_pages->closeSettingPages(); }
+    qint16 closeActivePage() { return m_pages->closeActivePage(); }
+    void showFamilyState() { m_pages->showFamilyState(); }
+    void toggleReaderMode() { m_pages->toggleReaderMode(); }
 
     // The menu item (QAction) with this objectName, or nullptr.
     QAction *menuAction(const QString &name) const;
-
-    // Page windows by page number (0 when none): the window open for a page, if any.
-    QMdiSubWindow *pageWindow(int page) const;
-    // Adds a page's window as an MDI child; it is forgotten when it closes.
-    QMdiSubWindow *addPageWindow(int page, QWidget *window);
-    // Closes the window of a page; false when the window refused to close.
-    bool closePage(int page);
-    // Closes cfg3, cfg4, cfg5, cfg6, magcfg3, magcfg4, magcfg6 and frmTransmit,
-    // in that order, those that are open (New and Open do this).
-    void closeSettingPages();
-
-    void updateCaption(const QString &prefix);
-
-    // --- Page switching ----------------------------------------------------
-    // Page numbers: 1 cfg3, 2 cfg4, 3 cfg5, 4 cfg6, 5 frmTransmit, 6 magcfg4,
-    // 7 magcfg6, 8 magcfg3, 9 frmReadMemory.
-    //
-    // The command behind every "open page n" menu item and toolbar button:
-    // closes the open page; when that was page n it stops there (choosing the
-    // open page's command closes it); otherwise switches the page family for
-    // pages 1-4 (bar decoder) and 6-8 (magnetic reader) and shows page n.
-    // When the open page refuses to close (it is busy), nothing else happens.
-    void openPage(int page);
-    // Closes the window of activePage (nothing for 0) and returns the number
-    // that was open. The closing window sets activePage to 0 itself.
-    qint16 closeActivePage();
-    // Makes the toolbar match readerMode: "mag" pressed and "bar" disabled in
-    // reader mode (an open cfg5 is closed then), released/enabled otherwise.
-    void showFamilyState();
-    // The "mag" button: switches the page family and replaces the open page by
-    // its counterpart of the other family (cfg3<->magcfg3, cfg4<->magcfg4,
-    // cfg6<->magcfg6; frmTransmit is closed and reopened; nothing for the rest).
-    void toggleReaderMode();
     // The toolbar's command, by button key ("new", "open", "save", "irm",
     // "com", "bar", "mis", "transmit", "mag", "krtest").
     void toolbarCommand(const QString &key);
     // The toolbar Toolbar1 and its buttons: each button is a QAction with the
     // objectName "tbr_<key>" and the key as its data().
     QToolBar *toolBar() const { return m_toolBar; }
+    QAction *toolbarButton(const QString &key) const;
     // Replaces the program's own toolbar icons by the desktop theme's where
     // the theme has a fitting one; runs once the toolbar is first painted.
     void applyThemeIcons();
-    QAction *toolbarButton(const QString &key) const;
 
     // --- Other commands ----------------------------------------------------
     // Set All Default of the bar decoder (bytes 0..24) and of the magnetic
@@ -141,16 +125,9 @@ public:
     void setSystemInfoLauncher(const SystemInfoLauncher &launcher);
     const SystemInfoLauncher &systemInfoLauncher() const { return *m_sysInfo; }
 
-    // While a link window exchanges with the decoder nothing may change the
-    // configuration or the link: the file commands but Exit, both Set All
-    // Default items, every page command and every toolbar button are disabled,
-    // and come back as they were when it ends.
-    void setExchangeRunning(bool running);
-    bool exchangeRunning() const { return m_exchangeRunning; }
-
     // KR Test: the test window DDT, shown modally. Until a factory is set the
     // menu item and the "krtest" button are disabled.
-    using KrTestFactory = std::function<QDialog *(MainWindow &)>;
+    using KrTestFactory = std::function<QDialog *(ProgramHost &)>;
     void setKrTestWindowFactory(KrTestFactory factory);
     void toolsKrTest();
     QDialog *krTestWindow() const;
@@ -163,29 +140,17 @@ protected:
 private:
     void createMenus();
     void createToolBar();
-    // Enables every page command whose page has a factory (and KR Test when
-    // its window has one); the toolbar's page buttons follow readerMode.
-    void updateCommandAvailability();
-    int toolbarPage(const QString &key) const;
     void releasePageShortcuts(QMdiSubWindow *sub);
-
-    // The question of New, Open and closing; false when the user cancelled or
-    // the save they asked for failed.
-    bool offerToSave();
-    bool writeTo(const QString &path);
-    // Today's date as the setup texts hold it.
-    QString todayText() const;
 
     AppContext &m_ctx;
     QMdiArea *m_mdi;
-    // Open page windows; an entry goes when its window is destroyed.
-    std::map<int, QMdiSubWindow *> m_pages;
-    std::map<int, PageFactory> m_factories;
+    QHash<QString, QPointer<QAction>> m_menuActions;
+    QToolBar *m_toolBar = nullptr;
+    std::unique_ptr<PageSwitcher> m_pages;
+    std::unique_ptr<FileCommands> m_files;
     bool m_portIoStopped = false;
     bool m_themeIconsApplied = false;
 
-    QHash<QString, QPointer<QAction>> m_menuActions;
-    QToolBar *m_toolBar = nullptr;
     KrTestFactory m_krTestFactory;
     QPointer<QDialog> m_krTest;
     QPointer<HelpWindow> m_help;

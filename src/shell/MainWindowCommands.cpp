@@ -25,6 +25,7 @@
 #include <QToolBar>
 
 #include <exception>
+#include <vector>
 
 namespace q5n {
 
@@ -33,25 +34,6 @@ namespace {
 const QString kDecoderDefaultQuestion = QStringLiteral("Are you sure to set all to default values for Bar Decoder?");
 const QString kReaderDefaultQuestion = QStringLiteral("Are you sure to set all to default values for Magnet Reader?");
 
-bool isDecoderPage(int page)
-{
-    const PageInfo *p = pageInfo(page);
-    return p && p->family == PageFamily::BarDecoder;
-}
-bool isReaderPage(int page)
-{
-    const PageInfo *p = pageInfo(page);
-    return p && p->family == PageFamily::MagneticReader;
-}
-
-// The page of the other family that the "mag" button opens in place of the
-// page that was open (0: nothing).
-int counterpartPage(int page)
-{
-    const PageInfo *p = pageInfo(page);
-    return p ? p->counterpart : Page::None;
-}
-
 // Windows outside the page numbering that have a section of their own.
 const char *const kWindowSections[] = {"DDT", "DlgCtrl", "frmAbout"};
 
@@ -59,16 +41,81 @@ const char *const kWindowSections[] = {"DDT", "DlgCtrl", "frmAbout"};
 
 // --- Menus and toolbar -------------------------------------------------------
 
+namespace {
+
+// One line of a menu: a command of the main window, a separator, or the items
+// the page table (and the modal window table) give that menu.
+struct MenuLine
+{
+    enum Kind { Command, Separator, FamilyPages, ToolPages } kind;
+    const char *name = nullptr;
+    const char *caption = nullptr;
+    QKeySequence keys = {};
+    void (*run)(MainWindow &) = nullptr;
+};
+
+struct MenuDeclaration
+{
+    const char *name;
+    const char *caption;
+    std::vector<MenuLine> lines;
+};
+
+// The menu bar, in order. A new command of the main window is one line here.
+std::vector<MenuDeclaration> menuBarLines()
+{
+    using L = MenuLine;
+    const QKeySequence none;
+    return {
+        {"mnuFile",
+         "&File",
+         {{L::Command, "mnuFileNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), +[](MainWindow &w) { w.fileNew(); }},
+          {L::Command, "mnuFileOpen", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O),
+           +[](MainWindow &w) { w.fileOpen(); }},
+          {L::Command, "mnuFileSave", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S),
+           +[](MainWindow &w) { w.fileSave(); }},
+          {L::Command, "mnuFileSaveAs", "Save &As...", QKeySequence(Qt::CTRL | Qt::Key_A),
+           +[](MainWindow &w) { w.fileSaveAs(); }},
+          {L::Command, "mnuFileDefault", "Save As &Default", none, +[](MainWindow &w) { w.fileSaveAsDefault(); }},
+          {L::Separator, "mnuMinus"},
+          {L::Command, "mnuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_X),
+           +[](MainWindow &w) { w.fileExit(); }}}},
+        {"mnuConfig",
+         "&Bar_Decoder",
+         {{L::FamilyPages},
+          {L::Separator, "mnuMinus1"},
+          {L::Command, "mnuConfigDefault", "&Set All Default", none, +[](MainWindow &w) { w.configSetAllDefault(); }},
+          {L::Separator, "mnuMinus2"},
+          {L::ToolPages}}},
+        {"mnuMag",
+         "&Magnic_Reader",
+         {{L::FamilyPages},
+          {L::Separator, "mnuMagMinus1"},
+          {L::Command, "mnuMagDefault", "&Set All Default", none, +[](MainWindow &w) { w.magSetAllDefault(); }},
+          {L::Separator, "mnuMagMinus2"},
+          {L::ToolPages}}},
+        {"mnuTools",
+         "&Tools",
+         {{L::ToolPages},
+          {L::Separator, "mnuToolsMinus1"},
+          {L::Command, "mnuToolsCompareFile", "Compare with &File...", none,
+           +[](MainWindow &w) { w.desktopCommands()->compareWithFile(); }},
+          {L::Command, "mnuToolsCompareDecoder", "Compare with &Decoder", none,
+           +[](MainWindow &w) { w.desktopCommands()->compareWithDecoder(); }},
+          {L::Command, "mnuToolsPrint", "&Print Settings...", none,
+           +[](MainWindow &w) { w.desktopCommands()->printSettings(); }}}},
+        {"mnuHelp",
+         "&Help",
+         {{L::Command, "mnuHelpContents", "&Contents", none, +[](MainWindow &w) { w.helpContents(); }},
+          {L::Command, "mnuHelpAbout", "&About", none, +[](MainWindow &w) { w.showAbout(); }}}},
+    };
+}
+
+} // namespace
+
 void MainWindow::createMenus()
 {
     QMenuBar *bar = menuBar();
-    auto menu = [&](const char *name, const QString &caption) {
-        QMenu *m = bar->addMenu(caption);
-        m->setObjectName(QLatin1String(name));
-        m->menuAction()->setObjectName(QLatin1String(name));
-        m_menuActions.insert(QLatin1String(name), m->menuAction());
-        return m;
-    };
     auto newItem = [this](QMenu *m, const QString &name, const QString &caption, const QKeySequence &keys) {
         QAction *a = m->addAction(caption);
         a->setObjectName(name);
@@ -77,18 +124,8 @@ void MainWindow::createMenus()
             a->setShortcut(keys);
         return a;
     };
-    auto item = [&](QMenu *m, const char *name, const QString &caption, const QKeySequence &keys, auto slot) {
-        QAction *a = newItem(m, QLatin1String(name), caption, keys);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    auto separator = [this](QMenu *m, const char *name) {
-        QAction *a = m->addSeparator();
-        a->setObjectName(QLatin1String(name));
-        m_menuActions.insert(QLatin1String(name), a);
-    };
     // The items that open a page, as the page table lists them for a menu:
-    // the pages of a family first, the tools (from `tools` on) after.
+    // the pages of a family, or the tools and then the modal windows.
     auto pageItems = [&](QMenu *m, bool tools) {
         for (const PageInfo &p : pageTable()) {
             if ((p.family == PageFamily::Tool) != tools)
@@ -99,56 +136,45 @@ void MainWindow::createMenus()
                 QAction *a = newItem(m, mi.name, mi.caption, QKeySequence(mi.shortcut, QKeySequence::PortableText));
                 // The setting pages put a check mark on their item while open.
                 a->setCheckable(p.checksMenuItem && &mi == &p.menuItems.front());
-                // Choosing a checkable item flips its mark before the command
-                // runs; the mark then tells whether the page really is open (a
-                // busy window that refuses to close keeps the chosen page from opening).
                 const int page = p.number;
-                connect(a, &QAction::triggered, this, [this, a, page] {
-                    openPage(page);
-                    if (a->isCheckable())
-                        a->setChecked(pageWindow(page) != nullptr);
-                });
+                connect(a, &QAction::triggered, this, [this, page] { openPage(page); });
             }
+        }
+        if (!tools)
+            return;
+        for (const ModalWindowInfo &w : modalWindowTable()) {
+            if (w.menuItem.menu != m->objectName())
+                continue;
+            QAction *a = newItem(m, w.menuItem.name, w.menuItem.caption,
+                                 QKeySequence(w.menuItem.shortcut, QKeySequence::PortableText));
+            a->setEnabled(false); // until its window has a factory
+            connect(a, &QAction::triggered, this, &MainWindow::toolsKrTest);
         }
     };
 
-    QMenu *file = menu("mnuFile", QStringLiteral("&File"));
-    item(file, "mnuFileNew", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { fileNew(); });
-    item(file, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { fileOpen(); });
-    item(file, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { fileSave(); });
-    item(file, "mnuFileSaveAs", QStringLiteral("Save &As..."), QKeySequence(Qt::CTRL | Qt::Key_A),
-         [this] { fileSaveAs(); });
-    item(file, "mnuFileDefault", QStringLiteral("Save As &Default"), {}, [this] { fileSaveAsDefault(); });
-    separator(file, "mnuMinus");
-    item(file, "mnuFileExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X), [this] { fileExit(); });
-
-    QMenu *config = menu("mnuConfig", QStringLiteral("&Bar_Decoder"));
-    pageItems(config, false);
-    separator(config, "mnuMinus1");
-    item(config, "mnuConfigDefault", QStringLiteral("&Set All Default"), {}, [this] { configSetAllDefault(); });
-    separator(config, "mnuMinus2");
-    pageItems(config, true);
-
-    QMenu *mag = menu("mnuMag", QStringLiteral("&Magnic_Reader"));
-    pageItems(mag, false);
-    separator(mag, "mnuMagMinus1");
-    item(mag, "mnuMagDefault", QStringLiteral("&Set All Default"), {}, [this] { magSetAllDefault(); });
-    separator(mag, "mnuMagMinus2");
-    pageItems(mag, true);
-
-    QMenu *tools = menu("mnuTools", QStringLiteral("&Tools"));
-    pageItems(tools, true);
-    item(tools, "mnuToolsKRtest", QStringLiteral("&KR Test"), {}, [this] { toolsKrTest(); });
-    separator(tools, "mnuToolsMinus1");
-    item(tools, "mnuToolsCompareFile", QStringLiteral("Compare with &File..."), {},
-         [this] { m_desktop->compareWithFile(); });
-    item(tools, "mnuToolsCompareDecoder", QStringLiteral("Compare with &Decoder"), {},
-         [this] { m_desktop->compareWithDecoder(); });
-    item(tools, "mnuToolsPrint", QStringLiteral("&Print Settings..."), {}, [this] { m_desktop->printSettings(); });
-
-    QMenu *help = menu("mnuHelp", QStringLiteral("&Help"));
-    item(help, "mnuHelpContents", QStringLiteral("&Contents"), {}, [this] { helpContents(); });
-    item(help, "mnuHelpAbout", QStringLiteral("&About"), {}, [this] { showAbout(); });
+    for (const MenuDeclaration &d : menuBarLines()) {
+        QMenu *m = bar->addMenu(QLatin1String(d.caption));
+        m->setObjectName(QLatin1String(d.name));
+        m->menuAction()->setObjectName(QLatin1String(d.name));
+        m_menuActions.insert(QLatin1String(d.name), m->menuAction());
+        for (const MenuLine &line : d.lines) {
+            switch (line.kind) {
+            case MenuLine::Command: {
+                QAction *a = newItem(m, QLatin1String(line.name), QLatin1String(line.caption), line.keys);
+                connect(a, &QAction::triggered, this, [this, run = line.run] { run(*this); });
+                break;
+            }
+            case MenuLine::Separator: {
+                QAction *a = m->addSeparator();
+                a->setObjectName(QLatin1String(line.name));
+                m_menuActions.insert(QLatin1String(line.name), a);
+                break;
+            }
+            case MenuLine::FamilyPages: pageItems(m, false); break;
+            case MenuLine::ToolPages: pageItems(m, true); break;
+            }
+        }
+    }
 }
 
 void MainWindow::createToolBar()
@@ -162,48 +188,33 @@ void MainWindow::createToolBar()
     setContextMenuPolicy(Qt::NoContextMenu);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    struct Button
-    {
-        const char *key;
-        const char *tooltip;
-        const char *theme; // desktop theme icon preferred to the program's own, if any
-    };
-    const Button buttons[] = {
-        {"new", "New File", "document-new"},
-        {"open", "Open File", "document-open"},
-        {"save", "Save File", "document-save"},
-        {nullptr, nullptr, nullptr},
-        {"irm", "Interface and Reading Mode", nullptr},
-        {"com", "Communication Parameters", nullptr},
-        {"bar", "Bar Codes and Others", nullptr},
-        {"mis", "Miscellaneous Parameters", nullptr},
-        {"transmit", "Transmit", nullptr},
-        {nullptr, nullptr, nullptr},
-        {"mag", "Magnet Reader", nullptr},
-        {nullptr, nullptr, nullptr},
-        {"krtest", "Keyboard & RS232 Test", nullptr},
-    };
-    for (const Button &b : buttons) {
-        if (!b.key) {
-            m_toolBar->addSeparator();
-            continue;
-        }
-        const QString key = QLatin1String(b.key);
-        const QString tip = QLatin1String(b.tooltip);
+    auto button = [this](const QString &key, const QString &tip, const char *theme) {
         // The program's own icon now; the desktop theme's, where it has a
         // fitting one, once the window is up (looking it up is slow).
         QAction *a = m_toolBar->addAction(programIcon(key), tip);
-        if (b.theme)
-            a->setProperty("themeIcon", QLatin1String(b.theme));
+        if (theme)
+            a->setProperty("themeIcon", QLatin1String(theme));
         a->setObjectName(QStringLiteral("tbr_") + key);
         a->setData(key);
         a->setToolTip(tip);
         // A tooltip with "&" would otherwise lose it as an access-key mark.
         a->setIconText(QString(tip).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        if (key == QLatin1String("mag"))
-            a->setCheckable(true);
         connect(a, &QAction::triggered, this, [this, key] { toolbarCommand(key); });
-    }
+        return a;
+    };
+    button(QStringLiteral("new"), QStringLiteral("New File"), "document-new");
+    button(QStringLiteral("open"), QStringLiteral("Open File"), "document-open");
+    button(QStringLiteral("save"), QStringLiteral("Save File"), "document-save");
+    m_toolBar->addSeparator();
+    // The page buttons, in the order of the page table's rows that give them.
+    for (const PageInfo &p : pageTable())
+        if (!p.toolbarTip.isEmpty())
+            button(p.toolbarKey, p.toolbarTip, nullptr);
+    m_toolBar->addSeparator();
+    button(QStringLiteral("mag"), QStringLiteral("Magnet Reader"), nullptr)->setCheckable(true);
+    m_toolBar->addSeparator();
+    for (const ModalWindowInfo &w : modalWindowTable())
+        button(w.toolbarKey, w.toolbarTip, nullptr)->setEnabled(false); // until its window has a factory
 }
 
 void MainWindow::applyThemeIcons()
@@ -217,100 +228,18 @@ void MainWindow::applyThemeIcons()
 
 QAction *MainWindow::toolbarButton(const QString &key) const
 {
-    return m_toolBar ? m_toolBar->findChild<QAction *>(QStringLiteral("tbr_") + key) : nullptr;
-}
-
-void MainWindow::registerPage(int page, PageFactory factory)
-{
-    m_factories[page] = std::move(factory);
-    updateCommandAvailability();
+    return m_toolBar && !key.isEmpty() ? m_toolBar->findChild<QAction *>(QStringLiteral("tbr_") + key) : nullptr;
 }
 
 void MainWindow::setKrTestWindowFactory(KrTestFactory factory)
 {
     m_krTestFactory = std::move(factory);
-    updateCommandAvailability();
-}
-
-int MainWindow::toolbarPage(const QString &key) const
-{
-    return q5n::toolbarPage(key, m_ctx.state.readerMode);
-}
-
-void MainWindow::updateCommandAvailability()
-{
-    for (const PageInfo &p : pageTable())
-        for (const PageMenuItem &item : p.menuItems)
-            if (QAction *a = menuAction(item.name))
-                a->setEnabled(hasPage(p.number));
-    if (QAction *a = menuAction(QStringLiteral("mnuToolsKRtest")))
-        a->setEnabled(bool(m_krTestFactory));
-    for (const PageInfo &p : pageTable())
-        if (QAction *a = toolbarButton(p.toolbarKey)) {
-            const int page = toolbarPage(p.toolbarKey);
-            a->setEnabled(page != Page::None && hasPage(page));
-        }
-    if (QAction *a = toolbarButton(QStringLiteral("krtest")))
-        a->setEnabled(bool(m_krTestFactory));
-}
-
-// --- Page switching ----------------------------------------------------------
-
-qint16 MainWindow::closeActivePage()
-{
-    const qint16 open = m_ctx.state.activePage;
-    if (open != Page::None)
-        closePage(open);
-    return open;
-}
-
-void MainWindow::showFamilyState()
-{
-    const bool reader = m_ctx.state.readerMode;
-    if (QAction *mag = toolbarButton(QStringLiteral("mag")))
-        mag->setChecked(reader);
-    if (reader)
-        closePage(Page::DecoderBar);
-    // "bar" (enabled exactly when not in reader mode) and the page buttons
-    // that open a page of the current family.
-    updateCommandAvailability();
-}
-
-void MainWindow::openPage(int page)
-{
-    if (!hasPage(page))
-        return;
-    const int wasOpen = closeActivePage();
-    if (m_ctx.state.activePage != Page::None)
-        return; // the open page is busy and stays
-    if (wasOpen == page)
-        return;
-    if (isDecoderPage(page)) {
-        m_ctx.state.readerMode = false;
-        showFamilyState();
-    } else if (isReaderPage(page)) {
-        m_ctx.state.readerMode = true;
-        showFamilyState();
+    for (const ModalWindowInfo &w : modalWindowTable()) {
+        if (QAction *a = menuAction(w.menuItem.name))
+            a->setEnabled(bool(m_krTestFactory));
+        if (QAction *a = toolbarButton(w.toolbarKey))
+            a->setEnabled(bool(m_krTestFactory));
     }
-    // The memory window finds its number set when it is created.
-    if (page == Page::ReadMemory)
-        m_ctx.state.activePage = static_cast<qint16>(page);
-    if (showPage(page))
-        m_ctx.state.activePage = static_cast<qint16>(page);
-    else
-        m_ctx.state.activePage = Page::None;
-}
-
-void MainWindow::toggleReaderMode()
-{
-    m_ctx.state.readerMode = !m_ctx.state.readerMode;
-    showFamilyState();
-    const int wasOpen = closeActivePage();
-    if (m_ctx.state.activePage != Page::None)
-        return; // the open page is busy and stays
-    // The counterpart sets activePage itself when it opens.
-    if (const int next = counterpartPage(wasOpen))
-        showPage(next);
 }
 
 void MainWindow::toolbarCommand(const QString &key)
@@ -325,7 +254,7 @@ void MainWindow::toolbarCommand(const QString &key)
         toggleReaderMode();
     else if (key == QLatin1String("krtest"))
         toolsKrTest();
-    else if (const int page = toolbarPage(key))
+    else if (const int page = m_pages->toolbarPage(key))
         openPage(page);
     // "bar" in reader mode does nothing.
 }

@@ -5,35 +5,33 @@
 
 namespace q5n {
 
-class MainWindow;
+class ProgramHost;
 struct AppContext;
 
 // Base of every window that lives inside the main window under a page number
-// (the setting pages, the link window, the memory window). It keeps the page
-// contract: on opening it sets activePage to its number, checks its menu item
-// and disables its family's "Set All Default" item; on closing it undoes all
-// three. Its own state dies with it; reopening shows the program state afresh.
+// (the setting pages, the link window, the memory window). The program counts
+// it as open from the moment it is shown until it closes (activePage, the menu
+// check mark and the disabled "Set All Default" item follow from that). Its
+// own state dies with it; reopening shows the program state afresh.
 class PageWindow : public QWidget
 {
     Q_OBJECT
 public:
     struct Definition
     {
-        int page = 0;             // page number (1..9)
-        QString title;            // window title
-        QString checkedMenuItem;  // objectName of the menu item checked while open, or empty
-        QString disabledMenuItem; // "mnuConfigDefault" / "mnuMagDefault" disabled while open, or empty
+        int page = 0;  // page number (1..9)
+        QString title; // window title
     };
 
     // The definition of a page number as the page table gives it.
     static Definition definitionOf(int page);
 
     // The window takes the objectName the page table gives its number.
-    PageWindow(MainWindow &main, const Definition &definition, QWidget *parent = nullptr);
+    PageWindow(ProgramHost &host, const Definition &definition, QWidget *parent = nullptr);
     ~PageWindow() override;
 
     int pageNumber() const { return m_definition.page; }
-    MainWindow &mainWindow() const { return m_main; }
+    ProgramHost &host() const { return m_host; }
     AppContext &context() const;
 
     // False while the window is busy (an exchange with the decoder waits):
@@ -44,9 +42,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void setMenuState(bool open);
-
-    MainWindow &m_main;
+    ProgramHost &m_host;
     Definition m_definition;
     bool m_closed = false;
 };

@@ -1,15 +1,17 @@
 #include "windows/BusyScope.h"
 
-#include "shell/MainWindow.h"
+#include "shell/ProgramHost.h"
 
 namespace q5n {
 
-BusyScope::BusyScope(QWidget *owner, bool &busy, MainWindow *main, const QList<QWidget *> &widgets, QWidget *focusAfter)
-    : m_owner(owner), m_busy(busy), m_main(main), m_focusAfter(focusAfter)
+BusyScope::BusyScope(QWidget *owner, bool &busy, ProgramHost *host, const QList<QWidget *> &widgets,
+                     QWidget *focusAfter)
+    : m_owner(owner), m_busy(busy), m_host(host), m_hostWindow(host ? host->hostWindow() : nullptr),
+      m_focusAfter(focusAfter)
 {
     m_busy = true;
-    if (m_main)
-        m_main->setExchangeRunning(true);
+    if (m_host)
+        m_host->setExchangeRunning(true);
     for (QWidget *w : widgets) {
         if (!w)
             continue;
@@ -24,8 +26,8 @@ BusyScope::~BusyScope()
     for (const auto &[w, enabled] : std::as_const(m_widgets))
         if (w)
             w->setEnabled(enabled);
-    if (m_main)
-        m_main->setExchangeRunning(false);
+    if (m_host && m_hostWindow)
+        m_host->setExchangeRunning(false);
     // The flag lives in the owner: only touched while the owner does.
     if (m_owner)
         m_busy = false;

@@ -6,7 +6,7 @@
 
 namespace q5n {
 
-class MainWindow;
+class ProgramHost;
 
 // The busy state of a link window for one exchange: disables the given
 // widgets (and the main window's commands that could change the
@@ -17,7 +17,7 @@ class MainWindow;
 class BusyScope
 {
 public:
-    BusyScope(QWidget *owner, bool &busy, MainWindow *main, const QList<QWidget *> &widgets,
+    BusyScope(QWidget *owner, bool &busy, ProgramHost *host, const QList<QWidget *> &widgets,
               QWidget *focusAfter = nullptr);
     ~BusyScope();
 
@@ -27,7 +27,8 @@ public:
 private:
     QPointer<QWidget> m_owner;
     bool &m_busy;
-    QPointer<MainWindow> m_main;
+    ProgramHost *m_host;
+    QPointer<QWidget> m_hostWindow;                  // the host lives as long as its window
     QList<QPair<QPointer<QWidget>, bool>> m_widgets; // with their own enabled state before
     QPointer<QWidget> m_focusAfter;
 };

@@ -2,14 +2,14 @@
 
 #include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -43,7 +43,7 @@ QWidget *focusTarget(SettingPage &page, const QString &field)
 
 } // namespace
 
-CompareWindow::CompareWindow(MainWindow &main) : QWidget(&main, Qt::Window), m_main(main)
+CompareWindow::CompareWindow(ProgramHost &host) : QWidget(host.hostWindow(), Qt::Window), m_host(host)
 {
     setObjectName(QStringLiteral("frmCompare"));
     setWindowTitle(QStringLiteral("Compare Settings"));
@@ -109,7 +109,7 @@ void CompareWindow::compare(const QString &otherName, const std::optional<SetupI
 
 void CompareWindow::refresh()
 {
-    const ProgramState &s = m_main.context().state;
+    const ProgramState &s = m_host.context().state;
     m_differences =
         settingDifferences(s.setupInfo, s.workingImage, m_otherTexts ? &*m_otherTexts : nullptr, m_otherImage, m_range);
     m_list->clear();
@@ -141,14 +141,13 @@ void CompareWindow::openRow(int row)
     const SettingDifference d = m_differences[std::size_t(row)];
     int page = d.page;
     // The setup texts stand on both Interface pages: the open one serves.
-    if (d.text && m_main.context().state.activePage == Page::ReaderInterface)
+    if (d.text && m_host.context().state.activePage == Page::ReaderInterface)
         page = Page::ReaderInterface;
     if (page == Page::None)
         return;
-    if (m_main.context().state.activePage != page)
-        m_main.openPage(page);
-    QMdiSubWindow *sub = m_main.pageWindow(page);
-    auto *settings = sub ? qobject_cast<SettingPage *>(sub->widget()) : nullptr;
+    if (m_host.context().state.activePage != page)
+        m_host.openPage(page);
+    auto *settings = qobject_cast<SettingPage *>(m_host.openWindow(page));
     if (!settings)
         return;
     QWidget *target = focusTarget(*settings, d.control);
@@ -156,8 +155,8 @@ void CompareWindow::openRow(int row)
     for (int k = 0; target && k < settings->frameCount(); ++k)
         if (settings->frame(k) && settings->frame(k)->isAncestorOf(target) && settings->tabStrip())
             settings->tabStrip()->setCurrentIndex(k);
-    m_main.activateWindow();
-    m_main.raise();
+    m_host.hostWindow()->activateWindow();
+    m_host.hostWindow()->raise();
     if (target)
         target->setFocus(Qt::OtherFocusReason);
 }
@@ -165,9 +164,9 @@ void CompareWindow::openRow(int row)
 void CompareWindow::useOtherValues()
 {
     // Nothing changes the configuration while an exchange with the decoder runs.
-    if (m_main.exchangeRunning())
+    if (m_host.exchangeRunning())
         return;
-    ProgramState &s = m_main.context().state;
+    ProgramState &s = m_host.context().state;
     for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
         if (index.row() < int(m_differences.size()))
             useOtherValue(m_differences[std::size_t(index.row())], s.setupInfo, s.workingImage);
@@ -175,8 +174,8 @@ void CompareWindow::useOtherValues()
     // again to show the values just taken.
     const int open = s.activePage;
     const PageInfo *info = pageInfo(open);
-    if (info && info->family != PageFamily::Tool && m_main.closePage(open))
-        m_main.openPage(open);
+    if (info && info->family != PageFamily::Tool && m_host.closePage(open))
+        m_host.openPage(open);
     refresh();
     activateWindow();
     m_list->setFocus(Qt::OtherFocusReason);
@@ -187,7 +186,7 @@ void CompareWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !isVisible())
         return;
-    const ProgramState &s = m_main.context().state;
+    const ProgramState &s = m_host.context().state;
     const auto now =
         settingDifferences(s.setupInfo, s.workingImage, m_otherTexts ? &*m_otherTexts : nullptr, m_otherImage, m_range);
     const auto same = [](const SettingDifference &a, const SettingDifference &b) {

@@ -14,7 +14,7 @@ class QTreeWidget;
 
 namespace q5n {
 
-class MainWindow;
+class ProgramHost;
 
 // The window frmCompare: every setting in which the working configuration
 // differs from another one (a file, or what the decoder sent), with both
@@ -25,7 +25,7 @@ class CompareWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CompareWindow(MainWindow &main);
+    explicit CompareWindow(ProgramHost &host);
 
     // Compares the working configuration with `otherImage` (within `range`),
     // and with `otherTexts` when the other side has setup texts. `otherName`
@@ -49,7 +49,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    MainWindow &m_main;
+    ProgramHost &m_host;
     QLabel *m_summary = nullptr;
     QTreeWidget *m_list = nullptr;
     QPushButton *m_useOther = nullptr;

@@ -2,7 +2,8 @@
 
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/SerialOpen.h"
@@ -28,7 +29,7 @@ const QString kParityRefused =
 
 } // namespace
 
-DecoderUploadDialog::DecoderUploadDialog(MainWindow &main) : QDialog(&main), m_main(main)
+DecoderUploadDialog::DecoderUploadDialog(ProgramHost &host) : QDialog(host.hostWindow()), m_host(host)
 {
     setObjectName(QStringLiteral("frmCompareUpload"));
     setWindowTitle(QStringLiteral("Compare with Decoder"));
@@ -62,7 +63,7 @@ DecoderUploadDialog::DecoderUploadDialog(MainWindow &main) : QDialog(&main), m_m
     layout->addWidget(m_cancel, 0, Qt::AlignRight);
     layout->addWidget(m_text1, 0, Qt::AlignLeft);
 
-    AppContext &ctx = main.context();
+    AppContext &ctx = host.context();
     m_link = new LinkExchange(ctx.portIo, ctx.timing, new LineEditAnswerSource(m_text1, this), this);
     connect(m_link, &LinkExchange::waiting, this, &DecoderUploadDialog::showWaiting);
     connect(m_link, &LinkExchange::finished, this, &DecoderUploadDialog::exchangeFinished);
@@ -81,7 +82,7 @@ void DecoderUploadDialog::showWaiting(LinkExchange::Waiting what, int msLeft)
     case LinkExchange::Waiting::Nothing: break;
     case LinkExchange::Waiting::SerialAnswer:
         text = QStringLiteral("Waiting for the decoder's answer on COM %1")
-                   .arg(m_main.context().state.linkSettings.portNumber);
+                   .arg(m_host.context().state.linkSettings.portNumber);
         break;
     case LinkExchange::Waiting::Handshake: text = QStringLiteral("Calling the decoder on the keyboard line"); break;
     case LinkExchange::Waiting::Sending: text = QStringLiteral("Sending on the keyboard line"); break;
@@ -96,17 +97,16 @@ void DecoderUploadDialog::showWaiting(LinkExchange::Waiting what, int msLeft)
 
 void DecoderUploadDialog::start()
 {
-    AppContext &ctx = m_main.context();
+    AppContext &ctx = m_host.context();
     const LinkSettings settings = ctx.state.linkSettings;
     m_rs232 = settings.isRs232();
-    const QChar parity = settings.frameSettings.isEmpty() ? QChar() : settings.frameSettings.at(0).toUpper();
-    if (m_rs232 && (parity == QLatin1Char('E') || parity == QLatin1Char('O'))) {
+    if (m_rs232 && !parityAllowsReceive(settings.serial.parity)) {
         ctx.prompter.inform(kUploadTitle, kParityRefused);
         deleteLater();
         return;
     }
     show();
-    m_busyScope = std::make_unique<BusyScope>(this, m_busy, &m_main, QList<QWidget *>{}, nullptr);
+    m_busyScope = std::make_unique<BusyScope>(this, m_busy, &m_host, QList<QWidget *>{}, nullptr);
     m_link->upload(settings);
 }
 
@@ -115,7 +115,7 @@ void DecoderUploadDialog::exchangeFinished(LinkResult result)
     m_busyScope.reset();
     hide();
     deleteLater();
-    AppContext &ctx = m_main.context();
+    AppContext &ctx = m_host.context();
     switch (result) {
     case LinkResult::Good: Q_EMIT uploaded(m_link->reply()); return;
     case LinkResult::Aborted: return;

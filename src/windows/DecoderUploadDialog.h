@@ -15,7 +15,7 @@ class QPushButton;
 namespace q5n {
 
 class BusyScope;
-class MainWindow;
+class ProgramHost;
 
 // The busy window of "Compare with Decoder": asks the decoder for its
 // configuration over the current link settings and shows what the exchange
@@ -26,7 +26,7 @@ class DecoderUploadDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit DecoderUploadDialog(MainWindow &main);
+    explicit DecoderUploadDialog(ProgramHost &host);
     ~DecoderUploadDialog() override;
 
     // Starts asking the decoder and returns at once; uploaded() follows when
@@ -47,7 +47,7 @@ private:
     void showWaiting(LinkExchange::Waiting what, int msLeft);
     void exchangeFinished(LinkResult result);
 
-    MainWindow &m_main;
+    ProgramHost &m_host;
     QLabel *m_status = nullptr;
     QProgressBar *m_progress = nullptr;
     QLineEdit *m_text1 = nullptr;

@@ -6,8 +6,9 @@
 #include "model/ProgramState.h"
 #include "model/Text8.h"
 #include "shell/AppContext.h"
-#include "shell/MainWindow.h"
+#include "shell/ProgramHost.h"
 #include "windows/SerialOpen.h"
+#include "windows/TabTextBox.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -28,9 +29,8 @@ namespace q5n {
 namespace {
 
 // A box of the test: white text on black, fixed pitch, a vertical scroll bar.
-QPlainTextEdit *testBox(const QString &name, const QString &accessibleName, QWidget *parent)
+QPlainTextEdit *testBox(QPlainTextEdit *box, const QString &name, const QString &accessibleName)
 {
-    auto *box = new QPlainTextEdit(parent);
     box->setObjectName(name);
     box->setAccessibleName(accessibleName);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -67,9 +67,9 @@ KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(paren
 
 KrTestWindow::~KrTestWindow() = default;
 
-QDialog *createKrTestWindow(MainWindow &main)
+QDialog *createKrTestWindow(ProgramHost &host)
 {
-    return new KrTestWindow(main.context(), &main);
+    return new KrTestWindow(host.context(), host.hostWindow());
 }
 
 void KrTestWindow::buildUi()
@@ -90,8 +90,9 @@ void KrTestWindow::buildUi()
     m_lblPort->setObjectName(QStringLiteral("LblPort"));
     m_lblPort->setTextFormat(Qt::PlainText);
 
-    m_txtKB = testBox(QStringLiteral("txtKB"), QStringLiteral("Keyboard"), this);
-    m_txtRS232 = testBox(QStringLiteral("TxtRS232"), QStringLiteral("RS232"), this);
+    // A Tab the decoder types is text; Ctrl+Tab leaves the box.
+    m_txtKB = testBox(new TabTextBox(this), QStringLiteral("txtKB"), QStringLiteral("Keyboard"));
+    m_txtRS232 = testBox(new QPlainTextEdit(this), QStringLiteral("TxtRS232"), QStringLiteral("RS232"));
     m_txtRS232->setReadOnly(true);
     m_txtRS232->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Never a Tab stop: the focus it receives goes on to the keyboard box.
@@ -150,8 +151,9 @@ void KrTestWindow::buildUi()
     layout->addLayout(rsRow);
     layout->addWidget(m_txtRS232, 1);
 
-    setTabOrder(m_txtKB, m_command2);
-    setTabOrder(m_command2, m_check1);
+    // Keyboard order as on screen: each row of the window from left to right.
+    setTabOrder(m_command2, m_txtKB);
+    setTabOrder(m_txtKB, m_check1);
     setTabOrder(m_check1, m_command1);
     resize(640, 480);
 }
@@ -187,7 +189,7 @@ void KrTestWindow::opening()
     m_txtKB->clear();
     m_txtRS232->clear();
     m_check1->setChecked(true);
-    m_lblPort->setText(QStringLiteral("COM %1 :  %2,%3").arg(l.portNumber).arg(l.baudRate, l.frameSettings));
+    m_lblPort->setText(QStringLiteral("COM %1 :  %2").arg(l.portNumber).arg(serialSettingsText(l.serial)));
     // The serial port of the link settings, whatever the link mode.
     m_batch.clear();
     if (!m_link->monitor(l)) {

@@ -14,7 +14,7 @@ class QPushButton;
 namespace q5n {
 
 class LinkExchange;
-class MainWindow;
+class ProgramHost;
 struct AppContext;
 
 // The keyboard and RS232 test DDT ("Keyboard_RS232 Test"), a modal window:
@@ -78,6 +78,6 @@ private:
 };
 
 // Factory for the main window's "&KR Test".
-QDialog *createKrTestWindow(MainWindow &main);
+QDialog *createKrTestWindow(ProgramHost &host);
 
 } // namespace q5n

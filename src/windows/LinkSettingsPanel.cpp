@@ -15,9 +15,13 @@ namespace q5n {
 
 namespace {
 
-const QStringList kBaudRates = {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
-                                QStringLiteral("9600"), QStringLiteral("19200")};
-const QString kParityLetters = QStringLiteral("NEOMS");
+QStringList baudCaptions()
+{
+    QStringList captions;
+    for (qint32 rate : kBaudRates)
+        captions << QString::number(rate);
+    return captions;
+}
 
 // The device path comes from the environment: it is escaped, and the tip is
 // marked as rich text, so whatever it holds is shown as the text it is.
@@ -63,7 +67,7 @@ LinkSettingsPanel::LinkSettingsPanel(ProgramState &state, const Options &options
     m_portGroup = addGroup(m_portFrame, QStringLiteral("OptPort"), ports, 0);
     for (int i = 0; i < options.portCount; ++i)
         m_portGroup->button(i)->setToolTip(portTooltip(i + 1));
-    m_baudGroup = addGroup(m_baudFrame, QStringLiteral("optBaud"), kBaudRates, 3);
+    m_baudGroup = addGroup(m_baudFrame, QStringLiteral("optBaud"), baudCaptions(), 3);
     m_dataBitsGroup = addGroup(m_dataBitsFrame, QStringLiteral("optDatabits"),
                                {QStringLiteral("7 Data Bits"), QStringLiteral("8 Data Bits")}, 1);
     m_stopBitsGroup = addGroup(m_stopBitsFrame, QStringLiteral("optStopbits"),
@@ -191,15 +195,14 @@ void LinkSettingsPanel::load()
         m_portFrame->setEnabled(false);
         select(m_modeGroup, 0);
     }
-    const int baud = kBaudRates.indexOf(l.baudRate);
-    select(m_baudGroup, baud < 0 ? 0 : baud);
-    const QString frame = l.frameSettings;
-    select(m_dataBitsGroup, frame.size() > 2 && frame[2] == u'7' ? 0 : 1);
-    select(m_stopBitsGroup, frame.size() > 4 && frame[4] == u'1' ? 0 : 1);
-    // The window shows the parity the next exchange uses: the stored letter.
+    const SerialSettings &serial = l.serial;
+    const auto baud = std::find(kBaudRates.begin(), kBaudRates.end(), serial.baud);
+    select(m_baudGroup, baud == kBaudRates.end() ? 0 : int(baud - kBaudRates.begin()));
+    select(m_dataBitsGroup, serial.dataBits == DataBits::Seven ? 0 : 1);
+    select(m_stopBitsGroup, serial.stopBits == StopBits::One ? 0 : 1);
+    // The window shows the parity the next exchange uses.
     if (m_parityGroup) {
-        const int parity = frame.isEmpty() ? 0 : int(kParityLetters.indexOf(frame[0]));
-        select(m_parityGroup, parity < 0 ? 0 : parity);
+        select(m_parityGroup, int(serial.parity));
         Q_EMIT parityChanged(parityIndex());
     }
 }
@@ -212,7 +215,7 @@ int LinkSettingsPanel::parityIndex() const
 bool LinkSettingsPanel::parityAllowsReceive() const
 {
     const int i = parityIndex();
-    return i != 1 && i != 2;
+    return i < 0 || q5n::parityAllowsReceive(Parity(i));
 }
 
 // ---- Reactions ------------------------------------------------------------------
@@ -233,29 +236,27 @@ void LinkSettingsPanel::portChosen(int i)
 
 void LinkSettingsPanel::baudChosen(int i)
 {
-    m_state.linkSettings.baudRate = kBaudRates.value(i, kBaudRates[0]);
+    m_state.linkSettings.serial.baud = i >= 0 && i < int(kBaudRates.size()) ? kBaudRates[i] : kBaudRates[0];
 }
 
 void LinkSettingsPanel::dataBitsChosen(int i)
 {
-    LinkSettings &l = m_state.linkSettings;
-    const QChar stop = l.frameSettings.size() > 4 ? l.frameSettings[4] : QChar(u'1');
+    SerialSettings &serial = m_state.linkSettings.serial;
+    serial.dataBits = i == 0 ? DataBits::Seven : DataBits::Eight;
     // A window that shows the parity keeps it (what is shown is what is used);
-    // a window without a parity choice resets the letter to N.
-    const QChar parity = m_parityGroup && !l.frameSettings.isEmpty() ? l.frameSettings[0] : QChar(u'N');
-    l.setFrameSettings(parity + (i == 0 ? QStringLiteral(",7,") : QStringLiteral(",8,")) + stop);
+    // a window without a parity choice resets it to None.
+    if (!m_parityGroup)
+        serial.parity = Parity::None;
 }
 
 void LinkSettingsPanel::stopBitsChosen(int i)
 {
-    LinkSettings &l = m_state.linkSettings;
-    l.setFrameSettings(l.frameSettings.left(4) + (i == 0 ? u'1' : u'2'));
+    m_state.linkSettings.serial.stopBits = i == 0 ? StopBits::One : StopBits::Two;
 }
 
 void LinkSettingsPanel::parityChosen(int i)
 {
-    LinkSettings &l = m_state.linkSettings;
-    l.setFrameSettings(kParityLetters.mid(i, 1) + l.frameSettings.mid(1));
+    m_state.linkSettings.serial.parity = Parity(i);
     Q_EMIT parityChanged(i);
 }
 

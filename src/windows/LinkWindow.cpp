@@ -17,7 +17,7 @@
 
 namespace q5n {
 
-LinkWindow::LinkWindow(MainWindow &main, int page, QWidget *parent) : PageWindow(main, definitionOf(page), parent)
+LinkWindow::LinkWindow(ProgramHost &host, int page, QWidget *parent) : PageWindow(host, definitionOf(page), parent)
 {
     // What a running exchange waits for and how long it may still take.
     m_waitStatus = new QLabel(this);
@@ -91,7 +91,7 @@ void LinkWindow::run(QPushButton *button)
         disabled << c.button;
     disabled += m_alsoDisabled;
     m_running = &*found;
-    m_busyScope = std::make_unique<BusyScope>(this, m_busy, &mainWindow(), disabled, button);
+    m_busyScope = std::make_unique<BusyScope>(this, m_busy, &host(), disabled, button);
     found->start();
 }
 

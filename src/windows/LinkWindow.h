@@ -63,7 +63,7 @@ protected:
         std::function<void(LinkResult)> report;
     };
 
-    LinkWindow(MainWindow &main, int page, QWidget *parent = nullptr);
+    LinkWindow(ProgramHost &host, int page, QWidget *parent = nullptr);
 
     // A push button as the link windows make them (no auto-default).
     QPushButton *makeButton(const QString &name, const QString &caption);

@@ -6,12 +6,14 @@
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "protocol/Memory.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 #include "windows/BusyScope.h"
 #include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
 #include "windows/LinkWindowLayout.h"
 #include "windows/SerialOpen.h"
+#include "windows/TabTextBox.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -128,7 +130,7 @@ private:
     bool m_reading = false;
 };
 
-MemoryWindow::MemoryWindow(MainWindow &main, QWidget *parent) : LinkWindow(main, kPage, parent)
+MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : LinkWindow(host, kPage, parent)
 {
     buildUi();
     m_typedData = new MemoryTextSource(
@@ -192,9 +194,9 @@ MemoryWindow::~MemoryWindow()
     m_typedData = nullptr;
 }
 
-PageWindow *createMemoryWindow(MainWindow &main)
+PageWindow *createMemoryWindow(ProgramHost &host)
 {
-    return new MemoryWindow(main);
+    return new MemoryWindow(host);
 }
 
 bool MemoryWindow::confirm(const QString &title, const QString &question)
@@ -215,12 +217,11 @@ void MemoryWindow::buildUi()
         context().state, {4, {QStringLiteral("By Keyboard"), QStringLiteral("By RS232")}, false, false}, this);
     setUpLink(panel);
 
-    m_txtMemory = new QPlainTextEdit(this);
+    // A Tab the decoder types is data; Ctrl+Tab leaves the box.
+    m_txtMemory = new TabTextBox(this);
     m_txtMemory->setObjectName(QStringLiteral("TxtMemory"));
     m_txtMemory->setAccessibleName(QStringLiteral("Decoder memory data"));
     m_txtMemory->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // A Tab the decoder types is data (Ctrl+Tab leaves the box).
-    m_txtMemory->setTabChangesFocus(false);
     m_txtMemory->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto button = [this](const QString &name, const QString &caption) { return makeButton(name, caption); };

@@ -26,7 +26,7 @@ public:
 
     enum class SaveResult { Saved, Cancelled, Failed };
 
-    explicit MemoryWindow(MainWindow &main, QWidget *parent = nullptr);
+    explicit MemoryWindow(ProgramHost &host, QWidget *parent = nullptr);
     ~MemoryWindow() override;
 
     // The commands, as their buttons run them.
@@ -76,6 +76,6 @@ private:
 };
 
 // Factory for page 9.
-PageWindow *createMemoryWindow(MainWindow &main);
+PageWindow *createMemoryWindow(ProgramHost &host);
 
 } // namespace q5n

@@ -39,7 +39,7 @@ QString failureText(LinkResult result, bool rs232, const QString &failed)
 
 } // namespace
 
-TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent) : LinkWindow(main, kPage, parent)
+TransmitWindow::TransmitWindow(ProgramHost &host, QWidget *parent) : LinkWindow(host, kPage, parent)
 {
     buildUi();
     ProgramState &s = context().state;
@@ -76,9 +76,9 @@ TransmitWindow::TransmitWindow(MainWindow &main, QWidget *parent) : LinkWindow(m
 
 TransmitWindow::~TransmitWindow() = default;
 
-PageWindow *createTransmitWindow(MainWindow &main)
+PageWindow *createTransmitWindow(ProgramHost &host)
 {
-    return new TransmitWindow(main);
+    return new TransmitWindow(host);
 }
 
 void TransmitWindow::received(bool version, LinkResult result)

@@ -15,7 +15,7 @@ class TransmitWindow : public LinkWindow
 public:
     static constexpr int kPage = Page::Transmit;
 
-    explicit TransmitWindow(MainWindow &main, QWidget *parent = nullptr);
+    explicit TransmitWindow(ProgramHost &host, QWidget *parent = nullptr);
     ~TransmitWindow() override;
 
     // The three exchanges, as their buttons run them.
@@ -38,6 +38,6 @@ private:
 };
 
 // Factory for page 5.
-PageWindow *createTransmitWindow(MainWindow &main);
+PageWindow *createTransmitWindow(ProgramHost &host);
 
 } // namespace q5n

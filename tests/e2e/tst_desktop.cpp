@@ -1,11 +1,11 @@
 // Comparing, printing and opening files from the desktop, through the main
 // window's menus and the real pages; the decoder simulator answers on a
 // pseudo-terminal.
+#include "app/PageRegistry.h"
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
 #include "shell/DesktopCommands.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "sim/SerialDecoder.h"
 #include "support/TestContext.h"
 #include "windows/CompareWindow.h"
@@ -268,7 +268,7 @@ private Q_SLOTS:
         QFETCH(bool, opened);
         QCOMPARE(p.main->windowTitle() == "Configuration Setup: " + path, opened);
         QCOMPARE(p.lastMessage(), setupFile ? kChangedQuestion() : kNotSetupFileText);
-        QVERIFY(!p.main->openSetupFile(p.ctx.path("missing.cfg")));
+        QVERIFY(!p.main->files().openPath(p.ctx.path("missing.cfg"), false));
         QVERIFY(p.lastMessage().startsWith("The file \"" + p.ctx.path("missing.cfg") + "\" could not be read."));
     }
 

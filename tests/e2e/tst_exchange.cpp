@@ -1,10 +1,10 @@
 // Download, upload and firmware version end to end: the program's main
 // window opens "Transmit" from its menu, and the decoder simulator answers on
 // a real pseudo-terminal (RS232) or on the keyboard line (in process).
+#include "app/PageRegistry.h"
 #include "link/SerialPort.h"
 #include "protocol/Protocol.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"
 #include "support/Builders.h"

@@ -1,9 +1,9 @@
 // Decoder memory read and clear end to end: the program's main window opens
 // "Read Decoder Memory" from its menu, and the decoder simulator answers on a
 // real pseudo-terminal (RS232) or on the keyboard line (in process).
+#include "app/PageRegistry.h"
 #include "link/SerialPort.h"
 #include "shell/MainWindow.h"
-#include "shell/PageRegistry.h"
 #include "sim/DeviceProtocol.h"
 #include "sim/KeyboardDecoder.h"
 #include "sim/SerialDecoder.h"

@@ -308,7 +308,7 @@ private Q_SLOTS:
         ProgramState &s = t.state;
         s.workingImage.bytes.fill(0x11);
         s.savedImage.bytes.fill(0x22);
-        s.linkSettings.baudRate = QStringLiteral("19200");
+        s.linkSettings.serial.baud = 19200;
         const QString path = t.path(QStringLiteral("short.cfg"));
         QCOMPARE(writeFileAtomically(path, join(goodLines(rampImage()).mid(0, 57))), QString());
         QCOMPARE(readSetupFile(s, path), ReadSetupResult::Read);
@@ -316,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(s.setupInfo.deviceName, QStringLiteral("Dev"));
         QCOMPARE(int(s.linkSettings.portNumber), 2);
         QCOMPARE(int(s.linkSettings.linkMode), 0);
-        QCOMPARE(s.linkSettings.baudRate, QStringLiteral("19200"));
+        QCOMPARE(s.linkSettings.serial.baud, 19200);
         QCOMPARE(int(s.workingImage[49]), 49 * 3);
         QCOMPARE(int(s.workingImage[50]), 0x11);
         QVERIFY(!s.hasUnsavedChanges());

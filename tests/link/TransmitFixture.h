@@ -36,7 +36,7 @@ struct TransmitFixture
     ~TransmitFixture()
     {
         if (window)
-            window->mainWindow().closePage(TransmitWindow::kPage);
+            main->closePage(TransmitWindow::kPage);
         main.reset();
     }
 

@@ -55,7 +55,7 @@ void TestSerialPort::settingsReachTheLine()
     SerialPort port;
     const QString path = peer.slavePath();
     port.setResolver([path](int) { return path; });
-    QVERIFY(port.setSettings(settings));
+    port.setSettings(parseSerialSettings(settings).value());
     QVERIFY(port.setPortOpen(true));
     // The line as the other end sees it.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);

@@ -200,7 +200,7 @@ void TestTransmitWindow::pageContract()
 void TestTransmitWindow::clicks_data()
 {
     QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<QString>("settings"); // LinkSettings::settingsText()
+    QTest::addColumn<QString>("settings"); // the settings text
     QTest::addColumn<bool>("receiveEnabled");
     QTest::addColumn<QString>("checked"); // options that must show selected afterwards
 
@@ -231,8 +231,7 @@ void TestTransmitWindow::clicks()
     QVERIFY(f->open());
     for (const QString &name : clicks)
         f->option(name)->click();
-    QCOMPARE(f->ctx.state.linkSettings.settingsText(), settings);
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings.size(), 6);
+    QCOMPARE(serialSettingsText(f->ctx.state.linkSettings.serial), settings);
     QCOMPARE(f->button(QStringLiteral("cmdReceive"))->isEnabled(), receiveEnabled);
     QCOMPARE(f->button(QStringLiteral("CmdVersion"))->isEnabled(), receiveEnabled);
     QVERIFY(f->button(QStringLiteral("cmdTransmit"))->isEnabled());
@@ -287,20 +286,20 @@ void TestTransmitWindow::loading()
     LinkSettings &l = f->ctx.state.linkSettings;
     l.linkMode = qint16(linkMode);
     l.portNumber = qint16(port);
-    l.baudRate = baud;
-    l.setFrameSettings(frame);
+    l.serial = parseSerialSettings(QString(u"9600," + frame)).value();
+    l.serial.baud = baud.toInt();
     f->ctx.state.saveOption = saveOption;
     QVERIFY(f->open());
     for (const QString &name : checked.split(u' '))
         QVERIFY2(f->option(name)->isChecked(), qPrintable(name));
     QCOMPARE(int(l.linkMode), linkModeAfter);
     QCOMPARE(int(l.portNumber), port);
-    QCOMPARE(l.settingsText(), settingsAfter);
+    QCOMPARE(serialSettingsText(l.serial), settingsAfter);
     QCOMPARE(f->ctx.state.saveOption, saveOption);
     for (const char *name : {"FraPort", "Frame2", "Frame3", "Frame4"})
         QCOMPARE(f->child(QLatin1String(name))->isEnabled(), framesEnabled);
     // Upload and version follow the parity shown.
-    const bool receive = l.frameSettings[0] != u'E' && l.frameSettings[0] != u'O';
+    const bool receive = l.serial.parity != Parity::Even && l.serial.parity != Parity::Odd;
     QCOMPARE(f->button(QStringLiteral("cmdReceive"))->isEnabled(), receive);
     QCOMPARE(f->button(QStringLiteral("CmdVersion"))->isEnabled(), receive);
     QVERIFY(f->child(QStringLiteral("Frame5"))->isEnabled());
@@ -322,10 +321,10 @@ void TestTransmitWindow::reopenShowsStoredParity()
     QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
     QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
     QVERIFY(f->option(QStringLiteral("OptPort_2"))->isChecked());
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,7,1 "));
+    QCOMPARE(serialSettingsText(f->ctx.state.linkSettings.serial), QStringLiteral("9600,O,7,1 "));
     f->option(QStringLiteral("Option2_0"))->click();
     QVERIFY(f->button(QStringLiteral("cmdReceive"))->isEnabled());
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("N,7,1 "));
+    QCOMPARE(serialSettingsText(f->ctx.state.linkSettings.serial), QStringLiteral("9600,N,7,1 "));
 
     // A port number without an option selects none rather than a wrong one.
     QVERIFY(f->closeWindow());
@@ -364,7 +363,7 @@ void TestTransmitWindow::tabOrderFollowsScreen()
     // Tab walks the settings row by row, left to right, landing on each
     // group's selected option, then the buttons top to bottom.
     f->ctx.state.linkSettings.portNumber = 3;
-    f->ctx.state.linkSettings.setFrameSettings(QStringLiteral("M,7,2"));
+    f->ctx.state.linkSettings.serial = {9600, Parity::Mark, DataBits::Seven, StopBits::Two};
     QVERIFY(f->open());
     const QStringList expected = {"OptMode_1", "optDatabits_0", "optStopbits_1", "Option1_1",  "OptPort_2", "optBaud_3",
                                   "Option2_3", "cmdTransmit",   "cmdReceive",    "CmdVersion", "cmdClose"};
@@ -399,14 +398,14 @@ void TestTransmitWindow::accessibilityActions()
     QCOMPARE(f->ctx.state.saveOption, false);
     act(QStringLiteral("Option2_1"), QAccessibleActionInterface::toggleAction());
     QTRY_VERIFY(f->option(QStringLiteral("Option2_1"))->isChecked());
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("E,8,1 "));
+    QCOMPARE(serialSettingsText(f->ctx.state.linkSettings.serial), QStringLiteral("9600,E,8,1 "));
     QVERIFY(!f->button(QStringLiteral("cmdReceive"))->isEnabled());
     QVERIFY(!f->button(QStringLiteral("CmdVersion"))->isEnabled());
     // The keyboard too: an arrow key moves the selection within the group.
     f->option(QStringLiteral("Option2_1"))->setFocus();
     QTest::keyClick(f->option(QStringLiteral("Option2_1")), Qt::Key_Down);
     QVERIFY(f->option(QStringLiteral("Option2_2"))->isChecked());
-    QCOMPARE(f->ctx.state.linkSettings.frameSettings, QStringLiteral("O,8,1 "));
+    QCOMPARE(serialSettingsText(f->ctx.state.linkSettings.serial), QStringLiteral("9600,O,8,1 "));
 
     // The download then sends the "Not Save" command.
     attachPeer(

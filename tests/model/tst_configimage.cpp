@@ -106,8 +106,8 @@ private Q_SLOTS:
             case 4: s.linkSettings.portNumber = back ? 1 : 4; break;
             case 5: s.linkSettings.linkMode = back ? 1 : 0; break;
             case 6: s.setBits(84, 0x01, back ? 0 : 1); break;
-            case 7: s.linkSettings.baudRate = back ? QStringLiteral("9600") : QStringLiteral("1200"); break;
-            case 8: s.linkSettings.setFrameSettings(back ? QStringLiteral("N,8,1") : QStringLiteral("E,7,1")); break;
+            case 7: s.linkSettings.serial.baud = back ? 9600 : 1200; break;
+            case 8: s.linkSettings.serial.parity = back ? Parity::None : Parity::Even; break;
             case 9: s.setupInfo.fileName = back ? SetupInfo::kNewFile : text; break;
             }
         };
@@ -120,34 +120,45 @@ private Q_SLOTS:
         QVERIFY(!s.hasUnsavedChanges());
     }
 
-    void frameSettingsKeepTheirWidth_data()
+    // A settings text read back as SerialSettings, and the text those make;
+    // an empty "shown" where the text is refused.
+    void settingsText_data()
     {
-        QTest::addColumn<QString>("assigned");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("start") << "N,8,1 "
-                               << "N,8,1 ";
-        QTest::newRow("short is padded") << "E,7,2"
-                                         << "E,7,2 ";
-        QTest::newRow("long is cut") << "O,8,1 extra"
-                                     << "O,8,1 ";
-        QTest::newRow("empty") << ""
-                               << "      ";
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<SerialSettings>("settings");
+        QTest::addColumn<QString>("shown");
+        const std::pair<char, Parity> parities[] = {
+            {'N', Parity::None}, {'E', Parity::Even}, {'O', Parity::Odd}, {'M', Parity::Mark}, {'S', Parity::Space}};
+        for (int baud : {1200, 2400, 4800, 9600, 19200})
+            for (const auto &[letter, parity] : parities)
+                for (int data : {7, 8})
+                    for (int stop : {1, 2}) {
+                        const QString text = QStringLiteral("%1,%2,%3,%4 ").arg(baud).arg(letter).arg(data).arg(stop);
+                        QTest::newRow(qPrintable(text))
+                            << text << SerialSettings{baud, parity, DataBits(data), StopBits(stop)} << text;
+                    }
+        QTest::newRow("start values") << "9600,N,8,1 " << LinkSettings{}.serial << "9600,N,8,1 ";
+        QTest::newRow("no trailing blank")
+            << "2400,E,7,2" << SerialSettings{2400, Parity::Even, DataBits::Seven, StopBits::Two} << "2400,E,7,2 ";
+        QTest::newRow("lower case, blanks")
+            << " 4800 , o , 8 , 1 " << SerialSettings{4800, Parity::Odd, DataBits::Eight, StopBits::One}
+            << "4800,O,8,1 ";
+        for (const char *bad : {"", "      ", "9600,O,8,1 extra", "300,N,8,1 ", "09600,N,8,1 ", "+9600,N,8,1 ",
+                                "9600,X,8,1 ", "9600,NE,8,1 ", "9600,,8,1 ", "9600,N,6,1 ", "9600,N,8,1.5", "9600,N,8",
+                                "9600,N,8,1,", "9600;N;8;1", "N,8,1 "})
+            QTest::newRow(bad) << QString::fromLatin1(bad) << SerialSettings{} << QString();
     }
-    void frameSettingsKeepTheirWidth()
+    void settingsText()
     {
-        QFETCH(QString, assigned);
-        QFETCH(QString, stored);
-        LinkSettings l;
-        l.setFrameSettings(assigned);
-        QCOMPARE(l.frameSettings, stored);
-        QCOMPARE(l.frameSettings.size(), 6);
-    }
-
-    void startSettingsText()
-    {
-        LinkSettings l;
-        QCOMPARE(l.settingsText(), QStringLiteral("9600,N,8,1 "));
-        QCOMPARE(l.frameSettings.back(), QLatin1Char(' '));
+        QFETCH(QString, text);
+        QFETCH(SerialSettings, settings);
+        QFETCH(QString, shown);
+        const auto parsed = parseSerialSettings(text);
+        QCOMPARE(parsed.has_value(), !shown.isEmpty());
+        if (parsed) {
+            QVERIFY(*parsed == settings);
+            QCOMPARE(serialSettingsText(settings), shown);
+        }
     }
 };
 

@@ -352,7 +352,7 @@ private Q_SLOTS:
     {
         test::PageFixture f;
         // A stand-in for the reader's Miscellaneous page with its two boxes.
-        f.main.registerPage(Page::ReaderMisc, [](MainWindow &m) {
+        f.main.registerPage(Page::ReaderMisc, [](ProgramHost &m) {
             auto *w = new PageWindow(m, PageWindow::definitionOf(Page::ReaderMisc));
             for (const char *name : {"txt694", "txt693"})
                 (new QLineEdit(w))->setObjectName(QString::fromLatin1(name));

@@ -112,12 +112,12 @@ class TestReaderCommunicationPage : public test::PageTest
     static QStringList enabledOf(SettingPage &page)
     {
         QStringList on;
-        for (const QString &name : {"fraCfg45A", "optCfg45A_15", "chkCfg45C", "Label5", "cbo45D", "Label6"}) {
-            QWidget *w = page.findChild<QWidget *>(name);
+        for (const char *name : {"fraCfg45A", "optCfg45A_15", "chkCfg45C", "Label5", "cbo45D", "Label6"}) {
+            QWidget *w = page.findChild<QWidget *>(QLatin1String(name));
             if (!w)
-                return {QStringLiteral("missing ") + name};
+                return {QStringLiteral("missing ") + QLatin1String(name)};
             if (w->isEnabled())
-                on << name;
+                on << QLatin1String(name);
         }
         return on;
     }

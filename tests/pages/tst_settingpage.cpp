@@ -26,8 +26,7 @@ namespace {
 PageLayout sampleLayout()
 {
     PageLayout l;
-    l.window = {3, QStringLiteral("Bar Codes and Others"), QStringLiteral("mnuConfigBar"),
-                QStringLiteral("mnuConfigDefault")};
+    l.window = {3, QStringLiteral("Bar Codes and Others")};
     l.tabStrip = QStringLiteral("TabCFG2");
     l.frameGroup = QStringLiteral("fraCfg5");
     l.tabs = {{QStringLiteral("&Symboligies"), QStringLiteral("Symboligies Selection"),
@@ -64,8 +63,7 @@ PageLayout sampleLayout()
 PageLayout comboLayout()
 {
     PageLayout l;
-    l.window = {6, QStringLiteral("Communication Parameters"), QStringLiteral("mnuMagComm"),
-                QStringLiteral("mnuMagDefault")};
+    l.window = {6, QStringLiteral("Communication Parameters")};
     l.tabStrip = QStringLiteral("TabCFG1");
     l.frameGroup = QStringLiteral("fraCfg4");
     l.tabs = {{QStringLiteral("&Magnetic Reader"), QStringLiteral("Magnetic Reader Parameters"), {}}};

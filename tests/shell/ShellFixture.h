@@ -26,7 +26,7 @@ namespace q5n::test {
 class StandInPage : public PageWindow
 {
 public:
-    StandInPage(MainWindow &main, int page) : PageWindow(main, definitionOf(page))
+    StandInPage(ProgramHost &host, int page) : PageWindow(host, definitionOf(page))
     {
         edit = new QLineEdit(QStringLiteral("some text"), this);
         edit->setObjectName(QStringLiteral("txtStandIn"));
@@ -47,7 +47,7 @@ struct ShellFixture
         window = std::make_unique<MainWindow>(ctx.context);
         if (pages)
             for (const PageInfo &info : pageTable())
-                window->registerPage(info.number, [this, page = info.number](MainWindow &m) -> PageWindow * {
+                window->registerPage(info.number, [this, page = info.number](ProgramHost &m) -> PageWindow * {
                     activeAtCreation[page] = ctx.state.activePage;
                     ++created[page];
                     return new StandInPage(m, page);

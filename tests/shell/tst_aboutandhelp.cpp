@@ -252,8 +252,8 @@ private Q_SLOTS:
     void contextHelpOverModalWindow()
     {
         ShellFixture f;
-        f.main().setKrTestWindowFactory([](MainWindow &m) -> QDialog * {
-            auto *dialog = new QDialog(&m);
+        f.main().setKrTestWindowFactory([](ProgramHost &m) -> QDialog * {
+            auto *dialog = new QDialog(m.hostWindow());
             dialog->setObjectName(QStringLiteral("DDT"));
             new QLineEdit(dialog);
             return dialog;

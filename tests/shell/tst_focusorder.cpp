@@ -1,7 +1,12 @@
 #include "model/PageTable.h"
 #include "pages/common/SettingPage.h"
+#include "pages/decoder/ControlKeyPicker.h"
+#include "shell/AboutWindow.h"
+#include "shell/HelpWindow.h"
 #include "support/FocusOrder.h"
 #include "support/PageTest.h"
+#include "windows/KrTestWindow.h"
+#include "windows/MemoryWindow.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -81,6 +86,41 @@ private Q_SLOTS:
             const QStringList problems = test::focusOrderProblems(sub->widget());
             QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("tab %1: ").arg(k) + problems.join(u'\n')));
         }
+    }
+
+    // The windows besides the pages, the memory window with its text shown
+    // and then its options again.
+    void everyOtherWindow_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *w : {"DDT", "DlgCtrl", "frmAbout", "frmHelp", "TxtMemory", "CmdDisplay"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void everyOtherWindow()
+    {
+        QFETCH(QString, window);
+        test::PageFixture f;
+        f.main.showAbout();
+        f.main.helpContents();
+        f.main.aboutWindow()->hide(); // shown again when its row's turn comes
+        f.main.helpWindow()->hide();
+        const QHash<QString, QWidget *> windows{{"DDT", new KrTestWindow(f.t.context, &f.main)},
+                                                {"DlgCtrl", new ControlKeyPicker(f.main, &f.main)},
+                                                {"frmAbout", f.main.aboutWindow()},
+                                                {"frmHelp", f.main.helpWindow()}};
+        QWidget *w = windows.value(window);
+        if (!w) {
+            f.main.openPage(MemoryWindow::kPage);
+            auto *memory = static_cast<MemoryWindow *>(f.main.pageWindow(MemoryWindow::kPage)->widget());
+            memory->saveAs(); // cancelled: the text box is shown
+            if (window == u"CmdDisplay")
+                memory->showOptions();
+            w = memory;
+        }
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QStringList problems = test::focusOrderProblems(w);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 };
 

@@ -23,7 +23,7 @@ const QString kChanged = QStringLiteral("Configuration had been changed,do you w
 class StubPage : public PageWindow
 {
 public:
-    StubPage(MainWindow &m, int page) : PageWindow(m, {page, QStringLiteral("Stub"), {}, {}}) {}
+    StubPage(ProgramHost &m, int page) : PageWindow(m, {page, QStringLiteral("Stub")}) {}
 };
 
 struct Fixture
@@ -33,7 +33,7 @@ struct Fixture
     Fixture()
     {
         for (int page = 1; page <= 9; ++page)
-            window.registerPage(page, [page](MainWindow &m) { return new StubPage(m, page); });
+            window.registerPage(page, [page](ProgramHost &m) { return new StubPage(m, page); });
         window.startUp();
         t.prompter.messages.clear();
     }
@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(s.setupInfo.userName, QStringLiteral("User's Name"));
         QCOMPARE(s.setupInfo.buildingDate, dateText8(t.clock.today(), t.clock.locale()));
         QCOMPARE(s.setupInfo.description, QStringLiteral("Your description about this configuration file"));
-        QCOMPARE(s.linkSettings.settingsText(), QStringLiteral("9600,N,8,1 "));
+        QCOMPARE(serialSettingsText(s.linkSettings.serial), QStringLiteral("9600,N,8,1 "));
         QCOMPARE(int(s.linkSettings.portNumber), 1);
         QCOMPARE(int(s.linkSettings.linkMode), 1);
         QVERIFY(s.saveOption);
@@ -250,14 +250,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opened");
         QTest::addColumn<int>("boxes");
         QTest::addColumn<int>("dialogs");
+        QTest::addColumn<bool>("byPath"); // opened by its path (a dropped file), without the dialog
         QByteArray good =
             setupFileBytes(SetupInfo{{}, {}, {}, QStringLiteral("opened"), {}}, LinkSettings{}, ConfigImage{});
-        QTest::newRow("no changes, good file") << false << 0 << good << true << 0 << 1;
-        QTest::newRow("changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0;
-        QTest::newRow("changes, no") << true << int(Button::No) << good << true << 1 << 1;
-        QTest::newRow("changes, yes, save as cancelled: stops") << true << int(Button::Yes) << good << false << 1 << 1;
-        QTest::newRow("capitalised signature") << false << 0 << QByteArray("VURO\r\n") << false << 1 << 1;
-        QTest::newRow("empty file") << false << 0 << QByteArray() << false << 1 << 1;
+        QTest::newRow("no changes, good file") << false << 0 << good << true << 0 << 1 << false;
+        QTest::newRow("changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0 << false;
+        QTest::newRow("changes, no") << true << int(Button::No) << good << true << 1 << 1 << false;
+        QTest::newRow("changes, yes, save as cancelled: stops")
+            << true << int(Button::Yes) << good << false << 1 << 1 << false;
+        QTest::newRow("capitalised signature") << false << 0 << QByteArray("VURO\r\n") << false << 1 << 1 << false;
+        QTest::newRow("empty file") << false << 0 << QByteArray() << false << 1 << 1 << false;
+        QTest::newRow("by path, changes, no") << true << int(Button::No) << good << true << 1 << 0 << true;
+        QTest::newRow("by path, changes, cancel") << true << int(Button::Cancel) << good << false << 1 << 0 << true;
+        QTest::newRow("by path, capitalised signature")
+            << false << 0 << QByteArray("VURO\r\n") << false << 1 << 0 << true;
     }
     void openFlows()
     {
@@ -267,6 +273,7 @@ private Q_SLOTS:
         QFETCH(bool, opened);
         QFETCH(int, boxes);
         QFETCH(int, dialogs);
+        QFETCH(bool, byPath);
         Fixture f;
         f.window.show();
         f.window.showPage(9);
@@ -279,9 +286,13 @@ private Q_SLOTS:
             f.t.prompter.queueFile(std::nullopt); // the Save As dialog
         const QString path = f.t.path(QStringLiteral("in.cfg"));
         writeFileAtomically(path, content);
-        f.t.prompter.queueFile(path);
+        if (!byPath)
+            f.t.prompter.queueFile(path);
         const ConfigImage before = f.t.state.workingImage;
-        f.window.fileOpen();
+        if (byPath)
+            QCOMPARE(f.window.files().openPath(path), opened);
+        else
+            f.window.fileOpen();
         QCOMPARE(f.t.prompter.messages.size(), boxes);
         QCOMPARE(f.t.prompter.fileRequests.size(), dialogs);
         if (dialogs && answer != int(Button::Yes)) {
@@ -301,7 +312,7 @@ private Q_SLOTS:
             QCOMPARE(f.t.state.workingImage, before);
             QCOMPARE(f.window.windowTitle(), QStringLiteral("Q5N Configuration: New File"));
             QVERIFY(f.window.pageWindow(1));
-            if (!content.startsWith("vuro") && dialogs) {
+            if (!content.startsWith("vuro") && answer == 0) {
                 QCOMPARE(f.t.prompter.messages.back().text,
                          QStringLiteral("This File Is Not A Configuration Setup File"));
                 QCOMPARE(f.t.prompter.messages.back().title, QStringLiteral("Configuration Setup"));
@@ -495,7 +506,7 @@ private Q_SLOTS:
         f.t.state.defaultImage[84] = 0x31;
         f.t.state.setupInfo.deviceName = QStringLiteral("x");
         f.t.state.readerMode = true;
-        f.t.state.linkSettings.baudRate = QStringLiteral("1200");
+        f.t.state.linkSettings.serial.baud = 1200;
         f.t.state.markSaved(); // the name as saved: no question
         f.window.showPage(3);
         f.window.fileNew();
@@ -507,7 +518,7 @@ private Q_SLOTS:
         QCOMPARE(f.t.state.setupInfo.description, QStringLiteral("Your Description about this Setup"));
         QCOMPARE(f.window.windowTitle(), QStringLiteral("Configuration Setup: New File"));
         QVERIFY(f.t.state.readerMode);
-        QCOMPARE(f.t.state.linkSettings.baudRate, QStringLiteral("1200"));
+        QCOMPARE(f.t.state.linkSettings.serial.baud, 1200);
         QVERIFY(!f.window.pageWindow(3));
         QCOMPARE(int(f.t.state.activePage), 0);
     }

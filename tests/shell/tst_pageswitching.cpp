@@ -115,6 +115,34 @@ private Q_SLOTS:
         QCOMPARE(f.activeAtCreation[2], 0);
     }
 
+    // However a page window goes (its own close box, its frame deleted),
+    // activePage, its check mark and its family's Set All Default item follow.
+    void openStateFollowsTheWindow_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("closed by its frame") << false;
+        QTest::newRow("frame deleted") << true;
+    }
+    void openStateFollowsTheWindow()
+    {
+        QFETCH(bool, deleted);
+        ShellFixture f;
+        f.command(QStringLiteral("mnuMagComm"));
+        QAction *item = f.main().menuAction(QStringLiteral("mnuMagComm"));
+        QAction *setAll = f.main().menuAction(QStringLiteral("mnuMagDefault"));
+        QVERIFY(item->isChecked() && !setAll->isEnabled());
+        QMdiSubWindow *sub = f.main().pageWindow(6);
+        if (deleted)
+            delete sub;
+        else
+            QVERIFY(sub->close());
+        ShellFixture::settle();
+        QCOMPARE(int(f.state().activePage), 0);
+        QVERIFY(!f.main().pageWindow(6));
+        QVERIFY(!item->isChecked());
+        QVERIFY(setAll->isEnabled());
+    }
+
     void startsInDecoderState()
     {
         ShellFixture f;
@@ -174,7 +202,7 @@ private Q_SLOTS:
         for (const char *name : {"mnuFileNew", "mnuConfigDefault", "mnuMagDefault", "mnuHelpContents", "mnuHelpAbout"})
             QVERIFY2(m.menuAction(QLatin1String(name))->isEnabled(), name);
 
-        m.registerPage(2, [](MainWindow &mw) -> PageWindow * { return new StandInPage(mw, 2); });
+        m.registerPage(2, [](ProgramHost &mw) -> PageWindow * { return new StandInPage(mw, 2); });
         QVERIFY(m.menuAction(QStringLiteral("mnuConfigComm"))->isEnabled());
         QVERIFY(!m.menuAction(QStringLiteral("mnuMagComm"))->isEnabled());
         QVERIFY(m.toolbarButton(QStringLiteral("com"))->isEnabled());
@@ -189,7 +217,7 @@ private Q_SLOTS:
         QVERIFY(!f.state().readerMode);
         QCOMPARE(int(f.state().activePage), 0);
 
-        m.setKrTestWindowFactory([](MainWindow &) { return nullptr; });
+        m.setKrTestWindowFactory([](ProgramHost &) { return nullptr; });
         QVERIFY(m.menuAction(QStringLiteral("mnuToolsKRtest"))->isEnabled());
         QVERIFY(m.toolbarButton(QStringLiteral("krtest"))->isEnabled());
     }

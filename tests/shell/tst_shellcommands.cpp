@@ -379,9 +379,9 @@ private Q_SLOTS:
         int made = 0;
         bool wasModal = false;
         int activeWhileShown = -1;
-        f.main().setKrTestWindowFactory([&](MainWindow &m) -> QDialog * {
+        f.main().setKrTestWindowFactory([&](ProgramHost &m) -> QDialog * {
             ++made;
-            auto *dialog = new QDialog(&m);
+            auto *dialog = new QDialog(m.hostWindow());
             dialog->setObjectName(QStringLiteral("DDT"));
             return dialog;
         });

@@ -42,7 +42,7 @@ private:
     {
         q5n::SerialPort port;
         port.setResolver([path](int) { return path; });
-        port.setSettings(settings);
+        port.setSettings(q5n::parseSerialSettings(settings).value());
         if (!port.setPortOpen(true))
             return "not open";
         port.setRThreshold(1);

@@ -75,7 +75,7 @@ private:
             const QString path = decoder.devicePath();
             port.setResolver([path](int) { return path; });
             port.setCommPort(1);
-            port.setSettings(settings);
+            port.setSettings(q5n::parseSerialSettings(settings).value());
             if (!port.setPortOpen(true))
                 return false;
             port.clearInBuffer();
@@ -152,7 +152,6 @@ void TestSerialDecoder::devicePathAndLink()
         // The program reaches it through the symlink as COM1.
         SerialPort port;
         port.setResolver([link](int) { return link; });
-        QVERIFY(port.setSettings(QStringLiteral("9600,N,8,1 ")));
         QVERIFY(port.setPortOpen(true));
         port.setRThreshold(1);
         port.output(kUploadRequest);
@@ -395,7 +394,6 @@ void TestSerialDecoder::hangUpReopensWhenAsked()
 
     SerialPort port;
     port.setResolver([link](int) { return link; });
-    port.setSettings(QStringLiteral("9600,N,8,1 "));
     QVERIFY(port.setPortOpen(true));
     port.output(kUploadRequest);
     QTRY_VERIFY(!port.portOpen());

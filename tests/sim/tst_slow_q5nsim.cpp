@@ -35,7 +35,6 @@ private Q_SLOTS:
 
         q5n::SerialPort port;
         port.setResolver([path](int) { return path; });
-        port.setSettings(QStringLiteral("9600,N,8,1 "));
         QVERIFY(port.setPortOpen(true));
         port.setRThreshold(1);
         port.output(QByteArray("\x02\x80\x03\x81", 4));

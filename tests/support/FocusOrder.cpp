@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QHash>
+#include <QPlainTextEdit>
 #include <QScopeGuard>
 #include <QTest>
 #include <QWidget>
@@ -155,7 +156,7 @@ namespace {
 
 // The stops the keyboard visits from `start` on (Tab, or Shift+Tab backwards),
 // pressed as a user presses them, until the focus is back at `start`. A
-// control that keeps Tab as input is left with Ctrl+Tab. What is hidden or
+// text box that types Tab is left with Ctrl+Tab. What is hidden or
 // outside `window` is a problem.
 QList<QWidget *> walk(QWidget *start, bool forward, const QWidget *window, QStringList &problems)
 {
@@ -167,9 +168,11 @@ QList<QWidget *> walk(QWidget *start, bool forward, const QWidget *window, QStri
     QHash<QWidget *, Qt::FocusPolicy> policies;
     for (QWidget *child : window->findChildren<QWidget *>())
         policies.insert(child, child->focusPolicy());
+    // Only what changed: a viewport would pass its own to its box, the proxy.
     const auto restore = qScopeGuard([&policies] {
         for (auto it = policies.cbegin(); it != policies.cend(); ++it)
-            it.key()->setFocusPolicy(it.value());
+            if (it.key()->focusPolicy() != it.value())
+                it.key()->setFocusPolicy(it.value());
     });
     QList<QWidget *> visited;
     start->setFocus(Qt::TabFocusReason);
@@ -177,7 +180,8 @@ QList<QWidget *> walk(QWidget *start, bool forward, const QWidget *window, QStri
     while (w && !visited.contains(w) && visited.size() < 1000) {
         visited.append(w);
         QTest::keyClick(w, tab, shift);
-        if (QApplication::focusWidget() == w)
+        auto *box = qobject_cast<QPlainTextEdit *>(w);
+        if (QApplication::focusWidget() == w && box && !box->tabChangesFocus() && !box->isReadOnly())
             QTest::keyClick(w, tab, shift | Qt::ControlModifier);
         QWidget *next = QApplication::focusWidget();
         if (!next || next == start)

@@ -1,10 +1,10 @@
 #include "support/PageTest.h"
 
+#include "app/PageRegistry.h"
 #include "model/Defaults.h"
 #include "model/FieldCatalogue.h"
 #include "model/PageTable.h"
 #include "pages/common/FieldBinding.h"
-#include "shell/PageRegistry.h"
 #include "support/FocusOrder.h"
 
 #include <QAbstractButton>

@@ -5,7 +5,7 @@
 #include "model/TextItems.h"
 #include "pages/common/Text8Validator.h"
 #include "shell/AppContext.h"
-#include "shell/MainWindow.h"
+#include "shell/ProgramHost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,8 +175,8 @@ QStringList layoutProblems(const PageLayout &layout)
     return problems;
 }
 
-SettingPage::SettingPage(MainWindow &main, const PageLayout &layout, QWidget *parent)
-    : PageWindow(main, layout.window, parent)
+SettingPage::SettingPage(ProgramHost &host, const PageLayout &layout, QWidget *parent)
+    : PageWindow(host, layout.window, parent)
 {
     build(layout);
 }

@@ -117,14 +117,14 @@ struct SettingPageDeclaration
 {
     int page = 0;
     PageLayout (*layout)() = nullptr;
-    PageWindow *(*create)(MainWindow &) = nullptr;
+    PageWindow *(*create)(ProgramHost &) = nullptr;
 };
 
 // The declaration of a page class P with `kPage`, `static PageLayout layout()`
-// and a constructor P(MainWindow &).
+// and a constructor P(ProgramHost &).
 template <class P> SettingPageDeclaration declarePage()
 {
-    return {P::kPage, &P::layout, [](MainWindow &main) -> PageWindow * { return new P(main); }};
+    return {P::kPage, &P::layout, [](ProgramHost &host) -> PageWindow * { return new P(host); }};
 }
 
 // The behaviour every setting page shares: a tab strip over indexed frames,
@@ -134,7 +134,7 @@ class SettingPage : public PageWindow
 {
     Q_OBJECT
 public:
-    SettingPage(MainWindow &main, const PageLayout &layout, QWidget *parent = nullptr);
+    SettingPage(ProgramHost &host, const PageLayout &layout, QWidget *parent = nullptr);
 
     // Index of the frame shown.
     int currentFrame() const { return m_currentFrame; }

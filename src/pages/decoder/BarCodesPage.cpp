@@ -74,7 +74,7 @@ PageLayout BarCodesPage::layout()
     return l;
 }
 
-BarCodesPage::BarCodesPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
+BarCodesPage::BarCodesPage(ProgramHost &host, QWidget *parent) : SettingPage(host, layout(), parent) {}
 
 } // namespace q5n
 // clang-format on

@@ -14,7 +14,7 @@ public:
     static constexpr int kPage = Page::DecoderBar;
     static PageLayout layout();
 
-    explicit BarCodesPage(MainWindow &main, QWidget *parent = nullptr);
+    explicit BarCodesPage(ProgramHost &host, QWidget *parent = nullptr);
 };
 
 } // namespace q5n

@@ -48,7 +48,7 @@ PageLayout CommunicationPage::layout()
     return l;
 }
 
-CommunicationPage::CommunicationPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
+CommunicationPage::CommunicationPage(ProgramHost &host, QWidget *parent) : SettingPage(host, layout(), parent) {}
 
 } // namespace q5n
 // clang-format on

@@ -14,7 +14,7 @@ public:
     static constexpr int kPage = Page::DecoderComm;
     static PageLayout layout();
 
-    explicit CommunicationPage(MainWindow &main, QWidget *parent = nullptr);
+    explicit CommunicationPage(ProgramHost &host, QWidget *parent = nullptr);
 };
 
 } // namespace q5n

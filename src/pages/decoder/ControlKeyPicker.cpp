@@ -5,7 +5,8 @@
 #include "model/ProgramState.h"
 #include "pages/common/SettingPage.h"
 #include "pages/common/Text8Validator.h"
-#include "shell/MainWindow.h"
+#include "shell/AppContext.h"
+#include "shell/ProgramHost.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,7 +23,7 @@ constexpr int kDecoderMiscPage = Page::DecoderMisc;
 constexpr int kReaderMiscPage = Page::ReaderMisc;
 } // namespace
 
-ControlKeyPicker::ControlKeyPicker(MainWindow &main, QWidget *parent) : QDialog(parent), m_main(main)
+ControlKeyPicker::ControlKeyPicker(ProgramHost &host, QWidget *parent) : QDialog(parent), m_host(host)
 {
     setObjectName(QStringLiteral("DlgCtrl"));
     setWindowTitle(QStringLiteral("Control Key"));
@@ -64,12 +65,11 @@ ControlKeyPicker::ControlKeyPicker(MainWindow &main, QWidget *parent) : QDialog(
 
 QLineEdit *ControlKeyPicker::targetBox() const
 {
-    const ProgramState &state = m_main.context().state;
-    QMdiSubWindow *sub = m_main.pageWindow(state.readerMode ? kReaderMiscPage : kDecoderMiscPage);
-    if (!sub || !sub->widget())
+    const ProgramState &state = m_host.context().state;
+    QWidget *page = m_host.openWindow(state.readerMode ? kReaderMiscPage : kDecoderMiscPage);
+    if (!page)
         return nullptr;
-    return sub->widget()->findChild<QLineEdit *>(state.ctrlKeyTarget ? QStringLiteral("txt694")
-                                                                     : QStringLiteral("txt693"));
+    return page->findChild<QLineEdit *>(state.ctrlKeyTarget ? QStringLiteral("txt694") : QStringLiteral("txt693"));
 }
 
 void ControlKeyPicker::insertName()
@@ -91,10 +91,10 @@ void ControlKeyPicker::exitToTarget()
         box->setFocus(Qt::OtherFocusReason);
 }
 
-void ControlKeyPicker::run(MainWindow &main, QWidget *owner, bool prefix)
+void ControlKeyPicker::run(ProgramHost &host, QWidget *owner, bool prefix)
 {
-    main.context().state.ctrlKeyTarget = prefix;
-    ControlKeyPicker picker(main, owner);
+    host.context().state.ctrlKeyTarget = prefix;
+    ControlKeyPicker picker(host, owner);
     // The button took the focus and the box dropped its selection: the
     // insertion replaces what the user had marked there.
     if (QLineEdit *box = picker.targetBox())

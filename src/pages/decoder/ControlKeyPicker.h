@@ -7,7 +7,7 @@ class QPushButton;
 
 namespace q5n {
 
-class MainWindow;
+class ProgramHost;
 
 // The window DlgCtrl "Control Key": 32 buttons carry the names of the control
 // codes; the chosen name is inserted, in braces, into the prefix or suffix box
@@ -17,7 +17,7 @@ class ControlKeyPicker : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ControlKeyPicker(MainWindow &main, QWidget *parent = nullptr);
+    explicit ControlKeyPicker(ProgramHost &host, QWidget *parent = nullptr);
 
     // The box an insertion goes into: txt694 (prefix) when ctrlKeyTarget is
     // set, else txt693 (suffix), of magcfg6 in reader mode, else of cfg6.
@@ -27,13 +27,13 @@ public:
     QLineEdit *nameBox() const { return m_name; }
 
     // Sets ctrlKeyTarget (prefix or suffix) and shows the picker modally over `owner`.
-    static void run(MainWindow &main, QWidget *owner, bool prefix);
+    static void run(ProgramHost &host, QWidget *owner, bool prefix);
 
 private:
     void insertName();
     void exitToTarget();
 
-    MainWindow &m_main;
+    ProgramHost &m_host;
     QLineEdit *m_name;
 };
 

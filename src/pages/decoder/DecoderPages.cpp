@@ -4,7 +4,6 @@
 #include "pages/decoder/CommunicationPage.h"
 #include "pages/decoder/InterfacePage.h"
 #include "pages/decoder/MiscellaneousPage.h"
-#include "shell/MainWindow.h"
 
 namespace q5n {
 
@@ -16,12 +15,6 @@ std::vector<SettingPageDeclaration> decoderPages()
         declarePage<BarCodesPage>(),
         declarePage<MiscellaneousPage>(),
     };
-}
-
-void registerDecoderPages(MainWindow &main)
-{
-    for (const SettingPageDeclaration &d : decoderPages())
-        main.registerPage(d.page, d.create);
 }
 
 } // namespace q5n

@@ -31,7 +31,7 @@ PageLayout InterfacePage::layout()
     return l;
 }
 
-InterfacePage::InterfacePage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
+InterfacePage::InterfacePage(ProgramHost &host, QWidget *parent) : SettingPage(host, layout(), parent) {}
 
 } // namespace q5n
 // clang-format on

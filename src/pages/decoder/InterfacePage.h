@@ -14,7 +14,7 @@ public:
     static constexpr int kPage = Page::DecoderInterface;
     static PageLayout layout();
 
-    explicit InterfacePage(MainWindow &main, QWidget *parent = nullptr);
+    explicit InterfacePage(ProgramHost &host, QWidget *parent = nullptr);
 };
 
 } // namespace q5n

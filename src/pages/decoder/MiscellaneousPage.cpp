@@ -78,18 +78,18 @@ PageLayout MiscellaneousPage::layout()
         {QStringLiteral("Command1"), QStringLiteral("Clear All"), 2, {0, 2, 2, 1, Qt::AlignLeft | Qt::AlignVCenter}, {},
          &clearCounts, QStringLiteral("truncate")},
         {QStringLiteral("Command3"), QStringLiteral("Control Keys"), 2, {2, 0, 1, 1, Qt::AlignLeft}, {},
-         [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, true); }, QStringLiteral("prefix")},
+         [](SettingPage &page) { ControlKeyPicker::run(page.host(), &page, true); }, QStringLiteral("prefix")},
         {QStringLiteral("cmd68_69"), QStringLiteral("Clear All Insetion"), 2, {1, 1, 1, 1, Qt::AlignLeft | Qt::AlignBottom}, {},
          [](SettingPage &page) { clearInsertion(page, QStringLiteral("txt694")); }},
         {QStringLiteral("Command2"), QStringLiteral("Control Keys"), 2, {2, 0, 1, 1, Qt::AlignLeft}, {},
-         [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, false); }, QStringLiteral("suffix")},
+         [](SettingPage &page) { ControlKeyPicker::run(page.host(), &page, false); }, QStringLiteral("suffix")},
         {QStringLiteral("Command4"), QStringLiteral("Clear All Insetion"), 2, {2, 1, 1, 1, Qt::AlignLeft}, {},
          [](SettingPage &page) { clearInsertion(page, QStringLiteral("txt693")); }, QStringLiteral("suffix")},
     };
     return l;
 }
 
-MiscellaneousPage::MiscellaneousPage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
+MiscellaneousPage::MiscellaneousPage(ProgramHost &host, QWidget *parent) : SettingPage(host, layout(), parent) {}
 
 } // namespace q5n
 // clang-format on

@@ -14,7 +14,7 @@ public:
     static constexpr int kPage = Page::DecoderMisc;
     static PageLayout layout();
 
-    explicit MiscellaneousPage(MainWindow &main, QWidget *parent = nullptr);
+    explicit MiscellaneousPage(ProgramHost &host, QWidget *parent = nullptr);
 };
 
 } // namespace q5n

@@ -113,8 +113,8 @@ void ReaderCommunicationPage::applyCardStandard(SettingPage &page)
     follow();
 }
 
-ReaderCommunicationPage::ReaderCommunicationPage(MainWindow &main, QWidget *parent)
-    : SettingPage(main, layout(), parent)
+ReaderCommunicationPage::ReaderCommunicationPage(ProgramHost &host, QWidget *parent)
+    : SettingPage(host, layout(), parent)
 {
 }
 

@@ -15,7 +15,7 @@ public:
     static constexpr int kPage = 6;
     static PageLayout layout();
 
-    explicit ReaderCommunicationPage(MainWindow &main, QWidget *parent = nullptr);
+    explicit ReaderCommunicationPage(ProgramHost &host, QWidget *parent = nullptr);
 
     // The fields the JIS2 standard disables (with their labels and boxes).
     static const QStringList &tracksOnlyFields();

@@ -35,6 +35,6 @@ PageLayout ReaderInterfacePage::layout()
     return l;
 }
 
-ReaderInterfacePage::ReaderInterfacePage(MainWindow &main, QWidget *parent) : SettingPage(main, layout(), parent) {}
+ReaderInterfacePage::ReaderInterfacePage(ProgramHost &host, QWidget *parent) : SettingPage(host, layout(), parent) {}
 
 } // namespace q5n

@@ -14,7 +14,7 @@ public:
     static constexpr int kPage = 8;
     static PageLayout layout();
 
-    explicit ReaderInterfacePage(MainWindow &main, QWidget *parent = nullptr);
+    explicit ReaderInterfacePage(ProgramHost &host, QWidget *parent = nullptr);
 };
 
 } // namespace q5n

@@ -76,7 +76,7 @@ PageLayout ReaderMiscellaneousPage::layout()
          1,
          {2, 1, 1, 1, Qt::AlignLeft},
          {},
-         [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, true); },
+         [](SettingPage &page) { ControlKeyPicker::run(page.host(), &page, true); },
          QStringLiteral("prefix")},
         {QStringLiteral("cmd68_69"),
          QStringLiteral("Clear All Insetion"),
@@ -90,7 +90,7 @@ PageLayout ReaderMiscellaneousPage::layout()
          1,
          {2, 1, 1, 1, Qt::AlignLeft},
          {},
-         [](SettingPage &page) { ControlKeyPicker::run(page.mainWindow(), &page, false); },
+         [](SettingPage &page) { ControlKeyPicker::run(page.host(), &page, false); },
          QStringLiteral("suffix")},
         {QStringLiteral("Command4"),
          QStringLiteral("Clear All Insetion"),
@@ -110,8 +110,8 @@ PageLayout ReaderMiscellaneousPage::layout()
     return l;
 }
 
-ReaderMiscellaneousPage::ReaderMiscellaneousPage(MainWindow &main, QWidget *parent)
-    : SettingPage(main, layout(), parent)
+ReaderMiscellaneousPage::ReaderMiscellaneousPage(ProgramHost &host, QWidget *parent)
+    : SettingPage(host, layout(), parent)
 {
 }
 

@@ -17,7 +17,7 @@ public:
     static constexpr int kPage = 7;
     static PageLayout layout();
 
-    explicit ReaderMiscellaneousPage(MainWindow &main, QWidget *parent = nullptr);
+    explicit ReaderMiscellaneousPage(ProgramHost &host, QWidget *parent = nullptr);
 
     // The track groups: Opt1Track (prefix) and Opt2Track (suffix).
     QButtonGroup *trackGroup(bool prefix) const;

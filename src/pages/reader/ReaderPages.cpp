@@ -3,7 +3,6 @@
 #include "pages/reader/ReaderCommunicationPage.h"
 #include "pages/reader/ReaderInterfacePage.h"
 #include "pages/reader/ReaderMiscellaneousPage.h"
-#include "shell/MainWindow.h"
 
 namespace q5n {
 
@@ -14,12 +13,6 @@ std::vector<SettingPageDeclaration> readerPages()
         declarePage<ReaderCommunicationPage>(),
         declarePage<ReaderMiscellaneousPage>(),
     };
-}
-
-void registerReaderPages(MainWindow &main)
-{
-    for (const SettingPageDeclaration &d : readerPages())
-        main.registerPage(d.page, d.create);
 }
 
 } // namespace q5n

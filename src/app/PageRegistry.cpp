@@ -1,4 +1,4 @@
-#include "shell/PageRegistry.h"
+#include "app/PageRegistry.h"
 
 #include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
