@@ -309,8 +309,10 @@ int main(int argc, char *argv[])
             "  q5ntool CPU %.4f s: %.3f ms per decoder beyond the first   goal <= 0.5 ms   ratio to goal %.2f\n",
             many.cpu, perDecoderMs, perDecoderMs / 0.5);
         if (lockMs >= 0)
-            std::printf("  the 64 openings wait %.0f ms in all on their lock files (one thread, one after the other)\n",
-                        64 * lockMs);
+            std::printf(
+                "  at the lock-file cost measured above, the 64 openings wait about %.0f ms in all (one after the "
+                "other)\n",
+                64 * lockMs);
     }
     std::printf("load averages at the end: %s\n", qPrintable(loadText()));
     return 0;
