@@ -224,6 +224,9 @@ public:
         m_outcome.device = portDevice(port);
         const QString device = m_outcome.device;
         m_engine.serialPort().setResolver([device](int) { return device; });
+        // The port stays open from one exchange of this decoder's chain to
+        // the next (a download and its verifying upload), until the chain is done.
+        m_engine.setHoldPort(true);
         m_link = options.link;
         // "com2" with no device says "port number 2", not the default 1.
         if (const int n = comNumber(port))
@@ -325,8 +328,13 @@ void runEveryPort(Jobs &jobs, const std::function<void(PortJob &, std::function<
         if (--*pending == 0)
             QCoreApplication::exit(0);
     };
-    for (auto &job : jobs)
-        work(*job, done);
+    for (auto &job : jobs) {
+        PortJob *port = job.get();
+        work(*port, [port, done] {
+            port->engine().releasePort();
+            done();
+        });
+    }
     if (*pending > 0)
         QCoreApplication::exec();
 }

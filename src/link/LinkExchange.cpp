@@ -5,6 +5,8 @@
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 namespace q5n {
@@ -120,9 +122,16 @@ void LinkExchange::abort()
     Q_EMIT finished(LinkResult::Aborted);
 }
 
+void LinkExchange::releasePort()
+{
+    if (!m_running)
+        m_port->setPortOpen(false);
+}
+
 void LinkExchange::finish(LinkResult result)
 {
-    m_port->setPortOpen(false);
+    if (!m_holdPort || result != LinkResult::Good)
+        m_port->setPortOpen(false);
     m_monitoring = false;
     m_keyboardUsed = false;
     stopWaiting();
@@ -348,6 +357,11 @@ bool LinkExchange::openPort(const LinkSettings &settings)
     m_portNumber = settings.portNumber;
     m_portError.clear();
     m_portLost = false;
+    if (m_holdPort && m_port->portOpen() && m_port->commPort() == settings.portNumber &&
+        m_port->settings() == settings.serial) {
+        m_port->clearOutBuffer();
+        return true;
+    }
     m_port->setSettings(settings.serial);
     if (m_port->portOpen())
         m_port->setPortOpen(false);
@@ -491,7 +505,9 @@ void LinkExchange::startWaiting(Waiting what, int msTotal)
     m_waitingFor = what;
     m_waitTotalMs = msTotal;
     m_waitClock.start();
-    m_countdown.start();
+    // The tenth-second ticks only for someone who listens.
+    if (isSignalConnected(QMetaMethod::fromSignal(&LinkExchange::waiting)))
+        m_countdown.start();
     reportWaiting();
 }
 

@@ -115,6 +115,15 @@ public:
     // The port number of the last opening attempt.
     int portNumber() const { return m_portNumber; }
 
+    // With `hold` on, an RS232 exchange that ends Good leaves its port open,
+    // and the next exchange on the same port with the same settings goes out
+    // on it without opening it again: for a chain of exchanges with one
+    // decoder (a download and its verifying upload). Any other end, abort()
+    // and releasePort() close it. Off by default: a port is open only for the
+    // length of one exchange.
+    void setHoldPort(bool hold) { m_holdPort = hold; }
+    void releasePort();
+
     bool running() const { return m_running; }
     // Ends the running exchange at once: finished(Aborted) is sent before
     // this returns.
@@ -172,6 +181,7 @@ private:
 
     // The running exchange.
     bool m_running = false;
+    bool m_holdPort = false;
     bool m_monitoring = false;
     bool m_keyboardUsed = false;       // a handshake began: the interrupt goes back on abort
     AnswerSource *m_restore = nullptr; // the answer source to return to (keyboard memory read)

@@ -5,6 +5,10 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <sys/ioctl.h>
+#include <termios.h>
+
 namespace q5n {
 
 bool applySerialSettings(QSerialPort &port, const SerialSettings &settings)
@@ -79,33 +83,59 @@ bool SerialPort::setPortOpen(bool open)
     m_port->setPortName(device);
     m_input.clear();
     m_commEvent = 0;
-    if (!m_port->open(QIODevice::ReadWrite)) {
-        switch (m_port->error()) {
-        case QSerialPort::DeviceNotFoundError:
-            m_openError = OpenError::NotFound;
-            m_openErrorText = QStringLiteral("%1: no such device.").arg(path);
-            break;
-        case QSerialPort::PermissionError:
-            if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
-                m_openError = OpenError::PermissionDenied;
-                m_openErrorText = QStringLiteral("%1: permission denied.").arg(path);
-                if (const auto owner = deviceOwnership(path))
-                    m_openErrorText += QLatin1Char('\n') + accessAdvice(*owner);
-            } else {
-                m_openError = OpenError::Busy;
-                m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
-                if (const auto lock = serialLock(device))
-                    m_openErrorText += QLatin1Char('\n') + lockText(*lock);
-            }
-            break;
-        default:
-            m_openError = OpenError::Other;
-            m_openErrorText = QStringLiteral("%1: %2").arg(path, m_port->errorString());
-            break;
-        }
+    // The frame goes to the line with the opening itself (one set of terminal
+    // settings); only a port that refuses it that way gets the parts one by one.
+    applyFrame();
+    if (m_port->open(QIODevice::ReadWrite)) {
         m_port->clearError();
-        return false;
+        wakeReaderAt(m_rThreshold);
+        return true;
     }
+    if (m_port->error() != QSerialPort::DeviceNotFoundError && m_port->error() != QSerialPort::PermissionError) {
+        m_port->clearError();
+        m_port->setBaudRate(QSerialPort::Baud9600);
+        m_port->setDataBits(QSerialPort::Data8);
+        m_port->setParity(QSerialPort::NoParity);
+        m_port->setStopBits(QSerialPort::OneStop);
+        if (m_port->open(QIODevice::ReadWrite))
+            return applyFrameAfterOpening(path);
+    }
+    switch (m_port->error()) {
+    case QSerialPort::DeviceNotFoundError:
+        m_openError = OpenError::NotFound;
+        m_openErrorText = QStringLiteral("%1: no such device.").arg(path);
+        break;
+    case QSerialPort::PermissionError:
+        if (QFileInfo::exists(path) && !QFileInfo(path).isWritable()) {
+            m_openError = OpenError::PermissionDenied;
+            m_openErrorText = QStringLiteral("%1: permission denied.").arg(path);
+            if (const auto owner = deviceOwnership(path))
+                m_openErrorText += QLatin1Char('\n') + accessAdvice(*owner);
+        } else {
+            m_openError = OpenError::Busy;
+            m_openErrorText = QStringLiteral("%1: the port is in use by another program.").arg(path);
+            if (const auto lock = serialLock(device))
+                m_openErrorText += QLatin1Char('\n') + lockText(*lock);
+        }
+        break;
+    default:
+        m_openError = OpenError::Other;
+        m_openErrorText = QStringLiteral("%1: %2").arg(path, m_port->errorString());
+        break;
+    }
+    m_port->clearError();
+    return false;
+}
+
+void SerialPort::applyFrame()
+{
+    // A closed port takes every part and keeps it for its opening.
+    applySerialSettings(*m_port, m_settings);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool SerialPort::applyFrameAfterOpening(const QString &path)
+{
     // Every part is applied even when an earlier one is refused, so the stop
     // bits and the rest still reach the line; any refusal but a
     // pseudo-terminal's means the port cannot run these settings.
@@ -119,7 +149,43 @@ bool SerialPort::setPortOpen(bool open)
         return false;
     }
     m_port->clearError();
+    wakeReaderAt(m_rThreshold);
     return true;
+}
+
+void SerialPort::setRThreshold(int n)
+{
+    m_rThreshold = n;
+    wakeReaderAt(n - int(m_input.size()));
+}
+
+int SerialPort::inBufferCount() const
+{
+    int waiting = 0;
+    if (m_port->isOpen() && ::ioctl(int(m_port->handle()), FIONREAD, &waiting) != 0)
+        waiting = 0;
+    return int(m_input.size() + m_port->bytesAvailable()) + waiting;
+}
+
+void SerialPort::wakeReaderAt(int bytes)
+{
+    // An answer arrives a few bytes at a time; a reader woken for each piece
+    // costs far more than the bytes. The line's minimum count (at most 255)
+    // keeps the system from reporting the line readable until the bytes the
+    // threshold still wants are there, so the answer is taken in one read. A
+    // hang-up is reported whatever the count.
+    if (!m_port->isOpen())
+        return;
+    const int fd = int(m_port->handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return;
+    const auto wanted = cc_t(std::clamp(bytes, 1, 255));
+    if (t.c_cc[VMIN] == wanted && t.c_cc[VTIME] == 0)
+        return;
+    t.c_cc[VMIN] = wanted;
+    t.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &t);
 }
 
 void SerialPort::clearOutBuffer()
@@ -167,10 +233,14 @@ QByteArray SerialPort::input()
 void SerialPort::readAvailable()
 {
     m_input += m_port->readAll();
-    if (m_rThreshold > 0 && m_input.size() >= m_rThreshold) {
-        m_commEvent = kEventReceive;
-        Q_EMIT onComm();
+    if (m_rThreshold <= 0)
+        return;
+    if (m_input.size() < m_rThreshold) {
+        wakeReaderAt(m_rThreshold - int(m_input.size()));
+        return;
     }
+    m_commEvent = kEventReceive;
+    Q_EMIT onComm();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)

@@ -45,9 +45,10 @@ public:
 
     void clearOutBuffer(); // OutBufferCount := 0; harmless while closed
     void clearInBuffer();  // InBufferCount := 0
-    int inBufferCount() const { return int(m_input.size()); }
+    // Bytes received and not yet taken by input(), the ones the system still holds included.
+    int inBufferCount() const;
     void setInputLen(int n) { m_inputLen = n; }
-    void setRThreshold(int n) { m_rThreshold = n; }
+    void setRThreshold(int n);
     int rThreshold() const { return m_rThreshold; }
     void setInputMode(int mode) { m_inputMode = mode; }
     int inputMode() const { return m_inputMode; }
@@ -68,6 +69,12 @@ Q_SIGNALS:
 
 private:
     void readAvailable();
+    // Has the system wake the reader only once `bytes` wait on the line.
+    void wakeReaderAt(int bytes);
+    // The parsed settings into the serial port library, for its next opening.
+    void applyFrame();
+    // The settings part by part on the open port; false (closed) when the port refuses them.
+    bool applyFrameAfterOpening(const QString &path);
     void handleError(QSerialPort::SerialPortError error);
 
     QSerialPort *m_port;

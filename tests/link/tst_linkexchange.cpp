@@ -67,6 +67,8 @@ private Q_SLOTS:
     void interruptMaskRestored_data();
     void interruptMaskRestored();
     void waitingCountsDown();
+    void heldPort_data();
+    void heldPort();
 
 private:
     LinkResult run(Exchange exchange, const LinkSettings &settings, UploadReply *reply);
@@ -322,6 +324,40 @@ void TestLinkExchange::waitingCountsDown()
     QVERIFY(seen.first().second <= timing.downloadAnswerMs);
     QVERIFY(seen[1].second <= seen.first().second);
     QCOMPARE(seen.last().first, LinkExchange::Waiting::Nothing);
+}
+
+void TestLinkExchange::heldPort_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("answered: held for the next exchange") << Fault::None << true;
+    QTest::newRow("silent: closed") << Fault::Silent << false;
+}
+
+void TestLinkExchange::heldPort()
+{
+    // A chain of exchanges with one decoder: a good end leaves the port open
+    // and the next exchange goes out on it without closing it; any other end
+    // closes it, and so does releasePort() at the end of the chain.
+    QFETCH(Fault, fault);
+    QFETCH(bool, held);
+    sim::SerialDecoder decoder;
+    QVERIFY(decoder.open());
+    decoder.setPacing(false);
+    decoder.setResponseDelayMs(0);
+    decoder.setFault(fault);
+    qputenv("Q5NCFG_COM1", decoder.devicePath().toLocal8Bit());
+    link->setHoldPort(true);
+    QSignalSpy closings(link->serialPort().findChild<QSerialPort *>(), &QIODevice::aboutToClose);
+    QCOMPARE(run(Exchange::Download, LinkSettings{}, nullptr) == LinkResult::Good, held);
+    QCOMPARE(link->serialPort().portOpen(), held);
+    if (held) {
+        QCOMPARE(run(Exchange::Upload, LinkSettings{}, nullptr), LinkResult::Good);
+        QVERIFY(link->serialPort().portOpen());
+        QCOMPARE(closings.size(), 0);
+    }
+    link->releasePort();
+    QVERIFY(!link->serialPort().portOpen());
 }
 
 QTEST_MAIN(TestLinkExchange)

@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompter.h"
 #include "windows/SerialOpen.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -94,9 +95,13 @@ void TestSerialPort::receiveThreshold()
     port.setRThreshold(84);
     port.setInputMode(1);
     QSignalSpy comm(&port, &SerialPort::onComm);
+    // Short of the threshold the reader is not even woken.
+    QSignalSpy reads(port.findChild<QSerialPort *>(), &QSerialPort::readyRead);
     peer.send(QByteArray(50, 'a'));
     QTest::qWait(100);
     QCOMPARE(comm.count(), 0);
+    QCOMPARE(reads.count(), 0);
+    QCOMPARE(port.inBufferCount(), 50);
     peer.send(QByteArray(34, 'b'));
     QTRY_VERIFY(comm.count() >= 1);
     QCOMPARE(port.commEvent(), SerialPort::kEventReceive);
