@@ -47,12 +47,13 @@ HelperPortIo::~HelperPortIo()
 bool HelperPortIo::InitializeWinIo()
 {
     stop();
+    m_wanted = false;
     if (m_launch.program.isEmpty() || (m_socket = spawn(m_launch, &m_pid)) < 0)
         return false;
     quint8 status = 0;
     quint8 value = 0;
     if (receive(&status, &value, kGreetingMs) && status == q5nkbd::kOk)
-        return true;
+        return m_wanted = true;
     stop();
     return false;
 }
@@ -147,7 +148,13 @@ bool HelperPortIo::SetPortVal(quint16 port, quint32 value, quint8 size)
 bool HelperPortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
 {
     quint8 mask = 0;
-    if (size != 1 || !value || port != kInterruptMaskPort || !request(q5nkbd::kOpen, 0, 0, &mask))
+    if (size != 1 || !value || port != kInterruptMaskPort)
+        return false;
+    // Reading the mask opens an exchange: a helper that has ended since the
+    // start is started again first.
+    if (m_socket < 0 && m_wanted && !InitializeWinIo())
+        return false;
+    if (!request(q5nkbd::kOpen, 0, 0, &mask))
         return false;
     *value = mask;
     return true;
@@ -155,6 +162,7 @@ bool HelperPortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
 
 void HelperPortIo::ShutdownWinIo()
 {
+    m_wanted = false;
     stop();
 }
 

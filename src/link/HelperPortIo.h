@@ -15,8 +15,11 @@ namespace q5n {
 // helper on a socket pair and reads its greeting; each port call is then one
 // checked request (reading the interrupt mask opens a handshake, a data-port
 // write sends one key byte, a mask write gives back the mask that was read).
-// The program itself never holds port access. When the helper is missing,
-// cannot take the ports or ends, every call fails as the hardware would.
+// The program itself never holds port access. When the helper is missing or
+// cannot take the ports, every call fails as the hardware would. A helper that
+// started and has since ended (it refused a request, or was killed) is started
+// again when the next exchange opens its handshake, so one failed exchange does
+// not cost the keyboard line for the rest of the session.
 class HelperPortIo final : public PortIo
 {
 public:
@@ -54,6 +57,7 @@ private:
     void stop();
 
     Launch m_launch;
+    bool m_wanted = false; // started, and not shut down since
     int m_socket = -1;
     pid_t m_pid = -1;
 };

@@ -94,6 +94,7 @@ class TestKbdHelper : public QObject
 private Q_SLOTS:
     void conversations_data();
     void conversations();
+    void startedAgainAfterItEnded();
 };
 
 void TestKbdHelper::conversations_data()
@@ -145,6 +146,28 @@ void TestKbdHelper::conversations()
     QCOMPARE(run.answers.toHex(' '), answers.toHex(' '));
     QCOMPARE(run.writes, writes);
     QCOMPARE(run.exitCode, exitCode);
+}
+
+// A helper that ended after a refusal is started again by the next exchange's
+// mask read; one shut down by the program is not.
+void TestKbdHelper::startedAgainAfterItEnded()
+{
+    int writes[2], masks[2];
+    QVERIFY(::pipe2(writes, O_CLOEXEC) == 0 && ::pipe2(masks, O_CLOEXEC) == 0);
+    QCOMPARE(::write(masks[1], QByteArray(8, kMask).data(), 8), 8);
+    HelperPortIo helper({QStringLiteral(Q5N_KBD_SIM_HELPER), {}, {writes[1], masks[0]}});
+    QVERIFY(helper.InitializeWinIo());
+    QVERIFY(!helper.SetPortVal(HelperPortIo::kKeyboardDataPort, 'A', 1)); // a key before any handshake
+    QVERIFY(!helper.isRunning());
+    quint32 mask = 0;
+    QVERIFY(helper.GetPortVal(HelperPortIo::kInterruptMaskPort, &mask, 1));
+    QCOMPARE(mask, quint32(quint8(kMask)));
+    QVERIFY(helper.SetPortVal(HelperPortIo::kInterruptMaskPort, mask, 1));
+    helper.ShutdownWinIo();
+    QVERIFY(!helper.GetPortVal(HelperPortIo::kInterruptMaskPort, &mask, 1));
+    QVERIFY(!helper.isRunning());
+    for (int fd : {writes[0], writes[1], masks[0], masks[1]})
+        ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(TestKbdHelper)
