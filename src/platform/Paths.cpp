@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,32 +77,66 @@ QString writeFileAtomically(const QString &path, const QByteArray &bytes)
         if (errno != EEXIST) // EEXIST: the name was taken meanwhile; look again
             return systemReason(errno);
     }
+    const QByteArray native = QFile::encodeName(target);
     const auto fail = [&](const QString &reason) {
         if (created)
-            ::unlink(QFile::encodeName(target).constData());
+            ::unlink(native.constData());
         return reason;
     };
-    QSaveFile file(target);
-    // The file is replaced whole or not at all: where no new file can be made
-    // beside it, the save fails rather than rewriting the old file in place.
-    file.setDirectWriteFallback(false);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        // OpenError: the new file beside the old one could not be made.
-        const bool refused = errno == EACCES || errno == EPERM || errno == EROFS;
-        const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-        if (file.error() == QFileDevice::OpenError &&
-            (refused || ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0))
+    struct stat old;
+    if (::lstat(native.constData(), &old) != 0)
+        return fail(systemReason(errno));
+    if (S_ISDIR(old.st_mode))
+        return fail(systemReason(EISDIR));
+    // A link put at the name since it was looked at is nobody's the user trusts.
+    if (S_ISLNK(old.st_mode))
+        return fail(QStringLiteral("\"%1\" is a symbolic link that belongs to another user; it is not followed.")
+                        .arg(QDir::toNativeSeparators(target)));
+    // A file the user may not write stays as it is, as it would on a rewrite.
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
+        return fail(systemReason(errno));
+    // The new content goes to a fresh file beside the target (made with
+    // O_EXCL, so never through a link), synced, then renamed over the target.
+    // rename() replaces the name itself: a link put there since the check
+    // above is replaced, never followed.
+    const QString folder = QFileInfo(target).absolutePath();
+    QByteArray temp = QFile::encodeName(folder + u"/." + QFileInfo(target).fileName() + u".XXXXXX");
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        const bool refused = error == EACCES || error == EPERM || error == EROFS;
+        if (refused || ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) != 0)
             return fail(folderNotWritable(target));
-        return fail(file.errorString());
+        return fail(systemReason(error));
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
+    const auto failWithTemp = [&](int error) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(systemReason(error));
+    };
+    // The file keeps the permissions it had (a new one: what its creation gave).
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        return failWithTemp(errno);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failWithTemp(n < 0 ? errno : ENOSPC);
+        done += n;
     }
-    if (!file.commit())
-        return fail(file.errorString());
+    if (::fsync(fd) != 0)
+        return failWithTemp(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        return fail(systemReason(error));
+    }
+    if (::rename(temp.constData(), native.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        return fail(systemReason(error));
+    }
     return {};
 }
 

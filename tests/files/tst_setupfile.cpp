@@ -343,6 +343,14 @@ private Q_SLOTS:
         QByteArray onDisk;
         QVERIFY(readWholeFile(path, &onDisk));
         QCOMPARE(onDisk, setupFileBytes(s.setupInfo, s.linkSettings, s.workingImage));
+        // A save over a file keeps its permissions and leaves nothing beside it.
+        const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, kept));
+        QCOMPARE(writeSetupFile(s, path), QString());
+        const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup |
+                         QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFile::permissions(path) & all, kept);
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden), QStringList{"ok.cfg"});
     }
 };
 
