@@ -234,7 +234,7 @@ void KrTestWindow::showBatch()
         for (qsizetype i = in.size() - 1; i >= 0; --i) {
             const auto b = quint8(in[i]);
             QString one = b > 31 ? QString(charFromByte(b)) : u'<' + controlName(b) + u'>';
-            if (size + one.size() > kRs232BoxLimit)
+            if (size + one.size() > kBoxLimit)
                 break;
             size += one.size();
             shown.prepend(std::move(one));
@@ -245,7 +245,7 @@ void KrTestWindow::showBatch()
             ++m_rsLineCount;
         }
         // Run-on text (no line breaks to count) is bounded by its size.
-        if (m_txtRS232->document()->characterCount() - 1 + text.size() > kRs232BoxLimit)
+        if (m_txtRS232->document()->characterCount() - 1 + text.size() > kBoxLimit)
             m_txtRS232->clear();
         appendToRs232Box(text);
     }
@@ -298,9 +298,9 @@ bool KrTestWindow::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (type == QEvent::KeyPress) {
-        // The box is emptied at the first key after its 41st Enter; that key
-        // is then the first thing in it.
-        if (m_kbLineCount > kLinesBeforeEmptying - 1) {
+        // The box is emptied at the first key after its 41st Enter, or once
+        // it is full of run-on text; that key is then the first thing in it.
+        if (m_kbLineCount > kLinesBeforeEmptying - 1 || m_txtKB->document()->characterCount() > kBoxLimit) {
             m_kbLineCount = 0;
             m_txtKB->clear();
         }

@@ -30,9 +30,10 @@ class KrTestWindow : public QDialog
 public:
     // Batches and Enter keys a box takes before the next one empties it.
     static constexpr int kLinesBeforeEmptying = 41;
-    // Characters the RS232 box holds at most; a batch that would take it past
-    // this empties it first, with or without line breaks.
-    static constexpr int kRs232BoxLimit = 64 * 1024;
+    // Characters either box holds at most, with or without line breaks: a
+    // batch that would take the RS232 box past this empties it first, and so
+    // does a key pressed in a keyboard box this full.
+    static constexpr int kBoxLimit = 64 * 1024;
 
     explicit KrTestWindow(AppContext &context, QWidget *parent = nullptr);
     ~KrTestWindow() override;

@@ -162,6 +162,10 @@ void TestKrTest::keyboardBoxEmptiedAfter41Enters()
     QTest::keyClicks(f.kb(), QStringLiteral("z"));
     QCOMPARE(f.kb()->toPlainText(), QStringLiteral("z"));
     QCOMPARE(f.window->kbLineCount(), 0);
+    // Run-on text without an Enter: the key after the box is full starts it again.
+    f.kb()->setPlainText(QString(KrTestWindow::kBoxLimit, u'x'));
+    QTest::keyClicks(f.kb(), QStringLiteral("y"));
+    QCOMPARE(f.kb()->toPlainText(), QStringLiteral("y"));
 }
 
 void TestKrTest::keysDuringBatchComeAfterIt()
