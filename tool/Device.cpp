@@ -351,13 +351,23 @@ void progressTo(QTextStream &err, PortJob &job)
                      });
 }
 
+// The end of a per-port report: with --json the document of every port's
+// object and the run's exit code; the exit code either way.
+int endReport(const Options &o, const QJsonArray &list, int exit, QTextStream &out)
+{
+    if (o.json)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                   .toJson(QJsonDocument::Indented);
+    return exit;
+}
+
 int summarize(const Jobs &jobs, const Options &o, QTextStream &out,
               const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {})
 {
     int exit = kDone;
     QJsonArray list;
     for (const auto &job : jobs) {
-        const PortOutcome &p = const_cast<PortJob &>(*job).outcome();
+        const PortOutcome &p = job->outcome();
         exit = std::max(exit, p.exit);
         if (o.json) {
             QJsonObject j{{QStringLiteral("port"), p.port},
@@ -378,10 +388,7 @@ int summarize(const Jobs &jobs, const Options &o, QTextStream &out,
                 out << "    mismatch: " << terminalText(m) << '\n';
         }
     }
-    if (o.json)
-        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
-                   .toJson(QJsonDocument::Indented);
-    return exit;
+    return endReport(o, list, exit, out);
 }
 
 int monitor(Jobs &jobs, QTextStream &out, QTextStream &err)
@@ -601,10 +608,7 @@ int applyReport(const Jobs &jobs, const Options &o, QTextStream &out)
         for (const QString &m : p.mismatches)
             out << "    mismatch: " << terminalText(m) << '\n';
     }
-    if (o.json)
-        out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
-                   .toJson(QJsonDocument::Indented);
-    return exit;
+    return endReport(o, list, exit, out);
 }
 
 int applyCommand(const QString &command, const Options &o, Jobs &jobs, QTextStream &out, QTextStream &err)
