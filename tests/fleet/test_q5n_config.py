@@ -28,15 +28,45 @@ def report(*ports):
 class Argv(unittest.TestCase):
     def test_rows(self):
         rows = [
-            (False, dict(), ["q5ntool", "apply", "/tmp/x/site.cfg", "--json", "--port=com1", "--port=/dev/ttyUSB0",
-                             "--baud=19200", "--parity=E", "--data-bits=7", "--stop-bits=2"]),
-            (True, dict(), ["--check"]),
-            (False, dict(not_save=True), ["--not-save"]),
+            (False, dict(), ["q5ntool", "apply", "--json", "--port=com1", "--port=/dev/ttyUSB0", "--baud=19200",
+                             "--parity=E", "--data-bits=7", "--stop-bits=2", "--", "/tmp/x/site.cfg"]),
+            (True, dict(), ["--check", "--", "/tmp/x/site.cfg"]),
+            (False, dict(not_save=True), ["--not-save", "--", "/tmp/x/site.cfg"]),
+            # Names that look like options stay names.
+            (False, dict(path="-o", ports=["--check"]), ["--port=--check", "--baud=19200", "--parity=E",
+                                                          "--data-bits=7", "--stop-bits=2", "--", "-o"]),
         ]
         for check, extra, expected in rows:
             argv = m.apply_argv(dict(PARAMS, **extra), check)
             self.assertEqual(argv[-len(expected):], expected)
             self.assertEqual(check, "--check" in argv)
+
+    def test_the_found_program_runs(self):
+        self.assertEqual(m.apply_argv(PARAMS, False, "/usr/bin/q5ntool")[:2], ["/usr/bin/q5ntool", "apply"])
+
+
+class Preconditions(unittest.TestCase):
+    def test_q5ntool_rows(self):
+        hint = "install the package q5ncfg on the host, or set the module option q5ntool to the path of q5ntool there"
+        rows = [
+            ("q5ntool", "/usr/bin/q5ntool", ("/usr/bin/q5ntool", None)),
+            ("q5ntool", None, (None, "q5ntool (q5ntool) is not on the host's PATH; " + hint)),
+            ("/bin/sh", None, ("/bin/sh", None)),
+            ("/nonexistent/q5ntool", "/usr/bin/q5ntool",
+             (None, "q5ntool /nonexistent/q5ntool: no such program on the host; " + hint)),
+            ("/usr/share/common-licenses", None, (None, "q5ntool /usr/share/common-licenses: no such program on the host; " + hint)),
+        ]
+        for name, on_path, expected in rows:
+            self.assertEqual(m.find_q5ntool(name, lambda _: on_path), expected, name)
+
+    def test_path_rows(self):
+        rows = [
+            (__file__, None),
+            ("/nonexistent/site.cfg", "path /nonexistent/site.cfg: no such file on the host"),
+            ("/", "path /: a folder, not a configuration file"),
+        ]
+        for path, expected in rows:
+            self.assertEqual(m.check_path(path), expected, path)
 
 
 class Outcome(unittest.TestCase):

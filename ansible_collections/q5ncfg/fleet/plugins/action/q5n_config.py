@@ -1,5 +1,6 @@
 # -*- coding: utf-8 -*-
-# Copyright 2026 q5ncfg developers. All rights reserved.
+# Copyright: (c) 2026, q5ncfg developers
+# GNU General Public License v3.0+ (see LICENSE or https://www.gnu.org/licenses/gpl-3.0.txt)
 #
 # The q5n_config action: with src, copies the configuration file from the
 # controller into this task's private temporary folder on the host (removed
@@ -27,8 +28,13 @@ class ActionModule(ActionBase):
                     raise AnsibleActionFail("give src or path, not both")
                 try:
                     local = self._find_needle("files", src)
-                except AnsibleError as e:
-                    raise AnsibleActionFail("src %s: %s" % (src, e))
+                except AnsibleError:
+                    # Ansible's own text suggests remote_src, which this module
+                    # does not have: say what is missing and what the module takes.
+                    raise AnsibleActionFail(
+                        "src %s: no such configuration file on the controller (a relative src is looked up "
+                        "in the playbook's files/ folder and the playbook's folder); for a file already on "
+                        "the host give path instead" % src)
                 tmpdir = self._connection._shell.tmpdir or self._make_tmp_path()
                 remote = self._connection._shell.join_path(tmpdir, "q5n-config.cfg")
                 self._transfer_file(local, remote)

@@ -1,6 +1,7 @@
 #!/usr/bin/python
 # -*- coding: utf-8 -*-
-# Copyright 2026 q5ncfg developers. All rights reserved.
+# Copyright: (c) 2026, q5ncfg developers
+# GNU General Public License v3.0+ (see LICENSE or https://www.gnu.org/licenses/gpl-3.0.txt)
 
 from __future__ import absolute_import, division, print_function
 
@@ -70,7 +71,9 @@ options:
     type: bool
     default: false
   q5ntool:
-    description: The C(q5ntool) program on the host.
+    description:
+      - The C(q5ntool) program on the host, a name looked up on the host's C(PATH) or a path.
+      - Without it on the host the task fails and says to install the package C(q5ncfg) there.
     type: path
     default: q5ntool
 attributes:
@@ -84,7 +87,7 @@ notes:
   - Requires q5ntool on the managed host (package q5ncfg).
   - Only RS232 decoders can be reached; keyboard-port decoders need the desktop program.
 author:
-  - q5ncfg developers
+  - q5ncfg developers (@q5ncfg)
 """
 
 EXAMPLES = r"""
@@ -175,11 +178,14 @@ downloaded:
 """
 
 import json
+import os
 
 
-def apply_argv(params, check_mode):
-    """The q5ntool command line for the module's options."""
-    argv = [params["q5ntool"], "apply", params["path"], "--json"]
+def apply_argv(params, check_mode, q5ntool=None):
+    """The q5ntool command line for the module's options. Every value is one
+    word that q5ntool cannot take for an option: a port is glued to --port=,
+    and the file comes after "--", so a name that begins with "-" is a name."""
+    argv = [q5ntool or params["q5ntool"], "apply", "--json"]
     for port in params["ports"]:
         argv.append("--port=" + port)
     argv += [
@@ -192,7 +198,33 @@ def apply_argv(params, check_mode):
         argv.append("--not-save")
     if check_mode:
         argv.append("--check")
-    return argv
+    return argv + ["--", params["path"]]
+
+
+def find_q5ntool(name, which):
+    """The q5ntool program to run, or why there is none: a name with a slash is
+    taken as it is, a bare name is looked up on the host's PATH by which()."""
+    hint = ("install the package q5ncfg on the host, or set the module option q5ntool to the path of "
+            "q5ntool there")
+    if "/" in name:
+        if os.path.isfile(name) and os.access(name, os.X_OK):
+            return name, None
+        return None, "q5ntool %s: no such program on the host; %s" % (name, hint)
+    found = which(name)
+    if found:
+        return found, None
+    return None, "q5ntool (%s) is not on the host's PATH; %s" % (name, hint)
+
+
+def check_path(path):
+    """Why the configuration file on the host cannot be used, or None."""
+    if not os.path.exists(path):
+        return "path %s: no such file on the host" % path
+    if os.path.isdir(path):
+        return "path %s: a folder, not a configuration file" % path
+    if not os.access(path, os.R_OK):
+        return "path %s: the connecting user may not read it" % path
+    return None
 
 
 def port_diff(port):
@@ -265,7 +297,12 @@ def main():
                              "or give path on the host")
     if not module.params["ports"]:
         module.fail_json(msg="ports names no decoder")
-    rc, stdout, stderr = module.run_command(apply_argv(module.params, module.check_mode))
+    q5ntool, problem = find_q5ntool(module.params["q5ntool"], lambda name: module.get_bin_path(name))
+    if problem is None:
+        problem = check_path(module.params["path"])
+    if problem:
+        module.fail_json(msg=problem, changed=False, downloaded=[], exit=2)
+    rc, stdout, stderr = module.run_command(apply_argv(module.params, module.check_mode, q5ntool))
     result = outcome(rc, stdout, stderr, module.check_mode)
     if not module._diff:
         result.pop("diff", None)
