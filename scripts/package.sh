@@ -97,7 +97,7 @@ for text in README.md fleet.md; do
     fail "the installed $text speaks of a checkout"
   fi
   # Every link is a web address or a file beside it.
-  grep -oE '\]\([^)]*\)' "$work/$text" | sed 's/^](//; s/)$//' | while read -r target; do
+  { grep -oE '\]\([^)]*\)' "$work/$text" || true; } | sed 's/^](//; s/)$//' | while read -r target; do
     case $target in http://* | https://* | '#'*) ;; *) [ -e "$doc/$target" ] || fail "$text links $target" ;; esac
   done
 done

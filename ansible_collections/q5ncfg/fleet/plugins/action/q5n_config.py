@@ -25,16 +25,21 @@ class ActionModule(ActionBase):
         try:
             if src is not None:
                 if args.get("path"):
-                    raise AnsibleActionFail("give src or path, not both")
+                    result.update(failed=True, changed=False, msg="give src or path, not both")
+                    return result
                 try:
                     local = self._find_needle("files", src)
                 except AnsibleError:
-                    # Ansible's own text suggests remote_src, which this module
-                    # does not have: say what is missing and what the module takes.
-                    raise AnsibleActionFail(
+                    local = None
+                if local is None:
+                    # Ansible's own text (and the traceback that AnsibleActionFail
+                    # carries) suggests remote_src, which this module does not
+                    # have: say what is missing and what the module takes.
+                    result.update(failed=True, changed=False, msg=(
                         "src %s: no such configuration file on the controller (a relative src is looked up "
                         "in the playbook's files/ folder and the playbook's folder); for a file already on "
-                        "the host give path instead" % src)
+                        "the host give path instead" % src))
+                    return result
                 tmpdir = self._connection._shell.tmpdir or self._make_tmp_path()
                 remote = self._connection._shell.join_path(tmpdir, "q5n-config.cfg")
                 self._transfer_file(local, remote)
