@@ -13,6 +13,7 @@ if [ ! -f "$checker/validate.py" ] || ! "$python" -c 'import voluptuous' 2>/dev/
   sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends ansible-core python3-voluptuous >/dev/null
 fi
 collection=ansible_collections/q5ncfg/fleet
