@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -188,6 +190,15 @@ bool SerialDecoder::open(const QString &linkPath)
     m_memoryIndex = -1;
     m_notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SerialDecoder::readMaster);
+    // Exclusive mode belongs to the line, which the decoder's own end keeps
+    // alive: a program that ends without leaving it (killed, crashed) would
+    // keep every later program out. Each close of the device is watched, and
+    // the line is released once the program has gone.
+    m_closeWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_closeWatch >= 0 && ::inotify_add_watch(m_closeWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) >= 0) {
+        m_closeNotifier = new QSocketNotifier(m_closeWatch, QSocketNotifier::Read, this);
+        connect(m_closeNotifier, &QSocketNotifier::activated, this, &SerialDecoder::releaseExclusive);
+    }
     log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, m_line.text()));
     return true;
 }
@@ -218,6 +229,11 @@ void SerialDecoder::close()
         delete m_notifier;
         m_notifier = nullptr;
     }
+    delete m_closeNotifier;
+    m_closeNotifier = nullptr;
+    if (m_closeWatch >= 0)
+        ::close(m_closeWatch);
+    m_closeWatch = -1;
     if (m_slaveFd >= 0)
         ::close(m_slaveFd);
     if (m_masterFd >= 0)
@@ -234,6 +250,21 @@ qint64 SerialDecoder::byteTimeNs() const
     if (!m_pacing || m_line.baud <= 0)
         return 0;
     return qint64(m_line.bitsPerByte()) * 1000000000LL / m_line.baud;
+}
+
+void SerialDecoder::releaseExclusive()
+{
+    char events[4096];
+    while (::read(m_closeWatch, events, sizeof events) > 0) {
+    }
+    // Only a program that holds the line can have put it in exclusive mode,
+    // and no other program (but root's) can open it meanwhile: a close with
+    // the flag still set is that program gone without leaving it.
+    int exclusive = 0;
+    if (m_slaveFd < 0 || ::ioctl(m_slaveFd, TIOCGEXCL, &exclusive) != 0 || !exclusive)
+        return;
+    ::ioctl(m_slaveFd, TIOCNXCL);
+    log(QStringLiteral("the program closed the line in exclusive mode; released"));
 }
 
 void SerialDecoder::readMaster()

@@ -94,6 +94,7 @@ Q_SIGNALS:
 
 private:
     void readMaster();
+    void releaseExclusive();
     void processInput();
     void handleRequest(const RequestScan &scan, const QByteArray &bytes);
     void sendReply(QByteArray bytes, int hangUpAfter = -1);
@@ -120,6 +121,8 @@ private:
     QString m_linkPath;
     QString m_error;
     QSocketNotifier *m_notifier = nullptr;
+    int m_closeWatch = -1; // inotify: someone closed the line's device
+    QSocketNotifier *m_closeNotifier = nullptr;
 
     QElapsedTimer m_clock;
     qint64 m_rxFreeAtNs = 0;   // when the last received byte has fully arrived

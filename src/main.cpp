@@ -13,6 +13,30 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <initializer_list>
+
+namespace {
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("q5ncfg"));
+    // No display name: the window system would append it to every window
+    // title ("Configuration Setup — q5ncfg"), and the titles are the program's
+    // own texts. Boxes without a title of their own show the application name.
+    QCoreApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Configuration utility of the Q5N bar-code decoder"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A configuration setup file to open."),
+                                 QStringLiteral("[file]"));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,20 +48,41 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // --help and --version only print: they are answered before the window
+    // system is needed, so they work without a display (over ssh). Qt's own
+    // options (-platform, -reverse) are not ours to read here, so a single
+    // dash starts a whole option name, never a run of letters.
+    {
+        QCommandLineParser early;
+        describeOptions(early);
+        early.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        QStringList given;
+        for (int i = 0; i < argc; ++i)
+            given.append(QString::fromLocal8Bit(argv[i]));
+        // Unknown options (Qt's own among them) are left to the full parse.
+        early.parse(given);
+        const QStringList names = early.optionNames();
+        const auto named = [&](std::initializer_list<const char *> spellings) {
+            for (const char *spelling : spellings)
+                if (names.contains(QLatin1String(spelling)))
+                    return true;
+            return false;
+        };
+        const bool version = named({"v", "version"});
+        if (version || named({"h", "?", "help", "help-all"})) {
+            QCoreApplication app(argc, argv);
+            nameApplication();
+            if (version)
+                early.showVersion(); // both end the process with 0
+            early.showHelp(0);
+        }
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("q5ncfg"));
-    // No display name: the window system would append it to every window
-    // title ("Configuration Setup — q5ncfg"), and the titles are the program's
-    // own texts. Boxes without a title of their own show the application name.
-    QApplication::setApplicationVersion(QStringLiteral(Q5N_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("q5ncfg"));
+    nameApplication();
     q5n::initResources();
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Configuration utility of the Q5N bar-code decoder"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A configuration setup file to open."),
-                                 QStringLiteral("[file]"));
+    describeOptions(parser);
     parser.process(app);
     const QStringList arguments = parser.positionalArguments();
 

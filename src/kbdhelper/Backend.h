@@ -13,4 +13,7 @@ int lastDescriptor();
 // capabilities are dropped: it must do nothing else.
 Ports *openPorts(int argc, char **argv, int *error);
 
+// The pace the client is held to: always the protocol's on the real ports.
+Pace clientPace(int argc, char **argv);
+
 } // namespace q5nkbd

@@ -45,4 +45,9 @@ Ports *openPorts(int, char **, int *error)
 #endif
 }
 
+Pace clientPace(int, char **)
+{
+    return kProtocolPace;
+}
+
 } // namespace q5nkbd

@@ -9,21 +9,32 @@
 // when it holds the port access, kRefused (value: the system's error number,
 // clipped to 255) when it does not, and then serves nothing.
 //
-//   kOpen     length 0   reads the interrupt mask and keeps it; answers it;
-//                        a handshake begins (token bytes may follow)
+//   kOpen     length 0   begins an exchange: reads the interrupt mask and
+//                        keeps it; answers it; a handshake begins (token
+//                        bytes may follow). Only when no exchange is under
+//                        way, or the last one sent no data after its
+//                        handshake (it found no decoder, or was broken off).
 //   kKey      length 1   writes the byte to the keyboard controller's data
 //                        port: in a handshake a token letter (the same letter
 //                        throughout, at most 15 tokens), in the data phase
-//                        that follows a handshake an upper-case hex digit (at
-//                        most one download stream)
-//   kRelease  length 1   writes the mask back; the byte must be the mask that
-//                        was read. Ends the handshake (the data phase begins)
-//                        or the data phase.
+//                        of a download (token A or B) an upper-case hex
+//                        digit (at most one download stream); an upload or a
+//                        memory exchange sends no data
+//   kRelease  length 1   writes the mask back; the byte must be the mask read
+//                        at the start of this exchange. Ends the handshake
+//                        (the data phase begins) or the data phase (the
+//                        exchange is over; a further release is refused).
+//
+// The helper keeps the exchange's pace: a token no sooner than its tick (150
+// ms apart, counted from the handshake's start), a token's bytes 4 ms apart (2
+// ms for M and N), the first data byte 20 ms after the handshake's release
+// and the next ones 4 ms apart, a new exchange no sooner than a tick after the
+// last one began. A request that comes early is held until its time.
 //
 // A request of another kind or length, a byte that the phase may not send, or
 // a connection that ends in the middle of a request ends the helper; so does
-// the end of the connection. Whenever it ends, the helper first writes back
-// the mask it read.
+// the end of the connection. Whenever it ends within an exchange, the helper
+// first writes back the mask read at its start.
 
 #include <cstdint>
 

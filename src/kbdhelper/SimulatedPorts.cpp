@@ -2,7 +2,9 @@
 // given a capability). Descriptor 3 receives every port write as two bytes,
 // the port's low byte and the value; each read of the interrupt mask takes the
 // next byte from descriptor 4, so the test on the other end decides what the
-// mask is. The argument "-" refuses the port access, as a missing capability.
+// mask is. The argument "-" refuses the port access, as a missing capability;
+// "paced" holds the client to the protocol's pace, as the real helper always
+// does (the tests that shorten the program's intervals leave it out).
 #include "kbdhelper/Backend.h"
 
 #include <cerrno>
@@ -44,12 +46,23 @@ int lastDescriptor()
 
 Ports *openPorts(int argc, char **argv, int *error)
 {
-    if (argc > 1 && std::strcmp(argv[1], "-") == 0) {
+    bool refused = false;
+    for (int i = 1; i < argc; ++i)
+        refused = refused || std::strcmp(argv[i], "-") == 0;
+    if (refused) {
         *error = EPERM;
         return nullptr;
     }
     static SimulatedPorts ports;
     return &ports;
+}
+
+Pace clientPace(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "paced") == 0)
+            return kProtocolPace;
+    return {};
 }
 
 } // namespace q5nkbd

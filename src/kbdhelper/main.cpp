@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <linux/capability.h>
 #include <poll.h>
@@ -120,6 +121,25 @@ int readAll(std::uint8_t *buffer, int size, const sigset_t &waitMask)
     return got;
 }
 
+Micros now()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return Micros(t.tv_sec) * 1'000'000 + t.tv_nsec / 1'000;
+}
+
+// Holds the request until `when` (the client is held to the protocol's pace,
+// not refused for being early). False when a signal ends the helper meanwhile.
+bool waitUntil(Micros when, const sigset_t &waitMask)
+{
+    for (Micros at = now(); at < when && !g_stop; at = now()) {
+        const Micros left = when - at;
+        const timespec pause{static_cast<time_t>(left / 1'000'000), static_cast<long>(left % 1'000'000) * 1'000};
+        ::ppoll(nullptr, 0, &pause, &waitMask);
+    }
+    return !g_stop;
+}
+
 bool answer(std::uint8_t status, std::uint8_t value)
 {
     const std::uint8_t bytes[2] = {status, value};
@@ -159,7 +179,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    Session session(*ports);
+    Session session(*ports, clientPace(argc, argv));
     if (!answer(kOk, 0))
         return 0;
     for (;;) {
@@ -177,8 +197,12 @@ int main(int argc, char **argv)
         std::uint8_t payload[kMaxPayload] = {};
         if (readAll(payload, length, waitMask) < length)
             return refuse(session, "request cut short");
+        if (!waitUntil(session.earliest(head[0], payload, length), waitMask)) {
+            session.restore();
+            return 0;
+        }
         std::uint8_t value = 0;
-        if (!session.handle(head[0], payload, length, &value))
+        if (!session.handle(head[0], payload, length, now(), &value))
             return refuse(session, "request refused");
         if (!answer(kOk, value)) {
             session.restore();

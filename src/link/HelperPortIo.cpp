@@ -150,12 +150,20 @@ bool HelperPortIo::GetPortVal(quint16 port, quint32 *value, quint8 size)
     quint8 mask = 0;
     if (size != 1 || !value || port != kInterruptMaskPort)
         return false;
-    // Reading the mask opens an exchange: a helper that has ended since the
-    // start is started again first.
-    if (m_socket < 0 && m_wanted && !InitializeWinIo())
-        return false;
-    if (!request(q5nkbd::kOpen, 0, 0, &mask))
-        return false;
+    // Reading the mask opens an exchange. A helper that has ended since the
+    // start (it refused a request, or was killed) is started again: first
+    // when it is known to be gone, else once this request finds it gone, and
+    // the request is then made again, so that the exchange goes on.
+    bool restarted = false;
+    if (m_socket < 0 && m_wanted) {
+        if (!InitializeWinIo())
+            return false;
+        restarted = true;
+    }
+    if (!request(q5nkbd::kOpen, 0, 0, &mask)) {
+        if (restarted || !m_wanted || !InitializeWinIo() || !request(q5nkbd::kOpen, 0, 0, &mask))
+            return false;
+    }
     *value = mask;
     return true;
 }

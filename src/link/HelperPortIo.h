@@ -18,8 +18,9 @@ namespace q5n {
 // The program itself never holds port access. When the helper is missing or
 // cannot take the ports, every call fails as the hardware would. A helper that
 // started and has since ended (it refused a request, or was killed) is started
-// again when the next exchange opens its handshake, so one failed exchange does
-// not cost the keyboard line for the rest of the session.
+// again by the next exchange's opening of its handshake, which then goes on:
+// one failed exchange, or a helper gone, does not cost that exchange or the
+// keyboard line for the rest of the session.
 class HelperPortIo final : public PortIo
 {
 public:
@@ -50,6 +51,8 @@ public:
     void ShutdownWinIo() override;
 
     bool isRunning() const { return m_socket >= 0; }
+    // The running helper's process (-1 when none runs).
+    pid_t pid() const { return m_pid; }
 
 private:
     bool request(quint8 kind, int length, quint8 payload, quint8 *reply);

@@ -126,17 +126,19 @@ SaveDefaultsResult saveAsDefault(ProgramState &state, const Paths &paths)
 {
     const QByteArray bytes = defaultsFileBytes(state.workingImage);
     SaveDefaultsResult result;
-    if (paths.runsAsRoot) {
-        result.path = QDir(paths.programDir).filePath(kDefaultsFileName);
-        result.error = QStringLiteral("The program runs as root: the defaults it saves would become every user's "
-                                      "defaults. Start it as your own user to save your defaults.");
-        return result;
-    }
+    // Root's defaults stay root's: a file in the program's directory would
+    // become every user's defaults, so root saves to its own data directory
+    // only (start-up looks there before the program's directory).
     QStringList dirs;
-    if (!paths.programDirReadOnly)
+    if (!paths.programDirReadOnly && !paths.runsAsRoot)
         dirs.append(paths.programDir);
     if (!paths.userDataDir.isEmpty() && paths.userDataDir != paths.programDir)
         dirs.append(paths.userDataDir);
+    if (dirs.isEmpty()) {
+        result.path = kDefaultsFileName;
+        result.error = QStringLiteral("There is no per-user data folder to save the defaults in.");
+        return result;
+    }
     for (const QString &dir : dirs) {
         QDir().mkpath(dir);
         result.path = QDir(dir).filePath(kDefaultsFileName);

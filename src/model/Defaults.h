@@ -51,7 +51,8 @@ struct SaveDefaultsResult
 // Writes workingImage as the defaults file into the program's directory or,
 // when that is read-only or the write fails, the per-user data directory; on success
 // defaultImage becomes a copy of workingImage. On failure nothing changes.
-// Run as root it writes nothing and says why.
+// Run as root it writes the per-user data directory only (root's own), never
+// the program's directory.
 SaveDefaultsResult saveAsDefault(ProgramState &state, const Paths &paths);
 
 } // namespace q5n

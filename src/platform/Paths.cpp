@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,10 +21,22 @@ Paths Paths::system()
     Paths p;
     p.workingDir = QDir::currentPath();
     p.programDir = QCoreApplication::applicationDirPath();
-    p.userDataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    p.programDirReadOnly = ::access(QFile::encodeName(p.programDir).constData(), W_OK) != 0;
     p.runsAsRoot = ::geteuid() == 0;
+    p.userDataDir = p.runsAsRoot ? rootDataDir() : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    p.programDirReadOnly = ::access(QFile::encodeName(p.programDir).constData(), W_OK) != 0;
     return p;
+}
+
+QString Paths::rootDataDir()
+{
+    // Under sudo or pkexec HOME and XDG_DATA_HOME may still be the calling
+    // user's: root's files would land in that user's home. Root's home is
+    // taken from the user database instead.
+    const passwd *root = ::getpwuid(0);
+    if (!root || !root->pw_dir || root->pw_dir[0] != '/')
+        return {};
+    return QDir::cleanPath(QFile::decodeName(root->pw_dir) + QStringLiteral("/.local/share/") +
+                           QCoreApplication::applicationName());
 }
 
 namespace {

@@ -16,11 +16,15 @@ struct Paths
     // The program's directory cannot take files (a system-wide install): Save
     // As Default goes straight to the per-user data directory.
     bool programDirReadOnly = false;
-    // The program runs as root: Save As Default is refused, since a file in
-    // the program's directory would become every user's defaults.
+    // The program runs as root: Save As Default writes root's own data
+    // directory only, since a file in the program's directory would become
+    // every user's defaults.
     bool runsAsRoot = false;
 
     static Paths system();
+    // Root's per-user data directory, from the user database (not from
+    // HOME, which sudo may leave pointing at the calling user's home).
+    static QString rootDataDir();
 };
 
 // Writes the whole file or nothing: the old file stays until the new one is

@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace q5n;
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void keyboardDownload();
     void keyboardUpload_data();
     void keyboardUpload();
+    void keyboardHelperKilledBetweenDownloads();
 
 private:
     bool startSerialDecoder();
@@ -367,6 +369,45 @@ void TestExchange::keyboardUpload()
             expected[i] = decoderImage[i];
     }
     QCOMPARE(program->ctx.state.workingImage, expected);
+}
+
+// The helper that holds the keyboard ports is killed between two downloads:
+// the second download starts it again and goes on, token and data complete.
+void TestExchange::keyboardHelperKilledBetweenDownloads()
+{
+    program = std::make_unique<Program>();
+    sim::KeyboardDecoder decoder;
+    decoder.setKeyDelayMs(1);
+    decoder.setReplyGapMs(30);
+    decoder.attach(program->ctx.portIo);
+    program->ctx.state.linkSettings.linkMode = LinkSettings::kKeyboard;
+    program->ctx.state.workingImage = patternImage(77);
+    QVERIFY(program->openTransmit());
+    program->click(QStringLiteral("cmdTransmit"));
+    QCOMPARE(program->last().text, QStringLiteral("Download OK!"));
+
+    const pid_t helper = program->ctx.portThroughHelper.helper().pid();
+    QVERIFY(helper > 0);
+    QCOMPARE(::kill(helper, SIGKILL), 0);
+    // Ended (its descriptors closed), not yet collected by the program.
+    const auto ended = [helper] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(helper));
+        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+    };
+    QTRY_VERIFY(ended());
+    program->ctx.portIo.clearWrites();
+    program->ctx.prompter.messages.clear();
+    program->ctx.state.workingImage = patternImage(78);
+    program->click(QStringLiteral("cmdTransmit"));
+    decoder.detach();
+
+    QCOMPARE(program->ctx.prompter.messages.size(), 1);
+    QCOMPARE(program->last().text, QStringLiteral("Download OK!"));
+    QCOMPARE(decoder.model().image, patternImage(78));
+    QByteArray keys;
+    for (const SimulatedPortIo::Write &w : program->ctx.portIo.writes())
+        keys += w.port == PortIo::kKeyboardDataPort ? char(w.value) : '|';
+    QCOMPARE(keys, "AAAAA|" + keyboardDownloadStream(patternImage(78)).toLatin1() + '|');
 }
 
 QTEST_MAIN(TestExchange)

@@ -156,27 +156,33 @@ private Q_SLOTS:
         QTest::addColumn<bool>("programDirReadOnly");
         QTest::addColumn<bool>("oldFileInProgramDir");
         QTest::addColumn<bool>("save");
-        QTest::newRow("writable program directory") << false << false << true;
-        QTest::newRow("read-only program directory holding defaults") << true << true << true;
-        QTest::newRow("no defaults anywhere") << false << false << false;
+        QTest::addColumn<bool>("root");
+        QTest::newRow("writable program directory") << false << false << true << false;
+        QTest::newRow("read-only program directory holding defaults") << true << true << true << false;
+        QTest::newRow("no defaults anywhere") << false << false << false << false;
+        // Root's defaults never become every user's: its own data directory only.
+        QTest::newRow("root, writable program directory holding defaults") << false << true << true << true;
     }
     void savedDefaultsComeBack()
     {
         QFETCH(bool, programDirReadOnly);
         QFETCH(bool, oldFileInProgramDir);
         QFETCH(bool, save);
+        QFETCH(bool, root);
         test::FormatsContext t;
         const QString programFile = QDir(t.paths.programDir).filePath("defaults");
         const QByteArray old = defaultsWith(values(85, 1));
         if (oldFileInProgramDir)
             writeFileAtomically(programFile, old);
         t.paths.programDirReadOnly = programDirReadOnly;
+        t.paths.runsAsRoot = root;
         for (int i = 0; i < kImageSize; ++i)
             t.state.workingImage[i] = quint8(200 - i);
         if (save) {
             const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
             QCOMPARE(r.error, QString());
-            QCOMPARE(r.path, QDir(programDirReadOnly ? t.paths.userDataDir : t.paths.programDir).filePath("defaults"));
+            const bool user = programDirReadOnly || root;
+            QCOMPARE(r.path, QDir(user ? t.paths.userDataDir : t.paths.programDir).filePath("defaults"));
         }
         ProgramState next;
         loadDefaults(next, t.paths);
@@ -184,7 +190,7 @@ private Q_SLOTS:
         if (oldFileInProgramDir) {
             QByteArray bytes;
             QVERIFY(readWholeFile(programFile, &bytes));
-            QCOMPARE(bytes, old); // the read-only directory was not written
+            QCOMPARE(bytes, old); // the program's directory was not written
         }
     }
 
@@ -225,29 +231,34 @@ private Q_SLOTS:
         QCOMPARE(int(next.defaultImage[3]), 99);
     }
 
-    void saveAsDefaultRefusedToRoot()
+    void saveAsDefaultReportsFailure_data()
     {
-        test::FormatsContext t;
-        t.paths.runsAsRoot = true;
-        t.state.workingImage[0] = 1;
-        const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
-        QVERIFY2(r.error.startsWith("The program runs as root"), qPrintable(r.error));
-        QVERIFY(!QFile::exists(QDir(t.paths.programDir).filePath("defaults")));
-        QVERIFY(!QFile::exists(QDir(t.paths.userDataDir).filePath("defaults")));
+        QTest::addColumn<bool>("programDirReadOnly");
+        QTest::addColumn<bool>("root");
+        QTest::addColumn<QString>("userDataDir");
+        // Both places are plain files, so no directory can be made there.
+        QTest::newRow("neither place can take the file") << false << false << "blocker/user";
+        // Nowhere to go is a failure, not a silent success.
+        QTest::newRow("read-only program directory, no data directory") << true << false << "";
+        QTest::newRow("root without a data directory") << false << true << "";
     }
-
     void saveAsDefaultReportsFailure()
     {
+        QFETCH(bool, programDirReadOnly);
+        QFETCH(bool, root);
+        QFETCH(QString, userDataDir);
         test::FormatsContext t;
-        // Both places are plain files, so no directory can be made there.
         writeFileAtomically(t.path("blocker"), "x");
-        t.paths.programDir = t.path("blocker/program");
-        t.paths.userDataDir = t.path("blocker/user");
+        t.paths.programDir = root ? t.paths.programDir : t.path("blocker/program");
+        t.paths.userDataDir = userDataDir.isEmpty() ? QString() : t.path(userDataDir);
+        t.paths.programDirReadOnly = programDirReadOnly;
+        t.paths.runsAsRoot = root;
         const ConfigImage before = t.state.defaultImage;
         t.state.workingImage[0] = 1;
         const SaveDefaultsResult r = saveAsDefault(t.state, t.paths);
         QVERIFY(!r.error.isEmpty());
         QCOMPARE(t.state.defaultImage, before);
+        QVERIFY(!QFile::exists(QDir(t.paths.programDir).filePath("defaults")));
     }
 };
 

@@ -113,6 +113,29 @@ private Q_SLOTS:
 #endif
     }
 
+    // The helper that holds port access runs no library but the C library:
+    // what it needs is that and nothing else (no libstdc++, libm, libgcc_s).
+    void helperNeedsTheCLibraryAlone_data()
+    {
+        QTest::addColumn<QString>("binary");
+        QTest::newRow("q5nkbd") << built("Q5NCFG_HELPER", kHelperInBuild);
+        QTest::newRow("q5nkbd-sim") << QCoreApplication::applicationDirPath() + "/../libexec/q5ncfg/q5nkbd-sim";
+    }
+    void helperNeedsTheCLibraryAlone()
+    {
+        QFETCH(QString, binary);
+        QProcess readelf;
+        readelf.start(tool(QStringLiteral("readelf")), {QStringLiteral("--dynamic"), QStringLiteral("--wide"), binary});
+        QVERIFY2(readelf.waitForFinished(30000) && readelf.exitCode() == 0, "readelf (binutils) is needed");
+        QStringList needed;
+        for (const QByteArray &line : readelf.readAllStandardOutput().split('\n'))
+            if (line.contains("(NEEDED)"))
+                needed.append(QString::fromLatin1(line.mid(line.indexOf('[') + 1).chopped(1)));
+        if (!needed.filter(QStringLiteral("libasan")).isEmpty())
+            QSKIP("a sanitizer build links its run-time libraries into every binary");
+        QCOMPARE(needed, QStringList{QStringLiteral("libc.so.6")});
+    }
+
     void unprivilegedRunHoldsNoCapability_data()
     {
         QTest::addColumn<QString>("program");

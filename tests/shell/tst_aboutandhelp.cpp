@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBrowser>
@@ -36,6 +37,38 @@ class TestAboutAndHelp : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { QApplication::setApplicationVersion(QStringLiteral("4.5.6")); }
+
+    // Over ssh there is no display: the options that only print still work.
+    void printsWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("begins");
+        const QString usage = QStringLiteral("Usage: ");
+        QTest::newRow("--version") << QStringList{"--version"} << QStringLiteral("q5ncfg " Q5N_VERSION "\n");
+        QTest::newRow("-v") << QStringList{"-v"} << QStringLiteral("q5ncfg " Q5N_VERSION "\n");
+        QTest::newRow("--help") << QStringList{"--help"} << usage;
+        QTest::newRow("-h after a file") << QStringList{"site.cfg", "-h"} << usage;
+        QTest::newRow("--help beside a Qt option") << QStringList{"-reverse", "--help"} << usage;
+    }
+    void printsWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, begins);
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        run.setProcessEnvironment(environment);
+        run.start(QCoreApplication::applicationDirPath() + "/../src/q5ncfg", arguments);
+        QVERIFY(run.waitForFinished(30000));
+        const QString out = QString::fromLocal8Bit(run.readAllStandardOutput());
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, run.readAllStandardError().data());
+        QVERIFY2(out.startsWith(begins), qPrintable(out));
+        if (begins == QStringLiteral("Usage: ")) {
+            QVERIFY(out.contains(QStringLiteral("Configuration utility of the Q5N bar-code decoder")));
+            QVERIFY(out.contains(QStringLiteral("--version")));
+        }
+    }
 
     void aboutWindow()
     {

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
 
 using namespace q5n;
@@ -523,21 +524,52 @@ private Q_SLOTS:
         QCOMPARE(int(f.t.state.activePage), 0);
     }
 
+    void saveAsDefaultThenRestart_data()
+    {
+        QTest::addColumn<bool>("root");
+        QTest::newRow("user") << false;
+        // A technician who runs the program as root keeps the command; the
+        // file goes to root's own data folder, never the program's.
+        QTest::newRow("root") << true;
+    }
     void saveAsDefaultThenRestart()
     {
+        QFETCH(bool, root);
         Fixture f;
+        Paths &paths = f.window.context().paths;
+        paths.runsAsRoot = root;
         f.t.state.setBits(22, 0x03, 0);
-        f.window.fileSaveAsDefault();
+        f.window.menuAction(QStringLiteral("mnuFileDefault"))->trigger();
         QVERIFY(f.t.prompter.messages.isEmpty());
         QCOMPARE(f.t.state.defaultImage, f.t.state.workingImage);
         QVERIFY(f.t.state.hasUnsavedChanges()); // saving defaults is not saving the file
+        QCOMPARE(QFile::exists(QDir(paths.programDir).filePath("defaults")), !root);
+        QCOMPARE(QFile::exists(QDir(paths.userDataDir).filePath("defaults")), root);
 
         ProgramState next;
-        AppContext ctx{next, f.t.prompter, f.t.portIo, f.t.clock, f.t.paths, {}};
+        AppContext ctx{next, f.t.prompter, f.t.portIo, f.t.clock, paths, {}};
         MainWindow restarted(ctx);
         restarted.startUp();
         QCOMPARE(next.workingImage, f.t.state.workingImage);
         QVERIFY(!next.hasUnsavedChanges());
+    }
+
+    // Under sudo HOME and XDG_DATA_HOME may still name the calling user's
+    // folders: root's defaults go to root's own home all the same.
+    void rootDataFolderIsRootsOwn()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only a process of root takes root's data folder");
+        QTemporaryDir other;
+        const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
+        qputenv("HOME", QFile::encodeName(other.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(other.filePath("share")));
+        const Paths paths = Paths::system();
+        qputenv("HOME", home);
+        data.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
+        QVERIFY(paths.runsAsRoot);
+        QCOMPARE(paths.userDataDir,
+                 QFile::decodeName(::getpwuid(0)->pw_dir) + "/.local/share/" + QCoreApplication::applicationName());
     }
 
     void saveAsDefaultFailureIsReported()

@@ -12,6 +12,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 class TestQ5nSim : public QObject
 {
@@ -73,6 +76,7 @@ private Q_SLOTS:
     void imageFromSetupFile();
     void scans();
     void commands();
+    void killedClientLeavesTheLineFree();
 };
 
 void TestQ5nSim::initTestCase()
@@ -243,6 +247,34 @@ void TestQ5nSim::commands()
     QCOMPARE(process.state(), QProcess::Running);
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
+}
+
+// q5ntool holds the line in exclusive mode while it monitors; killed, it
+// cannot leave that mode. The simulator releases the line, so that the next
+// program (a user's, which exclusive mode would keep out) can open it.
+void TestQ5nSim::killedClientLeavesTheLineFree()
+{
+    QProcess sim;
+    const QString path = start(sim, {});
+    QVERIFY(path.startsWith(u"/dev/pts/"));
+    const int line = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(line >= 0); // root is not held to exclusive mode: the test can look at the flag
+    const auto exclusive = [line] {
+        int on = -1;
+        return ::ioctl(line, TIOCGEXCL, &on) == 0 ? on : -1;
+    };
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tool/q5ntool"),
+               {QStringLiteral("monitor"), QStringLiteral("--port"), path});
+    QTRY_COMPARE(exclusive(), 1);
+    tool.kill();
+    QVERIFY(tool.waitForFinished(5000));
+    QTRY_COMPARE(exclusive(), 0);
+    ::close(line);
+    QVERIFY(QTest::qWaitFor([&] { return (m_log += sim.readAllStandardError()).contains("released"); }));
+    QCOMPARE(upload(path).size(), 84); // and the decoder answers the next program
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TestQ5nSim)

@@ -17,27 +17,31 @@ namespace q5n::test {
 class PortThroughHelper final : public PortIo
 {
 public:
-    explicit PortThroughHelper(SimulatedPortIo &port) : m_port(port)
+    // `arguments` go to the helper's test build ("paced": the protocol's pace).
+    explicit PortThroughHelper(SimulatedPortIo &port, const QStringList &arguments = {}) : m_port(port)
     {
         int writes[2], masks[2];
         if (::pipe2(writes, O_CLOEXEC) != 0 || ::pipe2(masks, O_CLOEXEC) != 0)
             qFatal("no pipes for the keyboard-port helper");
         ::fcntl(m_writes = writes[0], F_SETFL, O_NONBLOCK);
         m_masks = masks[1];
+        // The helper's ends stay open here, so that a helper started again
+        // (after a refusal or a kill) gets its ports too.
+        m_helperEnds[0] = writes[1];
+        m_helperEnds[1] = masks[0];
         m_helper = std::make_unique<HelperPortIo>(
-            HelperPortIo::Launch{QStringLiteral(Q5N_KBD_SIM_HELPER), {}, {writes[1], masks[0]}});
-        const bool started = m_helper->InitializeWinIo();
-        ::close(writes[1]);
-        ::close(masks[0]);
-        if (!started)
+            HelperPortIo::Launch{QStringLiteral(Q5N_KBD_SIM_HELPER), arguments, {m_helperEnds[0], m_helperEnds[1]}});
+        if (!m_helper->InitializeWinIo())
             qFatal("the helper's test build did not start: %s", Q5N_KBD_SIM_HELPER);
     }
     ~PortThroughHelper() override
     {
         m_helper.reset();
-        ::close(m_writes);
-        ::close(m_masks);
+        for (int fd : {m_writes, m_masks, m_helperEnds[0], m_helperEnds[1]})
+            ::close(fd);
     }
+
+    HelperPortIo &helper() { return *m_helper; }
 
     bool InitializeWinIo() override { return m_port.InitializeWinIo(); }
     void ShutdownWinIo() override { m_port.ShutdownWinIo(); }
@@ -53,18 +57,20 @@ public:
     }
     bool GetPortVal(quint16 port, quint32 *value, quint8 size) override
     {
+        // `port` records the read and holds the mask the helper is to find;
+        // the program gets the helper's answer, as it does from the real
+        // helper (an opening of the exchange, whatever `port` could do alone).
         quint32 simulated = 0;
-        const bool readable = m_port.GetPortVal(port, &simulated, size);
+        m_port.GetPortVal(port, &simulated, size);
         const quint8 mask = m_port.interruptMask();
-        if (port != kInterruptMaskPort || ::write(m_masks, &mask, 1) != 1 || !m_helper->GetPortVal(port, value, size))
-            return false;
-        return readable;
+        return port == kInterruptMaskPort && ::write(m_masks, &mask, 1) == 1 && m_helper->GetPortVal(port, value, size);
     }
 
 private:
     SimulatedPortIo &m_port;
     int m_writes = -1; // what the helper wrote to its ports
     int m_masks = -1;  // the masks its reads give
+    int m_helperEnds[2] = {-1, -1};
     std::unique_ptr<HelperPortIo> m_helper;
 };
 
