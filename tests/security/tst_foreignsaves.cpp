@@ -18,8 +18,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <memory>
@@ -156,10 +156,8 @@ bool plant(const Scene &scene, Planted what, const QString &path)
 {
     const QByteArray name = native(path);
     switch (what) {
-    case Planted::NobodysFile:
-        return scene.file(path, "nobody's own words", kNobody, kNobody, 0666);
-    case Planted::NobodysFifo:
-        return ::mkfifo(name.constData(), 0666) == 0 && giveAway(path, kNobody, kNobody);
+    case Planted::NobodysFile: return scene.file(path, "nobody's own words", kNobody, kNobody, 0666);
+    case Planted::NobodysFifo: return ::mkfifo(name.constData(), 0666) == 0 && giveAway(path, kNobody, kNobody);
     case Planted::NobodysDevice: // the null device's numbers
         return ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0 && giveAway(path, kNobody, kNobody);
     case Planted::NobodysSocket: {
@@ -175,8 +173,7 @@ bool plant(const Scene &scene, Planted what, const QString &path)
         return bound && ::chmod(name.constData(), 0666) == 0 && giveAway(path, kNobody, kNobody);
     }
     case Planted::Nothing:
-    case Planted::OwnFile:
-        break;
+    case Planted::OwnFile: break;
     }
     return true;
 }
@@ -442,12 +439,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("planted");
         QTest::addColumn<QString>("message");
-        QTest::newRow("nothing there") << "" << "";
+        QTest::newRow("nothing there") << ""
+                                       << "";
         QTest::newRow("nobody's link to the user's file") << "nobody's link"
                                                           << "\"%1\" is a symbolic link that belongs to another user; "
                                                              "it is not followed.";
-        QTest::newRow("nobody's 0666 file") << "nobody's file" << "\"%1\" belongs to another user; it is not replaced.";
-        QTest::newRow("the user's own link") << "own link" << "";
+        QTest::newRow("nobody's 0666 file") << "nobody's file"
+                                            << "\"%1\" belongs to another user; it is not replaced.";
+        QTest::newRow("the user's own link") << "own link"
+                                             << "";
     }
     void printToFileTakesTheSafeSave()
     {
