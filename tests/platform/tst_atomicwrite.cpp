@@ -33,10 +33,9 @@ private Q_SLOTS:
         QTest::newRow("absolute link") << QStringList{"a/site.cfg -> @/b/real.cfg"} << "a/site.cfg"
                                        << "b/real.cfg"
                                        << "";
-        QTest::newRow("link relative to its own folder")
-            << QStringList{"a/site.cfg -> ../b/real.cfg"} << "a/site.cfg"
-            << "b/real.cfg"
-            << "";
+        QTest::newRow("link relative to its own folder") << QStringList{"a/site.cfg -> ../b/real.cfg"} << "a/site.cfg"
+                                                         << "b/real.cfg"
+                                                         << "";
         QTest::newRow("relative link, relative name") << QStringList{"a/site.cfg -> real.cfg"} << "a/site.cfg"
                                                       << "a/real.cfg"
                                                       << "";

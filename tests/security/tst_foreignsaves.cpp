@@ -26,6 +26,7 @@
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -215,6 +216,9 @@ pid_t startSwapper(const QByteArray &first, const QByteArray &second, std::atomi
     }
     if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
         ::_exit(2);
+    // Never outlives the test, whatever ends it (set after setuid, which clears it).
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() == 1)
+        ::_exit(5);
     for (;;) {
         if (::renameat2(AT_FDCWD, first.constData(), AT_FDCWD, second.constData(), RENAME_EXCHANGE) != 0)
             ::_exit(3);
