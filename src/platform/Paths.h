@@ -28,9 +28,12 @@ struct Paths
 };
 
 // Writes the whole file or nothing: the old file stays until the new one is
-// complete. Follows only the user's own symbolic links (another user's link is
-// refused), and never rewrites a file in place when its folder cannot take a
-// new file. Returns an empty string on success, else the reason.
+// complete. Follows only the user's own symbolic links; another user's link,
+// file, FIFO, device or socket at the name is refused. Nobody else can read the
+// new file before it has its final mode: that of the user's own file being
+// replaced (its group kept where the user belongs to it), else 0666 less the
+// umask. Never rewrites a file in place when its folder cannot take a new
+// file. Returns an empty string on success, else the reason.
 QString writeFileAtomically(const QString &path, const QByteArray &bytes);
 
 // How opening a file for reading ended.

@@ -4,6 +4,7 @@
 #include "model/SettingsSheet.h"
 #include "platform/Prompter.h"
 #include "shell/MainWindow.h"
+#include "shell/PrintOutput.h"
 #include "shell/SetupFileMessages.h"
 #include "windows/CompareWindow.h"
 #include "windows/DecoderUploadDialog.h"
@@ -112,10 +113,10 @@ void DesktopCommands::printSettings()
         return;
     QTextDocument document;
     document.setHtml(sheetHtml(settingsSheet(s.setupInfo, s.workingImage, s.defaultImage)));
-    document.print(&printer);
-    if (printer.printerState() == QPrinter::Error)
+    const QString error = printDocument(document, printer);
+    if (!error.isEmpty())
         m_main.context().prompter.ask({kMainTitle,
-                                       QStringLiteral("The settings could not be printed."),
+                                       QStringLiteral("The settings could not be printed.\n%1").arg(error),
                                        Prompter::Button::Ok,
                                        Prompter::Button::Ok,
                                        Prompter::Icon::Critical,
