@@ -22,23 +22,23 @@ QString hexByte(int value)
 
 } // namespace
 
-std::vector<SettingDifference> settingDifferences(const SetupInfo &thisTexts, const ConfigImage &thisImage,
-                                                  const SetupInfo *otherTexts, const ConfigImage &otherImage,
+std::vector<SettingDifference> settingDifferences(const ComparedSetup &mine, const ComparedSetup &other,
                                                   ByteRange range)
 {
+    const ConfigImage &thisImage = mine.image;
+    const ConfigImage &otherImage = other.image;
     std::vector<SettingDifference> out;
-    if (otherTexts) {
+    if (mine.texts && other.texts) {
         // The setup texts as the bar decoder's Interface page shows them.
         for (const FieldEntry *e : fieldsOfPage(Page::DecoderInterface)) {
             if (e->kind != FieldKind::Text || !e->text)
                 continue;
-            const QString &mine = setupText(thisTexts, *e->text);
-            const QString &theirs = setupText(*otherTexts, *e->text);
-            if (mine == theirs)
+            const QString &theirs = setupText(*other.texts, *e->text);
+            if (setupText(*mine.texts, *e->text) == theirs)
                 continue;
             SettingDifference d;
             d.where = kSetupTextsTab + QStringLiteral(" \u203A ") + plainCaption(e->caption);
-            d.thisValue = shown(mine);
+            d.thisValue = shown(setupText(*mine.texts, *e->text));
             d.otherValue = shown(theirs);
             d.page = e->page;
             d.control = e->name;
@@ -47,7 +47,25 @@ std::vector<SettingDifference> settingDifferences(const SetupInfo &thisTexts, co
             out.push_back(d);
         }
     }
-    for (const FieldRef &ref : imageFields()) {
+    if (mine.link && other.link) {
+        // The port and the link mode a setup file stores, as the "Transmit"
+        // window names them.
+        for (const LinkLine line : kLinkLines) {
+            const qint16 theirs = linkLineNumber(line, *other.link);
+            if (linkLineNumber(line, *mine.link) == theirs)
+                continue;
+            SettingDifference d;
+            d.where = pagePath(Page::Transmit) + QStringLiteral(" \u203A ") + linkLineCaption(line);
+            d.thisValue = linkLineValue(line, *mine.link);
+            d.otherValue = linkLineValue(line, *other.link);
+            d.page = Page::Transmit;
+            d.control = line == LinkLine::Interface ? QStringLiteral("OptMode") : QStringLiteral("OptPort");
+            d.link = line;
+            d.otherNumber = theirs;
+            out.push_back(d);
+        }
+    }
+    for (const FieldRef &ref : shownFields()) {
         const FieldEntry &e = *ref.entry;
         if (!range.contains(ref.firstByte()))
             continue;
@@ -56,12 +74,12 @@ std::vector<SettingDifference> settingDifferences(const SetupInfo &thisTexts, co
             continue;
         SettingDifference d;
         d.where = pagePath(e.page) + QStringLiteral(" \u203A ") + fieldCaption(ref);
-        d.thisValue = shown(valueOf(ref, thisImage));
-        d.otherValue = shown(valueOf(ref, otherImage));
+        d.thisValue = shown(shownValue(ref, thisImage));
+        d.otherValue = shown(shownValue(ref, otherImage));
         d.page = e.page;
         d.control = e.name;
         d.firstByte = ref.firstByte();
-        d.mask = e.occupiedMask();
+        d.mask = ref.mask();
         d.otherBytes = theirs;
         out.push_back(d);
     }
@@ -82,10 +100,14 @@ std::vector<SettingDifference> settingDifferences(const SetupInfo &thisTexts, co
     return out;
 }
 
-void useOtherValue(const SettingDifference &difference, SetupInfo &texts, ConfigImage &image)
+void useOtherValue(const SettingDifference &difference, SetupInfo &texts, LinkSettings &link, ConfigImage &image)
 {
     if (difference.text) {
         setupText(texts, *difference.text) = difference.otherText;
+        return;
+    }
+    if (difference.link) {
+        linkLineNumber(*difference.link, link) = difference.otherNumber;
         return;
     }
     for (int k = 0; k < difference.otherBytes.size(); ++k) {

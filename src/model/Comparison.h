@@ -2,6 +2,7 @@
 
 #include "model/ConfigImage.h"
 #include "model/FieldCatalogue.h"
+#include "model/FieldNaming.h"
 #include "model/ProgramState.h"
 
 #include <QByteArray>
@@ -24,9 +25,12 @@ struct SettingDifference
     int page = 0;       // the page that shows the setting (0: none does)
     QString control;    // objectName of its control on that page
 
-    // What taking the other value writes: a setup text, or bits of the image.
+    // What taking the other value writes: a setup text, a link line, or bits
+    // of the image.
     std::optional<SetupText> text;
     QString otherText;
+    std::optional<LinkLine> link;
+    qint16 otherNumber = 0;
     int firstByte = -1;
     int mask = 0;          // the bits owned in each byte from firstByte on
     QByteArray otherBytes; // the other configuration's bytes there
@@ -41,14 +45,23 @@ struct ByteRange
     bool contains(int index) const { return index >= first && index <= last; }
 };
 
-// Every difference, the setup texts first (when `otherTexts` is given), then
-// every setting of the image page by page in catalogue order, then bits that
-// no page shows. Only settings whose bytes lie in `range` are compared.
-std::vector<SettingDifference> settingDifferences(const SetupInfo &thisTexts, const ConfigImage &thisImage,
-                                                  const SetupInfo *otherTexts, const ConfigImage &otherImage,
+// One side of a comparison: its image and, where it has them, its setup
+// texts and link lines (a setup file has them, a decoder's upload has not).
+struct ComparedSetup
+{
+    const ConfigImage &image;
+    const SetupInfo *texts = nullptr;
+    const LinkSettings *link = nullptr;
+};
+
+// Every difference: the setup texts and then the link lines (where both sides
+// have them), then every setting of the image page by page in catalogue order
+// as the pages show them, then bits that no page shows. Only settings whose
+// bytes lie in `range` are compared.
+std::vector<SettingDifference> settingDifferences(const ComparedSetup &mine, const ComparedSetup &other,
                                                   ByteRange range = {});
 
 // Writes the other configuration's value of one difference into this one.
-void useOtherValue(const SettingDifference &difference, SetupInfo &texts, ConfigImage &image);
+void useOtherValue(const SettingDifference &difference, SetupInfo &texts, LinkSettings &link, ConfigImage &image);
 
 } // namespace q5n

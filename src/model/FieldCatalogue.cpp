@@ -227,6 +227,19 @@ FieldEntry checkDigitField(const char *name, int mask, int designSelection)
                       {{0, 0}, {1, 0}, {2, 1}, {3, 2}}, designSelection);
 }
 
+// The parity group of both Communication pages, on three bits: "None" writes
+// 7 and code 4 shows it too. The page starts with "None".
+FieldEntry parityField(int page, int byte, int mask)
+{
+    return codedField(page, "optCfg41D", "Parity", byte, mask,
+                      {{0, QStringLiteral("Space"), 0},
+                       {1, QStringLiteral("Mark"), 1},
+                       {2, QStringLiteral("Even"), 2},
+                       {3, QStringLiteral("Odd"), 3},
+                       {4, QStringLiteral("None"), 7}},
+                      {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {7, 4}}, 4);
+}
+
 void addSetupTexts(std::vector<FieldEntry> &c, int page)
 {
     c.push_back(textField(page, "txtDeviceName", "Device Name: ", SetupText::DeviceName));
@@ -251,14 +264,7 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(indexField(Page::DecoderComm, "optCfg41A", "Baud Rate", 16, 0x0C, {"2400", "4800", "9600", "19200"}));
     c.push_back(indexField(Page::DecoderComm, "optCfg41B", "Data Bits", 19, 0x08, {"7 Data Bits", "8 Data Bits"}));
     c.push_back(indexField(Page::DecoderComm, "optCfg41C", "Stop Bits", 19, 0x80, {"2 Bits", "1 Bit"}));
-    // "None" writes 7; code 4 shows it too. The page starts with "None".
-    c.push_back(codedField(Page::DecoderComm, "optCfg41D", "Parity", 19, 0x70,
-                           {{0, QStringLiteral("Space"), 0},
-                            {1, QStringLiteral("Mark"), 1},
-                            {2, QStringLiteral("Even"), 2},
-                            {3, QStringLiteral("Odd"), 3},
-                            {4, QStringLiteral("None"), 7}},
-                           {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {7, 4}}, 4));
+    c.push_back(parityField(Page::DecoderComm, 19, 0x70));
     c.push_back(indexField(Page::DecoderComm, "optRTSCTS", "RTS/CTS", 20, 0x08, kDisableEnable));
     c.push_back(indexField(Page::DecoderComm, "optACKNCK", "ACK/NAK", 20, 0x10, kDisableEnable));
     c.push_back(indexField(Page::DecoderComm, "optXONXOFF", "XON/XOFF", 20, 0x20, kDisableEnable));
@@ -272,9 +278,14 @@ std::vector<FieldEntry> buildCatalogue()
 
     // Page 3, cfg5 "Bar Codes and Others": symbologies and their options
     // (bytes 18, 21, 22 bits 3..7, 23 and bit 0 of 19).
-    c.push_back(bitSetField(
-        Page::DecoderBar, "chk51", "Symboligies Selection", 21,
-        {"CodaBar/NW7", "Interleave 25", "Code 128", "Code 39", "EAN-8/JAN-8", "EAN-13/JAN-13", "UPC-E", "UPC-A"}));
+    {
+        // On the page in two columns from the last box down: UPC-A / UPC-E, ...
+        FieldEntry symbologies = bitSetField(
+            Page::DecoderBar, "chk51", "Symboligies Selection", 21,
+            {"CodaBar/NW7", "Interleave 25", "Code 128", "Code 39", "EAN-8/JAN-8", "EAN-13/JAN-13", "UPC-E", "UPC-A"});
+        symbologies.screenOrder = {7, 6, 5, 4, 3, 2, 1, 0};
+        c.push_back(symbologies);
+    }
     c.push_back(flagField(Page::DecoderBar, "chkIsbn", "Enable ISBN/ISSN", 22, 0x10));
     c.push_back(flagField(Page::DecoderBar, "chkUpcAEan13", "UPC-A=EAN-13", 22, 0x80));
     c.push_back(
@@ -290,9 +301,16 @@ std::vector<FieldEntry> buildCatalogue()
     c.push_back(checkDigitField("opt55A", 0x0C, 2));
     c.push_back(flagField(Page::DecoderBar, "ChkBrazil", "Brazil 25", 19, 0x01));
     c.push_back(flagField(Page::DecoderBar, "chk58A", "Set Up Start/Stop Characters Upon Transmission", 22, 0x08));
-    // Boxes 0..3 are the stop characters A..D, boxes 4..7 the start characters.
-    c.push_back(bitSetField(Page::DecoderBar, "ChkStart", "Transmission Type of Stop / Start", 18,
-                            {"A", "B", "C", "D", "A", "B", "C", "D"}));
+    {
+        // Boxes 0..3 are the stop characters A..D, boxes 4..7 the start
+        // characters, each four under a frame of their own. The command line
+        // names the eight as one group, by the caption below.
+        FieldEntry startStop = bitSetField(Page::DecoderBar, "ChkStart", "Transmission Type of Stop / Start", 18,
+                                           {"A", "B", "C", "D", "A", "B", "C", "D"});
+        startStop.frames = {{QStringLiteral("Transmission Type of Stop"), 0x0F},
+                            {QStringLiteral("Transmission Type of Start"), 0xF0}};
+        c.push_back(startStop);
+    }
 
     // Page 4, cfg6 "Miscellaneous Parameters": language, code IDs and output
     // editing (bytes 0..15, 16 bits 4..7, 17, 22 bit 2).
@@ -335,13 +353,7 @@ std::vector<FieldEntry> buildCatalogue()
                            {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {7, 5}}, 5));
     c.push_back(indexField(Page::ReaderComm, "optCfg41B", "Data Bits", 26, 0x20, {"7 Data Bits", "8 Data Bits"}));
     c.push_back(indexField(Page::ReaderComm, "optCfg41C", "Stop Bit", 26, 0x10, {"2 Bits", "1 Bit"}));
-    c.push_back(codedField(Page::ReaderComm, "optCfg41D", "Parity", 27, 0xE0,
-                           {{0, QStringLiteral("Space"), 0},
-                            {1, QStringLiteral("Mark"), 1},
-                            {2, QStringLiteral("Even"), 2},
-                            {3, QStringLiteral("Odd"), 3},
-                            {4, QStringLiteral("None"), 7}},
-                           {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {7, 4}}, 4));
+    c.push_back(parityField(Page::ReaderComm, 27, 0xE0));
     c.push_back(indexField(Page::ReaderComm, "optRTSCTS", "RTS/CTS", 27, 0x10, kDisableEnable));
     c.push_back(indexField(Page::ReaderComm, "optACKNCK", "ACK/NAK", 27, 0x08, kDisableEnable));
     c.push_back(indexField(Page::ReaderComm, "optXONXOFF", "XON/XOFF", 26, 0x08, kDisableEnable));
@@ -554,6 +566,18 @@ QStringList catalogueProblems(std::span<const FieldEntry> entries)
                 problems << who + QStringLiteral(": code %1 shown by missing option %2").arg(s.code).arg(s.option);
             if (s.code < 0 || (s.code * e.unit() & ~e.mask) != 0)
                 problems << who + QStringLiteral(": shown code %1 outside the mask").arg(s.code);
+        }
+        if (!e.frames.empty()) {
+            int covered = 0;
+            for (const FieldFrame &f : e.frames) {
+                if (covered & f.mask)
+                    problems << who + QStringLiteral(": frame %1 shares boxes with another").arg(f.caption);
+                covered |= f.mask;
+            }
+            if (covered != e.mask)
+                problems << who + QStringLiteral(": frames hold boxes 0x%1, the field 0x%2")
+                                      .arg(covered, 0, 16)
+                                      .arg(e.mask, 0, 16);
         }
         if (e.kind == FieldKind::Coded) {
             // Every option must show again what it writes, or a choice would be

@@ -42,6 +42,14 @@ struct FieldOption
     int code = 0;
 };
 
+// One captioned frame of a group of check boxes that stands in several frames
+// on its page: the boxes owning the bits of `mask`.
+struct FieldFrame
+{
+    QString caption;
+    int mask = 0;
+};
+
 // Which option shows a stored code (coded fields). Codes missing from the
 // list are shown by no option.
 struct CodeShow
@@ -70,6 +78,13 @@ struct FieldEntry
     std::vector<CodeShow> shows;   // coded fields: which option each stored code shows
     int designSelection = -1;      // option selected when the page is created (-1: none)
     std::optional<SetupText> text; // text fields: the bound setup text
+    // Bit-set fields: the box indexes as the page shows them, row by row
+    // (empty: index order).
+    std::vector<int> screenOrder;
+    // Bit-set fields whose boxes stand in several captioned frames: the
+    // frames, each read as a setting of its own (empty: one setting). The page
+    // still binds, shows and restores the boxes as one group.
+    std::vector<FieldFrame> frames;
 
     // The mask's lowest set bit: what "shifted down" divides by.
     int unit() const;
@@ -103,7 +118,8 @@ std::vector<const FieldEntry *> fieldsOfPage(int page);
 
 // Consistency problems of a list of entries (an empty list when it is sound):
 // two fields of one page overlapping in one byte, an option value outside its
-// mask, a code shown by a missing option, a design selection that is no option.
+// mask, a code shown by a missing option, a design selection that is no option,
+// frames of a bit-set that do not divide its boxes between them.
 QStringList catalogueProblems(std::span<const FieldEntry> entries);
 
 } // namespace q5n

@@ -4,6 +4,8 @@
 #include "model/PageTable.h"
 #include "model/Text8.h"
 
+#include <QStringList>
+
 #include <initializer_list>
 
 namespace q5n {
@@ -121,7 +123,14 @@ QString frameOf(const FieldEntry &entry)
 
 QString fieldCaption(const FieldRef &ref)
 {
-    QString caption = joinedCaption(*ref.entry, plainCaption);
+    const FieldEntry &e = *ref.entry;
+    QString caption;
+    if (ref.part >= 0)
+        caption = plainCaption(e.frames[std::size_t(ref.part)].caption);
+    else if (e.kind == FieldKind::Flag && !e.label.isEmpty())
+        caption = plainCaption(e.label); // the box's own caption ("ON") says only its state
+    else
+        caption = joinedCaption(e, plainCaption);
     if (const QString frame = frameOf(*ref.entry); !frame.isEmpty())
         caption = frame + QStringLiteral(" \u203A ") + caption;
     if (ref.entry->slotCount > 1)
@@ -137,6 +146,20 @@ std::vector<FieldRef> imageFields()
             continue;
         for (int slot = 0; slot < e.slotCount; ++slot)
             out.push_back({&e, slot});
+    }
+    return out;
+}
+
+std::vector<FieldRef> shownFields()
+{
+    std::vector<FieldRef> out;
+    for (const FieldRef &ref : imageFields()) {
+        if (ref.entry->frames.empty()) {
+            out.push_back(ref);
+            continue;
+        }
+        for (std::size_t part = 0; part < ref.entry->frames.size(); ++part)
+            out.push_back({ref.entry, ref.slot, int(part)});
     }
     return out;
 }
@@ -188,6 +211,55 @@ QString valueOf(const FieldRef &ref, const ConfigImage &image)
     return valueText(e, image);
 }
 
+QString shownValue(const FieldRef &ref, const ConfigImage &image)
+{
+    const FieldEntry &e = *ref.entry;
+    if (e.kind == FieldKind::CharacterSequence)
+        return insertionToText(image, ref.firstByte(), e.length);
+    if (e.kind != FieldKind::BitSet)
+        return valueOf(ref, image);
+    std::vector<int> order = e.screenOrder;
+    if (order.empty())
+        for (const FieldOption &o : e.options)
+            order.push_back(o.index);
+    QStringList checked;
+    const int stored = image.at(e.byte) & ref.mask();
+    for (int index : order)
+        if (const FieldOption *o = e.option(index); o && (o->code & ref.mask()) && (stored & o->code))
+            checked << o->caption;
+    return checked.isEmpty() ? kNoBoxChecked : checked.join(QStringLiteral(", "));
+}
+
+QString linkLineCaption(LinkLine line)
+{
+    return line == LinkLine::Interface ? QStringLiteral("Interface") : QStringLiteral("Port");
+}
+
+qint16 &linkLineNumber(LinkLine line, LinkSettings &link)
+{
+    return line == LinkLine::Interface ? link.linkMode : link.portNumber;
+}
+
+qint16 linkLineNumber(LinkLine line, const LinkSettings &link)
+{
+    return linkLineNumber(line, const_cast<LinkSettings &>(link));
+}
+
+QString linkLineValue(LinkLine line, const LinkSettings &link)
+{
+    const qint16 n = linkLineNumber(line, link);
+    if (line == LinkLine::Interface) {
+        // Any mode but RS232's is the keyboard line; the window selects
+        // "Keyboard" for it, while the file keeps the number it holds.
+        if (n == LinkSettings::kRs232)
+            return QStringLiteral("RS232");
+        return n == LinkSettings::kKeyboard ? QStringLiteral("Keyboard") : QStringLiteral("Keyboard (mode %1)").arg(n);
+    }
+    if (n >= 1 && n <= 6)
+        return QStringLiteral("Com %1").arg(n);
+    return QStringLiteral("(port %1: no option)").arg(n);
+}
+
 QByteArray storedBits(const FieldRef &ref, const ConfigImage &image)
 {
     const FieldEntry &e = *ref.entry;
@@ -197,7 +269,7 @@ QByteArray storedBits(const FieldRef &ref, const ConfigImage &image)
             out.append(char(image.at(ref.firstByte() + k)));
         return out;
     }
-    out.append(char(image.at(e.byte) & e.occupiedMask()));
+    out.append(char(image.at(e.byte) & ref.mask()));
     return out;
 }
 

@@ -6,7 +6,8 @@
 
 namespace q5n {
 
-SettingsSheet settingsSheet(const SetupInfo &texts, const ConfigImage &image, const ConfigImage &defaults)
+SettingsSheet settingsSheet(const SetupInfo &texts, const LinkSettings &link, const ConfigImage &image,
+                            const ConfigImage &defaults)
 {
     SettingsSheet sheet;
     sheet.title = QStringLiteral("Q5N Configuration");
@@ -23,10 +24,14 @@ SettingsSheet settingsSheet(const SetupInfo &texts, const ConfigImage &image, co
     // One section per page, in the order the menus list the pages.
     for (const PageInfo &p : pageTable()) {
         SheetSection section{pagePath(p.number), {}};
-        for (const FieldRef &ref : imageFields()) {
+        if (p.number == Page::Transmit)
+            for (const LinkLine line : kLinkLines)
+                section.rows.push_back({linkLineCaption(line), linkLineValue(line, link),
+                                        linkLineNumber(line, link) != linkLineNumber(line, LinkSettings{})});
+        for (const FieldRef &ref : shownFields()) {
             if (ref.entry->page != p.number)
                 continue;
-            const QString value = valueOf(ref, image);
+            const QString value = shownValue(ref, image);
             section.rows.push_back({fieldCaption(ref), value.isEmpty() ? kEmptyValue : value,
                                     storedBits(ref, image) != storedBits(ref, defaults)});
         }
@@ -42,13 +47,18 @@ QString sheetHtml(const SettingsSheet &sheet)
                        .arg(sheet.title.toHtmlEscaped());
     html += QStringLiteral("<h2>%1</h2>").arg(sheet.title.toHtmlEscaped());
     html += QStringLiteral("<p>%1</p>").arg(kChangedLegend.toHtmlEscaped());
+    // HTML folds a run of blanks into one; captions and values keep theirs.
+    const auto cell = [](const QString &width, const QString &text) {
+        return QStringLiteral("<td width=\"%1\" style=\"white-space: pre-wrap\">%2</td>")
+            .arg(width, text.toHtmlEscaped());
+    };
     for (const SheetSection &section : sheet.sections) {
         html += QStringLiteral("<h3>%1</h3><table cellspacing=\"0\" cellpadding=\"2\" width=\"100%\">")
                     .arg(section.title.toHtmlEscaped());
         for (const SheetRow &row : section.rows)
-            html += QStringLiteral("<tr><td width=\"4%\">%1</td><td width=\"46%\">%2</td><td>%3</td></tr>")
-                        .arg(row.changed ? kChangedMark : QString(), row.caption.toHtmlEscaped(),
-                             row.value.toHtmlEscaped());
+            html += QStringLiteral("<tr>") + cell(QStringLiteral("4%"), row.changed ? kChangedMark : QString()) +
+                    cell(QStringLiteral("46%"), row.caption) + cell(QStringLiteral("50%"), row.value) +
+                    QStringLiteral("</tr>");
         html += QStringLiteral("</table>");
     }
     html += QStringLiteral("</body></html>");

@@ -10,8 +10,8 @@
 namespace q5n {
 
 // A printed record of one configuration: the setup texts and the file name,
-// then every setting page by page with its value, those that differ from the
-// defaults marked.
+// then every setting page by page with its value as the page shows it (the
+// link lines under "Transmit"), those that differ from the defaults marked.
 struct SheetRow
 {
     QString caption;
@@ -35,9 +35,13 @@ struct SettingsSheet
 inline const QString kChangedMark = QStringLiteral("*");
 inline const QString kChangedLegend = QStringLiteral("* differs from the defaults");
 
-SettingsSheet settingsSheet(const SetupInfo &texts, const ConfigImage &image, const ConfigImage &defaults);
+// The link lines count as changed when they differ from the program's start
+// values (LinkSettings{}).
+SettingsSheet settingsSheet(const SetupInfo &texts, const LinkSettings &link, const ConfigImage &image,
+                            const ConfigImage &defaults);
 
-// The sheet as a self-contained HTML document for printing (every text escaped).
+// The sheet as a self-contained HTML document for printing (every text
+// escaped, its blanks kept as they are: "Disable  External Keyboard").
 QString sheetHtml(const SettingsSheet &sheet);
 
 } // namespace q5n

@@ -80,8 +80,11 @@ void DesktopCommands::compareWithFile(const QString &path)
     texts.buildingDate = content.buildingDate;
     texts.description = content.description;
     texts.fileName = path;
-    ensureCompareWindow().compare(QStringLiteral("the file \"%1\"").arg(QDir::toNativeSeparators(path)), texts,
-                                  content.image, {});
+    LinkSettings link;
+    link.portNumber = content.portNumber;
+    link.linkMode = content.linkMode;
+    ensureCompareWindow().compare(QStringLiteral("the file \"%1\"").arg(QDir::toNativeSeparators(path)),
+                                  {content.image, texts, link});
 }
 
 void DesktopCommands::compareWithDecoder()
@@ -98,7 +101,7 @@ void DesktopCommands::compareWithDecoder()
         const ByteRange range = reader ? ByteRange{kReaderFirst, kReaderLast} : ByteRange{kDecoderFirst, kDecoderLast};
         ensureCompareWindow().compare(reader ? QStringLiteral("the decoder's magnetic reader settings")
                                              : QStringLiteral("the decoder's bar decoder settings"),
-                                      std::nullopt, other, range);
+                                      {other, std::nullopt, std::nullopt, range});
     });
     busy->start();
 }
@@ -112,7 +115,7 @@ void DesktopCommands::printSettings()
     if (!m_choosePrinter || !m_choosePrinter(printer))
         return;
     QTextDocument document;
-    document.setHtml(sheetHtml(settingsSheet(s.setupInfo, s.workingImage, s.defaultImage)));
+    document.setHtml(sheetHtml(settingsSheet(s.setupInfo, s.linkSettings, s.workingImage, s.defaultImage)));
     const QString error = printDocument(document, printer);
     if (!error.isEmpty())
         m_main.context().prompter.ask({kMainTitle,

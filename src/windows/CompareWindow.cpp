@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,6 +23,25 @@
 namespace q5n {
 
 namespace {
+
+// Measures a row with its texts wrapped at their columns' widths, so that a
+// long name takes the lines it needs (the tree's own measure does not wrap).
+class WrappingDelegate : public QStyledItemDelegate
+{
+public:
+    explicit WrappingDelegate(QTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem wrapped = option;
+        wrapped.rect = QRect(0, 0, m_view->columnWidth(index.column()), option.fontMetrics.height());
+        wrapped.features |= QStyleOptionViewItem::WrapText;
+        return QStyledItemDelegate::sizeHint(wrapped, index);
+    }
+
+private:
+    QTreeView *m_view;
+};
 
 // The widget that takes the focus for a field: its box, or the selected
 // member of an option group (the first when none is selected).
@@ -57,7 +78,13 @@ CompareWindow::CompareWindow(ProgramHost &host) : QWidget(host.hostWindow(), Qt:
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("lstDifferences"));
     m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
+    // A long name wraps in its column rather than losing its end: the rows
+    // of one frame differ only in their last part ("… › Magnetic Reader ›
+    // Send Start/Stop Character", "… › Separator Character …").
+    m_list->setWordWrap(true);
+    m_list->setTextElideMode(Qt::ElideMiddle);
+    m_list->setUniformRowHeights(false);
+    m_list->setItemDelegate(new WrappingDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHeaderLabels({QStringLiteral("Setting"), QStringLiteral("This Value"), QStringLiteral("Other Value")});
     m_list->setAccessibleName(QStringLiteral("Settings that differ"));
@@ -65,6 +92,11 @@ CompareWindow::CompareWindow(ProgramHost &host) : QWidget(host.hostWindow(), Qt:
     // values share the rest.
     m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    // The tree keeps the row heights it measured: a column that changes its
+    // width has them measured again.
+    connect(
+        m_list->header(), &QHeaderView::sectionResized, m_list, [this] { m_list->doItemsLayout(); },
+        Qt::QueuedConnection);
     m_list->installEventFilter(this);
     m_summary->setBuddy(m_list);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
@@ -93,13 +125,10 @@ CompareWindow::CompareWindow(ProgramHost &host) : QWidget(host.hostWindow(), Qt:
     resize(820, 460);
 }
 
-void CompareWindow::compare(const QString &otherName, const std::optional<SetupInfo> &otherTexts,
-                            const ConfigImage &otherImage, ByteRange range)
+void CompareWindow::compare(const QString &otherName, const Other &other)
 {
     m_otherName = otherName;
-    m_otherTexts = otherTexts;
-    m_otherImage = otherImage;
-    m_range = range;
+    m_other = other;
     refresh();
     show();
     raise();
@@ -107,19 +136,30 @@ void CompareWindow::compare(const QString &otherName, const std::optional<SetupI
     m_list->setFocus(Qt::OtherFocusReason);
 }
 
-void CompareWindow::refresh()
+std::vector<SettingDifference> CompareWindow::differencesNow() const
 {
     const ProgramState &s = m_host.context().state;
-    m_differences =
-        settingDifferences(s.setupInfo, s.workingImage, m_otherTexts ? &*m_otherTexts : nullptr, m_otherImage, m_range);
+    return settingDifferences(
+        {s.workingImage, &s.setupInfo, &s.linkSettings},
+        {m_other.image, m_other.texts ? &*m_other.texts : nullptr, m_other.link ? &*m_other.link : nullptr},
+        m_other.range);
+}
+
+void CompareWindow::refresh()
+{
+    m_differences = differencesNow();
     m_list->clear();
     for (const SettingDifference &d : m_differences) {
         auto *item = new QTreeWidgetItem(m_list, {d.where, d.thisValue, d.otherValue});
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, item->text(column));
     }
-    m_list->resizeColumnToContents(0);
-    m_list->setColumnWidth(0, std::min(m_list->columnWidth(0) + 12, width() / 2));
+    // The name column takes what the longest name needs, up to half the width.
+    int longest = 0;
+    for (const SettingDifference &d : m_differences)
+        longest = std::max(longest, m_list->fontMetrics().horizontalAdvance(d.where));
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
+    m_list->setColumnWidth(0, std::min(longest + margin + 12, width() / 2));
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
     const int n = int(m_differences.size());
@@ -147,9 +187,18 @@ void CompareWindow::openRow(int row)
         return;
     if (m_host.context().state.activePage != page)
         m_host.openPage(page);
-    auto *settings = qobject_cast<SettingPage *>(m_host.openWindow(page));
-    if (!settings)
+    QWidget *window = m_host.openWindow(page);
+    auto *settings = qobject_cast<SettingPage *>(window);
+    if (!settings) {
+        // The link lines: the selected option of their group in the link window.
+        if (window)
+            for (auto *option : window->findChildren<QRadioButton *>())
+                if (option->isChecked() && option->objectName().startsWith(d.control + QLatin1Char('_'))) {
+                    m_host.hostWindow()->activateWindow();
+                    option->setFocus(Qt::OtherFocusReason);
+                }
         return;
+    }
     QWidget *target = focusTarget(*settings, d.control);
     // The tab whose frame holds the control comes to the front.
     for (int k = 0; target && k < settings->frameCount(); ++k)
@@ -169,12 +218,13 @@ void CompareWindow::useOtherValues()
     ProgramState &s = m_host.context().state;
     for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
         if (index.row() < int(m_differences.size()))
-            useOtherValue(m_differences[std::size_t(index.row())], s.setupInfo, s.workingImage);
-    // A setting page shows the image as it was when it opened: it is opened
-    // again to show the values just taken.
+            useOtherValue(m_differences[std::size_t(index.row())], s.setupInfo, s.linkSettings, s.workingImage);
+    // A setting page shows the image as it was when it opened, the link
+    // window the link settings: it is opened again to show the values just
+    // taken. The memory window keeps what it read.
     const int open = s.activePage;
     const PageInfo *info = pageInfo(open);
-    if (info && info->family != PageFamily::Tool && m_host.closePage(open))
+    if (info && (info->family != PageFamily::Tool || open == Page::Transmit) && m_host.closePage(open))
         m_host.openPage(open);
     refresh();
     activateWindow();
@@ -186,9 +236,7 @@ void CompareWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !isVisible())
         return;
-    const ProgramState &s = m_host.context().state;
-    const auto now =
-        settingDifferences(s.setupInfo, s.workingImage, m_otherTexts ? &*m_otherTexts : nullptr, m_otherImage, m_range);
+    const auto now = differencesNow();
     const auto same = [](const SettingDifference &a, const SettingDifference &b) {
         return a.where == b.where && a.thisValue == b.thisValue && a.otherValue == b.otherValue;
     };

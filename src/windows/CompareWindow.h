@@ -27,11 +27,18 @@ class CompareWindow : public QWidget
 public:
     explicit CompareWindow(ProgramHost &host);
 
-    // Compares the working configuration with `otherImage` (within `range`),
-    // and with `otherTexts` when the other side has setup texts. `otherName`
-    // says what the other side is.
-    void compare(const QString &otherName, const std::optional<SetupInfo> &otherTexts, const ConfigImage &otherImage,
-                 ByteRange range);
+    // What the working configuration is compared with: its image (within
+    // `range`) and, for a setup file, its texts and link lines.
+    struct Other
+    {
+        ConfigImage image;
+        std::optional<SetupInfo> texts = std::nullopt;
+        std::optional<LinkSettings> link = std::nullopt;
+        ByteRange range = {};
+    };
+    // Compares the working configuration with `other`; `otherName` says what
+    // the other side is.
+    void compare(const QString &otherName, const Other &other);
 
     const std::vector<SettingDifference> &differences() const { return m_differences; }
     QTreeWidget *list() const { return m_list; }
@@ -55,10 +62,10 @@ private:
     QPushButton *m_useOther = nullptr;
     QPushButton *m_close = nullptr;
 
+    std::vector<SettingDifference> differencesNow() const;
+
     QString m_otherName;
-    std::optional<SetupInfo> m_otherTexts;
-    ConfigImage m_otherImage;
-    ByteRange m_range;
+    Other m_other;
     std::vector<SettingDifference> m_differences;
 };
 

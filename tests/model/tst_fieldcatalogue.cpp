@@ -48,6 +48,8 @@ private Q_SLOTS:
         QTest::newRow("flag on two bits") << 5 << "more than one bit";
         QTest::newRow("sequence past the image") << 6 << "outside the image";
         QTest::newRow("bit-set box without a single bit") << 7 << "no single bit";
+        QTest::newRow("frames sharing a box") << 8 << "shares boxes";
+        QTest::newRow("box in no frame") << 9 << "frames hold boxes 0x1, the field 0x3";
     }
     void checkerFindsFaults()
     {
@@ -89,6 +91,14 @@ private Q_SLOTS:
         case 7: {
             FieldEntry e = group("b", 21, 0xFF, {{0, "x", 1}, {1, "y", 6}});
             e.kind = FieldKind::BitSet;
+            entries.push_back(e);
+            break;
+        }
+        case 8:
+        case 9: {
+            FieldEntry e = group("b", 21, 0x03, {{0, "x", 1}, {1, "y", 2}});
+            e.kind = FieldKind::BitSet;
+            e.frames = {{"Stop", 0x01}, {"Start", fault == 8 ? 0x03 : 0x00}};
             entries.push_back(e);
             break;
         }

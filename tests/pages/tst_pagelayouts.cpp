@@ -45,6 +45,29 @@ private Q_SLOTS:
             QVERIFY(info);
             QCOMPARE(l.window.title, info->title);
             QVERIFY2(layoutProblems(l).isEmpty(), qPrintable(layoutProblems(l).join(u'\n')));
+            // A group of check boxes is read in the order its boxes stand,
+            // and by the frames they stand in.
+            for (const FieldEntry *e : fieldsOfPage(d.page)) {
+                if (e->kind != FieldKind::BitSet)
+                    continue;
+                std::vector<int> onScreen, inOrder = e->screenOrder;
+                QStringList frames, named;
+                for (const FieldPlacement &f : l.fields)
+                    if (f.field == e->name) {
+                        for (const auto &row : f.arrangement)
+                            onScreen.insert(onScreen.end(), row.begin(), row.end());
+                        for (const BoxPlacement &b : l.boxes)
+                            if (b.key == f.box)
+                                frames << b.caption;
+                    }
+                if (inOrder.empty())
+                    for (const FieldOption &o : e->options)
+                        inOrder.push_back(o.index);
+                QCOMPARE(onScreen, inOrder);
+                for (const FieldFrame &frame : e->frames)
+                    named << frame.caption;
+                QCOMPARE(named, frames);
+            }
             // The command line names a field by the tab (and box) it stands in.
             for (const FieldPlacement &f : l.fields) {
                 const FieldEntry *e = findField(d.page, f.field);
