@@ -2,8 +2,10 @@
 #include "model/Defaults.h"
 #include "platform/Paths.h"
 #include "sim/SerialDecoder.h"
-#include "tool/Commands.h"
-#include "tool/Device.h"
+#include "tool/Command.h"
+#include "tool/ConfigFile.h"
+#include "tool/PortJob.h"
+#include "tool/PortNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,7 +61,7 @@ class TestToolDevice : public QObject
     {
         Run r;
         QTextStream out(&r.out), err(&r.err);
-        r.code = deviceCommand(command, args, out, err, quickTiming());
+        r.code = runCommand(QStringList{command} + args, out, err, quickTiming());
         out.flush();
         err.flush();
         return r;
