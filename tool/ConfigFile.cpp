@@ -70,7 +70,7 @@ bool loadConfig(const QString &path, LoadedConfig &config, QTextStream &err, Dam
         return false;
     }
     if (!config.damage.isEmpty())
-        err << "q5ntool: warning: " << path << ": what those lines hold is taken as the factory value\n";
+        err << "q5ntool: warning: " << path << ": the settings of those lines are taken as the factory values\n";
     return true;
 }
 

@@ -70,8 +70,8 @@ int diffCommand(Call &call)
                         .toJson(QJsonDocument::Indented);
     } else {
         for (const Difference &d : diffs)
-            call.out << d.path << ": " << terminalText(d.before) << " -> " << terminalText(d.after) << "   ["
-                     << d.name << "]\n";
+            call.out << d.path << ": " << terminalText(d.before) << " -> " << terminalText(d.after) << "   [" << d.name
+                     << "]\n";
     }
     return diffs.empty() ? kDone : kDiffer;
 }

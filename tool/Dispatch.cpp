@@ -138,9 +138,10 @@ int dispatch(const QStringList &arguments, QTextStream &out, QTextStream &err, T
     call.timing = timing;
     if (!parsed) {
         const QStringList unknown = parser.unknownOptionNames();
-        return call.usageError(unknown.isEmpty() ? parser.errorText()
-                                                 : QStringLiteral("%1 is not an option of %2")
-                                                       .arg(dashed(unknown.front()), command->name));
+        return call.usageError(
+            unknown.isEmpty()
+                ? parser.errorText()
+                : QStringLiteral("%1 is not an option of %2").arg(dashed(unknown.front()), command->name));
     }
     call.args = parser.positionalArguments();
     if (call.args.size() < command->minArgs || (command->maxArgs >= 0 && call.args.size() > command->maxArgs))

@@ -64,8 +64,8 @@ int monitorCommand(Call &call)
     int code = kDone;
     runEveryPort(call.jobs, [&](PortJob &job) {
         const QString name = job.outcome().port;
-        const auto printRest = printTransmissions(job, call.jobs.size() > 1 ? name + QStringLiteral(": ") : QString(),
-                                                  call.out);
+        const auto printRest =
+            printTransmissions(job, call.jobs.size() > 1 ? name + QStringLiteral(": ") : QString(), call.out);
         QObject::connect(&job.engine().serialPort(), &SerialPort::portLost, &job.engine(),
                          [name, &call](const QString &why) {
                              call.err << name << ": the port went away: " << why << '\n' << Qt::flush;

@@ -92,12 +92,14 @@ QStringList setupFileDamage(const QList<QByteArray> &lines)
     }
     if (count < kSetupFileLines) {
         const int first = count + 1;
+        const QString missing = first == kSetupFileLines ? QStringLiteral("byte 84 is")
+                                : first >= 8             ? QStringLiteral("byte %1 to byte 84 are").arg(first - 8)
+                                             : QStringLiteral("lines %1 to %2 are").arg(first).arg(kSetupFileLines);
         damage << QStringLiteral("line %1: the file ends after line %2 of %3; %4 missing")
                       .arg(first)
                       .arg(count)
                       .arg(kSetupFileLines)
-                      .arg(first == kSetupFileLines ? what(first) + QStringLiteral(" is")
-                                                    : what(first) + QStringLiteral(" to byte 84 are"));
+                      .arg(missing);
     }
     return damage;
 }

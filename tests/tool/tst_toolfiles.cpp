@@ -108,6 +108,69 @@ private Q_SLOTS:
         QVERIFY(dir.err.contains("not a regular file"));
     }
 
+    // A setup file cut short or with a value line that is no number: show,
+    // diff and set say which line; download and apply refuse it before any
+    // port is opened. A whole file gets no word.
+    void damagedSetupFiles_data()
+    {
+        QTest::addColumn<int>("keepLines"); // the file cut after this many lines; 0: whole
+        QTest::addColumn<int>("badLine");   // this line (1-based) holds "abc"; 0: none
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("err"); // after "q5ntool: " and the path
+        const QString cut = ": line 61: the file ends after line 60 of 92; byte 53 to byte 84 are missing\n";
+        const QString bad = ": line 25: \"abc\" is not a number from 0 to 255 (byte 17)\n";
+        QTest::newRow("show, cut short") << 60 << 0 << "show" << int(kDone) << "warning: %1" + cut;
+        QTest::newRow("show, not a number") << 0 << 25 << "show" << int(kDone) << "warning: %1" + bad;
+        QTest::newRow("show, last line missing")
+            << 91 << 0 << "show" << int(kDone)
+            << "warning: %1: line 92: the file ends after line 91 of 92; byte 84 is missing\n";
+        QTest::newRow("show, bad port number")
+            << 0 << 6 << "show" << int(kDone)
+            << "warning: %1: line 6: \"abc\" is not a number from -32768 to 32767 (the port number)\n";
+        QTest::newRow("diff, cut short") << 60 << 0 << "diff" << int(kDone) << "warning: %1" + cut;
+        QTest::newRow("set, not a number") << 0 << 25 << "set" << int(kDone) << "warning: %1" + bad;
+        QTest::newRow("download, cut short") << 60 << 0 << "download" << int(kUsage) << "%1" + cut;
+        QTest::newRow("download, not a number") << 0 << 25 << "download" << int(kUsage) << "%1" + bad;
+        QTest::newRow("apply, not a number") << 0 << 25 << "apply" << int(kUsage) << "%1" + bad;
+        QTest::newRow("apply, whole file") << 0 << 0 << "apply" << int(kPortUnavailable) << "";
+    }
+    void damagedSetupFiles()
+    {
+        QFETCH(int, keepLines);
+        QFETCH(int, badLine);
+        QFETCH(QString, command);
+        QFETCH(int, exit);
+        QFETCH(QString, err);
+        QList<QByteArray> lines = factorySetupFile().split('\n');
+        lines.removeLast(); // after the last CR LF
+        if (keepLines)
+            lines = lines.mid(0, keepLines);
+        if (badLine)
+            lines[badLine - 1] = "abc\r";
+        const QString path = write("damaged.cfg", lines.join('\n') + '\n');
+        QStringList args{path};
+        if (command == QLatin1String("diff"))
+            args << path;
+        else if (command == QLatin1String("set"))
+            args << "port=2"
+                 << "-o" << m_dir.filePath("repaired.cfg");
+        else if (command != QLatin1String("show"))
+            args << "--port"
+                 << "/nonexistent/decoder";
+        const Run r = run(qPrintable(command), args);
+        QCOMPARE(r.code, exit);
+        if (err.isEmpty()) {
+            QVERIFY2(!r.err.contains("line "), qPrintable(r.err));
+            return;
+        }
+        QVERIFY2(r.err.startsWith("q5ntool: " + err.arg(path)), qPrintable(r.err));
+        if (exit == kUsage) {
+            QVERIFY(r.err.contains("is damaged; nothing is sent"));
+            QVERIFY(r.out.isEmpty()); // no port was tried
+        }
+    }
+
     void diffExitCodesAndNames()
     {
         const QString a = write("a.cfg", factorySetupFile());
