@@ -82,15 +82,16 @@ private Q_SLOTS:
                                         << "--json is not an option of monitor";
         QTest::newRow("apply --verify") << QStringList{"apply", "a.cfg", "--port", "p", "--verify"}
                                         << "--verify is not an option of apply";
-        QTest::newRow("download --check") << QStringList{"download", "a.cfg", "--port", "p", "--check"}
-                                          << "--check is not an option of download";
+        QTest::newRow("download --check")
+            << QStringList{"download", "a.cfg", "--port", "p", "--check"} << "--check is not an option of download";
         QTest::newRow("upload --not-save") << QStringList{"upload", "-o", "a.cfg", "--port", "p", "--not-save"}
                                            << "--not-save is not an option of upload";
         QTest::newRow("ports -o") << QStringList{"ports", "-o", "x"} << "-o is not an option of ports";
-        QTest::newRow("set -o without a file") << QStringList{"set", "a.cfg", "x=1", "-o"} << "Missing value after '-o'";
+        QTest::newRow("set -o without a file")
+            << QStringList{"set", "a.cfg", "x=1", "-o"} << "Missing value after '-o'";
         QTest::newRow("show two files") << QStringList{"show", "a", "b"} << "usage: q5ntool show FILE [--json]\n";
-        QTest::newRow("version with a file") << QStringList{"version", "a.cfg", "--port", "p"}
-                                             << "usage: q5ntool version";
+        QTest::newRow("version with a file")
+            << QStringList{"version", "a.cfg", "--port", "p"} << "usage: q5ntool version";
         QTest::newRow("no command") << QStringList{} << "usage: q5ntool COMMAND [ARGUMENTS]\n";
     }
     void usageErrors()
@@ -108,10 +109,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("err");
-        QTest::newRow("swapped letters") << "verison" << "q5ntool: unknown command verison; did you mean version?\n";
-        QTest::newRow("one letter off") << "shiw" << "q5ntool: unknown command shiw; did you mean show?\n";
-        QTest::newRow("capitals") << "Apply" << "q5ntool: unknown command Apply; did you mean apply?\n";
-        QTest::newRow("the start of a name") << "read" << "q5ntool: unknown command read; did you mean read-memory?\n";
+        QTest::newRow("swapped letters") << "verison"
+                                         << "q5ntool: unknown command verison; did you mean version?\n";
+        QTest::newRow("one letter off") << "shiw"
+                                        << "q5ntool: unknown command shiw; did you mean show?\n";
+        QTest::newRow("capitals") << "Apply"
+                                  << "q5ntool: unknown command Apply; did you mean apply?\n";
+        QTest::newRow("the start of a name") << "read"
+                                             << "q5ntool: unknown command read; did you mean read-memory?\n";
         QTest::newRow("nothing near")
             << "frobnicate"
             << "q5ntool: unknown command frobnicate; the commands are show, diff, set, new, download, upload, apply, "
@@ -181,8 +186,7 @@ private Q_SLOTS:
         QTest::newRow("show") << QStringList{"show", missing} << "" << shown;
         QTest::newRow("diff") << QStringList{"diff", bad, missing} << "" << shown;
         QTest::newRow("set -o") << QStringList{"set", bad, "port=2", "-o", missing} << "" << shown;
-        QTest::newRow("set, field name") << QStringList{"set", bad, QString::fromUtf8(kHostile) + "=1"} << ""
-                                         << shown;
+        QTest::newRow("set, field name") << QStringList{"set", bad, QString::fromUtf8(kHostile) + "=1"} << "" << shown;
         QTest::newRow("new") << QStringList{"new", missing} << "" << shown;
         QTest::newRow("monitor --port") << QStringList{"monitor", "--port", missing} << "" << shown;
         QTest::newRow("version --port") << QStringList{"version", "--port", missing} << "" << shown;
