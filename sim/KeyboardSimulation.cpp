@@ -1,5 +1,7 @@
 #include "sim/KeyboardSimulation.h"
 
+#include "model/TerminalText.h"
+
 #include <cstdio>
 
 namespace q5n::sim {
@@ -9,8 +11,9 @@ std::unique_ptr<KeyboardSimulation> KeyboardSimulation::fromEnvironment()
     if (qEnvironmentVariable(kEnvironmentVariable) != u"1")
         return nullptr;
     auto sim = std::make_unique<KeyboardSimulation>();
-    QObject::connect(&sim->decoder, &KeyboardDecoder::logMessage,
-                     [](const QString &text) { std::fprintf(stderr, "keyboard decoder: %s\n", qPrintable(text)); });
+    QObject::connect(&sim->decoder, &KeyboardDecoder::logMessage, [](const QString &text) {
+        std::fprintf(stderr, "keyboard decoder: %s\n", qPrintable(terminalText(text)));
+    });
     return sim;
 }
 

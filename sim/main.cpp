@@ -4,6 +4,7 @@
 // until it is stopped; what it receives and sends is logged on stderr.
 
 #include "files/SetupFile.h"
+#include "model/TerminalText.h"
 #include "model/Text8.h"
 #include "model/TextItems.h"
 #include "sim/SerialDecoder.h"
@@ -31,9 +32,11 @@ void onSignal(int)
     [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// Every log line is one line on a terminal: names and texts that came from the
+// command line, a file or a client show their control characters as <NAME>.
 void printErr(const QString &text)
 {
-    std::fprintf(stderr, "q5nsim: %s\n", qPrintable(text));
+    std::fprintf(stderr, "q5nsim: %s\n", qPrintable(q5n::terminalText(text)));
     std::fflush(stderr);
 }
 

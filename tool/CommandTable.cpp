@@ -1,127 +1,141 @@
-#include "tool/CommandTable.h"
-
-#include "tool/Commands.h"
-#include "tool/Device.h"
-#include "tool/Ports.h"
+// The command table: one row per q5ntool command, with its options, its usage
+// and what runs it. The overview and every command's help are made from it.
+#include "tool/Command.h"
+#include "tool/Options.h"
 
 namespace q5n::tool {
 
-namespace {
+// Each command's handler, in its own file (Show.cpp, Download.cpp, ...).
+int showCommand(Call &call);
+int diffCommand(Call &call);
+int setCommand(Call &call);
+int newCommand(Call &call);
+int downloadCommand(Call &call);
+int uploadCommand(Call &call);
+int applyCommand(Call &call);
+int versionCommand(Call &call);
+int readMemoryCommand(Call &call);
+int clearMemoryCommand(Call &call);
+int monitorCommand(Call &call);
+int portsCommand(Call &call);
 
-int runDeviceCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
+const std::vector<Command> &commands()
 {
-    return deviceCommand(command, args, out, err);
-}
-
-template <int (*F)(const QStringList &, QTextStream &, QTextStream &)>
-int fileCommand(const QString &, const QStringList &args, QTextStream &out, QTextStream &err)
-{
-    return F(args, out, err);
-}
-
-// Every command: its name, its usage (the first line is what a usage error
-// repeats; the whole is what --help after it prints), what runs it, and
-// whether it talks to decoders.
-const Command kCommands[] = {
-    {"show",
-     "usage: q5ntool show FILE [--json]\n"
-     "Shows the setup texts, port and link mode, then every setting: page, caption, value,\n"
-     "control name and the byte and bits it occupies. A stored code that no option shows is\n"
-     "said as such. In an insertion box a brace character is printed \\{ or \\}, never to be taken for\n"
-     "a control-code name ({CR}). A defaults file shows only the settings.\n",
-     &fileCommand<&showCommand>, false},
-    {"diff",
-     "usage: q5ntool diff A B [--json]\n"
-     "Lists the settings that differ between two files. Exit 0 when equal, 1 when they differ,\n"
-     "2 on error.\n",
-     &fileCommand<&diffCommand>, false},
-    {"set",
-     "usage: q5ntool set FILE NAME=VALUE... [-o OUT]\n"
-     "NAME is a control name, qualified by its page where pages repeat it (cfg4.optCfg41A,\n"
-     "magcfg4.optCfg41A), a caption path as show prints it or with / between page, tab (and box)\n"
-     "and caption (cfg5/Code 39/Check Digit; tab and box may go where the caption alone is one\n"
-     "field), a track slot (magcfg6.txt694.track2),\n"
-     "or deviceName, userName, buildingDate, description, port, linkMode.\n"
-     "VALUE is an option caption, on/off, a list of box numbers, a number, or characters in the\n"
-     "brace notation ({CR}; a name the notation does not know is refused; \\{ and \\} are braces as\n"
-     "characters). The file is written whole (to OUT when given) or not at all.\n",
-     &fileCommand<&setCommand>, false},
-    {"new",
-     "usage: q5ntool new FILE\n"
-     "Writes the configuration that New makes: the defaults file where the program finds it,\n"
-     "else the factory values, and the texts of a new configuration.\n",
-     &fileCommand<&newCommand>, false},
-    {"download",
-     "usage: q5ntool download FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]\n"
-     "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
-     "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
-     "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
-     "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
-     "was compared. The other section was sent but is not read back. One summary line per port.\n",
-     &runDeviceCommand, true},
-    {"upload",
-     "usage: q5ntool upload -o FILE [--into BASE] --port DEVICE [--json] [serial options]\n"
-     "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
-     "BASE (a setup or defaults file), or into the factory values.\n",
-     &runDeviceCommand, true},
-    {"apply",
-     "usage: q5ntool apply FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]\n"
-     "Brings each decoder to the configuration of FILE. Uploads the section the decoder sends\n"
-     "(decoder or reader settings) and compares it with the same section of FILE, setting by\n"
-     "setting, named as show and diff name them. Where they differ, downloads FILE (the Save\n"
-     "command unless --not-save) and verifies it; where they agree, sends nothing more.\n"
-     "One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD CHANGE under\n"
-     "--check (which never downloads), or FAILED with the reason. When FILE also sets settings\n"
-     "of the section the decoder does not send, the line says they were not compared.\n"
-     "Exit 0 unchanged or changed; 1 --check would change a decoder, or a verification found a\n"
-     "mismatch; 2 usage or file error; 3 port unavailable; 4 time-out; 5 refused. With several\n"
-     "ports, the largest.\n",
-     &runDeviceCommand, true},
-    {"version",
-     "usage: q5ntool version --port DEVICE... [--json] [serial options]\n"
-     "Prints each decoder's firmware version text.\n",
-     &runDeviceCommand, true},
-    {"read-memory",
-     "usage: q5ntool read-memory --port DEVICE [-o FILE.txt] [--json] [serial options]\n"
-     "Reads the lines the decoder holds in its memory and prints them, or writes them to FILE.txt as\n"
-     "the memory window saves them (each line with CR LF, then CR LF). A failed read leaves FILE.txt\n"
-     "as it was and prints the lines read before the failure; the exit code is the failure's.\n",
-     &runDeviceCommand, true},
-    {"clear-memory",
-     "usage: q5ntool clear-memory --port DEVICE... [--json] [serial options]\n"
-     "Tells each decoder to clear its memory.\n",
-     &runDeviceCommand, true},
-    {"monitor",
-     "usage: q5ntool monitor --port DEVICE... [serial options]\n"
-     "Prints what the decoders send, one line per batch, control characters as <NAME>, until\n"
-     "interrupted (Ctrl+C).\n",
-     &runDeviceCommand, true},
-    {"ports",
-     "usage: q5ntool ports [--json]\n"
-     "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
-     "USB and ACM adapters first), the other present ports with the adapter's name, serial number\n"
-     "and /dev/serial/by-id name where the system knows them, and whether this user may open each;\n"
-     "when not, why (who may use the device, or the lock file that holds it) and what helps.\n",
-     &fileCommand<&portsCommand>, false},
-};
-
-} // namespace
-
-const Command *findCommand(const QString &name)
-{
-    for (const Command &c : kCommands)
-        if (name == QLatin1String(c.name))
-            return &c;
-    return nullptr;
-}
-
-QString usageLine(const QString &name)
-{
-    const Command *c = findCommand(name);
-    if (!c)
-        return {};
-    const QString usage = QString::fromUtf8(c->usage);
-    return usage.left(usage.indexOf(QLatin1Char('\n')) + 1);
+    using namespace option;
+    using G = Group;
+    static const std::vector<Command> table = {
+        {"show",
+         "FILE [--json]",
+         "every setting as the pages name it, with its byte and bits",
+         "Shows the setup texts, port and link mode, then every setting: page, caption, value,\n"
+         "control name and the byte and bits it occupies. A stored code that no option shows is\n"
+         "said as such. In an insertion box a brace character is printed \\{ or \\}, never to be taken for\n"
+         "a control-code name ({CR}). A defaults file shows only the settings. A damaged setup file\n"
+         "(cut short, or a value line that is not a number) is shown with a warning naming the line.\n",
+         {json()},
+         1,
+         1,
+         &showCommand,
+         G::Files},
+        {"diff",
+         "A B [--json]",
+         "the settings that differ, old -> new",
+         "Lists the settings that differ between two files. Exit 0 when equal, 1 when they differ,\n"
+         "2 on error.\n",
+         {json()},
+         2,
+         2,
+         &diffCommand,
+         G::Files},
+        {"set",
+         "FILE NAME=VALUE... [-o OUT]",
+         "change settings by control name (cfg4.optCfg41A=19200),\n"
+         "by caption path (cfg4/RS232/Baud Rate=19200) or setup text\n"
+         "(deviceName=..., port=2, linkMode=RS232); nothing is written\n"
+         "unless every pair is good",
+         "NAME is a control name, qualified by its page where pages repeat it (cfg4.optCfg41A,\n"
+         "magcfg4.optCfg41A), a caption path as show prints it or with / between page, tab (and box)\n"
+         "and caption (cfg5/Code 39/Check Digit; tab and box may go where the caption alone is one\n"
+         "field), a track slot (magcfg6.txt694.track2),\n"
+         "or deviceName, userName, buildingDate, description, port, linkMode.\n"
+         "VALUE is an option caption, on/off, a list of box numbers, a number, or characters in the\n"
+         "brace notation ({CR}; a name the notation does not know is refused; \\{ and \\} are braces as\n"
+         "characters). The file is written whole (to OUT when given) or not at all.\n",
+         {output()},
+         2,
+         -1,
+         &setCommand,
+         G::Files},
+        {"new",
+         "FILE",
+         "write the configuration that New makes (defaults file honoured)",
+         "Writes the configuration that New makes: the defaults file where the program finds it,\n"
+         "else the factory values, and the texts of a new configuration.\n",
+         {},
+         1,
+         1,
+         &newCommand,
+         G::Files},
+        {"download", "FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]",
+         "send the configuration; --verify uploads the section the decoder\n"
+         "returns and compares it (the summary says which section)",
+         "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
+         "--verify then uploads the section the decoder returns and compares it with what was sent,\n"
+         "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
+         "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
+         "was compared. The other section was sent but is not read back. One summary line per port.\n"
+         "A damaged FILE (cut short, or a value line that is not a number) is refused.\n",
+         decoderLine() << notSave() << verify() << json(), 1, 1, &downloadCommand, G::Decoders},
+        {"upload", "-o FILE [--into BASE] --port DEVICE [--json] [serial options]",
+         "the section the decoder sends, into BASE or the factory values",
+         "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
+         "BASE (a setup or defaults file), or into the factory values.\n",
+         decoderLine() << output() << into() << json(), 0, 0, &uploadCommand, G::Decoders},
+        {"apply", "FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]",
+         "bring each decoder to FILE: upload the section it sends,\n"
+         "compare it setting by setting, and only where they differ\n"
+         "download with verification (--check: only report)",
+         "Brings each decoder to the configuration of FILE. Uploads the section the decoder sends\n"
+         "(decoder or reader settings) and compares it with the same section of FILE, setting by\n"
+         "setting, named as show and diff name them. Where they differ, downloads FILE (the Save\n"
+         "command unless --not-save) and verifies it; where they agree, sends nothing more.\n"
+         "One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD CHANGE under\n"
+         "--check (which never downloads), or FAILED with the reason. When FILE also sets settings\n"
+         "of the section the decoder does not send, the line says they were not compared.\n"
+         "A damaged FILE (cut short, or a value line that is not a number) is refused.\n"
+         "Exit 0 unchanged or changed; 1 --check would change a decoder, or a verification found a\n"
+         "mismatch; 2 usage or file error; 3 port unavailable; 4 time-out; 5 refused. With several\n"
+         "ports, the largest.\n",
+         decoderLine() << check() << notSave() << json(), 1, 1, &applyCommand, G::Decoders},
+        {"version", "--port DEVICE... [--json] [serial options]", "the decoder's firmware version",
+         "Prints each decoder's firmware version text.\n", decoderLine() << json(), 0, 0, &versionCommand, G::Decoders},
+        {"read-memory", "--port DEVICE [-o FILE.txt] [--json] [serial options]",
+         "the lines the decoder holds (to FILE as the memory window saves them)",
+         "Reads the lines the decoder holds in its memory and prints them, or writes them to FILE.txt as\n"
+         "the memory window saves them (each line with CR LF, then CR LF). A failed read leaves FILE.txt\n"
+         "as it was and prints the lines read before the failure; the exit code is the failure's.\n",
+         decoderLine() << output() << json(), 0, 0, &readMemoryCommand, G::Decoders},
+        {"clear-memory", "--port DEVICE... [--json] [serial options]", "clear the decoder's memory",
+         "Tells each decoder to clear its memory.\n", decoderLine() << json(), 0, 0, &clearMemoryCommand, G::Decoders},
+        {"monitor", "--port DEVICE... [serial options]",
+         "print what the decoder sends, control characters as <NAME>,\nuntil interrupted",
+         "Prints what the decoders send, one line per batch, control characters as <NAME>, until\n"
+         "interrupted (Ctrl+C).\n",
+         decoderLine(), 0, 0, &monitorCommand, G::Decoders},
+        {"ports",
+         "[--json]",
+         "the serial ports, which Com n each is, and whether you may open it",
+         "Lists Com 1..Com 6 as the program resolves them (Q5NCFG_COM<n>, else the present ports,\n"
+         "USB and ACM adapters first), the other present ports with the adapter's name, serial number\n"
+         "and /dev/serial/by-id name where the system knows them, and whether this user may open each;\n"
+         "when not, why (who may use the device, or the lock file that holds it) and what helps.\n",
+         {json()},
+         0,
+         0,
+         &portsCommand,
+         G::Ports},
+    };
+    return table;
 }
 
 } // namespace q5n::tool

@@ -2,7 +2,8 @@
 
 #include "link/ComPorts.h"
 #include "link/PortAccess.h"
-#include "tool/Commands.h"
+#include "tool/Command.h"
+#include "tool/Options.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -71,14 +72,10 @@ QString adapterText(const QString &device, const QList<QSerialPortInfo> &present
 
 } // namespace
 
-int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int portsCommand(Call &call)
 {
-    QStringList args = arguments;
-    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-    if (!args.isEmpty()) {
-        err << "usage: q5ntool ports [--json]\n";
-        return kUsage;
-    }
+    QTextStream &out = call.out;
+    const bool json = call.isSet(option::json());
     QJsonArray list;
     QStringList named;
     const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();

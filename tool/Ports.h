@@ -14,8 +14,4 @@ struct PortAccess
 };
 PortAccess portAccess(const QString &device);
 
-// q5ntool ports: the serial ports, which "Com n" each is, and whether this
-// user may open it.
-int portsCommand(const QStringList &args, QTextStream &out, QTextStream &err);
-
 } // namespace q5n::tool

@@ -4,6 +4,8 @@
 #include "model/TextItems.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
+
 namespace q5n {
 
 namespace {
@@ -62,6 +64,44 @@ bool parseSetupLines(const QList<QByteArray> &lines, SetupFileContent &content)
             if (auto v = parseNumberItem(*l, 0, 255))
                 content.image[i] = static_cast<quint8>(*v);
     return true;
+}
+
+QStringList setupFileDamage(const QList<QByteArray> &lines)
+{
+    QStringList damage;
+    const auto what = [](int number) {
+        if (number <= 5)
+            return QStringLiteral("the setup texts");
+        if (number == 6)
+            return QStringLiteral("the port number");
+        if (number == 7)
+            return QStringLiteral("the link mode");
+        return QStringLiteral("byte %1").arg(number - 8);
+    };
+    const int count = int(std::min<qsizetype>(lines.size(), kSetupFileLines));
+    for (int number = 6; number <= count; ++number) {
+        const bool image = number >= 8;
+        if (parseNumberItem(lines[number - 1], image ? 0 : -32768, image ? 255 : 32767))
+            continue;
+        QString text = decode8(lines[number - 1]);
+        if (text.size() > 24)
+            text = text.left(24) + QStringLiteral("...");
+        damage << QStringLiteral("line %1: \"%2\" is not a number from %3 (%4)")
+                      .arg(number)
+                      .arg(text, image ? QStringLiteral("0 to 255") : QStringLiteral("-32768 to 32767"), what(number));
+    }
+    if (count < kSetupFileLines) {
+        const int first = count + 1;
+        const QString missing = first == kSetupFileLines ? QStringLiteral("byte 84 is")
+                                : first >= 8             ? QStringLiteral("byte %1 to byte 84 are").arg(first - 8)
+                                             : QStringLiteral("lines %1 to %2 are").arg(first).arg(kSetupFileLines);
+        damage << QStringLiteral("line %1: the file ends after line %2 of %3; %4 missing")
+                      .arg(first)
+                      .arg(count)
+                      .arg(kSetupFileLines)
+                      .arg(missing);
+    }
+    return damage;
 }
 
 QString writeSetupFile(ProgramState &state, const QString &path)

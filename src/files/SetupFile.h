@@ -37,6 +37,12 @@ struct SetupFileContent
 bool parseSetupFile(const QByteArray &bytes, SetupFileContent &content);
 bool parseSetupLines(const QList<QByteArray> &lines, SetupFileContent &content);
 
+// What a setup file's reader passes over without a word: each line that ends
+// the file early or holds no number of its range, as "line 61: ..." (the
+// signature line is not looked at). Empty for a whole file. The program's Open
+// still takes such a file as it always did; the command-line tool warns of it.
+QStringList setupFileDamage(const QList<QByteArray> &lines);
+
 enum class ReadSetupResult {
     Read,
     NotSetupFile, // wrong signature, a line too long, or not a regular file

@@ -4,6 +4,7 @@
 #include "files/SetupFile.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
+#include "model/TerminalText.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -145,6 +146,9 @@ void TestQ5nSim::badOptions_data()
     QTest::newRow("image /dev/urandom") << QStringList{"--image", "/dev/urandom"};
     QTest::newRow("image a directory") << QStringList{"--image", "/"};
     QTest::newRow("image missing") << QStringList{"--image", "/nonexistent/x.cfg"};
+    // The log names what it was given with its control characters as <NAME>.
+    QTest::newRow("image name with controls") << QStringList{"--image", "/nonexistent/\x1b]0;owned\x07\x7f\u009b.cfg"};
+    QTest::newRow("fault name with controls") << QStringList{"--fault", "\x1b[2J"};
 }
 
 void TestQ5nSim::badOptions()
@@ -155,6 +159,10 @@ void TestQ5nSim::badOptions()
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardOutput().isEmpty());
+    const QString log = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY(!log.isEmpty());
+    for (QChar c : log)
+        QVERIFY2(c == u'\n' || !q5n::isTerminalControl(c), qPrintable(log.toUtf8().toPercentEncoding(" /:<>")));
 }
 
 void TestQ5nSim::stopsCleanly()

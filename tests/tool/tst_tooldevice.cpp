@@ -1,9 +1,12 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
+#include "model/TerminalText.h"
 #include "platform/Paths.h"
 #include "sim/SerialDecoder.h"
-#include "tool/Commands.h"
-#include "tool/Device.h"
+#include "tool/Command.h"
+#include "tool/ConfigFile.h"
+#include "tool/PortJob.h"
+#include "tool/PortNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +16,10 @@
 #include <QTimer>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace q5n;
 using namespace q5n::tool;
@@ -59,7 +66,7 @@ class TestToolDevice : public QObject
     {
         Run r;
         QTextStream out(&r.out), err(&r.err);
-        r.code = deviceCommand(command, args, out, err, quickTiming());
+        r.code = runCommand(QStringList{command} + args, out, err, quickTiming());
         out.flush();
         err.flush();
         return r;
@@ -372,6 +379,35 @@ private Q_SLOTS:
         QCOMPARE(r.out.count(QLatin1Char('\n')), 1);
         const QString all = r.out + r.err;
         QVERIFY2(all.contains(text), qPrintable(all));
+    }
+
+    // On a terminal the line that says what a port waits for names the port
+    // as every other line does: with its control characters as <NAME>.
+    void waitingLineOnATerminalIsEscaped()
+    {
+        const QString port = decoder(sim::Fault::Silent);
+        const QString hostile = m_dir.filePath(QStringLiteral("com\x1b[2J\x07"));
+        QVERIFY(QFile::link(port, hostile));
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        QVERIFY(terminal >= 0);
+        const int savedErr = ::dup(STDERR_FILENO);
+        ::dup2(terminal, STDERR_FILENO); // the command's standard error is a terminal
+        Run r;
+        QTextStream out(&r.out), err(&r.err);
+        Timing timing = quickTiming();
+        timing.uploadReplyMs = 1050; // the first report, at once, falls on the second's line
+        r.code = runCommand({QStringLiteral("version"), QStringLiteral("--port"), hostile}, out, err, timing);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedErr);
+        ::close(terminal);
+        ::close(master);
+        err.flush();
+        QCOMPARE(r.code, int(kTimeOut));
+        QVERIFY2(r.err.startsWith(QStringLiteral("%1: waiting for the decoder, 2 s left\n").arg(terminalText(hostile))),
+                 qPrintable(r.err));
+        QVERIFY(terminalText(hostile).contains(QStringLiteral("<ESC>[2J<BEL>")));
     }
 
     void comNamesResolveAsTheProgramDoes()

@@ -1,11 +1,11 @@
 #include "files/SetupFile.h"
 #include "model/Defaults.h"
+#include "model/TerminalText.h"
 #include "model/Text8.h"
 #include "platform/Paths.h"
 #include "support/FormatsContext.h"
-#include "tool/Commands.h"
-#include "tool/Ports.h"
-#include "tool/TerminalText.h"
+#include "tool/Command.h"
+#include "tool/ConfigFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,11 +21,11 @@ struct Run
     QString out, err;
 };
 
-template <class Command> Run run(Command command, const QStringList &args)
+Run run(const char *command, const QStringList &args)
 {
     Run r;
     QTextStream out(&r.out), err(&r.err);
-    r.code = command(args, out, err);
+    r.code = runCommand(QStringList{QString::fromUtf8(command)} + args, out, err);
     out.flush();
     err.flush();
     return r;
@@ -68,7 +68,7 @@ private Q_SLOTS:
                                        i[46] = 13;
                                        i[47] = '}';
                                    }));
-        const Run r = run(showCommand, {path});
+        const Run r = run("show", {path});
         QCOMPARE(r.code, int(kDone));
         QVERIFY(r.out.contains("Device Name: Dev<ESC>]0;t<BEL>\n"));
         QVERIFY(r.out.contains("Description: Line, with comma\n"));
@@ -77,7 +77,7 @@ private Q_SLOTS:
         QVERIFY(
             r.out.contains("Miscellaneous Parameters (cfg6) \u203A Language \u203A Language Selection = Reserved 1"));
         QVERIFY(r.out.contains("Track 2 = \\{{CR}\\}   [magcfg6.txt694.track2, bytes 45..52]"));
-        const Run json = run(showCommand, {path, "--json"});
+        const Run json = run("show", {path, "--json"});
         QCOMPARE(json.code, int(kDone));
         QVERIFY(json.out.contains("\"known\": false"));
     }
@@ -99,13 +99,76 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        const Run r = run(showCommand, {write("bad.cfg", bytes)});
+        const Run r = run("show", {write("bad.cfg", bytes)});
         QCOMPARE(r.code, int(kUsage));
         QVERIFY2(r.err.contains(reason), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
-        const Run dir = run(showCommand, {m_dir.path()});
+        const Run dir = run("show", {m_dir.path()});
         QCOMPARE(dir.code, int(kUsage));
         QVERIFY(dir.err.contains("not a regular file"));
+    }
+
+    // A setup file cut short or with a value line that is no number: show,
+    // diff and set say which line; download and apply refuse it before any
+    // port is opened. A whole file gets no word.
+    void damagedSetupFiles_data()
+    {
+        QTest::addColumn<int>("keepLines"); // the file cut after this many lines; 0: whole
+        QTest::addColumn<int>("badLine");   // this line (1-based) holds "abc"; 0: none
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("err"); // after "q5ntool: " and the path
+        const QString cut = ": line 61: the file ends after line 60 of 92; byte 53 to byte 84 are missing\n";
+        const QString bad = ": line 25: \"abc\" is not a number from 0 to 255 (byte 17)\n";
+        QTest::newRow("show, cut short") << 60 << 0 << "show" << int(kDone) << "warning: %1" + cut;
+        QTest::newRow("show, not a number") << 0 << 25 << "show" << int(kDone) << "warning: %1" + bad;
+        QTest::newRow("show, last line missing")
+            << 91 << 0 << "show" << int(kDone)
+            << "warning: %1: line 92: the file ends after line 91 of 92; byte 84 is missing\n";
+        QTest::newRow("show, bad port number")
+            << 0 << 6 << "show" << int(kDone)
+            << "warning: %1: line 6: \"abc\" is not a number from -32768 to 32767 (the port number)\n";
+        QTest::newRow("diff, cut short") << 60 << 0 << "diff" << int(kDone) << "warning: %1" + cut;
+        QTest::newRow("set, not a number") << 0 << 25 << "set" << int(kDone) << "warning: %1" + bad;
+        QTest::newRow("download, cut short") << 60 << 0 << "download" << int(kUsage) << "%1" + cut;
+        QTest::newRow("download, not a number") << 0 << 25 << "download" << int(kUsage) << "%1" + bad;
+        QTest::newRow("apply, not a number") << 0 << 25 << "apply" << int(kUsage) << "%1" + bad;
+        QTest::newRow("apply, whole file") << 0 << 0 << "apply" << int(kPortUnavailable) << "";
+    }
+    void damagedSetupFiles()
+    {
+        QFETCH(int, keepLines);
+        QFETCH(int, badLine);
+        QFETCH(QString, command);
+        QFETCH(int, exit);
+        QFETCH(QString, err);
+        QList<QByteArray> lines = factorySetupFile().split('\n');
+        lines.removeLast(); // after the last CR LF
+        if (keepLines)
+            lines = lines.mid(0, keepLines);
+        if (badLine)
+            lines[badLine - 1] = "abc\r";
+        const QString path = write("damaged.cfg", lines.join('\n') + '\n');
+        QStringList args{path};
+        if (command == QLatin1String("diff"))
+            args << path;
+        else if (command == QLatin1String("set"))
+            args << "port=2"
+                 << "-o" << m_dir.filePath("repaired.cfg");
+        else if (command != QLatin1String("show"))
+            args << "--port"
+                 << "/nonexistent/decoder";
+        const Run r = run(qPrintable(command), args);
+        QCOMPARE(r.code, exit);
+        if (err.isEmpty()) {
+            QVERIFY2(!r.err.contains("line "), qPrintable(r.err));
+            return;
+        }
+        QVERIFY2(r.err.startsWith("q5ntool: " + err.arg(path)), qPrintable(r.err));
+        if (exit == kUsage) {
+            QVERIFY(r.err.contains("is damaged; nothing is sent"));
+            QVERIFY(r.out.isEmpty()); // no port was tried
+        }
     }
 
     void diffExitCodesAndNames()
@@ -115,15 +178,15 @@ private Q_SLOTS:
                                     i[16] = quint8((i[16] & ~0x0C) | 0x0C); // 19200
                                     i[29] = 0x7F;                           // track 1 prefix: DEL
                                 }));
-        QCOMPARE(run(diffCommand, {a, a}).code, int(kDone));
-        const Run r = run(diffCommand, {a, b});
+        QCOMPARE(run("diff", {a, a}).code, int(kDone));
+        const Run r = run("diff", {a, b});
         QCOMPARE(r.code, int(kDiffer));
-        QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate: 9600 \u2192 19200"));
-        QVERIFY(r.out.contains("\u2192 <DEL>   [magcfg6.txt694.track1]"));
+        QVERIFY(r.out.contains("Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate: 9600 -> 19200"));
+        QVERIFY(r.out.contains("-> <DEL>   [magcfg6.txt694.track1]"));
         QCOMPARE(r.out.count('\n'), 2);
-        QCOMPARE(run(diffCommand, {a, m_dir.filePath("missing.cfg")}).code, int(kUsage));
+        QCOMPARE(run("diff", {a, m_dir.filePath("missing.cfg")}).code, int(kUsage));
         // A defaults file compares with a setup file by the image only.
-        QCOMPARE(run(diffCommand, {a, write("defaults", defaultsFileBytes(factoryImage()))}).code, int(kDone));
+        QCOMPARE(run("diff", {a, write("defaults", defaultsFileBytes(factoryImage()))}).code, int(kDone));
     }
 
     void setWritesOnlyWhenEveryPairIsGood_data()
@@ -151,7 +214,7 @@ private Q_SLOTS:
         QFETCH(QString, error);
         const QByteArray before = factorySetupFile();
         const QString path = write("set.cfg", before);
-        const Run r = run(setCommand, QStringList{path} + pairs);
+        const Run r = run("set", QStringList{path} + pairs);
         QCOMPARE(r.code, int(kUsage));
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
         QVERIFY(r.err.contains("nothing written"));
@@ -164,12 +227,12 @@ private Q_SLOTS:
     {
         const QString path = write("in.cfg", factorySetupFile());
         const QString out = m_dir.filePath("out.cfg");
-        const Run r = run(setCommand, {path, "cfg4.optCfg41A=19200", "magcfg4/Parity=Even", "Optcode39=standard",
-                                       "chk51=0,7", "magcfg6.txt694.track2=AB{cr}", "cbo45D=STX",
-                                       "cfg5/Code 128/Check Digit=Calculate Check Digit and Transmit",
-                                       "Miscellaneous Parameters (cfg6) \u203A Characters Edit \u203A Sufix \u203A "
-                                       "Characters to be Inserted (Only Four Charaters Available)=\\{",
-                                       "deviceName=Scanner 7", "linkMode=Keyboard", "-o", out});
+        const Run r = run("set", {path, "cfg4.optCfg41A=19200", "magcfg4/Parity=Even", "Optcode39=standard",
+                                  "chk51=0,7", "magcfg6.txt694.track2=AB{cr}", "cbo45D=STX",
+                                  "cfg5/Code 128/Check Digit=Calculate Check Digit and Transmit",
+                                  "Miscellaneous Parameters (cfg6) \u203A Characters Edit \u203A Sufix \u203A "
+                                  "Characters to be Inserted (Only Four Charaters Available)=\\{",
+                                  "deviceName=Scanner 7", "linkMode=Keyboard", "-o", out});
         QCOMPARE(r.code, int(kDone));
         LoadedConfig c;
         QString error;
@@ -191,7 +254,7 @@ private Q_SLOTS:
         QCOMPARE(c.setupInfo.deviceName, QStringLiteral("Scanner 7"));
         QCOMPARE(int(c.linkSettings.linkMode), 0);
         // The input file is left as it was.
-        QCOMPARE(run(diffCommand, {path, m_dir.filePath("in.cfg")}).code, int(kDone));
+        QCOMPARE(run("diff", {path, m_dir.filePath("in.cfg")}).code, int(kDone));
     }
 
     void newRefusesAnotherUsersLink()
@@ -200,7 +263,7 @@ private Q_SLOTS:
         const QString link = test::plantForeignLink(m_dir, "out.cfg", victim);
         if (link.isEmpty())
             QSKIP("needs root to give a link to another user");
-        const Run r = run(newCommand, {link});
+        const Run r = run("new", {link});
         QCOMPARE(r.code, int(kUsage));
         QCOMPARE(r.err, QStringLiteral("q5ntool: %1: \"%1\" is a symbolic link that belongs to another user; it is not "
                                        "followed.\n")
@@ -229,7 +292,7 @@ private Q_SLOTS:
     {
         const QString device = write("pty-stand-in", "x");
         qputenv("Q5NCFG_COM2", device.toLocal8Bit());
-        const Run r = run(portsCommand, {});
+        const Run r = run("ports", {});
         qunsetenv("Q5NCFG_COM2");
         QCOMPARE(r.code, int(kDone));
         QVERIFY2(r.out.contains(QStringLiteral("Com 1  /nonexistent/com1  no such device\n")), qPrintable(r.out));

@@ -1,8 +1,10 @@
-#include "tool/TerminalText.h"
+#include "model/TerminalText.h"
 
 #include "model/Notation.h"
 
-namespace q5n::tool {
+#include <QStringList>
+
+namespace q5n {
 
 bool isTerminalControl(QChar ch)
 {
@@ -28,4 +30,12 @@ QString terminalText(const QString &text)
     return out;
 }
 
-} // namespace q5n::tool
+QString terminalLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = terminalText(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace q5n

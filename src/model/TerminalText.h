@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace q5n::tool {
+namespace q5n {
 
 // Whether a character would act on a terminal instead of showing: the C0
 // controls, DEL and the C1 controls (U+0080..U+009F, which bytes of the 8-bit
@@ -14,4 +14,7 @@ bool isTerminalControl(QChar ch);
 // \xNN; every other character as it is.
 QString terminalText(const QString &text);
 
-} // namespace q5n::tool
+// The same for text of several lines: each LF stays a line end.
+QString terminalLines(const QString &text);
+
+} // namespace q5n

@@ -1,0 +1,58 @@
+// q5ntool download FILE --port DEVICE... [--verify]: sends the configuration;
+// --verify uploads the section the decoder returns and compares it.
+#include "tool/Command.h"
+#include "tool/ConfigFile.h"
+#include "tool/Options.h"
+#include "tool/PortJob.h"
+
+namespace q5n::tool {
+
+namespace {
+
+// The verifying upload: the settings the decoder returned otherwise, or which
+// section was compared.
+void verified(PortJob &job, LinkResult r, const ConfigImage &image)
+{
+    if (!job.record(r))
+        return;
+    PortOutcome &p = job.outcome();
+    p.mismatches = mismatchedFields(image, job.reply());
+    if (!p.mismatches.isEmpty()) {
+        p.exit = kDiffer;
+        p.message = QStringLiteral("verification found a mismatch");
+        return;
+    }
+    // The decoder returns one section; the other was sent but cannot be read back.
+    p.message = job.reply().section == UploadReply::Section::Reader
+                    ? QStringLiteral("OK, verified (reader section, bytes 25..84, compared; the decoder section, "
+                                     "bytes 0..24, was sent but not read back)")
+                    : QStringLiteral("OK, verified (decoder section, bytes 0..24, compared; the reader section, "
+                                     "bytes 25..84, was sent but not read back)");
+}
+
+} // namespace
+
+int downloadCommand(Call &call)
+{
+    LoadedConfig config;
+    if (!loadConfig(call.args[0], config, call.err, Damage::Refuse))
+        return kUsage;
+    const ConfigImage image = config.image;
+    const bool save = !call.isSet(option::notSave());
+    const bool verify = call.isSet(option::verify());
+    // Each port verifies as soon as its own download has finished.
+    runEveryPort(call.jobs, [&](PortJob &job) {
+        return Steps{
+            {[&](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+             [&](LinkResult r) { return (job.outcome().downloaded = job.record(r)) && verify; }},
+            {uploadStep,
+             [&](LinkResult r) {
+                 verified(job, r, image);
+                 return false;
+             }},
+        };
+    });
+    return summarize(call);
+}
+
+} // namespace q5n::tool
