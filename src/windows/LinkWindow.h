@@ -5,7 +5,6 @@
 #include "windows/LinkMessages.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
