@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     std::printf("%-7s %10s %10s %7s\n", "baud", "wire ms", "measured", "ratio");
     for (int baud : {1200, 2400, 4800, 9600, 19200}) {
         q5n::sim::SerialDecoder decoder;
-        q5n::sim::LineSettings line;
+        q5n::SerialSettings line;
         line.baud = baud;
         decoder.setLineSettings(line);
         if (!decoder.open()) {

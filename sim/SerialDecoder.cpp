@@ -75,35 +75,19 @@ QString kindName(RequestKind kind)
     return QStringLiteral("incomplete request");
 }
 
+// The bits one byte takes on the wire: start, data, parity, stop.
+int bitsPerByte(const SerialSettings &line)
+{
+    return 1 + int(line.dataBits) + (line.parity == Parity::None ? 0 : 1) + int(line.stopBits);
+}
+
+// "9600,N,8,1", as the log shows a line.
+QString lineText(const SerialSettings &line)
+{
+    return serialSettingsText(line).trimmed();
+}
+
 } // namespace
-
-QString LineSettings::text() const
-{
-    return QStringLiteral("%1,%2,%3,%4").arg(baud).arg(QLatin1Char(parity)).arg(dataBits).arg(stopBits);
-}
-
-std::optional<LineSettings> parseLineSettings(const QString &text)
-{
-    const QStringList parts = text.trimmed().split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return std::nullopt;
-    LineSettings s;
-    bool ok = false;
-    s.baud = parts[0].trimmed().toInt(&ok);
-    if (!ok || s.baud <= 0)
-        return std::nullopt;
-    const QString p = parts[1].trimmed().toUpper();
-    if (p.size() != 1 || !QStringLiteral("NEOMS").contains(p))
-        return std::nullopt;
-    s.parity = p[0].toLatin1();
-    s.dataBits = parts[2].trimmed().toInt(&ok);
-    if (!ok || s.dataBits < 5 || s.dataBits > 8)
-        return std::nullopt;
-    s.stopBits = parts[3].trimmed().toInt(&ok);
-    if (!ok || (s.stopBits != 1 && s.stopBits != 2))
-        return std::nullopt;
-    return s;
-}
 
 SerialDecoder::SerialDecoder(QObject *parent) : QObject(parent)
 {
@@ -199,7 +183,7 @@ bool SerialDecoder::open(const QString &linkPath)
         m_closeNotifier = new QSocketNotifier(m_closeWatch, QSocketNotifier::Read, this);
         connect(m_closeNotifier, &QSocketNotifier::activated, this, &SerialDecoder::releaseExclusive);
     }
-    log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, m_line.text()));
+    log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, lineText(m_line)));
     return true;
 }
 
@@ -249,7 +233,7 @@ qint64 SerialDecoder::byteTimeNs() const
 {
     if (!m_pacing || m_line.baud <= 0)
         return 0;
-    return qint64(m_line.bitsPerByte()) * 1000000000LL / m_line.baud;
+    return qint64(bitsPerByte(m_line)) * 1000000000LL / m_line.baud;
 }
 
 void SerialDecoder::releaseExclusive()
@@ -315,10 +299,10 @@ bool SerialDecoder::programLineMatches(QString *programLine) const
         return true;
     // A pseudo-terminal always carries 8 data bits without parity (the kernel
     // forces that), so only the baud rate and the stop bits tell a mismatch.
-    LineSettings program = m_line;
+    SerialSettings program = m_line;
     program.baud = baudOf(::cfgetospeed(&t));
-    program.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
-    *programLine = program.text();
+    program.stopBits = (t.c_cflag & CSTOPB) ? StopBits::Two : StopBits::One;
+    *programLine = lineText(program);
     return program == m_line;
 }
 
@@ -335,7 +319,7 @@ void SerialDecoder::processInput()
         if (!programLineMatches(&programLine)) {
             log(QStringLiteral("received %1 byte(s) sent as %2 while the decoder runs %3: garbled, ignored")
                     .arg(m_in.size())
-                    .arg(programLine, m_line.text()));
+                    .arg(programLine, lineText(m_line)));
             m_in.clear();
             return;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ConfigImage.h"
+#include "model/SerialSettings.h"
 #include "sim/DecoderModel.h"
 #include "sim/DeviceProtocol.h"
 
@@ -13,22 +14,6 @@
 class QSocketNotifier;
 
 namespace q5n::sim {
-
-// The serial line of a decoder as seen by the decoder: the frame it expects
-// (baud, parity, data bits, stop bits).
-struct LineSettings
-{
-    int baud = 9600;
-    char parity = 'N'; // N E O M S
-    int dataBits = 8;
-    int stopBits = 1;
-
-    int bitsPerByte() const { return 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits; }
-    QString text() const; // "9600,N,8,1"
-    bool operator==(const LineSettings &) const = default;
-};
-// "9600,N,8,1" (a trailing blank is allowed); nothing when it is not such a text.
-std::optional<LineSettings> parseLineSettings(const QString &text);
 
 // A decoder on a serial line, served on a pseudo-terminal: the program opens the
 // device path (or the symlink) as its serial port. Everything runs on the
@@ -62,8 +47,10 @@ public:
     void setVersionText(const QString &text) { m_model.setVersionText(text); }
     void setImage(const ConfigImage &image) { m_model.image = image; }
 
-    void setLineSettings(const LineSettings &settings) { m_line = settings; }
-    LineSettings lineSettings() const { return m_line; }
+    // The frame the decoder expects on its line (baud, parity, data bits,
+    // stop bits).
+    void setLineSettings(const SerialSettings &settings) { m_line = settings; }
+    SerialSettings lineSettings() const { return m_line; }
     // When on (the default), requests sent with other line settings than the
     // decoder's (as the program set them on its side of the line) are garbled:
     // the decoder ignores them and logs why.
@@ -108,7 +95,7 @@ private:
     void log(const QString &text) { Q_EMIT logMessage(text); }
 
     DecoderModel m_model;
-    LineSettings m_line;
+    SerialSettings m_line;
     bool m_checkLine = true;
     bool m_pacing = true;
     int m_responseDelayMs = 2;

@@ -69,7 +69,7 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
         decoder.setVersionText(arg);
     } else if (word == u"baud") {
         bool ok = false;
-        LineSettings l = decoder.lineSettings();
+        q5n::SerialSettings l = decoder.lineSettings();
         l.baud = arg.toInt(&ok);
         if (!ok || l.baud <= 0)
             return QStringLiteral("bad baud rate: %1").arg(arg);
@@ -96,7 +96,8 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
     const DecoderModel &m = decoder.model();
     return QStringLiteral("%1, upload section %2, fault %3, version \"%4\", %5 memory line(s), memory fault %6 "
                           "at block %7")
-        .arg(decoder.lineSettings().text(), sectionName(m.uploadSection), faultName(m.fault), m.versionText())
+        .arg(q5n::serialSettingsText(decoder.lineSettings()).trimmed(), sectionName(m.uploadSection),
+             faultName(m.fault), m.versionText())
         .arg(m.memoryLines.size())
         .arg(memoryFaultName(m.memoryFault))
         .arg(m.memoryFaultBlock);
@@ -191,7 +192,7 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     q5n::sim::SerialDecoder decoder;
-    const auto line = q5n::sim::parseLineSettings(parser.value(baudOpt) + u',' + parser.value(frameOpt));
+    const auto line = q5n::parseSerialSettings(QString(parser.value(baudOpt) + u',' + parser.value(frameOpt)));
     if (!line) {
         printErr(QStringLiteral("bad --baud or --frame: %1,%2").arg(parser.value(baudOpt), parser.value(frameOpt)));
         return 2;
@@ -348,8 +349,8 @@ int main(int argc, char *argv[])
     printErr(QStringLiteral("decoder on %1%2, %3, upload section %4, fault %5, version \"%6\"")
                  .arg(decoder.devicePath(),
                       decoder.linkPath().isEmpty() ? QString() : QStringLiteral(" (link %1)").arg(decoder.linkPath()),
-                      decoder.lineSettings().text(), q5n::sim::sectionName(*section), q5n::sim::faultName(*fault),
-                      decoder.model().versionText()));
+                      q5n::serialSettingsText(decoder.lineSettings()).trimmed(), q5n::sim::sectionName(*section),
+                      q5n::sim::faultName(*fault), decoder.model().versionText()));
     const int rc = app.exec();
     decoder.close();
     if (!privateLinkDir.isEmpty())

@@ -9,6 +9,12 @@ set(Q5N_LAYER_CHECKS
   "q5ndevice shell/ProgramHost.h"
   "q5ndevice windows/BusyScope.h"
   "q5ndevice pages/common/SettingPage.h"
+  "q5nshell pages/common/SettingPage.h"
+  "q5nshell windows/CompareWindow.h"
+  "q5nshell app/PageRegistry.h"
+  "q5npages windows/LinkWindow.h"
+  "q5npages app/PageRegistry.h"
+  "q5nwindows app/PageRegistry.h"
   "q5ntoolcore shell/AppContext.h"
   "q5nsimcore sim/KeyboardDecoder.h"
   "q5nkbdsim shell/PageWindow.h")

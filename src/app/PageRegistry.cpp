@@ -2,6 +2,7 @@
 
 #include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
+#include "windows/CompareWindowCommands.h"
 #include "windows/KrTestWindow.h"
 #include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
@@ -10,13 +11,15 @@ namespace q5n {
 
 void registerStandardPages(MainWindow &main)
 {
-    // Each area registers its windows by page number (and the test window
-    // through MainWindow::setKrTestWindowFactory).
+    // Each area registers its windows by page number (the test window
+    // through MainWindow::setKrTestWindowFactory, the comparisons through
+    // MainWindow::setCompareFactory).
     for (const SettingPageDeclaration &page : settingPages())
         main.registerPage(page.page, page.create);
     main.registerPage(TransmitWindow::kPage, &createTransmitWindow);
     main.registerPage(MemoryWindow::kPage, &createMemoryWindow);
     main.setKrTestWindowFactory(&createKrTestWindow);
+    main.setCompareFactory(&createCompareCommands);
 }
 
 } // namespace q5n

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -10,32 +9,23 @@ class QPrinter;
 
 namespace q5n {
 
-class CompareWindow;
-class MainWindow;
+class FileCommands;
+class ProgramHost;
 
-// The commands that serve a technician's desk rather than one page: comparing
-// the working configuration with a file or with the decoder, printing the
-// settings sheet, and taking setup files dropped on the main window.
+// The commands that serve a technician's desk rather than one page: printing
+// the settings sheet and taking setup files dropped on the main window (the
+// comparisons are the windows layer's: CompareCommands).
 class DesktopCommands : public QObject
 {
     Q_OBJECT
 public:
-    explicit DesktopCommands(MainWindow &main);
+    // Takes the files dropped on the host's window and opens them with `files`.
+    DesktopCommands(ProgramHost &host, FileCommands &files);
     ~DesktopCommands() override;
 
-    // "Compare with File...": a setup file chosen in the Open dialog.
-    void compareWithFile();
-    // Compares with the setup file at `path`; refused files get Open's messages.
-    void compareWithFile(const QString &path);
-    // "Compare with Decoder": the section the decoder sends over the current
-    // link settings; the working configuration stays as it is. Returns once
-    // the upload has started; the comparison opens when the decoder answered.
-    void compareWithDecoder();
     // "Print Settings...": the settings sheet through the print dialog (which
     // also saves it as a PDF file).
     void printSettings();
-
-    CompareWindow *compareWindow() const;
 
     // How the printer is chosen; the platform's print dialog unless a test
     // sets its own. Returns false when the user cancelled.
@@ -47,10 +37,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    CompareWindow &ensureCompareWindow();
-
-    MainWindow &m_main;
-    QPointer<CompareWindow> m_compare;
+    ProgramHost &m_host;
+    FileCommands &m_files;
     PrinterChooser m_choosePrinter;
 };
 

@@ -3,6 +3,7 @@
 #include "link/PortIo.h"
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
+#include "shell/CompareCommands.h"
 #include "shell/DesktopCommands.h"
 #include "shell/PageWindow.h"
 #include "shell/Resources.h"
@@ -42,10 +43,11 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
         [this](const QString &key) { return toolbarButton(key); });
     connect(m_pages.get(), &PageSwitcher::windowAdded, this, &MainWindow::releasePageShortcuts);
     m_files = std::make_unique<FileCommands>(m_ctx, *this, *m_pages);
-    m_desktop = new DesktopCommands(*this);
+    m_desktop = new DesktopCommands(*this, *m_files);
 
     createMenus();
     createToolBar();
+    setCompareFactory({});
     m_pages->showFamilyState();
     // F1 anywhere in the program opens the context help.
     qApp->installEventFilter(this);

@@ -21,6 +21,7 @@ class QToolBar;
 namespace q5n {
 
 class AboutWindow;
+class CompareCommands;
 class DesktopCommands;
 class HelpWindow;
 class PageWindow;
@@ -56,7 +57,7 @@ public:
     QMdiArea *mdiArea() const { return m_mdi; }
     PageSwitcher &pages() { return *m_pages; }
     FileCommands &files() { return *m_files; }
-    // Compare, print and dropped files.
+    // Print and dropped files.
     DesktopCommands *desktopCommands() const { return m_desktop; }
 
     // Runs once before the window is first shown: port I/O start (with its
@@ -132,6 +133,13 @@ public:
     void toolsKrTest();
     QDialog *krTestWindow() const;
 
+    // "Compare with File..." and "Compare with Decoder": made by the factory
+    // the program registers (the windows layer's). Until one is set, both
+    // items are disabled.
+    using CompareFactory = std::function<std::unique_ptr<CompareCommands>(ProgramHost &)>;
+    void setCompareFactory(const CompareFactory &factory);
+    CompareCommands *compareCommands() const { return m_compare.get(); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -158,6 +166,7 @@ private:
     std::unique_ptr<SystemInfoLauncher> m_sysInfo;
     bool m_exchangeRunning = false;
     DesktopCommands *m_desktop = nullptr;
+    std::unique_ptr<CompareCommands> m_compare;
     QList<QPair<QPointer<QAction>, bool>> m_lockedCommands; // with their enabled state before
 };
 

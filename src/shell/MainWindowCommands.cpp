@@ -7,6 +7,7 @@
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "shell/AboutWindow.h"
+#include "shell/CompareCommands.h"
 #include "shell/DesktopCommands.h"
 #include "shell/HelpWindow.h"
 #include "shell/PageWindow.h"
@@ -99,9 +100,15 @@ std::vector<MenuDeclaration> menuBarLines()
          {{L::ToolPages},
           {L::Separator, "mnuToolsMinus1"},
           {L::Command, "mnuToolsCompareFile", "Compare with &File...", none,
-           +[](MainWindow &w) { w.desktopCommands()->compareWithFile(); }},
+           +[](MainWindow &w) {
+               if (CompareCommands *c = w.compareCommands())
+                   c->compareWithFile();
+           }},
           {L::Command, "mnuToolsCompareDecoder", "Compare with &Decoder", none,
-           +[](MainWindow &w) { w.desktopCommands()->compareWithDecoder(); }},
+           +[](MainWindow &w) {
+               if (CompareCommands *c = w.compareCommands())
+                   c->compareWithDecoder();
+           }},
           {L::Command, "mnuToolsPrint", "&Print Settings...", none,
            +[](MainWindow &w) { w.desktopCommands()->printSettings(); }}}},
         {"mnuHelp",
@@ -240,6 +247,14 @@ void MainWindow::setKrTestWindowFactory(KrTestFactory factory)
         if (QAction *a = toolbarButton(w.toolbarKey))
             a->setEnabled(bool(m_krTestFactory));
     }
+}
+
+void MainWindow::setCompareFactory(const CompareFactory &factory)
+{
+    m_compare = factory ? factory(*this) : nullptr;
+    for (const char *name : {"mnuToolsCompareFile", "mnuToolsCompareDecoder"})
+        if (QAction *a = menuAction(QLatin1String(name)))
+            a->setEnabled(m_compare != nullptr);
 }
 
 void MainWindow::toolbarCommand(const QString &key)

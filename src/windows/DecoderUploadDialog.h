@@ -5,16 +5,11 @@
 
 #include <QDialog>
 
-#include <memory>
-
-class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QPushButton;
 
 namespace q5n {
 
-class BusyScope;
+class LinkSession;
 class ProgramHost;
 
 // The busy window of "Compare with Decoder": asks the decoder for its
@@ -34,7 +29,7 @@ public:
     // or a cancel.
     void start();
 
-    LinkExchange &link() const { return *m_link; }
+    LinkExchange &link() const;
 
 Q_SIGNALS:
     void uploaded(const q5n::UploadReply &reply);
@@ -44,18 +39,9 @@ protected:
     void reject() override;
 
 private:
-    void showWaiting(LinkExchange::Waiting what, int msLeft);
-    void exchangeFinished(LinkResult result);
-
     ProgramHost &m_host;
-    QLabel *m_status = nullptr;
+    LinkSession *m_session;
     QProgressBar *m_progress = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QPushButton *m_cancel = nullptr;
-    LinkExchange *m_link = nullptr;
-    std::unique_ptr<BusyScope> m_busyScope;
-    bool m_busy = false;
-    bool m_rs232 = true;
 };
 
 } // namespace q5n

@@ -7,7 +7,7 @@
 #include "model/Text8.h"
 #include "shell/AppContext.h"
 #include "shell/ProgramHost.h"
-#include "windows/SerialOpen.h"
+#include "windows/LinkSession.h"
 #include "windows/TabTextBox.h"
 
 #include <QCheckBox>
@@ -58,14 +58,20 @@ KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(paren
     setModal(true);
     buildUi();
 
-    m_link = new LinkExchange(context.portIo, context.timing, nullptr, this);
-    connect(m_link, &LinkExchange::received, this, &KrTestWindow::received);
+    // Nothing else is disabled while the test listens: the window is modal.
+    m_session = new LinkSession(context, nullptr, this);
+    connect(&link(), &LinkExchange::received, this, &KrTestWindow::received);
     m_gather.setSingleShot(true);
     m_gather.setTimerType(Qt::PreciseTimer);
     connect(&m_gather, &QTimer::timeout, this, &KrTestWindow::showBatch);
 }
 
 KrTestWindow::~KrTestWindow() = default;
+
+LinkExchange &KrTestWindow::link() const
+{
+    return m_session->link();
+}
 
 QDialog *createKrTestWindow(ProgramHost &host)
 {
@@ -160,7 +166,7 @@ void KrTestWindow::buildUi()
 
 bool KrTestWindow::portOpen() const
 {
-    return m_link->serialPort().portOpen();
+    return link().serialPort().portOpen();
 }
 
 void KrTestWindow::focusKeyboardBox()
@@ -192,11 +198,8 @@ void KrTestWindow::opening()
     m_lblPort->setText(QStringLiteral("COM %1 :  %2").arg(l.portNumber).arg(serialSettingsText(l.serial)));
     // The serial port of the link settings, whatever the link mode.
     m_batch.clear();
-    if (!m_link->monitor(l)) {
-        // The window stays a keyboard test.
-        reportPortUnavailable(m_ctx.prompter, m_link->portNumber(), m_link->portError());
-        return;
-    }
+    if (!m_session->monitor(l))
+        return; // reported; the window stays a keyboard test
     m_kbLineCount = 0;
     m_rsLineCount = 0;
 }
@@ -205,7 +208,7 @@ void KrTestWindow::closing()
 {
     m_gather.stop();
     m_heldKeys.clear();
-    m_link->abort();
+    link().abort();
 }
 
 // ---- Received bytes -------------------------------------------------------------

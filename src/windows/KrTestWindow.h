@@ -14,6 +14,7 @@ class QPushButton;
 namespace q5n {
 
 class LinkExchange;
+class LinkSession;
 class ProgramHost;
 struct AppContext;
 
@@ -47,7 +48,7 @@ public:
     int rsLineCount() const { return m_rsLineCount; }
     // A transmission is being gathered; keys wait until it is shown.
     bool gathering() const { return m_gather.isActive(); }
-    LinkExchange &link() const { return *m_link; }
+    LinkExchange &link() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -69,7 +70,7 @@ private:
     QPushButton *m_command2 = nullptr; // clears the keyboard box
     QCheckBox *m_check1 = nullptr;     // "CR+LF Enable"
 
-    LinkExchange *m_link = nullptr;
+    LinkSession *m_session = nullptr;
     QTimer m_gather;
     QByteArray m_batch; // what the running transmission brought so far
     std::vector<std::unique_ptr<QEvent>> m_heldKeys;

@@ -2,13 +2,12 @@
 
 #include "link/LinkExchange.h"
 #include "shell/PageWindow.h"
+#include "windows/LinkMessages.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 class QLabel;
@@ -17,22 +16,18 @@ class QPushButton;
 
 namespace q5n {
 
-class BusyScope;
 class KeyboardChannel;
+class LinkSession;
 class LinkSettingsPanel;
 class SerialPort;
 
-// The line that tells what a running exchange waits for and how long it still
-// waits (`msLeft` < 0: no time-out); empty while it waits for nothing.
-QString waitingLineText(LinkExchange::Waiting what, int msLeft, int portNumber);
-
 // The base of a window that talks to the decoder. The window declares its
-// buttons and, per button, the exchange it starts and the message of each
-// result; the base does the rest of every exchange: it disables the panel and
+// buttons and, per button, the exchange it starts; its link session
+// (LinkSession) does the rest of every exchange: it disables the panel and
 // the buttons (and the main window's commands), shows what the exchange waits
-// for, refuses to close while it runs, and once it has finished shows the
-// window's message, restores what it disabled, gives the focus back to the
-// button and reports a port that could not be opened.
+// for, and once it has finished shows the message of the result, restores
+// what it disabled, gives the focus back to the button and reports a port
+// that could not be opened. The window refuses to close while one runs.
 class LinkWindow : public PageWindow
 {
     Q_OBJECT
@@ -40,10 +35,10 @@ public:
     ~LinkWindow() override;
 
     // Closing is refused while an exchange with the decoder runs.
-    bool canClose() const override { return !m_busy; }
-    bool busy() const { return m_busy; }
+    bool canClose() const override { return !busy(); }
+    bool busy() const;
 
-    LinkExchange &link() const { return *m_link; }
+    LinkExchange &link() const;
     SerialPort &serialPort() const;
     KeyboardChannel &keyboardChannel() const;
 
@@ -62,18 +57,20 @@ protected:
         std::function<bool()> confirm;
         // Starts the exchange on link().
         std::function<void()> start;
-        // The window's message for the result (never asked for Aborted, nor for
-        // PortUnavailable, which the base reports).
-        std::function<void(LinkResult)> report;
+        // Which texts report its result.
+        ExchangeKind kind = ExchangeKind::Download;
+        // What a good result does before its message (an upload copies the section).
+        std::function<void()> good = {};
     };
 
     LinkWindow(ProgramHost &host, int page, QWidget *parent = nullptr);
 
     // A push button as the link windows make them (no auto-default).
     QPushButton *makeButton(const QString &name, const QString &caption);
-    // Makes the engine; the decoder's typed answers arrive in the window's
-    // answer box (a tiny, focusable line edit the base makes: answerBox()).
-    void setUpLink(LinkSettingsPanel *panel);
+    // The panel of the link settings, disabled while an exchange runs. The
+    // decoder's typed answers arrive in the window's answer box (a tiny,
+    // focusable line edit the base makes: answerBox()).
+    void setUpLink(LinkSettingsPanel *panel) { m_panel = panel; }
     // Declares a button's exchange; the button runs it when clicked.
     void addCommand(const Command &command);
     // Widgets disabled too while an exchange runs (besides the panel and the
@@ -84,7 +81,6 @@ protected:
 
     // Runs the command of `button`, as a click does.
     void run(QPushButton *button);
-    void message(const QString &title, const QString &text);
 
     LinkSettingsPanel *panel() const { return m_panel; }
     QLineEdit *answerBox() const { return m_answerBox; }
@@ -94,19 +90,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void finished(LinkResult result);
-    void showWaiting(LinkExchange::Waiting what, int msLeft);
-
+    LinkSession *m_session;
     LinkSettingsPanel *m_panel = nullptr;
     QLineEdit *m_answerBox = nullptr;
     QLabel *m_waitStatus = nullptr;
-    LinkExchange *m_link = nullptr;
     std::vector<Command> m_commands;
     QList<QWidget *> m_alsoDisabled;
     std::function<void()> m_afterExchange;
-    const Command *m_running = nullptr;
-    std::unique_ptr<BusyScope> m_busyScope;
-    bool m_busy = false;
     bool m_shown = false;
 };
 

@@ -1,18 +1,13 @@
 #include "windows/MemoryWindow.h"
 
 #include "link/AnswerSource.h"
-#include "link/SerialPort.h"
 #include "model/ProgramState.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "protocol/Memory.h"
 #include "shell/AppContext.h"
-#include "shell/ProgramHost.h"
-#include "windows/BusyScope.h"
-#include "windows/LineEditAnswerSource.h"
 #include "windows/LinkSettingsPanel.h"
 #include "windows/LinkWindowLayout.h"
-#include "windows/SerialOpen.h"
 #include "windows/TabTextBox.h"
 
 #include <QCloseEvent>
@@ -22,7 +17,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -36,16 +30,9 @@ namespace q5n {
 namespace {
 
 const QString kReadTitle = QStringLiteral("Read Memory Message");
-const QString kReadKeyboardTitle = QStringLiteral("Read Decoder Memory Message");
 const QString kClearTitle = QStringLiteral("Clear Memory Message");
-const QString kClearKeyboardTitle = QStringLiteral("Clear Decoder Memory Message");
 const QString kReadQuestion = QStringLiteral("This will read decoder memory data!");
 const QString kClearQuestion = QStringLiteral("This will Clear decoder memory data!");
-const QString kTimeOut = QStringLiteral("Time Out Error!");
-const QString kHandshakeTimeOut = QStringLiteral("Times Out Error");
-const QString kReadFailed = QStringLiteral("Read Decoder Memory Failed!");
-const QString kClearOk = QStringLiteral("Clear Decoder Memory OK!");
-const QString kClearFailed = QStringLiteral("Clear Decoder Memory Failed!");
 const QString kFileTitle = QStringLiteral("Memory Data Read");
 const QString kChangedQuestion = QStringLiteral("Memory Data had been changed,do you want to save your file?");
 const QString kMemoryFileFilter = QStringLiteral("Memory Data File(*.txt)");
@@ -151,29 +138,9 @@ MemoryWindow::MemoryWindow(ProgramHost &host, QWidget *parent) : LinkWindow(host
                         },
                         m_typedData);
                 },
-                [this, &s](LinkResult result) {
-                    if (s.linkSettings.isRs232()) {
-                        if (result == LinkResult::Good)
-                            message(kReadTitle, memoryReadOkText());
-                        else if (result == LinkResult::TimeOut)
-                            message(kReadTitle, kTimeOut);
-                        else
-                            message(kReadTitle, kReadFailed);
-                    } else if (result == LinkResult::TimeOut) {
-                        message(kReadKeyboardTitle, kHandshakeTimeOut);
-                    }
-                }});
+                ExchangeKind::ReadMemory});
     addCommand({m_cmdClear, [this] { return confirm(kClearTitle, kClearQuestion); },
-                [this, &s] { link().clearMemory(s.linkSettings); },
-                [this, &s](LinkResult result) {
-                    const bool rs232 = s.linkSettings.isRs232();
-                    if (result == LinkResult::Good)
-                        message(kClearTitle, kClearOk);
-                    else if (result == LinkResult::TimeOut)
-                        message(rs232 ? kClearTitle : kClearKeyboardTitle, rs232 ? kTimeOut : kHandshakeTimeOut);
-                    else
-                        message(kClearTitle, kClearFailed);
-                }});
+                [this, &s] { link().clearMemory(s.linkSettings); }, ExchangeKind::ClearMemory});
     disableWhileBusy({m_cmdSave, m_cmdSaveAs, m_cmdDisplay, m_cmdClose});
     // The keys of the memory box are its own again once a read has ended,
     // however it ended.

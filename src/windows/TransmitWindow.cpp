@@ -18,24 +18,7 @@ namespace q5n {
 
 namespace {
 
-const QString kCfgTitle = QStringLiteral("CFG Message");
-const QString kUploadTitle = QStringLiteral("Upload Message");
-const QString kTimeOut = QStringLiteral("Time Out Error!");
-const QString kHandshakeTimeOut = QStringLiteral("Times Out Error");
-const QString kDownloadOk = QStringLiteral("Download OK!");
-const QString kDownloadFailed = QStringLiteral("Download Failed!");
-const QString kUploadOk = QStringLiteral("   Upload OK!   ");
-const QString kUploadFailed = QStringLiteral("Upload Failed!");
 const QString kReplaceQuestion = QStringLiteral("This will replace your current data with reader's data!");
-
-// The text of a result that is not good: a time-out reads differently on the
-// two channels; a bad answer and a lost line are the operation's failure.
-QString failureText(LinkResult result, bool rs232, const QString &failed)
-{
-    if (result == LinkResult::TimeOut)
-        return rs232 ? kTimeOut : kHandshakeTimeOut;
-    return failed;
-}
 
 } // namespace
 
@@ -46,23 +29,19 @@ TransmitWindow::TransmitWindow(ProgramHost &host, QWidget *parent) : LinkWindow(
     addCommand({m_cmdTransmit,
                 {},
                 [this, &s] { link().download(s.linkSettings, s.workingImage, s.saveOption); },
-                [this, &s](LinkResult r) {
-                    message(kCfgTitle, r == LinkResult::Good
-                                           ? kDownloadOk
-                                           : failureText(r, s.linkSettings.isRs232(), kDownloadFailed));
-                }});
+                ExchangeKind::Download});
     addCommand({m_cmdReceive,
                 [this] {
-                    return context().prompter.ask({kUploadTitle,
+                    return context().prompter.ask({QStringLiteral("Upload Message"),
                                                    kReplaceQuestion,
                                                    Prompter::Button::Ok | Prompter::Button::Cancel,
                                                    Prompter::Button::Ok,
                                                    Prompter::Icon::None,
                                                    {}}) == Prompter::Button::Ok;
                 },
-                [this, &s] { link().upload(s.linkSettings); }, [this](LinkResult r) { received(false, r); }});
-    addCommand(
-        {m_cmdVersion, {}, [this, &s] { link().upload(s.linkSettings); }, [this](LinkResult r) { received(true, r); }});
+                [this, &s] { link().upload(s.linkSettings); }, ExchangeKind::Upload,
+                [this, &s] { applyUploadReply(link().reply(), s.workingImage); }});
+    addCommand({m_cmdVersion, {}, [this, &s] { link().upload(s.linkSettings); }, ExchangeKind::FirmwareVersion});
     disableWhileBusy({m_cmdClose});
     afterExchange([this] { m_progressBar1->hide(); });
     connect(&link(), &LinkExchange::progress, this, [this](int value, int maximum) {
@@ -79,18 +58,6 @@ TransmitWindow::~TransmitWindow() = default;
 PageWindow *createTransmitWindow(ProgramHost &host)
 {
     return new TransmitWindow(host);
-}
-
-void TransmitWindow::received(bool version, LinkResult result)
-{
-    ProgramState &s = context().state;
-    QString text = failureText(result, s.linkSettings.isRs232(), kUploadFailed);
-    if (result == LinkResult::Good) {
-        if (!version)
-            applyUploadReply(link().reply(), s.workingImage);
-        text = version ? firmwareVersionText(link().reply().versionPart1, link().reply().versionPart2) : kUploadOk;
-    }
-    message(kUploadTitle, text);
 }
 
 // ---- Layout -------------------------------------------------------------

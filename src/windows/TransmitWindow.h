@@ -26,9 +26,6 @@ public:
 private:
     void buildUi();
     void updateReceiveButtons();
-    // Upload and firmware version: the same exchange; `version` shows the
-    // version text instead of copying the section.
-    void received(bool version, LinkResult result);
 
     QPushButton *m_cmdTransmit = nullptr;
     QPushButton *m_cmdReceive = nullptr;

@@ -61,7 +61,7 @@ struct Program
         f.write(setupFileBytes(texts, ctx.state.linkSettings, image));
         return f.fileName();
     }
-    CompareWindow *compare() const { return main->desktopCommands()->compareWindow(); }
+    CompareWindow *compare() const { return main->findChild<CompareWindow *>(); }
     QTreeWidget *list() const { return compare()->list(); }
     QStringList rows() const
     {

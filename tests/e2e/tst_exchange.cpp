@@ -160,7 +160,7 @@ void TestExchange::rs232Download()
     QFETCH(QString, text);
     QFETCH(int, command);
     QVERIFY(startSerialDecoder());
-    serial->setLineSettings(*sim::parseLineSettings(line));
+    serial->setLineSettings(*parseSerialSettings(line));
     serial->setFault(fault);
     const ConfigImage decoderImage = patternImage(200);
     serial->setImage(decoderImage);

@@ -8,7 +8,7 @@
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 #include "support/ScriptedPrompter.h"
-#include "windows/SerialOpen.h"
+#include "windows/LinkMessages.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>
