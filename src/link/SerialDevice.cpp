@@ -23,18 +23,12 @@ namespace {
 speed_t speedOf(qint32 baud)
 {
     switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    default:
-        return B0;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    default: return B0;
     }
 }
 
@@ -76,8 +70,8 @@ bool SerialDevice::open(const QString &path, const SerialSettings &settings)
     if (lock && !lock->regular)
         return fail(Error::BadLockFile, QStringLiteral("%1: %2").arg(path, lockText(*lock)));
     if (lock && lock->holdsDevice)
-        return fail(Error::Busy, QStringLiteral("%1: the port is in use by another program.\n%2")
-                                     .arg(path, lockText(*lock)));
+        return fail(Error::Busy,
+                    QStringLiteral("%1: the port is in use by another program.\n%2").arg(path, lockText(*lock)));
 
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -85,8 +79,7 @@ bool SerialDevice::open(const QString &path, const SerialSettings &settings)
         switch (error) {
         case ENOENT:
         case ENXIO:
-        case ENODEV:
-            return fail(Error::NotFound, QStringLiteral("%1: no such device.").arg(path));
+        case ENODEV: return fail(Error::NotFound, QStringLiteral("%1: no such device.").arg(path));
         case EACCES:
         case EPERM: {
             QString text = QStringLiteral("%1: permission denied.").arg(path);
@@ -97,8 +90,7 @@ bool SerialDevice::open(const QString &path, const SerialSettings &settings)
         case EBUSY:
             return fail(Error::Busy, QStringLiteral("%1: the port is in use by another program.\n%2")
                                          .arg(path, heldText(deviceOpeners(device), false)));
-        default:
-            return fail(Error::Other, QStringLiteral("%1: %2").arg(path, systemText(error)));
+        default: return fail(Error::Other, QStringLiteral("%1: %2").arg(path, systemText(error)));
         }
     }
     struct stat st
@@ -159,20 +151,11 @@ bool SerialDevice::applySettings(const SerialSettings &settings)
     if (settings.stopBits == StopBits::Two)
         t.c_cflag |= CSTOPB;
     switch (settings.parity) {
-    case Parity::None:
-        break;
-    case Parity::Even:
-        t.c_cflag |= PARENB;
-        break;
-    case Parity::Odd:
-        t.c_cflag |= PARENB | PARODD;
-        break;
-    case Parity::Mark:
-        t.c_cflag |= PARENB | PARODD | CMSPAR;
-        break;
-    case Parity::Space:
-        t.c_cflag |= PARENB | CMSPAR;
-        break;
+    case Parity::None: break;
+    case Parity::Even: t.c_cflag |= PARENB; break;
+    case Parity::Odd: t.c_cflag |= PARENB | PARODD; break;
+    case Parity::Mark: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case Parity::Space: t.c_cflag |= PARENB | CMSPAR; break;
     }
     t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
     t.c_cc[VMIN] = minimum;
@@ -228,9 +211,13 @@ bool SerialDevice::write(const QByteArray &bytes)
 {
     if (m_fd < 0)
         return false;
+    // Written from the event loop, as soon as the line takes it: the caller
+    // first clears what the line received before, so an answer that comes at
+    // once is not cleared with it.
     m_pending += bytes;
-    writePending();
-    return m_fd >= 0;
+    if (m_writer)
+        m_writer->setEnabled(true);
+    return true;
 }
 
 void SerialDevice::flush()
@@ -348,7 +335,8 @@ void SerialDevice::writeLockFile(const QString &device)
     };
     // The usual form: the process number in ten characters and a newline.
     const QByteArray text = QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::write(fd, text.constData(), size_t(text.size())) != text.size()) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::write(fd, text.constData(), size_t(text.size())) != text.size()) {
         ::close(fd);
         return;
     }

@@ -44,7 +44,7 @@ public:
     // The system reports the line readable only once `bytes` (1..255) wait.
     void setMinimumCount(int bytes);
 
-    // Queues what the line does not take at once and writes it as it drains.
+    // Queues the bytes; they go out from the event loop as the line takes them.
     bool write(const QByteArray &bytes);
     // Hands what is still queued to the system now, as far as it takes it.
     void flush();
