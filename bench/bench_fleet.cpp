@@ -215,7 +215,8 @@ double lockFileMs()
     for (int i = 0; i < 21; ++i) {
         QElapsedTimer t;
         t.start();
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+        const int fd =
+            ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (fd < 0)
             return -1;
         [[maybe_unused]] const auto n = ::write(fd, "      4242\n", 11);

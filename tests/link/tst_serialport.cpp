@@ -29,6 +29,8 @@ private Q_SLOTS:
     void settingsReachTheLine();
     void hangUpReportedOnce();
     void receiveThreshold();
+    void lineLostMidExchange_data();
+    void lineLostMidExchange();
     void openFailures_data();
     void openFailures();
     void accessAdvice_data();
@@ -109,6 +111,45 @@ void TestSerialPort::receiveThreshold()
     QCOMPARE(in, QByteArray(50, 'a') + QByteArray(34, 'b'));
     QCOMPARE(port.inBufferCount(), 0);
     port.setPortOpen(false);
+}
+
+void TestSerialPort::lineLostMidExchange_data()
+{
+    QTest::addColumn<bool>("deviceRemains");
+    // The far end hangs up while another descriptor keeps the line (and its name) in place.
+    QTest::newRow("hang-up") << true;
+    // Every end closed: the device itself is gone, as an unplugged adapter's.
+    QTest::newRow("device removed") << false;
+}
+
+void TestSerialPort::lineLostMidExchange()
+{
+    // An upload waits for its reply (84 bytes, the line's minimum count set
+    // to that) when the line goes: the exchange ends on the loss, long
+    // before its time-out, and the port is closed.
+    QFETCH(bool, deviceRemains);
+    PtyPeer peer;
+    const QString path = peer.slavePath();
+    const int keeper = deviceRemains ? ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) : -1;
+    SimulatedPortIo io;
+    Timing timing;
+    timing.uploadReplyMs = 60000;
+    LinkExchange link(io, timing, nullptr);
+    link.serialPort().setResolver([path](int) { return path; });
+    QSignalSpy finished(&link, &LinkExchange::finished);
+    peer.onReceived = [&peer](const QByteArray &received) {
+        if (received.size() >= 4) {
+            peer.onReceived = nullptr;
+            peer.send(QByteArray(20, 'x')); // part of a reply: the reader is not woken yet
+            QTimer::singleShot(50, &peer, [&peer] { peer.hangUp(); });
+        }
+    };
+    link.upload(LinkSettings{});
+    QVERIFY(finished.wait(10000));
+    if (keeper >= 0)
+        ::close(keeper);
+    QCOMPARE(finished.first().first().value<LinkResult>(), LinkResult::PortLost);
+    QVERIFY(!link.serialPort().portOpen());
 }
 
 void TestSerialPort::openFailures_data()

@@ -64,8 +64,7 @@ struct Outcome
 // Runs q5ntool and waits for it while this process's event loop serves the
 // simulated decoder; after `interruptAfterMs` a Ctrl+C (SIGINT), which must
 // end it within a second. `asUser`: as the ordinary user rather than root.
-Outcome runTool(const QStringList &args, int interruptAfterMs = 3000, const QByteArray &com1 = {},
-                bool asUser = false)
+Outcome runTool(const QStringList &args, int interruptAfterMs = 3000, const QByteArray &com1 = {}, bool asUser = false)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
@@ -76,11 +75,10 @@ Outcome runTool(const QStringList &args, int interruptAfterMs = 3000, const QByt
     }
     QSignalSpy finished(&tool, &QProcess::finished);
     if (asUser)
-        tool.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(kUser),
-                                                          QStringLiteral("--regid=%1").arg(kUser),
-                                                          QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                                                          q5ntool()} +
-                                                  args);
+        tool.start(QStringLiteral("setpriv"),
+                   QStringList{QStringLiteral("--reuid=%1").arg(kUser), QStringLiteral("--regid=%1").arg(kUser),
+                               QStringLiteral("--clear-groups"), QStringLiteral("--"), q5ntool()} +
+                       args);
     else
         tool.start(q5ntool(), args);
     Outcome o;
@@ -107,8 +105,8 @@ bool startHolder(QProcess &holder, const QString &how, const QString &device)
 {
     holder.setProcessChannelMode(QProcess::MergedChannels);
     if (how == QLatin1String("flock")) {
-        holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), device, QStringLiteral("-c"),
-                                               QStringLiteral("echo held; exec sleep 60")});
+        holder.start(QStringLiteral("flock"),
+                     {QStringLiteral("-x"), device, QStringLiteral("-c"), QStringLiteral("echo held; exec sleep 60")});
     } else {
         const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
         if (python.isEmpty())
@@ -164,8 +162,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("FIFO planted as the lock file: refused at once, by name")
             << "fifo" << 3 << "(owner nobody) is not a regular file but a FIFO: it is not read";
-        QTest::newRow("stale lock of another user: the port is had")
-            << "gone" << 0 << "Q5N Decoder";
+        QTest::newRow("stale lock of another user: the port is had") << "gone" << 0 << "Q5N Decoder";
         QTest::newRow("lock naming a live process that does not hold the port") << "live" << 0 << "Q5N Decoder";
         QTest::newRow("port locked by another process: in use, holder named")
             << "flock" << 3 << "the port is in use by another program. It is locked by process %1 (flock)";
@@ -227,16 +224,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("holder");
         QTest::addColumn<QString>("status");
-        QTest::newRow("locked by another process") << "flock" << "in use: It is locked by process %1 (flock)";
+        QTest::newRow("locked by another process") << "flock"
+                                                   << "in use: It is locked by process %1 (flock)";
         QTest::newRow("open in exclusive mode") << "exclusive"
                                                 << "in use: It is open in exclusive mode by process %1 (python3)";
         QTest::newRow("stale lock of another user")
             << "gone"
             << "ready; The lock file %2 (owner nobody) names process 4194000, which is not running. The lock is stale "
                "and does not keep the port from use;";
-        QTest::newRow("FIFO lock file")
-            << "fifo" << "refused: The lock file %2 (owner nobody) is not a regular file but a FIFO";
-        QTest::newRow("nobody holds it") << "" << "ready\n";
+        QTest::newRow("FIFO lock file") << "fifo"
+                                        << "refused: The lock file %2 (owner nobody) is not a regular file but a FIFO";
+        QTest::newRow("nobody holds it") << ""
+                                         << "ready\n";
     }
 
     void portsNamesTheHolder()
