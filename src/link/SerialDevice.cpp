@@ -13,12 +13,17 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace q5n {
 
 namespace {
+
+// The device numbers of pseudo-terminal slaves (/dev/pts/N).
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
 
 speed_t speedOf(qint32 baud)
 {
@@ -112,6 +117,7 @@ bool SerialDevice::open(const QString &path, const SerialSettings &settings)
     }
     ::ioctl(fd, TIOCEXCL);
     m_fd = fd;
+    m_pseudoTerminal = major(st.st_rdev) >= kPtySlaveMajorFirst && major(st.st_rdev) <= kPtySlaveMajorLast;
     m_path = path;
     if (!applySettings(settings)) {
         const QString reason = systemText(errno);
@@ -162,8 +168,17 @@ bool SerialDevice::applySettings(const SerialSettings &settings)
     t.c_cc[VTIME] = 0;
     if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0)
         return false;
-    if (::tcsetattr(m_fd, TCSANOW, &t) != 0)
-        return false;
+    if (::tcsetattr(m_fd, TCSANOW, &t) != 0) {
+        // A pseudo-terminal carries 8 data bits without parity whatever it is
+        // told, and once it has forced that it refuses 7 bits or a parity
+        // (EINVAL): the rate and the stop bits still go to the line.
+        if (errno != EINVAL || !m_pseudoTerminal)
+            return false;
+        t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR);
+        t.c_cflag |= CS8;
+        if (::tcsetattr(m_fd, TCSANOW, &t) != 0)
+            return false;
+    }
     // tcsetattr succeeds when any part was taken: the rate must be the one asked for.
     termios now{};
     if (::tcgetattr(m_fd, &now) != 0 || ::cfgetospeed(&now) != speed) {

@@ -75,6 +75,7 @@ private:
     void removeLockFile();
 
     int m_fd = -1;
+    bool m_pseudoTerminal = false;
     QString m_path;
     QSocketNotifier *m_reader = nullptr;
     QSocketNotifier *m_writer = nullptr;
