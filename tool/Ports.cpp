@@ -19,29 +19,8 @@ namespace q5n::tool {
 
 PortAccess portAccess(const QString &device)
 {
-    PortAccess a;
-    const QByteArray path = QFile::encodeName(device);
-    struct stat st
-    {
-    };
-    if (device.isEmpty() || ::stat(path.constData(), &st) != 0) {
-        a.reason = QStringLiteral("no such device");
-        return a;
-    }
-    a.exists = true;
-    if (::access(path.constData(), R_OK | W_OK) != 0) {
-        const auto owner = deviceOwnership(device);
-        a.reason =
-            QStringLiteral("permission denied") + (owner ? QStringLiteral(": ") + accessAdvice(*owner) : QString());
-        return a;
-    }
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    if (const auto lock = serialLock(canonical.isEmpty() ? device : canonical)) {
-        a.reason = QStringLiteral("locked: ") + lockText(*lock);
-        return a;
-    }
-    a.usable = true;
-    return a;
+    const PortCheck c = checkPort(device);
+    return {c.exists, c.usable, c.reason};
 }
 
 namespace {
@@ -70,6 +49,14 @@ QString adapterText(const QString &device, const QList<QSerialPortInfo> &present
     return parts.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(parts.join(QStringLiteral(", ")));
 }
 
+// "ready", with the note a usable port may carry (a stale lock file), or why it is not.
+QString statusText(const PortAccess &a)
+{
+    if (!a.usable)
+        return a.reason;
+    return a.reason.isEmpty() ? QStringLiteral("ready") : QStringLiteral("ready; ") + a.reason;
+}
+
 } // namespace
 
 int portsCommand(Call &call)
@@ -90,8 +77,7 @@ int portsCommand(Call &call)
                                 {QStringLiteral("usable"), a.usable},
                                 {QStringLiteral("reason"), a.reason}});
         if (!json)
-            out << "Com " << n << "  " << device << "  " << (a.usable ? QStringLiteral("ready") : a.reason)
-                << adapterText(device, present) << '\n';
+            out << "Com " << n << "  " << device << "  " << statusText(a) << adapterText(device, present) << '\n';
     }
     // Present ports beyond the six the program offers.
     for (const QSerialPortInfo &p : present) {
@@ -103,8 +89,8 @@ int portsCommand(Call &call)
                                 {QStringLiteral("usable"), a.usable},
                                 {QStringLiteral("reason"), a.reason}});
         if (!json)
-            out << "-      " << p.systemLocation() << "  " << (a.usable ? QStringLiteral("ready") : a.reason)
-                << adapterText(p.systemLocation(), present) << "  (no Com number: set Q5NCFG_COM<n> to use it)\n";
+            out << "-      " << p.systemLocation() << "  " << statusText(a) << adapterText(p.systemLocation(), present)
+                << "  (no Com number: set Q5NCFG_COM<n> to use it)\n";
     }
     if (json)
         out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}}).toJson(QJsonDocument::Indented);

@@ -10,7 +10,7 @@ struct PortAccess
 {
     bool exists = false;
     bool usable = false;
-    QString reason; // why not usable: "no such device", "permission denied: ...", "locked: ..."
+    QString reason; // why not usable: "no such device", "permission denied: ...", "in use: ..."; or a note
 };
 PortAccess portAccess(const QString &device);
 

@@ -4,16 +4,17 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 #include <functional>
 
 namespace q5n {
 
+class SerialDevice;
+
 // The serial port as the link windows use it: a port number, the serial
 // settings, a receive threshold that raises onComm once enough
-// bytes are buffered, and whole-buffer input. Sits over QSerialPort.
+// bytes are buffered, and whole-buffer input. Sits over a SerialDevice.
 class SerialPort : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,17 @@ public:
     static constexpr int kEventReceive = 2; // CommEvent: data received
 
     // Why opening failed, for the detailed text of the "not available" box.
-    enum class OpenError { None, NoSuchPort, NotFound, PermissionDenied, Busy, BadSettings, Other };
+    enum class OpenError {
+        None,
+        NoSuchPort,
+        NotFound,
+        PermissionDenied,
+        Busy,
+        BadLockFile,
+        NotSerial,
+        BadSettings,
+        Other
+    };
 
     explicit SerialPort(QObject *parent = nullptr);
     ~SerialPort() override;
@@ -61,6 +72,9 @@ public:
     QByteArray input();
     int commEvent() const { return m_commEvent; }
 
+    // The device under the port (for tests that watch its reads and closings).
+    SerialDevice &device() const { return *m_device; }
+
 Q_SIGNALS:
     // Raised once RThreshold bytes are buffered (CommEvent 2).
     void onComm();
@@ -71,13 +85,9 @@ private:
     void readAvailable();
     // Has the system wake the reader only once `bytes` wait on the line.
     void wakeReaderAt(int bytes);
-    // The parsed settings into the serial port library, for its next opening.
-    void applyFrame();
-    // The settings part by part on the open port; false (closed) when the port refuses them.
-    bool applyFrameAfterOpening(const QString &path);
-    void handleError(QSerialPort::SerialPortError error);
+    void deviceLost(const QString &reason);
 
-    QSerialPort *m_port;
+    SerialDevice *m_device;
     std::function<QString(int)> m_resolver;
     int m_commPort = 1;
     SerialSettings m_settings;
@@ -89,11 +99,5 @@ private:
     OpenError m_openError = OpenError::None;
     QString m_openErrorText;
 };
-
-// Sets the baud rate, data bits, parity and stop bits of `port`, every part
-// even when an earlier one is refused. False when the port refuses one; a
-// refusal as an unsupported operation (a pseudo-terminal's, which carries the
-// data all the same) does not count.
-bool applySerialSettings(QSerialPort &port, const SerialSettings &settings);
 
 } // namespace q5n

@@ -6,6 +6,7 @@
 #include "link/KeyboardChannel.h"
 #include "link/LinkExchange.h"
 #include "link/PortIo.h"
+#include "link/SerialDevice.h"
 #include "link/SerialPort.h"
 #include "model/ProgramState.h"
 #include "sim/KeyboardDecoder.h"
@@ -348,7 +349,7 @@ void TestLinkExchange::heldPort()
     decoder.setFault(fault);
     qputenv("Q5NCFG_COM1", decoder.devicePath().toLocal8Bit());
     link->setHoldPort(true);
-    QSignalSpy closings(link->serialPort().findChild<QSerialPort *>(), &QIODevice::aboutToClose);
+    QSignalSpy closings(&link->serialPort().device(), &SerialDevice::closing);
     QCOMPARE(run(Exchange::Download, LinkSettings{}, nullptr) == LinkResult::Good, held);
     QCOMPARE(link->serialPort().portOpen(), held);
     if (held) {

@@ -10,7 +10,7 @@
 #include "support/ScriptedPrompter.h"
 #include "windows/LinkMessages.h"
 
-#include <QSerialPort>
+#include "link/SerialDevice.h"
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -29,6 +29,8 @@ private Q_SLOTS:
     void settingsReachTheLine();
     void hangUpReportedOnce();
     void receiveThreshold();
+    void lineLostMidExchange_data();
+    void lineLostMidExchange();
     void openFailures_data();
     void openFailures();
     void accessAdvice_data();
@@ -56,7 +58,11 @@ void TestSerialPort::settingsReachTheLine()
     const QString path = peer.slavePath();
     port.setResolver([path](int) { return path; });
     port.setSettings(parseSerialSettings(settings).value());
+    // Twice: a pseudo-terminal that forced 8 bits without parity at the first
+    // opening refuses 7 bits or a parity at the next.
     QVERIFY(port.setPortOpen(true));
+    port.setPortOpen(false);
+    QVERIFY2(port.setPortOpen(true), qPrintable(port.openErrorText()));
     // The line as the other end sees it.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     QVERIFY(fd >= 0);
@@ -96,7 +102,7 @@ void TestSerialPort::receiveThreshold()
     port.setInputMode(1);
     QSignalSpy comm(&port, &SerialPort::onComm);
     // Short of the threshold the reader is not even woken.
-    QSignalSpy reads(port.findChild<QSerialPort *>(), &QSerialPort::readyRead);
+    QSignalSpy reads(&port.device(), &SerialDevice::readable);
     peer.send(QByteArray(50, 'a'));
     QTest::qWait(100);
     QCOMPARE(comm.count(), 0);
@@ -109,6 +115,45 @@ void TestSerialPort::receiveThreshold()
     QCOMPARE(in, QByteArray(50, 'a') + QByteArray(34, 'b'));
     QCOMPARE(port.inBufferCount(), 0);
     port.setPortOpen(false);
+}
+
+void TestSerialPort::lineLostMidExchange_data()
+{
+    QTest::addColumn<bool>("deviceRemains");
+    // The far end hangs up while another descriptor keeps the line (and its name) in place.
+    QTest::newRow("hang-up") << true;
+    // Every end closed: the device itself is gone, as an unplugged adapter's.
+    QTest::newRow("device removed") << false;
+}
+
+void TestSerialPort::lineLostMidExchange()
+{
+    // An upload waits for its reply (84 bytes, the line's minimum count set
+    // to that) when the line goes: the exchange ends on the loss, long
+    // before its time-out, and the port is closed.
+    QFETCH(bool, deviceRemains);
+    PtyPeer peer;
+    const QString path = peer.slavePath();
+    const int keeper = deviceRemains ? ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) : -1;
+    SimulatedPortIo io;
+    Timing timing;
+    timing.uploadReplyMs = 60000;
+    LinkExchange link(io, timing, nullptr);
+    link.serialPort().setResolver([path](int) { return path; });
+    QSignalSpy finished(&link, &LinkExchange::finished);
+    peer.onReceived = [&peer](const QByteArray &received) {
+        if (received.size() >= 4) {
+            peer.onReceived = nullptr;
+            peer.send(QByteArray(20, 'x')); // part of a reply: the reader is not woken yet
+            QTimer::singleShot(50, &peer, [&peer] { peer.hangUp(); });
+        }
+    };
+    link.upload(LinkSettings{});
+    QVERIFY(finished.wait(10000));
+    if (keeper >= 0)
+        ::close(keeper);
+    QCOMPARE(finished.first().first().value<LinkResult>(), LinkResult::PortLost);
+    QVERIFY(!link.serialPort().portOpen());
 }
 
 void TestSerialPort::openFailures_data()
