@@ -58,8 +58,7 @@ void DesktopCommands::printSettings()
     const QString error = printDocument(document, printer);
     if (!error.isEmpty())
         m_host.context().prompter.ask({kMainTitle,
-                                       QStringLiteral("The settings could not be printed.
-%1").arg(error),
+                                       QStringLiteral("The settings could not be printed.\n%1").arg(error),
                                        Prompter::Button::Ok,
                                        Prompter::Button::Ok,
                                        Prompter::Icon::Critical,
