@@ -5,8 +5,8 @@
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/FileCommands.h"
-#include "shell/ProgramHost.h"
 #include "shell/PrintOutput.h"
+#include "shell/ProgramHost.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
