@@ -103,7 +103,6 @@ private:
 
     QList<Chunk> m_queue;
     int m_pos = 0;     // next character of m_queue.first()
-    QString m_current; // the answer being typed, for answerTyped()
     QTimer m_typeTimer;
     QString m_typed;
     QString m_lastToken;
