@@ -221,7 +221,9 @@ public:
     PortJob(const QString &port, const Options &options, const Timing &timing) : m_engine(m_portIo, timing, nullptr)
     {
         m_outcome.port = port;
-        m_outcome.device = portDevice(port);
+        const PortName name = resolvePortName(port);
+        m_outcome.device = name.device;
+        m_portProblem = name.problem;
         const QString device = m_outcome.device;
         m_engine.serialPort().setResolver([device](int) { return device; });
         // The port stays open from one exchange of this decoder's chain to
@@ -259,7 +261,10 @@ public:
         m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
         m_outcome.exit = exitOf(r);
         m_outcome.message = resultWords(r);
-        if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
+        // A Com number whose device is absent says which device that is.
+        if (r == LinkResult::PortUnavailable && !m_portProblem.isEmpty())
+            m_outcome.message += QStringLiteral(": ") + m_portProblem;
+        else if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
             m_outcome.message +=
                 QStringLiteral(": ") + QString(m_engine.portError()).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return r == LinkResult::Good;
@@ -270,6 +275,7 @@ private:
     LinkExchange m_engine;
     LinkSettings m_link;
     PortOutcome m_outcome;
+    QString m_portProblem;
     QElapsedTimer m_clock;
     std::function<void(LinkResult)> m_then;
 };
@@ -796,9 +802,7 @@ bool isDeviceCommand(const QString &command)
 
 QString portDevice(const QString &value)
 {
-    if (const int n = comNumber(value))
-        return comDevicePath(n);
-    return value;
+    return resolvePortName(value).device;
 }
 
 void stopAllExchanges()
@@ -825,6 +829,11 @@ int deviceCommand(const QString &command, const QStringList &args, QTextStream &
         err << "q5ntool " << command << ": " << error << '\n' << usageLine(command);
         return kUsage;
     }
+    for (const QString &port : std::as_const(o.ports))
+        if (const PortName name = resolvePortName(port); name.usageError) {
+            err << "q5ntool " << command << ": --port " << name.problem << '\n' << usageLine(command);
+            return kUsage;
+        }
     o.ports = distinctPorts(o.ports, err);
     Jobs jobs;
     for (const QString &port : o.ports)
