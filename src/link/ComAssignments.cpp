@@ -77,11 +77,11 @@ QList<SerialDevice> serialDevicesFrom(const QStringList &systemPorts, const QStr
             return;
         targets.insert(target);
         if (const DeviceLink *l = linkFor(byId, target))
-            devices.append({kById + l->name, byIdDir + u'/' + l->name, nameOf(target)});
+            devices.append({kById + l->name, byIdDir + u'/' + l->name, target});
         else if (const DeviceLink *p = linkFor(byPath, target))
-            devices.append({kByPath + p->name, byPathDir + u'/' + p->name, nameOf(target)});
+            devices.append({kByPath + p->name, byPathDir + u'/' + p->name, target});
         else
-            devices.append({nameOf(target), target, nameOf(target)});
+            devices.append({nameOf(target), target, target});
     };
     for (const QString &port : systemPorts)
         add(port);
@@ -90,8 +90,8 @@ QList<SerialDevice> serialDevicesFrom(const QStringList &systemPorts, const QStr
     for (const DeviceLink &l : byPath)
         add(l.target);
     std::sort(devices.begin(), devices.end(), [](const SerialDevice &a, const SerialDevice &b) {
-        return a.deviceName == b.deviceName ? naturalLess(a.identity, b.identity)
-                                            : naturalLess(a.deviceName, b.deviceName);
+        return a.systemPath == b.systemPath ? naturalLess(a.identity, b.identity)
+                                            : naturalLess(a.systemPath, b.systemPath);
     });
     return devices;
 }
@@ -107,7 +107,7 @@ ComTable assignComNumbers(ComTable kept, const QList<SerialDevice> &present)
         if (comNumberOf(kept, d.identity) == 0)
             fresh.append(d);
     std::stable_sort(fresh.begin(), fresh.end(), [](const SerialDevice &a, const SerialDevice &b) {
-        return naturalLess(a.deviceName, b.deviceName);
+        return naturalLess(a.systemPath, b.systemPath);
     });
     // Built-in ports first, at their own numbers.
     for (auto it = fresh.begin(); it != fresh.end();) {

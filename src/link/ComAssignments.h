@@ -19,7 +19,7 @@ struct SerialDevice
 {
     QString identity;
     QString path;       // what is opened: the link under by-id or by-path, or /dev/ttyS0
-    QString deviceName; // the system's name of the device now ("ttyUSB0")
+    QString systemPath; // the system's device now ("/dev/ttyUSB0")
     bool operator==(const SerialDevice &) const = default;
 };
 
@@ -35,7 +35,7 @@ struct DeviceLink
 // two folders of links. A port with a by-id link is known by it, else by its
 // by-path link, else by its name; a link whose device the system did not list
 // (a pseudo-terminal standing in for an adapter) is a device too. Sorted
-// naturally by device name ("ttyUSB2" before "ttyUSB10").
+// naturally by the system's device ("ttyUSB2" before "ttyUSB10").
 QList<SerialDevice> serialDevicesFrom(const QStringList &systemPorts, const QString &byIdDir,
                                       const QList<DeviceLink> &byId, const QString &byPathDir,
                                       const QList<DeviceLink> &byPath);

@@ -9,6 +9,7 @@
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 
+#include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -29,10 +30,13 @@ QList<DeviceLink> linksIn(const QString &dir)
     return links;
 }
 
-QString overrideOf(int n)
+// Q5NCFG_COM<n> when set; set and empty, the number has no device.
+std::optional<QString> overrideOf(int n)
 {
     const QByteArray var = "Q5NCFG_COM" + QByteArray::number(n);
-    return qEnvironmentVariableIsSet(var.constData()) ? qEnvironmentVariable(var.constData()) : QString();
+    if (!qEnvironmentVariableIsSet(var.constData()))
+        return std::nullopt;
+    return qEnvironmentVariable(var.constData());
 }
 
 // False for what exists and is surely no terminal: a file, a folder, or a
@@ -112,12 +116,12 @@ ComPort ComPorts::describe(int n, const ComTable &table, const QList<SerialDevic
 {
     ComPort p;
     p.number = n;
-    const QString override = overrideOf(n);
-    if (!override.isEmpty()) {
-        p.device = override;
+    if (const auto override = overrideOf(n)) {
+        p.device = *override;
         p.overridden = true;
-        p.present = QFileInfo::exists(override);
-        p.text = QStringLiteral("Com %1 is %2 (set by Q5NCFG_COM%1)").arg(n).arg(override);
+        p.present = QFileInfo::exists(*override);
+        p.text = override->isEmpty() ? QStringLiteral("Com %1 has no device: Q5NCFG_COM%1 is empty").arg(n)
+                                     : QStringLiteral("Com %1 is %2 (set by Q5NCFG_COM%1)").arg(n).arg(*override);
         return p;
     }
     p.identity = table[n - 1];
@@ -128,9 +132,9 @@ ComPort ComPorts::describe(int n, const ComTable &table, const QList<SerialDevic
     for (const SerialDevice &d : present)
         if (d.identity == p.identity) {
             p.device = d.path;
-            p.deviceName = d.deviceName;
+            p.systemPath = d.systemPath;
             p.present = true;
-            p.text = QStringLiteral("Com %1 is %2 (/dev/%3)").arg(n).arg(deviceDescription(p.identity), d.deviceName);
+            p.text = QStringLiteral("Com %1 is %2 (%3)").arg(n).arg(deviceDescription(p.identity), d.systemPath);
             return p;
         }
     p.text = QStringLiteral("Com %1 is %2, which is not connected").arg(n).arg(deviceDescription(p.identity));
@@ -141,7 +145,7 @@ ComPort ComPorts::port(int n) const
 {
     if (n < 1 || n > kComPortCount)
         return {};
-    if (!overrideOf(n).isEmpty())
+    if (overrideOf(n))
         return describe(n, {}, {});
     return all()[n - 1];
 }

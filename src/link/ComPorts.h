@@ -31,7 +31,7 @@ struct ComPort
     int number = 0;
     QString device;     // the path to open; empty when there is none to use
     QString identity;   // the assigned device, empty for a free number (or an override)
-    QString deviceName; // the system's name of the present device ("ttyUSB0")
+    QString systemPath; // the system's device behind a present one ("/dev/ttyUSB0")
     bool present = false;
     bool overridden = false; // Q5NCFG_COM<n> names the device
     // For the user: "Com 2 is the USB adapter X (/dev/ttyUSB0)", or why there

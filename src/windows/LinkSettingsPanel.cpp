@@ -37,7 +37,7 @@ QString portText(const ComPort &p)
     if (p.identity.isEmpty())
         return head + QStringLiteral("no serial port on this computer");
     const QString device = deviceDescription(p.identity);
-    return head + (p.present ? QStringLiteral("%1 (/dev/%2)").arg(device, p.deviceName)
+    return head + (p.present ? QStringLiteral("%1 (%2)").arg(device, p.systemPath)
                              : QStringLiteral("%1, which is not connected").arg(device));
 }
 

@@ -70,8 +70,10 @@ PortsDialog::PortsDialog(SerialDeviceWatcher &watcher, QWidget *parent) : QDialo
 void PortsDialog::refresh()
 {
     const QString chosen = m_list->currentItem() ? m_list->currentItem()->data(kIdentityRole).toString() : QString();
+    // One look at the devices for the numbers and the list alike.
     const ComPorts &ports = m_watcher.ports();
-    const ComTable table = ports.table();
+    const QList<SerialDevice> present = ports.presentDevices();
+    const ComTable table = assignComNumbers(ports.table(), present);
     m_list->clear();
     // The numbered devices in number order (an unplugged one shown, not
     // choosable), then the present devices without a number.
@@ -80,21 +82,21 @@ void PortsDialog::refresh()
         if (identity.isEmpty())
             continue;
         QString text = QStringLiteral("Com %1: %2").arg(n).arg(deviceDescription(identity));
-        bool present = false;
-        for (const SerialDevice &d : m_watcher.devices())
+        bool connected = false;
+        for (const SerialDevice &d : present)
             if (d.identity == identity) {
-                text += QStringLiteral(" (/dev/%1)").arg(d.deviceName);
-                present = true;
+                text += QStringLiteral(" (%1)").arg(d.systemPath);
+                connected = true;
             }
-        auto *item = new QListWidgetItem(present ? text : text + QStringLiteral(", not connected"), m_list);
+        auto *item = new QListWidgetItem(connected ? text : text + QStringLiteral(", not connected"), m_list);
         item->setData(kIdentityRole, identity);
-        if (!present)
+        if (!connected)
             item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
     }
-    for (const SerialDevice &d : m_watcher.devices())
+    for (const SerialDevice &d : present)
         if (comNumberOf(table, d.identity) == 0) {
             auto *item = new QListWidgetItem(
-                QStringLiteral("No number: %1 (/dev/%2)").arg(deviceDescription(d.identity), d.deviceName), m_list);
+                QStringLiteral("No number: %1 (%2)").arg(deviceDescription(d.identity), d.systemPath), m_list);
             item->setData(kIdentityRole, d.identity);
         }
     int row = -1;

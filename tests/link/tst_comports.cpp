@@ -12,6 +12,7 @@
 #include "sim/SerialDecoder.h"
 #include "support/Exchanges.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,7 +31,7 @@ QList<SerialDevice> devices(const QString &spec)
     for (const QString &one : spec.split(u' ', Qt::SkipEmptyParts)) {
         const QString name = one.section(u'=', 0, 0);
         const QString identity = one.contains(u'=') ? one.section(u'=', 1) : name;
-        list.append({identity, QStringLiteral("/dev/") + name, name});
+        list.append({identity, QStringLiteral("/dev/") + name, QStringLiteral("/dev/") + name});
     }
     return list;
 }
@@ -220,10 +221,10 @@ private Q_SLOTS:
                                {QStringLiteral("pci-0:9"), QStringLiteral("/dev/ttyUSB10")}});
         QStringList shown;
         for (const SerialDevice &s : d)
-            shown << s.deviceName + u'|' + s.identity + u'|' + s.path;
-        QCOMPARE(shown, (QStringList{"4|by-id/pty-x|/byid/pty-x", "ttyACM0|ttyACM0|/dev/ttyACM0",
-                                     "ttyS0|ttyS0|/dev/ttyS0", "ttyUSB2|by-path/pci-0:2|/bypath/pci-0:2",
-                                     "ttyUSB10|by-id/" + kFtdi + "|/byid/" + kFtdi}));
+            shown << s.systemPath + u'|' + s.identity + u'|' + s.path;
+        QCOMPARE(shown, (QStringList{"/dev/pts/4|by-id/pty-x|/byid/pty-x", "/dev/ttyACM0|ttyACM0|/dev/ttyACM0",
+                                     "/dev/ttyS0|ttyS0|/dev/ttyS0", "/dev/ttyUSB2|by-path/pci-0:2|/bypath/pci-0:2",
+                                     "/dev/ttyUSB10|by-id/" + kFtdi + "|/byid/" + kFtdi}));
     }
 
     void descriptions_data()
@@ -274,8 +275,8 @@ private Q_SLOTS:
 
         QVERIFY(second.open(m_sources.byIdDir + u'/' + kFtdi)); // back, on another pseudo-terminal
         QCOMPARE(ports.port(1).device, second.linkPath());
-        QCOMPARE(ports.port(1).text, "Com 1 is the USB adapter FTDI_FT232R_USB_UART_A12345 (/dev/" +
-                                         second.devicePath().section(u'/', -1) + ")");
+        QCOMPARE(ports.port(1).text,
+                 "Com 1 is the USB adapter FTDI_FT232R_USB_UART_A12345 (" + second.devicePath() + ")");
         // Given by the user: the two swap, and it is kept.
         QCOMPARE(ports.give(1, "by-id/" + kProlific), QString());
         QCOMPARE(ComPorts(m_sources).port(1).device, first.linkPath());
@@ -379,6 +380,9 @@ private Q_SLOTS:
 
         QVERIFY(adapter.open(link));
         adapter.setFault(sim::Fault::None);
+        // A new line may take the number of the one that went, and can be
+        // opened a moment after it is made.
+        QVERIFY(QTest::qWaitFor([&] { return QSerialPort(adapter.devicePath()).open(QIODevice::ReadWrite); }, 2000));
         engine.upload(settings);
         QCOMPARE(test::resultOf(engine), LinkResult::Good);
     }
