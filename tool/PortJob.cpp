@@ -1,5 +1,7 @@
 #include "tool/PortJob.h"
 
+#include "link/ComPorts.h"
+
 #include "link/SerialPort.h"
 #include "model/FieldNaming.h"
 #include "model/TerminalText.h"
@@ -115,7 +117,9 @@ PortJob::PortJob(const QString &port, const LinkSettings &link, const Timing &ti
     : m_engine(m_portIo, timing, nullptr), m_link(link)
 {
     m_outcome.port = port;
-    m_outcome.device = portDevice(port);
+    const PortName name = resolvePortName(port);
+    m_outcome.device = name.device;
+    m_portProblem = name.problem;
     const QString device = m_outcome.device;
     m_engine.serialPort().setResolver([device](int) { return device; });
     // The port stays open from one exchange of this decoder's chain to the
@@ -159,7 +163,10 @@ bool PortJob::record(LinkResult r)
     m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
     m_outcome.exit = exitOf(r);
     m_outcome.message = resultWords(r);
-    if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
+    // A Com number whose device is absent says which device that is.
+    if (r == LinkResult::PortUnavailable && !m_portProblem.isEmpty())
+        m_outcome.message += QStringLiteral(": ") + m_portProblem;
+    else if (r == LinkResult::PortUnavailable && !m_engine.portError().isEmpty())
         m_outcome.message +=
             QStringLiteral(": ") + QString(m_engine.portError()).replace(QLatin1Char('\n'), QLatin1Char(' '));
     return r == LinkResult::Good;
@@ -177,6 +184,11 @@ bool prepareJobs(Call &call)
         call.usageError(error);
         return false;
     }
+    for (const QString &port : ports)
+        if (const PortName name = resolvePortName(port); name.usageError) {
+            call.usageError(QStringLiteral("--port ") + name.problem);
+            return false;
+        }
     for (const QString &port : distinctPorts(ports, call.err)) {
         call.jobs.push_back(std::make_unique<PortJob>(port, link, call.timing));
         progressTo(call.err, *call.jobs.back());

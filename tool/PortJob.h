@@ -74,6 +74,7 @@ private:
     LinkExchange m_engine;
     LinkSettings m_link;
     PortOutcome m_outcome;
+    QString m_portProblem;
     QElapsedTimer m_clock;
     Steps m_steps;
     std::size_t m_step = 0;

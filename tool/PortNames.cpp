@@ -40,9 +40,7 @@ QStringList distinctPorts(const QStringList &ports, QTextStream &err)
 
 QString portDevice(const QString &value)
 {
-    if (const int n = comNumber(value))
-        return comDevicePath(n);
-    return value;
+    return resolvePortName(value).device;
 }
 
 } // namespace q5n::tool

@@ -66,31 +66,54 @@ int portsCommand(Call &call)
     QJsonArray list;
     QStringList named;
     const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
-    for (int n = 1; n <= kComPortCount; ++n) {
-        const QString device = comDevicePath(n);
-        if (device.isEmpty())
+    const ComPorts comPorts;
+    for (const ComPort &c : comPorts.all()) {
+        if (c.device.isEmpty() && c.identity.isEmpty())
             continue;
+        if (c.device.isEmpty()) {
+            // A number kept for its device while that is unplugged.
+            list.append(QJsonObject{{QStringLiteral("com"), c.number},
+                                    {QStringLiteral("device"), QJsonValue()},
+                                    {QStringLiteral("identity"), c.identity},
+                                    {QStringLiteral("usable"), false},
+                                    {QStringLiteral("reason"), QStringLiteral("not connected")}});
+            if (!json)
+                out << "Com " << c.number << "  -  not connected: " << c.text << '\n';
+            continue;
+        }
+        const QString device = c.device;
         named << QFileInfo(device).canonicalFilePath() << device;
         const PortAccess a = portAccess(device);
-        list.append(QJsonObject{{QStringLiteral("com"), n},
-                                {QStringLiteral("device"), device},
-                                {QStringLiteral("usable"), a.usable},
-                                {QStringLiteral("reason"), a.reason}});
+        QJsonObject entry{{QStringLiteral("com"), c.number},
+                          {QStringLiteral("device"), device},
+                          {QStringLiteral("usable"), a.usable},
+                          {QStringLiteral("reason"), a.reason}};
+        if (!c.identity.isEmpty())
+            entry[QStringLiteral("identity")] = c.identity;
+        list.append(entry);
         if (!json)
-            out << "Com " << n << "  " << device << "  " << statusText(a) << adapterText(device, present) << '\n';
+            out << "Com " << c.number << "  " << device << "  " << statusText(a) << adapterText(device, present)
+                << '\n';
     }
-    // Present ports beyond the six the program offers.
-    for (const QSerialPortInfo &p : present) {
-        if (named.contains(p.systemLocation()))
+    // Present devices beyond the six numbers.
+    QStringList others;
+    for (const PresentDevice &d : comPorts.presentDevices())
+        others << d.path;
+    for (const QSerialPortInfo &p : present)
+        if (!others.contains(p.systemLocation()))
+            others << p.systemLocation();
+    for (const QString &path : std::as_const(others)) {
+        if (named.contains(path) || named.contains(QFileInfo(path).canonicalFilePath()))
             continue;
-        const PortAccess a = portAccess(p.systemLocation());
+        named << QFileInfo(path).canonicalFilePath();
+        const PortAccess a = portAccess(path);
         list.append(QJsonObject{{QStringLiteral("com"), QJsonValue()},
-                                {QStringLiteral("device"), p.systemLocation()},
+                                {QStringLiteral("device"), path},
                                 {QStringLiteral("usable"), a.usable},
                                 {QStringLiteral("reason"), a.reason}});
         if (!json)
-            out << "-      " << p.systemLocation() << "  " << statusText(a) << adapterText(p.systemLocation(), present)
-                << "  (no Com number: set Q5NCFG_COM<n> to use it)\n";
+            out << "-      " << path << "  " << statusText(a) << adapterText(path, present)
+                << "  (no Com number: give it one in the program's Ports dialog, or use --port with its path)\n";
     }
     if (json)
         out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}}).toJson(QJsonDocument::Indented);

@@ -61,6 +61,10 @@ KrTestWindow::KrTestWindow(AppContext &context, QWidget *parent) : QDialog(paren
     // Nothing else is disabled while the test listens: the window is modal.
     m_session = new LinkSession(context, nullptr, this);
     connect(&link(), &LinkExchange::received, this, &KrTestWindow::received);
+    connect(&link(), &LinkExchange::finished, this, [this](LinkResult r) {
+        if (r == LinkResult::PortLost && isVisible())
+            portWentAway();
+    });
     m_gather.setSingleShot(true);
     m_gather.setTimerType(Qt::PreciseTimer);
     connect(&m_gather, &QTimer::timeout, this, &KrTestWindow::showBatch);
@@ -114,7 +118,12 @@ void KrTestWindow::buildUi()
     m_command1->setAccessibleName(QStringLiteral("Clear RS232"));
     m_check1 = new QCheckBox(QStringLiteral("CR+LF Enable"), this);
     m_check1->setObjectName(QStringLiteral("Check1"));
-    for (QPushButton *b : {m_command1, m_command2}) {
+    m_reopen = new QPushButton(QStringLiteral("&Reopen"), this);
+    m_reopen->setObjectName(QStringLiteral("cmdReopen"));
+    m_reopen->setAccessibleName(QStringLiteral("Reopen the serial port"));
+    m_reopen->hide();
+    connect(m_reopen, &QPushButton::clicked, this, &KrTestWindow::reopen);
+    for (QPushButton *b : {m_command1, m_command2, m_reopen}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -143,6 +152,8 @@ void KrTestWindow::buildUi()
     rsRow->addWidget(label4);
     rsRow->addSpacing(16);
     rsRow->addWidget(m_lblPort);
+    rsRow->addSpacing(8);
+    rsRow->addWidget(m_reopen);
     rsRow->addStretch(1);
     rsRow->addWidget(m_check1);
     rsRow->addSpacing(12);
@@ -159,7 +170,8 @@ void KrTestWindow::buildUi()
 
     // Keyboard order as on screen: each row of the window from left to right.
     setTabOrder(m_command2, m_txtKB);
-    setTabOrder(m_txtKB, m_check1);
+    setTabOrder(m_txtKB, m_reopen);
+    setTabOrder(m_reopen, m_check1);
     setTabOrder(m_check1, m_command1);
     resize(640, 480);
 }
@@ -190,22 +202,46 @@ void KrTestWindow::setVisible(bool visible)
 
 void KrTestWindow::opening()
 {
-    const LinkSettings &l = m_ctx.state.linkSettings;
     // Each test starts with empty boxes; the counts carry over unless the port opens.
     m_txtKB->clear();
     m_txtRS232->clear();
     m_check1->setChecked(true);
-    m_lblPort->setText(QStringLiteral("COM %1 :  %2").arg(l.portNumber).arg(serialSettingsText(l.serial)));
-    // The serial port of the link settings, whatever the link mode.
     m_batch.clear();
-    if (!m_session->monitor(l))
-        return; // reported; the window stays a keyboard test
-    m_kbLineCount = 0;
-    m_rsLineCount = 0;
+    if (openTestPort()) {
+        m_kbLineCount = 0;
+        m_rsLineCount = 0;
+    }
+}
+
+bool KrTestWindow::openTestPort()
+{
+    const LinkSettings &l = m_ctx.state.linkSettings;
+    m_lblPort->setText(QStringLiteral("COM %1 :  %2").arg(l.portNumber).arg(serialSettingsText(l.serial)));
+    m_reopen->hide();
+    // The serial port of the link settings, whatever the link mode.
+    // A port that cannot be opened is reported; the window stays a keyboard test.
+    return m_session->monitor(l);
+}
+
+void KrTestWindow::portWentAway()
+{
+    // What was received stays in the box; the keyboard test goes on.
+    m_gather.stop();
+    showBatch();
+    const LinkSettings &l = m_ctx.state.linkSettings;
+    m_lblPort->setText(QStringLiteral("COM %1 :  the port went away").arg(l.portNumber));
+    m_reopen->show();
+}
+
+void KrTestWindow::reopen()
+{
+    openTestPort();
+    focusKeyboardBox();
 }
 
 void KrTestWindow::closing()
 {
+    m_reopen->hide();
     m_gather.stop();
     m_heldKeys.clear();
     link().abort();

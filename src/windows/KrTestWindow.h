@@ -55,6 +55,13 @@ protected:
 
 private:
     void buildUi();
+    // Opens the serial port of the link settings for the test; false (and
+    // the "not available" box) when it cannot be opened.
+    bool openTestPort();
+    // The port went away (the adapter was pulled out): the label says so and
+    // the Reopen button offers to open it again.
+    void portWentAway();
+    void reopen();
     void opening();
     void closing();
     void received(const QByteArray &bytes);
@@ -69,6 +76,7 @@ private:
     QPushButton *m_command1 = nullptr; // clears the RS232 box
     QPushButton *m_command2 = nullptr; // clears the keyboard box
     QCheckBox *m_check1 = nullptr;     // "CR+LF Enable"
+    QPushButton *m_reopen = nullptr;   // shown while the port is away
 
     LinkSession *m_session = nullptr;
     QTimer m_gather;

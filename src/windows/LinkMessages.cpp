@@ -1,5 +1,7 @@
 #include "windows/LinkMessages.h"
 
+#include "link/ComPorts.h"
+
 #include "platform/Prompter.h"
 #include "protocol/Memory.h"
 #include "protocol/Protocol.h"
@@ -115,8 +117,15 @@ QString portNotAvailableText(int portNumber)
 
 void reportPortUnavailable(Prompter &prompter, int portNumber, const QString &reason)
 {
+    // A number kept for a device that is unplugged says which device that is.
+    QString why = reason;
+    if (portNumber >= 1 && portNumber <= kComPortCount) {
+        const ComPort port = ComPorts().port(portNumber);
+        if (port.device.isEmpty() && !port.identity.isEmpty())
+            why = port.text + u'.';
+    }
     prompter.ask({QString(), portNotAvailableText(portNumber), Prompter::Button::Ok, Prompter::Button::Ok,
-                  Prompter::Icon::None, reason});
+                  Prompter::Icon::None, why});
 }
 
 } // namespace q5n

@@ -1,11 +1,14 @@
 #include "windows/LinkSettingsPanel.h"
 
 #include "link/ComPorts.h"
+#include "link/SerialDeviceWatcher.h"
 #include "model/ProgramState.h"
+#include "windows/PortsDialog.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -23,14 +26,19 @@ QStringList baudCaptions()
     return captions;
 }
 
-// The device path comes from the environment: it is escaped, and the tip is
-// marked as rich text, so whatever it holds is shown as the text it is.
-QString portTooltip(int n)
+// What a Com number's option says of its device. A path may come from the
+// environment: it is escaped, and the tip is marked as rich text, so whatever
+// it holds is shown as the text it is.
+QString portText(const ComPort &p)
 {
-    const QString device = comDevicePath(n);
-    const QString text = device.isEmpty() ? QStringLiteral("COM %1: no serial port on this computer").arg(n)
-                                          : QStringLiteral("COM %1: %2").arg(n).arg(device);
-    return QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    const QString head = QStringLiteral("COM %1: ").arg(p.number);
+    if (p.overridden)
+        return head + p.device;
+    if (p.identity.isEmpty())
+        return head + QStringLiteral("no serial port on this computer");
+    const QString device = deviceDescription(p.identity);
+    return head + (p.present ? QStringLiteral("%1 (%2)").arg(device, p.systemPath)
+                             : QStringLiteral("%1, which is not connected").arg(device));
 }
 
 // Only the selected option of a group is a Tab stop, so tabbing into a group
@@ -65,8 +73,15 @@ LinkSettingsPanel::LinkSettingsPanel(ProgramState &state, const Options &options
     for (int n = 1; n <= options.portCount; ++n)
         ports << QStringLiteral("Com %1").arg(n);
     m_portGroup = addGroup(m_portFrame, QStringLiteral("OptPort"), ports, 0);
-    for (int i = 0; i < options.portCount; ++i)
-        m_portGroup->button(i)->setToolTip(portTooltip(i + 1));
+    // Below the numbers, where Tab reaches it after them.
+    auto *portsButton = new QPushButton(QStringLiteral("Ports..."), m_portFrame);
+    portsButton->setObjectName(QStringLiteral("cmdPorts"));
+    portsButton->setAutoDefault(false);
+    portsButton->setAccessibleDescription(QStringLiteral("Gives a Com number to a serial device"));
+    auto *portLayout = static_cast<QVBoxLayout *>(m_portFrame->layout());
+    portLayout->insertWidget(portLayout->count() - 1, portsButton);
+    connect(portsButton, &QPushButton::clicked, this, &LinkSettingsPanel::openPortsDialog);
+    watchDevices({}, QStringLiteral("/dev"));
     m_baudGroup = addGroup(m_baudFrame, QStringLiteral("optBaud"), baudCaptions(), 3);
     m_dataBitsGroup = addGroup(m_dataBitsFrame, QStringLiteral("optDatabits"),
                                {QStringLiteral("7 Data Bits"), QStringLiteral("8 Data Bits")}, 1);
@@ -162,6 +177,35 @@ QList<QWidget *> LinkSettingsPanel::focusOrder() const
         for (QAbstractButton *b : f->findChildren<QAbstractButton *>(Qt::FindDirectChildrenOnly))
             order.append(b);
     return order;
+}
+
+void LinkSettingsPanel::watchDevices(const ComPortSources &sources, const QString &devDir)
+{
+    delete m_watcher;
+    m_watcher = new SerialDeviceWatcher(sources, devDir, this);
+    connect(m_watcher, &SerialDeviceWatcher::devicesChanged, this, &LinkSettingsPanel::showPortDevices);
+    showPortDevices();
+}
+
+void LinkSettingsPanel::showPortDevices()
+{
+    const QList<ComPort> ports = m_watcher->ports().all();
+    for (int i = 0; i < m_options.portCount && i < ports.size(); ++i) {
+        const QString text = portText(ports[i]);
+        QAbstractButton *option = m_portGroup->button(i);
+        option->setToolTip(QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>"));
+        option->setAccessibleDescription(text);
+    }
+}
+
+void LinkSettingsPanel::openPortsDialog()
+{
+    auto *dialog = new PortsDialog(*m_watcher, window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &PortsDialog::numberGiven, this, &LinkSettingsPanel::showPortDevices);
+    // Window-modal without a loop of its own: the exchange timers and the
+    // device watch go on while it is open.
+    dialog->open();
 }
 
 // ---- Loading ------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ComPorts.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -11,6 +13,7 @@ class QGroupBox;
 namespace q5n {
 
 class ProgramState;
+class SerialDeviceWatcher;
 
 // The link settings of a link window: option groups in frames that edit the
 // shared LinkSettings (and the download option). Each window says which frames
@@ -44,6 +47,15 @@ public:
     // bottom), for the window's tab chain.
     QList<QWidget *> focusOrder() const;
 
+    // Follows the devices as they are plugged in and out: those of the system,
+    // unless a test gives its own folders and settings file.
+    void watchDevices(const ComPortSources &sources, const QString &devDir);
+    SerialDeviceWatcher &deviceWatcher() const { return *m_watcher; }
+    // Shows each Com number's device on its option (tooltip and accessible description).
+    void showPortDevices();
+    // The "Ports..." dialog: gives a Com number to a present device.
+    void openPortsDialog();
+
 Q_SIGNALS:
     void parityChanged(int index);
 
@@ -66,6 +78,7 @@ private:
     ProgramState &m_state;
     Options m_options;
     QGridLayout *m_grid = nullptr;
+    SerialDeviceWatcher *m_watcher = nullptr;
     QList<QGroupBox *> m_frames; // screen order
 
     QGroupBox *m_modeFrame = nullptr;

@@ -332,6 +332,11 @@ private Q_SLOTS:
         QTest::newRow("bad parity") << "version" << QStringList{"--port", "x", "--parity", "Q"} << "--parity";
         QTest::newRow("upload to many ports")
             << "upload" << QStringList{"-o", "x.cfg", "--port", "a", "--port", "b"} << "usage: q5ntool upload";
+        QTest::newRow("com7") << "version" << QStringList{"--port", "com7"}
+                              << "--port com7 is no port name: com1..com6 or a device path are accepted";
+        QTest::newRow("a file that is no device")
+            << "version" << QStringList{"--port", "com1", "--port", "/etc/passwd"}
+            << "--port /etc/passwd is not a serial device: com1..com6 or a serial device's path are accepted";
         QTest::newRow("download a missing file")
             << "download" << QStringList{"/nonexistent/x.cfg", "--port", "a"} << "no such file";
     }
@@ -352,7 +357,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("text");
         QTest::newRow("com number with no device")
-            << QStringList{"com5"} << int(kPortUnavailable) << "There is no serial port number 5 on this computer.";
+            << QStringList{"com5"} << int(kPortUnavailable) << "Com 5 has no device: Q5NCFG_COM5 is empty";
+        QTest::newRow("a number kept for an unplugged adapter")
+            << QStringList{"com2"} << int(kPortUnavailable)
+            << "com2  FAILED  port not available: Com 2 is the USB adapter FTDI_FT232R_USB_UART_A1, which is not "
+               "connected";
         QTest::newRow("two names of one device")
             << QStringList{"decoder", "link", "decoder"} << int(kDone) << "name one device";
     }
@@ -372,9 +381,24 @@ private Q_SLOTS:
                  << (p == QLatin1String("decoder") ? device
                      : p == QLatin1String("link")  ? link
                                                    : p);
+        // Com 1 is the decoder's line; Com 2 is the user's number kept for an
+        // adapter that is not plugged in (the others are taken, so the system's
+        // own ports get none).
+        qputenv("Q5NCFG_COM1", device.toLocal8Bit());
         qputenv("Q5NCFG_COM5", "");
+        qunsetenv("Q5NCFG_COM2");
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toLocal8Bit());
+        QDir().mkpath(m_dir.filePath(QStringLiteral("config/q5ncfg")));
+        QCOMPARE(writeFileAtomically(m_dir.filePath(QStringLiteral("config/q5ncfg/comports")),
+                                     "Com2=by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\nCom3=x\nCom4=y\nCom5=z\n"
+                                     "Com6=w\n"),
+                 QString());
         const Run r = run(QStringLiteral("version"), args);
-        qunsetenv("Q5NCFG_COM5");
+        qputenv("XDG_CONFIG_HOME", config);
+        qputenv("Q5NCFG_COM1", "/nonexistent/com1");
+        qputenv("Q5NCFG_COM2", "/nonexistent/com2");
+        qputenv("Q5NCFG_COM5", "/nonexistent/com5");
         QCOMPARE(r.code, exit);
         QCOMPARE(r.out.count(QLatin1Char('\n')), 1);
         const QString all = r.out + r.err;

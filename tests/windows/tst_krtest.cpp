@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSerialPort>
 #include <QtTest>
 
 #include <memory>
@@ -248,13 +249,33 @@ void TestKrTest::lineLostLeavesAKeyboardTest()
 {
     Fixture f;
     QVERIFY(f.show());
+    auto *label = f.window->findChild<QLabel *>(QStringLiteral("LblPort"));
+    auto *reopen = f.window->findChild<QPushButton *>(QStringLiteral("cmdReopen"));
+    QVERIFY(reopen && !reopen->isVisible());
     QVERIFY(f.batch("A"));
     f.decoder->close(); // the adapter is pulled out
     QTRY_VERIFY(!f.window->portOpen());
+    // Said in the window, without a box in the way of the keyboard test.
+    QTRY_COMPARE(label->text(), QStringLiteral("COM 1 :  the port went away"));
+    QVERIFY(reopen->isVisible());
     QTest::keyClicks(f.kb(), QStringLiteral("still"));
     QCOMPARE(f.kb()->toPlainText(), QStringLiteral("still"));
     QCOMPARE(f.rs()->toPlainText(), QStringLiteral("A\n"));
     QVERIFY(f.ctx.prompter.messages.isEmpty());
+
+    // The adapter is back: Reopen opens its port again.
+    QVERIFY(f.decoder->openAsComPort(1));
+    f.decoder->setPacing(false);
+    // A new line may take the number of the one that went, and can be opened
+    // a moment after it is made.
+    QVERIFY(QTest::qWaitFor([&] { return QSerialPort(f.decoder->devicePath()).open(QIODevice::ReadWrite); }, 2000));
+    reopen->click();
+    QVERIFY(f.window->portOpen());
+    QVERIFY(!reopen->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("COM 1 :  9600,N,8,1 "));
+    QCOMPARE(QApplication::focusWidget(), f.kb());
+    QVERIFY(f.batch("B"));
+    QCOMPARE(f.rs()->toPlainText(), QStringLiteral("A\nB\n"));
     f.window->close();
 }
 
