@@ -94,7 +94,7 @@ int portsCommand(const QStringList &arguments, QTextStream &out, QTextStream &er
                                     {QStringLiteral("usable"), false},
                                     {QStringLiteral("reason"), QStringLiteral("not connected")}});
             if (!json)
-                out << "Com " << c.number << "  -  not connected: " << c.text << '\n';
+                out << "Com " << c.number << "  -  not connected: " << deviceDescription(c.identity) << '\n';
             continue;
         }
         const QString device = c.device;
