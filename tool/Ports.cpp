@@ -78,7 +78,7 @@ int portsCommand(Call &call)
                                     {QStringLiteral("usable"), false},
                                     {QStringLiteral("reason"), QStringLiteral("not connected")}});
             if (!json)
-                out << "Com " << c.number << "  -  not connected: " << c.text << '\n';
+                out << "Com " << c.number << "  -  not connected: " << deviceDescription(c.identity) << '\n';
             continue;
         }
         const QString device = c.device;

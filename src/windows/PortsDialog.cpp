@@ -47,8 +47,13 @@ PortsDialog::PortsDialog(SerialDeviceWatcher &watcher, QWidget *parent) : QDialo
     numberRow->addWidget(numberLabel);
     numberRow->addWidget(m_number, 1);
     numberRow->addWidget(m_give);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setWordWrap(true);
+    m_status->hide();
     auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    buttons->addWidget(m_status, 1);
     buttons->addWidget(m_close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(listLabel);
@@ -126,7 +131,10 @@ void PortsDialog::give()
     const QListWidgetItem *item = m_list->currentItem();
     if (!item || !(item->flags() & Qt::ItemIsEnabled))
         return;
-    m_watcher.ports().give(m_number->currentData().toInt(), item->data(kIdentityRole).toString());
+    const QString error = m_watcher.ports().give(m_number->currentData().toInt(), item->data(kIdentityRole).toString());
+    // The number holds only as long as it is kept in the file: say so when it is not.
+    m_status->setText(error.isEmpty() ? QString() : QStringLiteral("The number could not be kept: %1").arg(error));
+    m_status->setVisible(!error.isEmpty());
     refresh();
     Q_EMIT numberGiven();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -35,6 +36,7 @@ private:
     QComboBox *m_number = nullptr;
     QPushButton *m_give = nullptr;
     QPushButton *m_close = nullptr;
+    QLabel *m_status = nullptr; // why a number could not be kept
 };
 
 } // namespace q5n
