@@ -102,7 +102,7 @@ private:
     QTimer m_collectTimer; // a download that stops coming is given up
 
     QList<Chunk> m_queue;
-    int m_pos = 0;     // next character of m_queue.first()
+    int m_pos = 0; // next character of m_queue.first()
     QTimer m_typeTimer;
     QString m_typed;
     QString m_lastToken;

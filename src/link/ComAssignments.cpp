@@ -60,8 +60,8 @@ bool naturalLess(const QString &a, const QString &b)
 }
 
 QList<PresentDevice> serialDevicesFrom(const QStringList &systemPorts, const QString &byIdDir,
-                                      const QList<DeviceLink> &byId, const QString &byPathDir,
-                                      const QList<DeviceLink> &byPath)
+                                       const QList<DeviceLink> &byId, const QString &byPathDir,
+                                       const QList<DeviceLink> &byPath)
 {
     QList<PresentDevice> devices;
     QSet<QString> targets;

@@ -37,8 +37,8 @@ struct DeviceLink
 // (a pseudo-terminal standing in for an adapter) is a device too. Sorted
 // naturally by the system's device ("ttyUSB2" before "ttyUSB10").
 QList<PresentDevice> serialDevicesFrom(const QStringList &systemPorts, const QString &byIdDir,
-                                      const QList<DeviceLink> &byId, const QString &byPathDir,
-                                      const QList<DeviceLink> &byPath);
+                                       const QList<DeviceLink> &byId, const QString &byPathDir,
+                                       const QList<DeviceLink> &byPath);
 
 // "Com n" -> the identity of its device; an empty entry is a free number.
 using ComTable = std::array<QString, kComPortCount>;

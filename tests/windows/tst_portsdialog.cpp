@@ -8,9 +8,9 @@
 #include "platform/Paths.h"
 #include "sim/SerialDecoder.h"
 #include "support/ScriptedPrompter.h"
+#include "windows/LinkMessages.h"
 #include "windows/LinkSettingsPanel.h"
 #include "windows/PortsDialog.h"
-#include "windows/LinkMessages.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
