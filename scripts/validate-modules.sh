@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the q5ncfg.fleet collection's modules with Ansible's own module
 # checker, validate-modules (the check that `ansible-test sanity` runs: the
-# documentation against the argument spec, the author form, the licence
+# documentation against the declared arguments, the author form, the licence
 # header), offline, from the collection's folder. Installs ansible-core and
 # the checker's one extra library when they are missing. Any error fails.
 set -euo pipefail

@@ -25,10 +25,10 @@ const QString kFtdi = QStringLiteral("usb-FTDI_FT232R_USB_UART_A12345-if00-port0
 const QString kProlific = QStringLiteral("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0");
 
 // "ttyS0 ttyUSB0=by-id/x ttyUSB1=by-path/y": present devices by name and identity.
-QList<PresentDevice> devices(const QString &spec)
+QList<PresentDevice> devices(const QString &text)
 {
     QList<PresentDevice> list;
-    for (const QString &one : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString &one : text.split(u' ', Qt::SkipEmptyParts)) {
         const QString name = one.section(u'=', 0, 0);
         const QString identity = one.contains(u'=') ? one.section(u'=', 1) : name;
         list.append({identity, QStringLiteral("/dev/") + name, QStringLiteral("/dev/") + name});
@@ -37,10 +37,10 @@ QList<PresentDevice> devices(const QString &spec)
 }
 
 // "ttyS0,,by-id/x": Com 1..6 in order, empty for a free number.
-ComTable table(const QString &spec)
+ComTable table(const QString &text)
 {
     ComTable t;
-    const QStringList parts = spec.split(u',');
+    const QStringList parts = text.split(u',');
     for (int i = 0; i < kComPortCount && i < parts.size(); ++i)
         t[i] = parts[i];
     return t;
