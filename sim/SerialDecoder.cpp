@@ -1,5 +1,7 @@
 #include "sim/SerialDecoder.h"
 
+#include "model/DecoderLine.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -12,6 +14,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace q5n::sim {
 
@@ -420,6 +423,7 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
             log(QStringLiteral("fault short: acknowledge withheld"));
         else
             sendReply(QByteArray(1, char(kAck)));
+        adoptLineOf(image);
         break;
     }
     case RequestKind::Upload: {
@@ -580,7 +584,33 @@ void SerialDecoder::pumpOutput()
         m_replyInFlight.clear();
         log(QStringLiteral("sent %1 byte(s): %2").arg(sent.size()).arg(hexBytes(sent)));
         Q_EMIT replySent(sent);
+        takeAdoptedLine();
     }
+}
+
+void SerialDecoder::adoptLineOf(const ConfigImage &image)
+{
+    if (!m_adoptSettings)
+        return;
+    const std::optional<SerialSettings> line = decoderLine(image);
+    if (!line) {
+        log(QStringLiteral("the downloaded configuration's parity shows no option: line kept"));
+        return;
+    }
+    if (*line == m_line)
+        return;
+    m_adoptedLine = line;
+    if (m_out.isEmpty()) // nothing on the wire (no acknowledgement): at once
+        takeAdoptedLine();
+}
+
+void SerialDecoder::takeAdoptedLine()
+{
+    if (!m_adoptedLine)
+        return;
+    log(QStringLiteral("line settings of the download taken: %1 (were %2)")
+            .arg(lineText(*m_adoptedLine), lineText(m_line)));
+    m_line = *std::exchange(m_adoptedLine, std::nullopt);
 }
 
 void SerialDecoder::hangUp()

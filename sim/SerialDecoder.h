@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 class QSocketNotifier;
 
 namespace q5n::sim {
@@ -55,6 +57,12 @@ public:
     // decoder's (as the program set them on its side of the line) are garbled:
     // the decoder ignores them and logs why.
     void setCheckLineSettings(bool on) { m_checkLine = on; }
+    // When on, a download the decoder takes sets its line to the frame the
+    // downloaded configuration names (baud rate, parity, data and stop bits),
+    // from the moment its acknowledgement has gone out. Off (the default): the
+    // decoder keeps its line whatever it is sent.
+    void setAdoptSettings(bool on) { m_adoptSettings = on; }
+    bool adoptsSettings() const { return m_adoptSettings; }
     // Sending and receiving take the wire time of the line settings (default on).
     void setPacing(bool on) { m_pacing = on; }
     // Time the decoder takes before it answers a request (default 2 ms).
@@ -91,12 +99,16 @@ private:
     void hangUp();
     void dropIncomplete();
     bool programLineMatches(QString *programLine) const;
+    void adoptLineOf(const ConfigImage &image);
+    void takeAdoptedLine();
     qint64 byteTimeNs() const;
     void log(const QString &text) { Q_EMIT logMessage(text); }
 
     DecoderModel m_model;
     SerialSettings m_line;
     bool m_checkLine = true;
+    bool m_adoptSettings = false;
+    std::optional<SerialSettings> m_adoptedLine; // taken once the reply on the wire is out
     bool m_pacing = true;
     int m_responseDelayMs = 2;
     int m_reopenAfterHangUpMs = -1;

@@ -40,10 +40,10 @@ void printErr(const QString &text)
     std::fflush(stderr);
 }
 
-const QString kCommandHelp =
-    QStringLiteral("commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
-                   "version <text>, baud <rate>, scan <text>, memory-clear, memory-add <text>, "
-                   "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
+const QString kCommandHelp = QStringLiteral(
+    "commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
+    "version <text>, baud <rate>, adopt-settings <on|off>, scan <text>, memory-clear, memory-add <text>, "
+    "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
 
 // One command line read from stdin (--commands); returns what to log.
 QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
@@ -74,6 +74,10 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
         if (!ok || l.baud <= 0)
             return QStringLiteral("bad baud rate: %1").arg(arg);
         decoder.setLineSettings(l);
+    } else if (word == u"adopt-settings") {
+        if (arg != u"on" && arg != u"off")
+            return QStringLiteral("adopt-settings: on or off");
+        decoder.setAdoptSettings(arg == u"on");
     } else if (word == u"scan") {
         decoder.sendScan(q5n::encode8(arg) + "\r\n");
         return {};
@@ -181,6 +185,10 @@ int main(int argc, char *argv[])
                                                         "while it runs (\"help\" lists them)."));
     const QCommandLineOption anyLineOpt(QStringLiteral("any-line-settings"),
                                         QStringLiteral("Answer whatever baud rate and frame the program uses."));
+    const QCommandLineOption adoptOpt(QStringLiteral("adopt-settings"),
+                                      QStringLiteral("After a download, answer at the baud rate and frame the "
+                                                     "downloaded configuration sets for the decoder's line "
+                                                     "(without it the decoder keeps its own)."));
     const QCommandLineOption noPacingOpt(QStringLiteral("no-pacing"),
                                          QStringLiteral("Send at once instead of at the wire time of the baud rate."));
     const QCommandLineOption reopenOpt(QStringLiteral("reopen-ms"),
@@ -188,7 +196,7 @@ int main(int argc, char *argv[])
                                                       "negative: exit instead)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
     parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, memoryFaultOpt,
-                       imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt, noPacingOpt, reopenOpt});
+                       imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt, adoptOpt, noPacingOpt, reopenOpt});
     parser.process(app);
 
     q5n::sim::SerialDecoder decoder;
@@ -248,6 +256,7 @@ int main(int argc, char *argv[])
         decoder.setImage(content.image);
     }
     decoder.setCheckLineSettings(!parser.isSet(anyLineOpt));
+    decoder.setAdoptSettings(parser.isSet(adoptOpt));
     decoder.setPacing(!parser.isSet(noPacingOpt));
     bool ok = false;
     const int reopenMs = parser.value(reopenOpt).toInt(&ok);

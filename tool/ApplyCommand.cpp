@@ -7,6 +7,7 @@
 #include "tool/Apply.h"
 #include "tool/Command.h"
 #include "tool/ConfigFile.h"
+#include "tool/LineChange.h"
 #include "tool/Options.h"
 #include "tool/PortJob.h"
 
@@ -47,9 +48,13 @@ bool downloaded(PortJob &job, LinkResult r)
     return p.downloaded;
 }
 
-// After the verifying upload: the end of the chain.
+// After the verifying upload: the end of the chain, unless the file changes
+// the decoder's line and no answer came at the link's settings (then once
+// more at the file's).
 bool verified(PortJob &job, LinkResult r, const ConfigImage &image)
 {
+    if (verifyAgainAtFileLine(job, r, image))
+        return true;
     PortOutcome &p = job.outcome();
     if (!job.record(r)) {
         p.applied = ApplyResult::Failed;
@@ -65,6 +70,7 @@ bool verified(PortJob &job, LinkResult r, const ConfigImage &image)
         p.verified = true;
         p.message = applySummary(ApplyResult::Changed, *p.comparison);
     }
+    noteLineChange(job, image, true);
     return false;
 }
 
@@ -92,6 +98,7 @@ QJsonObject portJson(const PortOutcome &p)
         addComparison(*p.comparison, j);
     if (!p.mismatches.isEmpty())
         j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+    addAnsweredAt(p, j);
     return j;
 }
 
@@ -135,6 +142,7 @@ int applyCommand(Call &call)
             {uploadStep, [&](LinkResult r) { return compared(job, r, image, check); }},
             {[&](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
              [&](LinkResult r) { return downloaded(job, r); }},
+            {uploadStep, [&](LinkResult r) { return verified(job, r, image); }},
             {uploadStep, [&](LinkResult r) { return verified(job, r, image); }},
         };
     });

@@ -2,6 +2,7 @@
 // --verify uploads the section the decoder returns and compares it.
 #include "tool/Command.h"
 #include "tool/ConfigFile.h"
+#include "tool/LineChange.h"
 #include "tool/Options.h"
 #include "tool/PortJob.h"
 
@@ -40,16 +41,29 @@ int downloadCommand(Call &call)
     const ConfigImage image = config.image;
     const bool save = !call.isSet(option::notSave());
     const bool verify = call.isSet(option::verify());
-    // Each port verifies as soon as its own download has finished.
+    // Each port verifies as soon as its own download has finished; where the
+    // file changes the decoder's line and no answer comes at the link's
+    // settings, once more at the file's.
+    const auto verifiedAt = [&](PortJob &job) {
+        return Step{uploadStep, [&](LinkResult r) {
+                        if (verifyAgainAtFileLine(job, r, image))
+                            return true;
+                        verified(job, r, image);
+                        noteLineChange(job, image, true);
+                        return false;
+                    }};
+    };
     runEveryPort(call.jobs, [&](PortJob &job) {
         return Steps{
             {[&](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
-             [&](LinkResult r) { return (job.outcome().downloaded = job.record(r)) && verify; }},
-            {uploadStep,
              [&](LinkResult r) {
-                 verified(job, r, image);
-                 return false;
+                 job.outcome().downloaded = job.record(r);
+                 if (!verify)
+                     noteLineChange(job, image, false);
+                 return job.outcome().downloaded && verify;
              }},
+            verifiedAt(job),
+            verifiedAt(job),
         };
     });
     return summarize(call);

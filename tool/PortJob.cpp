@@ -67,6 +67,24 @@ bool serialOptions(const Call &call, LinkSettings &link, QString *error)
     return true;
 }
 
+// With Even or Odd parity the decoder cannot answer: a command that needs its
+// answer is refused before any port is opened. Sending alone (download without
+// --verify, clear-memory) and listening (monitor) stay allowed.
+QString parityRefusal(const Call &call, Parity parity)
+{
+    if (parityAllowsReceive(parity))
+        return {};
+    const QString name = call.command.name;
+    const bool download = name == QLatin1String("download");
+    if (download ? !call.isSet(option::verify()) : name == QLatin1String("clear-memory") || name == u"monitor")
+        return {};
+    return QStringLiteral("--parity %1: the decoder cannot answer with %2 parity, and %3 needs its answer; use "
+                          "--parity N (None) for exchanges that need an answer%4")
+        .arg(parityLetter(parity), parity == Parity::Even ? QStringLiteral("Even") : QStringLiteral("Odd"),
+             download ? QStringLiteral("download --verify") : name,
+             download ? QStringLiteral(", or download without --verify") : QString());
+}
+
 // On a terminal, what each port waits for, once a second.
 void progressTo(QTextStream &err, PortJob &job)
 {
@@ -128,6 +146,7 @@ PortJob::PortJob(const QString &port, const LinkSettings &link, const Timing &ti
     // "com2" with no device says "port number 2", not the default 1.
     if (const int n = comNumber(port))
         m_link.portNumber = qint16(n);
+    m_stepLink = m_link;
     m_clock.start();
     QObject::connect(&m_engine, &LinkExchange::finished, &m_engine, [this](LinkResult r) {
         if (m_step >= m_steps.size())
@@ -155,7 +174,7 @@ void PortJob::runSteps(Steps steps, std::function<void()> done)
 void PortJob::runStep(std::size_t index)
 {
     m_step = index;
-    m_steps[index].start(m_engine, m_link);
+    m_steps[index].start(m_engine, m_stepLink);
 }
 
 bool PortJob::record(LinkResult r)
@@ -163,6 +182,7 @@ bool PortJob::record(LinkResult r)
     m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
     m_outcome.exit = exitOf(r);
     m_outcome.message = resultWords(r);
+    m_outcome.answeredAt = r == LinkResult::Good ? std::optional<SerialSettings>(m_stepLink.serial) : std::nullopt;
     // A Com number whose device is absent says which device that is.
     if (r == LinkResult::PortUnavailable && !m_portProblem.isEmpty())
         m_outcome.message += QStringLiteral(": ") + m_portProblem;
@@ -180,7 +200,8 @@ bool prepareJobs(Call &call)
     const QStringList ports = call.parser.values(option::port());
     if (ports.isEmpty())
         error = QStringLiteral("--port is required");
-    if (!error.isEmpty() || !serialOptions(call, link, &error)) {
+    if (!error.isEmpty() || !serialOptions(call, link, &error) ||
+        !(error = parityRefusal(call, link.serial.parity)).isEmpty()) {
         call.usageError(error);
         return false;
     }
@@ -246,6 +267,12 @@ int endReport(Call &call, const QJsonArray &ports, int exit)
     return exit;
 }
 
+void addAnsweredAt(const PortOutcome &p, QJsonObject &j)
+{
+    j[QStringLiteral("answered_at")] =
+        p.answeredAt ? QJsonValue(serialSettingsText(*p.answeredAt).trimmed()) : QJsonValue(QJsonValue::Null);
+}
+
 int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObject &)> &extra)
 {
     const bool json = call.isSet(option::json());
@@ -263,6 +290,7 @@ int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObj
                           {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
             if (!p.mismatches.isEmpty())
                 j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
+            addAnsweredAt(p, j);
             if (extra)
                 extra(p, j);
             list.append(j);

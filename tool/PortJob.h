@@ -28,6 +28,9 @@ struct PortOutcome
     std::optional<SectionComparison> comparison;
     ApplyResult applied = ApplyResult::Failed;
     bool verified = false;
+    // The settings at which the decoder gave a good answer to the port's last
+    // exchange; nothing when that exchange got none.
+    std::optional<SerialSettings> answeredAt;
 };
 
 // "OK", "time-out: no answer", ...; and the exit code of a result.
@@ -56,6 +59,9 @@ public:
 
     LinkExchange &engine() { return m_engine; }
     const LinkSettings &link() const { return m_link; }
+    // The settings the next steps use: the link's until answerAt() says others.
+    const LinkSettings &stepLink() const { return m_stepLink; }
+    void answerAt(const SerialSettings &settings) { m_stepLink.serial = settings; }
     PortOutcome &outcome() { return m_outcome; }
     const UploadReply &reply() const { return m_engine.reply(); }
 
@@ -73,6 +79,7 @@ private:
     SimulatedPortIo m_portIo{false}; // the keyboard line is never used here
     LinkExchange m_engine;
     LinkSettings m_link;
+    LinkSettings m_stepLink;
     PortOutcome m_outcome;
     QString m_portProblem;
     QElapsedTimer m_clock;
@@ -104,5 +111,7 @@ QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply);
 int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {});
 // With --json the document of `ports` and the exit code; `exit` either way.
 int endReport(Call &call, const QJsonArray &ports, int exit);
+// The port's "answered_at" member: "19200,N,8,1", or null.
+void addAnsweredAt(const PortOutcome &p, QJsonObject &j);
 
 } // namespace q5n::tool
