@@ -59,6 +59,7 @@ bool verified(PortJob &job, LinkResult r, const ConfigImage &image)
     if (!job.record(r)) {
         p.applied = ApplyResult::Failed;
         p.message = QStringLiteral("verification: ") + p.message;
+        noteLineChange(job, image, true);
         return false;
     }
     p.mismatches = mismatchedFields(image, job.reply());

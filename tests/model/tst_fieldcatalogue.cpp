@@ -1,3 +1,4 @@
+#include "model/DecoderLine.h"
 #include "model/Defaults.h"
 #include "model/FieldCatalogue.h"
 #include "model/ProgramState.h"
@@ -258,6 +259,36 @@ private Q_SLOTS:
         image[e->byte] = quint8(byteValue);
         QCOMPARE(shownOption(*e, image).value_or(-1), option);
         QCOMPARE(e->designSelection, designSelection);
+    }
+
+    // The decoder's own line as a configuration sets it (bytes 16 and 19 of
+    // the Communication Parameters page): the settings text, or "" for none.
+    void decoderLineOfAnImage_data()
+    {
+        QTest::addColumn<int>("byte16");
+        QTest::addColumn<int>("byte19");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("factory") << 0x08 << 0xFC << "9600,N,8,1 ";
+        QTest::newRow("19200, language bits kept apart") << 0xFC << 0xFC << "19200,N,8,1 ";
+        QTest::newRow("2400") << 0x00 << 0xFC << "2400,N,8,1 ";
+        QTest::newRow("7 data bits, 2 stop bits, Even") << 0x04 << 0x24 << "4800,E,7,2 ";
+        QTest::newRow("Odd") << 0x08 << 0xB8 << "9600,O,8,1 ";
+        QTest::newRow("Space") << 0x08 << 0x88 << "9600,S,8,1 ";
+        QTest::newRow("Mark") << 0x08 << 0x98 << "9600,M,8,1 ";
+        QTest::newRow("parity code 4 shows None") << 0x08 << 0xC8 << "9600,N,8,1 ";
+        QTest::newRow("parity code 5 shows no option") << 0x08 << 0xD8 << "";
+        QTest::newRow("parity code 6 shows no option") << 0x08 << 0xE8 << "";
+    }
+    void decoderLineOfAnImage()
+    {
+        QFETCH(int, byte16);
+        QFETCH(int, byte19);
+        QFETCH(QString, line);
+        ConfigImage image = factoryImage();
+        image[16] = quint8(byte16);
+        image[19] = quint8(byte19);
+        const auto got = decoderLine(image);
+        QCOMPARE(got ? serialSettingsText(*got) : QString(), line);
     }
 };
 

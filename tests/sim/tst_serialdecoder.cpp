@@ -124,6 +124,8 @@ private Q_SLOTS:
     void programReopensTheLine();
     void download_data();
     void download();
+    void adoptsTheDownloadedLine_data();
+    void adoptsTheDownloadedLine();
     void refusedFrameTailIsDropped();
     void recoversFromLineNoise();
     void upload_data();
@@ -243,6 +245,45 @@ void TestSerialDecoder::download()
         QCOMPARE(downloads[0][1].toInt(), int(quint8(frame[1])));
         QCOMPARE(line.decoder.model().lastDownloadCommand, int(quint8(frame[1])));
     }
+}
+
+// With adopt on, a download the decoder takes sets its line to the frame
+// the image names, once its acknowledgement has gone out at the old one.
+void TestSerialDecoder::adoptsTheDownloadedLine_data()
+{
+    QTest::addColumn<bool>("adopt");
+    QTest::addColumn<int>("byte16");
+    QTest::addColumn<int>("byte19");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("lineAfter");
+    QTest::newRow("off: kept") << false << 0x0C << 0xFC << false << "9600,N,8,1 ";
+    QTest::newRow("19200") << true << 0x0C << 0xFC << false << "19200,N,8,1 ";
+    QTest::newRow("2400, Odd, 7 data bits, 2 stop bits") << true << 0x00 << 0x34 << false << "2400,O,7,2 ";
+    QTest::newRow("the same line") << true << 0x08 << 0xFC << false << "9600,N,8,1 ";
+    QTest::newRow("parity code 5: kept") << true << 0x0C << 0xDC << false << "9600,N,8,1 ";
+    QTest::newRow("refused download: kept") << true << 0x0C << 0xFC << true << "9600,N,8,1 ";
+}
+
+void TestSerialDecoder::adoptsTheDownloadedLine()
+{
+    QFETCH(bool, adopt);
+    QFETCH(int, byte16);
+    QFETCH(int, byte19);
+    QFETCH(bool, refused);
+    QFETCH(QString, lineAfter);
+    Line line;
+    QVERIFY(line.open());
+    line.decoder.setAdoptSettings(adopt);
+    ConfigImage image = q5n::factoryImage();
+    image[16] = quint8(byte16);
+    image[19] = quint8(byte19);
+    QByteArray frame = downloadFrame(1, image);
+    if (refused)
+        frame[89] = char(quint8(frame[89]) ^ 0x01);
+    QCOMPARE(line.exchange(frame, 1), QByteArray(1, char(refused ? 0x15 : 0x07)));
+    QCOMPARE(q5n::serialSettingsText(line.decoder.lineSettings()), lineAfter);
+    // At the line it had before, it answers only when it kept it.
+    QCOMPARE(line.exchange(kUploadRequest, 84, 150).size(), lineAfter == u"9600,N,8,1 " ? 84 : 0);
 }
 
 void TestSerialDecoder::refusedFrameTailIsDropped()

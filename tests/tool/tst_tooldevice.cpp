@@ -289,6 +289,130 @@ private Q_SLOTS:
                      qPrintable(r.out));
     }
 
+    // A file that sets the decoder's own line to 19200 (or another frame),
+    // against a decoder that takes it at once (adopt) or keeps its own: the
+    // report says where it answered, in words and as "answered_at".
+    void rateChangeEndsWhereTheDecoderAnswers_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("adopt");
+        QTest::addColumn<int>("byte19"); // the file's parity, data and stop bits; 19200 baud unless 0
+        QTest::addColumn<bool>("silentAfterDownload");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("answeredAt"); // "" for null
+        const QString now = "; no answer at 9600,N,8,1 after the download; now answers at 19200,N,8,1: update the "
+                            "inventory";
+        const QString still = "; still answers at 9600,N,8,1, not at the file's 19200,N,8,1 (it may take them when "
+                              "restarted)";
+        QTest::newRow("verify, taken at once")
+            << "verify" << true << 0xFC << false << int(kDone) << now << "19200,N,8,1";
+        QTest::newRow("verify, kept") << "verify" << false << 0xFC << false << int(kDone) << still << "9600,N,8,1";
+        QTest::newRow("apply, taken at once") << "apply" << true << 0xFC << false << int(kDone)
+                                              << "changed and verified (decoder section)" + now << "19200,N,8,1";
+        QTest::newRow("apply, kept") << "apply" << false << 0xFC << false << int(kDone)
+                                     << "changed and verified (decoder section)" + still << "9600,N,8,1";
+        QTest::newRow("verify, no answer at either")
+            << "verify" << true << 0xFC << true << int(kTimeOut)
+            << "time-out: no answer; no answer at 9600,N,8,1 nor at the file's 19200,N,8,1"
+            << "";
+        QTest::newRow("apply, no answer at either")
+            << "apply" << true << 0xFC << true << int(kTimeOut)
+            << "verification: time-out: no answer; no answer at 9600,N,8,1 nor at the file's 19200,N,8,1"
+            << "";
+        QTest::newRow("verify, a line with Even parity")
+            << "verify" << true << 0xAC << false << int(kTimeOut)
+            << "; the file sets 19200,E,8,1 for the decoder's line, at which it cannot answer: not verified there"
+            << "";
+        QTest::newRow("download alone")
+            << "download" << true << 0xFC << false << int(kDone)
+            << "OK; the file sets 19200,N,8,1 for the decoder's line: download --verify says at which settings it "
+               "answers now"
+            << "9600,N,8,1";
+        QTest::newRow("the link's line kept") << "verify" << true << 0 << false << int(kDone) << "read back)"
+                                              << "9600,N,8,1";
+    }
+
+    void rateChangeEndsWhereTheDecoderAnswers()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, adopt);
+        QFETCH(int, byte19);
+        QFETCH(bool, silentAfterDownload);
+        QFETCH(int, exit);
+        QFETCH(QString, message);
+        QFETCH(QString, answeredAt);
+        const QString port = decoder(sim::Fault::None);
+        sim::SerialDecoder *d = m_decoders.back().get();
+        d->setAdoptSettings(adopt);
+        if (silentAfterDownload)
+            connect(d, &sim::SerialDecoder::downloadReceived, d, [d] { d->setFault(sim::Fault::Silent); });
+        ConfigImage file = factoryImage();
+        if (byte19) {
+            file[16] = quint8(file[16] | 0x0C);
+            file[19] = quint8(byte19);
+        }
+        QStringList args{configFile(file), QStringLiteral("--port"), port, QStringLiteral("--json")};
+        if (command == u"verify")
+            args << QStringLiteral("--verify");
+        const Run r = run(command == u"apply" ? command : QStringLiteral("download"), args);
+        QCOMPARE(r.code, exit);
+        const QJsonObject p = QJsonDocument::fromJson(r.out.toUtf8())["ports"][0].toObject();
+        QVERIFY2(p["message"].toString().endsWith(message), qPrintable(r.out));
+        QCOMPARE(p["answered_at"].toString(), answeredAt);
+        QCOMPARE(p["answered_at"].isNull(), answeredAt.isEmpty());
+        QCOMPARE(d->model().downloadsAccepted, 1);
+    }
+
+    // Even and Odd parity: every command that needs the decoder's answer is
+    // refused before its port is opened; sending alone goes on.
+    void parityThatCannotBeAnswered_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("args"); // FILE stands for a configuration file
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("error");
+        const QString why = "the decoder cannot answer with %1 parity, and %2 needs its answer; use --parity N "
+                            "(None) for exchanges that need an answer";
+        QTest::newRow("version, Even") << "version" << QStringList{"--parity", "E"} << int(kUsage)
+                                       << "q5ntool version: --parity E: " + why.arg("Even", "version");
+        QTest::newRow("upload, Odd") << "upload" << QStringList{"--parity", "odd", "-o", "FILE"} << int(kUsage)
+                                     << "--parity O: " + why.arg("Odd", "upload");
+        QTest::newRow("read-memory, Even")
+            << "read-memory" << QStringList{"--parity", "e"} << int(kUsage) << why.arg("Even", "read-memory");
+        QTest::newRow("apply, Odd") << "apply" << QStringList{"FILE", "--parity", "O"} << int(kUsage)
+                                    << why.arg("Odd", "apply");
+        QTest::newRow("apply --check, Even")
+            << "apply" << QStringList{"FILE", "--check", "--parity", "E"} << int(kUsage) << why.arg("Even", "apply");
+        QTest::newRow("download --verify, Even")
+            << "download" << QStringList{"FILE", "--verify", "--parity", "E"} << int(kUsage)
+            << why.arg("Even", "download --verify") + ", or download without --verify";
+        QTest::newRow("download, Even") << "download" << QStringList{"FILE", "--parity", "E"} << int(kDone) << "";
+        QTest::newRow("clear-memory, Odd") << "clear-memory" << QStringList{"--parity", "O"} << int(kDone) << "";
+        QTest::newRow("version, Mark") << "version" << QStringList{"--parity", "M"} << int(kDone) << "";
+        QTest::newRow("download --verify, Space")
+            << "download" << QStringList{"FILE", "--verify", "--parity", "S"} << int(kDone) << "";
+    }
+
+    void parityThatCannotBeAnswered()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, error);
+        const QString port = decoder(sim::Fault::None);
+        int requests = 0;
+        connect(m_decoders.back().get(), &sim::SerialDecoder::requestHandled, this, [&requests] { ++requests; });
+        const QString file = configFile(factoryImage());
+        args.replaceInStrings(QStringLiteral("FILE"), file);
+        const Run r = run(command, args << QStringLiteral("--port") << port);
+        QCOMPARE(r.code, exit);
+        QVERIFY2(r.err.contains(error), qPrintable(r.err));
+        QCOMPARE(requests > 0, exit != kUsage);
+        if (exit == kUsage) // the usage line follows the reason
+            QVERIFY2(r.err.endsWith(usageLine(*findCommand(command))), qPrintable(r.err));
+    }
+
     void uploadWritesTheSectionIntoTheBase()
     {
         const QString port = decoder(sim::Fault::None, sim::Section::Reader);
