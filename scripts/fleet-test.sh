@@ -6,8 +6,11 @@
 # Checks that a first run changes both decoders, a second changes nothing and
 # downloads nothing, --check --diff shows the differing settings and downloads
 # nothing, a silent decoder fails only its host (changed and failed where
-# another decoder of it took the change), and a missing configuration is
-# named. Runs the setup playbook under --check and with a user the host does
+# another decoder of it took the change), a configuration that changes the
+# decoders' line to 19200 finds each where it answers (one simulator takes the
+# new line, --adopt-settings, one keeps its own) and the next run reaches
+# both, Even parity fails its host before any byte is sent, and a missing
+# configuration is named. Runs the setup playbook under --check and with a user the host does
 # not have. Also runs the module's unit tests. Uses the installed q5ntool and q5nsim when present (after
 # scripts/package.sh), else the build tree's.
 set -euo pipefail
@@ -84,6 +87,50 @@ recap till-02 1 1 || fail "a host with a changed and a silent decoder was not re
 grep -q "dec2: time-out: no answer (exit 4)" "$work/play.log" || fail "the silent decoder's reason is missing"
 grep -q "dec3: changed, 1 setting(s) changed and verified" "$work/play.log" || fail "the changed decoder beside it is not reported"
 
+# A configuration that changes the decoders' own line to 19200: till-01's
+# decoder takes it at once (--adopt-settings), till-02's keeps 9600. The
+# first run says where each answers and keeps till-01's new line beside the
+# inventory; the next run reaches both, changes nothing and downloads nothing.
+# Even parity fails its host before any byte goes out.
+"$sim" --link "$work/dec4" --adopt-settings 2>"$work/dec4.log" &
+"$sim" --link "$work/dec5" 2>"$work/dec5.log" &
+for _ in $(seq 50); do [ -e "$work/dec4" ] && [ -e "$work/dec5" ] && break; sleep 0.1; done
+(cd "$work" && "$tool" set site.cfg cfg4.optCfg41A=19200 -o site-19200.cfg >/dev/null)
+mkdir "$work/rate"
+rate_run() { # till-01's extra inventory variables, then ansible-playbook options
+  {
+    printf '[decoders]\n'
+    printf 'till-01 ansible_connection=local q5n_ports=%s %s\n' "'[\"$work/dec4\"]'" "$1"
+    printf 'till-02 ansible_connection=local q5n_ports=%s\n' "'[\"$work/dec5\"]'"
+    printf '[decoders:vars]\nq5ntool=%s\nansible_python_interpreter=%s\n' "$tool" "$(command -v python3)"
+  } >"$work/rate/hosts"
+  shift
+  (cd "$work" && ansible-playbook -i rate/hosts "$here/docs/fleet/q5n-config.yml" -e config=site-19200.cfg "$@") \
+    >"$work/play.log" 2>&1
+}
+rate_downloads() { cat "$work"/dec4.log "$work"/dec5.log | grep -c "received download" || true; }
+rate_run "" || fail "the rate change failed"
+recap till-01 3 0 && recap till-02 1 0 || fail "the rate change did not change both decoders and keep till-01's line"
+grep -q "dec4: changed, [0-9]* setting(s) changed and verified (decoder section); no answer at 9600,N,8,1 after the download; now answers at 19200,N,8,1: update the inventory" "$work/play.log" ||
+  fail "the decoder that took the new line was not reported at it"
+grep -q "dec5: changed, [0-9]* setting(s) changed and verified (decoder section); still answers at 9600,N,8,1, not at the file's 19200,N,8,1" "$work/play.log" ||
+  fail "the decoder that kept its line was not reported at it"
+grep -qx 'q5n_baud: 19200' "$work/rate/host_vars/till-01/q5n-line.yml" && [ ! -e "$work/rate/host_vars/till-02" ] ||
+  fail "the new line was not kept for till-01 alone"
+python3 - "$work/rate/host_vars/till-01/q5n-line.yml" <<'PY' || fail "docs/fleet.md does not show the kept line as written"
+import sys
+assert "```yaml\n" + open(sys.argv[1]).read() + "```" in open("docs/fleet.md").read()
+PY
+rate_run "" || fail "the run after the rate change failed"
+recap till-01 0 0 && recap till-02 0 0 || fail "the run after the rate change changed something"
+[ "$(rate_downloads)" -eq 2 ] || fail "the run after the rate change downloaded"
+received=$(cat "$work/dec4.log" "$work/dec5.log" | grep -c "received" || true)
+if rate_run "" -e q5n_parity=E; then fail "Even parity was accepted"; fi
+recap till-01 0 1 && recap till-02 0 1 || fail "Even parity did not fail its hosts"
+grep -q "parity E: the decoder cannot answer with Even parity, and the module needs its answer to compare; use parity N (None)" "$work/play.log" ||
+  fail "Even parity was refused without its reason"
+[ "$(cat "$work/dec4.log" "$work/dec5.log" | grep -c "received")" -eq "$received" ] || fail "Even parity sent bytes to a decoder"
+
 # A configuration that is not there: said as such, without Ansible's hint at
 # an option (remote_src) that the module does not have.
 if run "\"$work/dec3\"" -e config=missing.cfg; then fail "a missing configuration was not reported"; fi
@@ -113,4 +160,5 @@ fi
 if find "$HOME/.ansible/tmp" -name q5n-config.cfg 2>/dev/null | grep -q .; then
   fail "a copy of the configuration was left behind"
 fi
-echo "fleet: changed, then ok without a download, --check --diff showed the setting, a silent decoder failed its host"
+echo "fleet: changed, then ok without a download, --check --diff showed the setting, a silent decoder failed its host;"
+echo "fleet: a rate change found each decoder where it answers and kept the new line; Even parity refused unsent"

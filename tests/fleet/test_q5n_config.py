@@ -69,6 +69,34 @@ class Preconditions(unittest.TestCase):
             self.assertEqual(m.check_path(path), expected, path)
 
 
+class Line(unittest.TestCase):
+    def test_parity_rows(self):
+        why = ("the decoder cannot answer with %s parity, and the module needs its answer to compare; use parity N "
+               "(None) for exchanges that need an answer")
+        rows = [("N", None), ("M", None), ("S", None), ("E", "parity E: " + why % "Even"),
+                ("O", "parity O: " + why % "Odd")]
+        for parity, expected in rows:
+            self.assertEqual(m.parity_problem(parity), expected, parity)
+
+    def test_answered_rows(self):
+        given = dict(baud=9600, parity="N", data_bits=8, stop_bits=1)
+        at19200 = {"baud": 19200, "parity": "N", "data_bits": 8, "stop_bits": 1}
+        # answered_at of each port -> line, line_changed
+        rows = [
+            (["9600,N,8,1"], dict(given), False),
+            (["19200,N,8,1"], at19200, True),
+            (["19200,N,8,1", None], at19200, True),  # the silent one says nothing of the line
+            (["19200,N,8,1", "9600,N,8,1"], None, False),  # they differ: no one line for the host
+            ([None], None, False),
+            (["4800,S,7,2"], {"baud": 4800, "parity": "S", "data_bits": 7, "stop_bits": 2}, True),
+        ]
+        for texts, line, changed in rows:
+            ports = [dict(port("com%d" % (i + 1), "changed"), answered_at=t) for i, t in enumerate(texts)]
+            at, got, got_changed = m.answered_line(ports, dict(PARAMS, **given))
+            self.assertEqual(at, dict(("com%d" % (i + 1), t) for i, t in enumerate(texts)))
+            self.assertEqual((got, got_changed), (line, changed), texts)
+
+
 class Outcome(unittest.TestCase):
     def test_rows(self):
         # rc, report, check mode -> changed, failed, message

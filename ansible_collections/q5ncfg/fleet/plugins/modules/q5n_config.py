@@ -50,7 +50,10 @@ options:
     choices: [1200, 2400, 4800, 9600, 19200]
     default: 9600
   parity:
-    description: The parity the decoders use (None, Even, Odd, Mark, Space).
+    description:
+      - The parity the decoders use (None, Even, Odd, Mark, Space).
+      - With Even or Odd parity a decoder cannot answer, and the module needs its answer to compare; the
+        task fails before any port is opened.
     type: str
     choices: [N, E, O, M, S]
     default: N
@@ -163,6 +166,29 @@ ports:
       description: How long the port's exchanges took.
       type: float
       sample: 1.42
+    answered_at:
+      description: The serial settings at which the decoder answered the port's last exchange, or null when
+        it gave no answer. After a download that changes the decoder's own line, the verification is tried
+        at the link's settings and then at the file's, and this says where the decoder answered.
+      type: str
+      sample: 19200,N,8,1
+answered_at:
+  description: Per port, the serial settings at which its decoder answered (null for none).
+  returned: when q5ntool ran
+  type: dict
+  sample: {com1: "19200,N,8,1", com2: "9600,N,8,1"}
+line:
+  description: The settings at which every decoder of the host that answered did so, as the module's
+    options C(baud), C(parity), C(data_bits) and C(stop_bits); null when none answered or they differ.
+  returned: when q5ntool ran
+  type: dict
+  sample: {baud: 19200, parity: N, data_bits: 8, stop_bits: 1}
+line_changed:
+  description: Whether O(line) differs from the settings the module was given, so that the inventory
+    should take it (the decoders now answer at the settings the file gave them).
+  returned: when q5ntool ran
+  type: bool
+  sample: false
 exit:
   description: The exit code of q5ntool apply, the largest of the ports' (1 under check mode says that a
     decoder would change).
@@ -227,6 +253,28 @@ def check_path(path):
     return None
 
 
+def parity_problem(parity):
+    """Why the decoders cannot be reached with this parity, or None."""
+    if parity not in ("E", "O"):
+        return None
+    return ("parity %s: the decoder cannot answer with %s parity, and the module needs its answer to compare; "
+            "use parity N (None) for exchanges that need an answer" % (parity, "Even" if parity == "E" else "Odd"))
+
+
+def answered_line(ports, params):
+    """Where the host's decoders answered: per port the settings text, the
+    settings every answering decoder shares as the module's options (or None),
+    and whether they differ from the options given."""
+    answered_at = dict((p["port"], p.get("answered_at")) for p in ports)
+    texts = set(t for t in answered_at.values() if t)
+    line = None
+    if len(texts) == 1:
+        baud, parity, data_bits, stop_bits = texts.pop().split(",")
+        line = {"baud": int(baud), "parity": parity, "data_bits": int(data_bits), "stop_bits": int(stop_bits)}
+    given = dict((k, params[k]) for k in ("baud", "parity", "data_bits", "stop_bits"))
+    return answered_at, line, line is not None and line != given
+
+
 def port_diff(port):
     """Ansible's before/after for one port: one line per differing setting."""
     changes = port.get("changes") or []
@@ -241,7 +289,7 @@ def port_diff(port):
     }
 
 
-def outcome(rc, stdout, stderr, check_mode):
+def outcome(rc, stdout, stderr, check_mode, params=None):
     """Turns q5ntool's exit code and JSON report into the module's result."""
     try:
         report = json.loads(stdout)
@@ -264,6 +312,8 @@ def outcome(rc, stdout, stderr, check_mode):
         "exit": rc,
         "diff": [d for d in (port_diff(p) for p in ports) if d],
     }
+    if params is not None:
+        result["answered_at"], result["line"], result["line_changed"] = answered_line(ports, params)
     if failures:
         result["failed"] = True
         result["msg"] = "; ".join(failures)
@@ -299,11 +349,13 @@ def main():
         module.fail_json(msg="ports names no decoder")
     q5ntool, problem = find_q5ntool(module.params["q5ntool"], lambda name: module.get_bin_path(name))
     if problem is None:
+        problem = parity_problem(module.params["parity"])
+    if problem is None:
         problem = check_path(module.params["path"])
     if problem:
         module.fail_json(msg=problem, changed=False, downloaded=[], exit=2)
     rc, stdout, stderr = module.run_command(apply_argv(module.params, module.check_mode, q5ntool))
-    result = outcome(rc, stdout, stderr, module.check_mode)
+    result = outcome(rc, stdout, stderr, module.check_mode, module.params)
     if not module._diff:
         result.pop("diff", None)
     if result.pop("failed", False):
