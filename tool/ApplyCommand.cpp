@@ -24,8 +24,10 @@ namespace {
 bool compared(PortJob &job, LinkResult r, const ConfigImage &image, bool check)
 {
     PortOutcome &p = job.outcome();
-    if (!job.record(r))
+    if (!job.record(r)) {
+        noteSilenceBeforeDownload(job, r, image);
         return false;
+    }
     p.comparison = compareSection(image, job.reply());
     p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
                 : check                         ? ApplyResult::WouldChange

@@ -23,7 +23,9 @@ const GroupText kGroups[] = {
     {Group::Files, "Commands on configuration files (setup files *.cfg and defaults files):", ""},
     {Group::Decoders, "Commands on decoders over RS232 (--port may be given many times: the ports run at once):",
      "  DEVICE is a device path or com1..com6 (resolved as the program resolves Com n; Q5NCFG_COM<n>).\n"
-     "  Serial options: --baud 9600 --parity N --data-bits 8 --stop-bits 1 (the defaults); --json.\n"},
+     "  Serial options: --baud 9600 --parity N --data-bits 8 --stop-bits 1 (the defaults); --json.\n"
+     "  With --parity E or O the decoder cannot answer: only download (without --verify),\n"
+     "  clear-memory and monitor take them.\n"},
     {Group::Ports, "Commands on the serial ports:", ""},
 };
 

@@ -58,4 +58,13 @@ void noteLineChange(PortJob &job, const ConfigImage &image, bool verifying)
         p.message += QStringLiteral("; ") + note;
 }
 
+void noteSilenceBeforeDownload(PortJob &job, LinkResult r, const ConfigImage &image)
+{
+    if (r != LinkResult::TimeOut)
+        return;
+    if (const std::optional<SerialSettings> line = changedLine(image, job.link().serial))
+        job.outcome().message +=
+            QStringLiteral("; if an earlier run gave it the file's line, it answers at %1").arg(text(*line));
+}
+
 } // namespace q5n::tool

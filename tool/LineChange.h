@@ -30,4 +30,9 @@ bool verifyAgainAtFileLine(PortJob &job, LinkResult r, const ConfigImage &image)
 // for a download without --verify. Nothing when the file keeps the link's line.
 void noteLineChange(PortJob &job, const ConfigImage &image, bool verifying);
 
+// apply's first upload got no answer at the link's settings while the file
+// sets another line: a decoder that an earlier run changed answers there, and
+// the message says so.
+void noteSilenceBeforeDownload(PortJob &job, LinkResult r, const ConfigImage &image);
+
 } // namespace q5n::tool

@@ -331,6 +331,10 @@ private Q_SLOTS:
             << "9600,N,8,1";
         QTest::newRow("the link's line kept") << "verify" << true << 0 << false << int(kDone) << "read back)"
                                               << "9600,N,8,1";
+        QTest::newRow("apply once more, before the inventory learnt it")
+            << "apply twice" << true << 0xFC << false << int(kTimeOut)
+            << "time-out: no answer; if an earlier run gave it the file's line, it answers at 19200,N,8,1"
+            << "";
     }
 
     void rateChangeEndsWhereTheDecoderAnswers()
@@ -355,7 +359,9 @@ private Q_SLOTS:
         QStringList args{configFile(file), QStringLiteral("--port"), port, QStringLiteral("--json")};
         if (command == u"verify")
             args << QStringLiteral("--verify");
-        const Run r = run(command == u"apply" ? command : QStringLiteral("download"), args);
+        if (command == u"apply twice")
+            run(QStringLiteral("apply"), args);
+        const Run r = run(command.startsWith(u"apply") ? QStringLiteral("apply") : QStringLiteral("download"), args);
         QCOMPARE(r.code, exit);
         const QJsonObject p = QJsonDocument::fromJson(r.out.toUtf8())["ports"][0].toObject();
         QVERIFY2(p["message"].toString().endsWith(message), qPrintable(r.out));
