@@ -46,7 +46,7 @@ void noteLineChange(PortJob &job, const ConfigImage &image, bool verifying)
     else if (p.answeredAt == line)
         note = QStringLiteral("no answer at %1 after the download; now answers at %2: update the inventory")
                    .arg(link, file);
-    else if (p.answeredAt)
+    else if (p.answeredAt && p.mismatches.isEmpty()) // a mismatch names the line it holds
         note = QStringLiteral("still answers at %1, not at the file's %2 (it may take them when restarted)")
                    .arg(link, file);
     else if (!parityAllowsReceive(line->parity))

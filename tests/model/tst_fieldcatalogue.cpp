@@ -273,11 +273,9 @@ private Q_SLOTS:
         QTest::newRow("2400") << 0x00 << 0xFC << "2400,N,8,1 ";
         QTest::newRow("7 data bits, 2 stop bits, Even") << 0x04 << 0x24 << "4800,E,7,2 ";
         QTest::newRow("Odd") << 0x08 << 0xB8 << "9600,O,8,1 ";
-        QTest::newRow("Space") << 0x08 << 0x88 << "9600,S,8,1 ";
         QTest::newRow("Mark") << 0x08 << 0x98 << "9600,M,8,1 ";
         QTest::newRow("parity code 4 shows None") << 0x08 << 0xC8 << "9600,N,8,1 ";
         QTest::newRow("parity code 5 shows no option") << 0x08 << 0xD8 << "";
-        QTest::newRow("parity code 6 shows no option") << 0x08 << 0xE8 << "";
     }
     void decoderLineOfAnImage()
     {

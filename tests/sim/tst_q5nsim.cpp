@@ -239,12 +239,13 @@ void TestQ5nSim::commands()
     QProcess process;
     const QString path = start(process, {"--commands"});
     QCOMPARE(int(quint8(upload(path)[0])), 25);
-    process.write("section reader\nversion NEW VERSION\n");
+    process.write("adopt-settings sometimes\nsection reader\nversion NEW VERSION\n");
     QVERIFY(
         QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("upload section reader"); }));
     const QByteArray reply = upload(path);
     QCOMPARE(int(quint8(reply[0])), 60);
     QCOMPARE(reply.mid(61, 22), QByteArray("NEW VERSION").leftJustified(22, ' '));
+    QVERIFY(m_log.contains("adopt-settings: on or off"));
     // A line longer than any file line is skipped whole, and the next one works.
     process.write(QByteArray(40000, 'x') + "\nfault silent\n");
     QVERIFY(QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("fault silent"); }));
