@@ -4,14 +4,17 @@
 #include "tool/ConfigFile.h"
 #include "tool/Options.h"
 #include "tool/PortJob.h"
+#include "tool/PortRecord.h"
+
+#include <map>
 
 namespace q5n::tool {
 
 namespace {
 
 // The verifying upload: the settings the decoder returned otherwise, or which
-// section was compared.
-void verified(PortJob &job, LinkResult r, const ConfigImage &image)
+// section was compared. A verified download is recorded for apply.
+void verified(PortJob &job, LinkResult r, const ConfigImage &image, const QString &folder, const QString &key)
 {
     if (!job.record(r))
         return;
@@ -28,6 +31,9 @@ void verified(PortJob &job, LinkResult r, const ConfigImage &image)
                                      "bytes 0..24, was sent but not read back)")
                     : QStringLiteral("OK, verified (decoder section, bytes 0..24, compared; the reader section, "
                                      "bytes 25..84, was sent but not read back)");
+    const QString error = writeRecord(folder, {key, job.reply().section, image});
+    if (!error.isEmpty())
+        p.message += QStringLiteral("; not recorded for apply: ") + error;
 }
 
 } // namespace
@@ -40,14 +46,21 @@ int downloadCommand(Call &call)
     const ConfigImage image = config.image;
     const bool save = !call.isSet(option::notSave());
     const bool verify = call.isSet(option::verify());
-    // Each port verifies as soon as its own download has finished.
+    const QString folder = stateFolder(call.value(option::state()));
+    std::map<const PortJob *, QString> keys;
+    // Each port verifies as soon as its own download has finished. The
+    // decoder changes from the download on: apply's record of the port no
+    // longer stands until this download is verified.
     runEveryPort(call.jobs, [&](PortJob &job) {
         return Steps{
-            {[&](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+            {[&](LinkExchange &e, const LinkSettings &l) {
+                 removeRecord(folder, keys[&job] = portKey(job.outcome().device));
+                 e.download(l, image, save);
+             },
              [&](LinkResult r) { return (job.outcome().downloaded = job.record(r)) && verify; }},
             {uploadStep,
              [&](LinkResult r) {
-                 verified(job, r, image);
+                 verified(job, r, image, folder, keys[&job]);
                  return false;
              }},
         };

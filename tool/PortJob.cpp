@@ -163,6 +163,8 @@ bool PortJob::record(LinkResult r)
     m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
     m_outcome.exit = exitOf(r);
     m_outcome.message = resultWords(r);
+    if (r == LinkResult::Good)
+        m_outcome.answeredAt = serialSettingsText(m_link.serial).trimmed();
     // A Com number whose device is absent says which device that is.
     if (r == LinkResult::PortUnavailable && !m_portProblem.isEmpty())
         m_outcome.message += QStringLiteral(": ") + m_portProblem;
@@ -223,6 +225,11 @@ void stopAllExchanges()
             e->abort();
 }
 
+QString firmwareText(const UploadReply &reply)
+{
+    return reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2;
+}
+
 QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
 {
     ConfigImage back = sent;
@@ -238,15 +245,7 @@ QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
     return names;
 }
 
-int endReport(Call &call, const QJsonArray &ports, int exit)
-{
-    if (call.isSet(option::json()))
-        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), ports}, {QStringLiteral("exit"), exit}})
-                        .toJson(QJsonDocument::Indented);
-    return exit;
-}
-
-int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObject &)> &extra)
+int summarize(Call &call, const PortReport &how)
 {
     const bool json = call.isSet(option::json());
     int exit = kDone;
@@ -254,27 +253,35 @@ int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObj
     for (const auto &job : call.jobs) {
         const PortOutcome &p = job->outcome();
         exit = std::max(exit, p.exit);
+        const QString word = how.word ? how.word(p) : p.exit == kDone ? QStringLiteral("ok") : QStringLiteral("failed");
         if (json) {
-            QJsonObject j{{QStringLiteral("port"), p.port},
-                          {QStringLiteral("device"), p.device},
-                          {QStringLiteral("exit"), p.exit},
-                          {QStringLiteral("result"), p.exit == kDone ? QStringLiteral("ok") : QStringLiteral("failed")},
-                          {QStringLiteral("message"), p.message},
-                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            QJsonObject j{
+                {QStringLiteral("port"), p.port},       {QStringLiteral("device"), p.device},
+                {QStringLiteral("exit"), p.exit},       {QStringLiteral("result"), word},
+                {QStringLiteral("message"), p.message}, {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            if (!p.answeredAt.isEmpty())
+                j[QStringLiteral("answered_at")] = p.answeredAt;
+            if (!p.firmware.isEmpty())
+                j[QStringLiteral("firmware")] = p.firmware;
             if (!p.mismatches.isEmpty())
                 j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
-            if (extra)
-                extra(p, j);
+            if (how.extra)
+                how.extra(p, j);
             list.append(j);
-        } else {
-            call.out << terminalText(p.port) << "  "
-                     << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
-                     << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
-            for (const QString &m : p.mismatches)
-                call.out << "    mismatch: " << terminalText(m) << '\n';
+            continue;
         }
+        call.out << terminalText(p.port) << "  " << word.toUpper() << "  " << terminalText(p.message) << "  "
+                 << QString::number(p.seconds, 'f', 2) << " s\n";
+        if (how.details)
+            for (const QString &line : how.details(p))
+                call.out << "    " << terminalText(line) << '\n';
+        for (const QString &m : p.mismatches)
+            call.out << "    mismatch: " << terminalText(m) << '\n';
     }
-    return endReport(call, list, exit);
+    if (json)
+        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                        .toJson(QJsonDocument::Indented);
+    return exit;
 }
 
 } // namespace q5n::tool
