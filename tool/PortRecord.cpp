@@ -80,7 +80,8 @@ LoadedRecord readRecord(const QString &folder, const QString &key)
     const QString path = QDir(folder).filePath(recordFileName(key));
     // Never through a link, never waiting on a FIFO; only the user's own file
     // that nobody else may change can say that a decoder needs no download.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno == ELOOP)
             loaded.problem = QStringLiteral("the record %1 is a link, not read").arg(path);
