@@ -74,10 +74,10 @@ class Outcome(unittest.TestCase):
     def test_rows(self):
         # rc, report, check mode -> changed, failed, message
         rows = [
-            (0, report(port("com1", "unchanged")), False, False, False, "com1 unchanged"),
+            (0, report(port("com1", "unchanged")), False, False, False, "com1 unchanged: m"),
             (0, report(port("com1", "unchanged"), port("com2", "changed", downloaded=True, changes=[BAUD])), False,
-             True, False, "com1 unchanged, com2 changed"),
-            (1, report(port("com1", "would change", exit=1, changes=[BAUD])), True, True, False, "com1 would change"),
+             True, False, "com1 unchanged: m; com2 changed: m"),
+            (1, report(port("com1", "would change", exit=1, changes=[BAUD])), True, True, False, "com1 would change: m"),
             (4, report(port("com1", "changed", downloaded=True, changes=[BAUD]),
                        port("com2", "failed", exit=4, message="time-out: no answer")), False, True, True,
              "com2: time-out: no answer (exit 4)"),

@@ -349,7 +349,9 @@ def outcome(rc, stdout, stderr, check_mode):
         result["failed"] = True
         result["msg"] = "; ".join(failures)
     else:
-        result["msg"] = ", ".join("%s %s" % (p["port"], p.get("result")) for p in ports)
+        # Each port's message says which section was compared on the decoder
+        # and which with the record.
+        result["msg"] = "; ".join("%s %s: %s" % (p["port"], p.get("result"), p.get("message", "")) for p in ports)
     return result
 
 
