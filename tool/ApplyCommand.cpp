@@ -83,7 +83,10 @@ bool verified(PortJob &job, LinkResult r, ApplyRun &run)
     }
     p.verified = true;
     p.message = applySummary(ApplyResult::Changed, *p.comparison);
-    const QString error = writeRecord(run.folder, {run.keys[&job], job.reply().section, run.image});
+    // A decoder keeps a Not Save download only until it is switched off: no
+    // record may say that it holds it.
+    const QString error = run.save ? writeRecord(run.folder, {run.keys[&job], job.reply().section, run.image})
+                                   : QStringLiteral("downloaded with Not Save");
     if (!error.isEmpty())
         p.message += QStringLiteral("; not recorded, so the next run downloads again: ") + error;
     return false;

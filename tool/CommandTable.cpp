@@ -84,8 +84,8 @@ const std::vector<Command> &commands()
          "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
          "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
          "was compared. The other section was sent but is not read back. One summary line per port.\n"
-         "A verified download is recorded for apply (see apply, --state); any other download removes\n"
-         "the port's record. A damaged FILE (cut short, or a value line that is not a number) is refused.\n",
+         "A verified download with Save is recorded for apply (see apply, --state); any other download\n"
+         "removes the port's record. A damaged FILE (cut short, or a value line that is not a number) is refused.\n",
          decoderLine() << notSave() << verify() << state() << json(), 1, 1, &downloadCommand, G::Decoders},
         {"upload", "-o FILE [--into BASE] --port DEVICE [--json] [serial options]",
          "the section the decoder sends, into BASE or the factory values",
@@ -105,8 +105,9 @@ const std::vector<Command> &commands()
          "~/.local/state/q5ncfg). No record, a record of another user, or a decoder that now sends\n"
          "another section or other contents than the record says (changed or replaced) leave that\n"
          "section unknown. Where a section differs or is unknown, or with --force, downloads FILE\n"
-         "(the Save command unless --not-save), verifies it and records it; where both agree, sends\n"
-         "nothing more. One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD\n"
+         "(the Save command unless --not-save), verifies it and records it (not a Not Save download,\n"
+         "which the decoder keeps only until it is switched off); where both agree, sends nothing more. One line per "
+         "port: UNCHANGED, CHANGED with each setting old -> new, WOULD\n"
          "CHANGE under --check (which never downloads), or FAILED with the reason; each says which\n"
          "section was compared on the decoder and which with the record, or why it is unknown.\n"
          "A damaged FILE (cut short, or a value line that is not a number) is refused.\n"

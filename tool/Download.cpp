@@ -14,7 +14,8 @@ namespace {
 
 // The verifying upload: the settings the decoder returned otherwise, or which
 // section was compared. A verified download is recorded for apply.
-void verified(PortJob &job, LinkResult r, const ConfigImage &image, const QString &folder, const QString &key)
+void verified(PortJob &job, LinkResult r, const ConfigImage &image, const QString &folder, const QString &key,
+              bool save)
 {
     if (!job.record(r))
         return;
@@ -31,6 +32,9 @@ void verified(PortJob &job, LinkResult r, const ConfigImage &image, const QStrin
                                      "bytes 0..24, was sent but not read back)")
                     : QStringLiteral("OK, verified (decoder section, bytes 0..24, compared; the reader section, "
                                      "bytes 25..84, was sent but not read back)");
+    // A decoder keeps a Not Save download only until it is switched off.
+    if (!save)
+        return;
     const QString error = writeRecord(folder, {key, job.reply().section, image});
     if (!error.isEmpty())
         p.message += QStringLiteral("; not recorded for apply: ") + error;
@@ -60,7 +64,7 @@ int downloadCommand(Call &call)
              [&](LinkResult r) { return (job.outcome().downloaded = job.record(r)) && verify; }},
             {uploadStep,
              [&](LinkResult r) {
-                 verified(job, r, image, folder, keys[&job]);
+                 verified(job, r, image, folder, keys[&job], save);
                  return false;
              }},
         };

@@ -397,17 +397,19 @@ private Q_SLOTS:
     // leaves no record, so the next apply of the same file downloads again.
     void downloadKeepsTheRecordTrue_data()
     {
-        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("downloads"); // after the download and the apply
         QTest::addColumn<QString>("line");
-        QTest::newRow("verified") << "--verify" << 1 << "  UNCHANGED  every setting agrees";
-        QTest::newRow("not verified") << "--not-save" << 2
-                                      << "  CHANGED  downloaded and verified (decoder section compared on the "
-                                         "decoder, reader section unknown: no record of a verified download";
+        const QString again = "  CHANGED  downloaded and verified (decoder section compared on the decoder, reader "
+                              "section unknown: no record of a verified download";
+        QTest::newRow("verified") << QStringList{"--verify"} << 1 << "  UNCHANGED  every setting agrees";
+        QTest::newRow("not verified") << QStringList{} << 2 << again;
+        // The decoder keeps it only until it is switched off.
+        QTest::newRow("verified, not saved") << QStringList{"--verify", "--not-save"} << 2 << again;
     }
     void downloadKeepsTheRecordTrue()
     {
-        QFETCH(QString, option);
+        QFETCH(QStringList, options);
         QFETCH(int, downloads);
         QFETCH(QString, line);
         const QString port = decoder(sim::Fault::None);
@@ -416,8 +418,9 @@ private Q_SLOTS:
         ConfigImage file = factoryImage();
         file[28] = quint8(file[28] | 0x08); // a reader setting
         const QString path = configFile(file);
-        QCOMPARE(run(QStringLiteral("download"), {path, "--port", port, "--state", state.path(), option}).code,
-                 int(kDone));
+        QCOMPARE(
+            run(QStringLiteral("download"), QStringList{path, "--port", port, "--state", state.path()} + options).code,
+            int(kDone));
         const Run r = run(QStringLiteral("apply"), {path, "--port", port, "--state", state.path()});
         QCOMPARE(r.code, int(kDone));
         QVERIFY2(r.out.contains(line), qPrintable(r.out));

@@ -86,7 +86,7 @@ options:
   not_save:
     description:
       - Download with the Not Save command, so a decoder uses the settings until it is switched off
-        but does not store them.
+        but does not store them. Such a download is not recorded, so the next run downloads again.
     type: bool
     default: false
   q5ntool:
