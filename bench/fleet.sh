@@ -14,6 +14,7 @@ tool=$build/tool/q5ntool
 sim=$build/sim/q5nsim
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state # the ports' records of this run only
 for i in $(seq 64); do
   "$sim" --link "$work/dec$i" 2>/dev/null >/dev/null &
 done
@@ -40,10 +41,10 @@ for n in 4 16; do
     "$n" "$wall" "$(ratio "$wall" "$one_wall")" "$cpu" "$(echo "100 * $cpu / $wall" | bc -l)"
 done
 
-# apply: every decoder holds site.cfg now (the downloads above went to 1..16;
-# one download brings the others there).
+# apply: every decoder holds site.cfg now, and each port's record says so (the
+# downloads above went to 1..16; one verified download brings the others there).
 mapfile -t all < <(ports 64)
-"$tool" download "$work/site.cfg" "${all[@]}" >/dev/null
+"$tool" download "$work/site.cfg" "${all[@]}" --verify >/dev/null
 read -r up_wall _ < <(median "$tool" upload -o "$work/up.cfg" "${one[@]}")
 read -r same_wall _ < <(median "$tool" apply "$work/site.cfg" "${all[@]}")
 printf ' 64 decoders, nothing differs: apply %.3f s, one upload %.3f s (%.2fx, goal <= 1.2x)\n' \

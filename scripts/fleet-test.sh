@@ -5,7 +5,9 @@
 # run from the folder that holds the configuration with its relative name.
 # Checks that a first run changes both decoders, a second changes nothing and
 # downloads nothing, --check --diff shows the differing settings and downloads
-# nothing, a silent decoder fails only its host (changed and failed where
+# nothing, a change of reader settings only (which no decoder sends) is shown
+# by the record and converges in two runs, force=true downloads, csv= writes
+# the inventory, a silent decoder fails only its host (changed and failed where
 # another decoder of it took the change), a configuration that changes the
 # decoders' line to 19200 finds each where it answers (one simulator takes the
 # new line, --adopt-settings, one keeps its own) and the next run reaches
@@ -37,6 +39,8 @@ sim=${Q5NSIM:-$(command -v q5nsim || echo "$here/build/sim/q5nsim")}
 
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+# The ports' records of this run only (the module's default state folder).
+export XDG_STATE_HOME=$work/state
 "$sim" --link "$work/dec1" 2>"$work/dec1.log" &
 "$sim" --link "$work/dec2" --fault silent 2>"$work/dec2.log" &
 "$sim" --link "$work/dec3" 2>"$work/dec3.log" &
@@ -65,7 +69,7 @@ recap() { grep -Eq "^$1 +: ok=[0-9]+ +changed=$2 .* failed=$3 " "$work/play.log"
 run "\"$work/dec3\"" || fail "the first run failed on good decoders"
 recap till-01 1 0 && recap till-02 1 0 || fail "the first run did not change both decoders"
 [ "$(downloads)" -eq 2 ] || fail "the first run did not download once to each decoder"
-grep -q "dec1: changed, 1 setting(s) changed and verified (decoder section)" "$work/play.log" || fail "no report"
+grep -q "dec1: changed, 1 setting(s) changed and verified (decoder section compared on the decoder, reader section unknown: no record of a verified download to this port)" "$work/play.log" || fail "no report"
 
 run "\"$work/dec3\"" || fail "the second run failed"
 recap till-01 0 0 && recap till-02 0 0 || fail "the second run changed something"
@@ -87,6 +91,30 @@ recap till-02 1 1 || fail "a host with a changed and a silent decoder was not re
 grep -q "dec2: time-out: no answer (exit 4)" "$work/play.log" || fail "the silent decoder's reason is missing"
 grep -q "dec3: changed, 1 setting(s) changed and verified" "$work/play.log" || fail "the changed decoder beside it is not reported"
 
+# A change of reader settings only: no decoder sends that section, so the
+# record of the last verified download shows it; changed, then ok.
+(cd "$work" && "$tool" set site.cfg magcfg4.chkCfg45C=on >/dev/null)
+run "\"$work/dec3\"" --check --diff || fail "the reader-only check run failed"
+recap till-01 1 0 && recap till-02 1 0 || fail "the reader-only check run did not say what would change"
+grep -q -- "--- before: $work/dec1 (the decoder, decoder section; the record, reader section)" "$work/play.log" &&
+  grep -q -- "-Communication Parameters (magcfg4) › Magnetic Reader › Track 2 Account Number Only ON (magcfg4.chkCfg45C): clear" "$work/play.log" ||
+  fail "the reader-only check run did not show the reader setting by the record"
+[ "$(downloads)" -eq 4 ] || fail "the reader-only check run downloaded"
+run "\"$work/dec3\"" || fail "the reader-only run failed"
+recap till-01 1 0 && recap till-02 1 0 || fail "the reader-only change was not downloaded"
+grep -q "dec1: changed, 1 setting(s) changed and verified (decoder section compared on the decoder, reader section compared with the record of the last verified download)" "$work/play.log" ||
+  fail "the reader-only change was not reported by the record"
+[ "$(downloads)" -eq 6 ] || fail "the reader-only run did not download once to each decoder"
+run "\"$work/dec3\"" -e csv=decoders.csv || fail "the run after the reader-only change failed"
+recap till-01 0 0 && recap till-02 0 0 || fail "the reader-only change did not converge"
+[ "$(downloads)" -eq 6 ] || fail "the run after the reader-only change downloaded"
+# The inventory: one line per decoder of every host.
+printf '%s\n' 'host,port,device,result,answered_at,firmware,compared_on_device,compared_with_record' \
+  "\"till-01\",\"$work/dec1\",\"$work/dec1\",\"unchanged\",\"9600,N,8,1\",\"Q5N Decoder  Ver 3.05  \",\"decoder\",\"reader\"" \
+  "\"till-02\",\"$work/dec3\",\"$work/dec3\",\"unchanged\",\"9600,N,8,1\",\"Q5N Decoder  Ver 3.05  \",\"decoder\",\"reader\"" |
+  diff - "$work/decoders.csv" || fail "the inventory is not as the decoders answered"
+run "\"$work/dec3\"" -e force=true || fail "the forced run failed"
+recap till-01 1 0 && recap till-02 1 0 && [ "$(downloads)" -eq 8 ] || fail "force=true did not download"
 # A configuration that changes the decoders' own line to 19200: till-01's
 # decoder takes it at once (--adopt-settings), till-02's keeps 9600. The
 # first run says where each answers and keeps till-01's new line beside the
@@ -111,9 +139,9 @@ rate_run() { # till-01's extra inventory variables, then ansible-playbook option
 rate_downloads() { cat "$work"/dec4.log "$work"/dec5.log | grep -c "received download" || true; }
 rate_run "" || fail "the rate change failed"
 recap till-01 3 0 && recap till-02 1 0 || fail "the rate change did not change both decoders and keep till-01's line"
-grep -q "dec4: changed, [0-9]* setting(s) changed and verified (decoder section); no answer at 9600,N,8,1 after the download; now answers at 19200,N,8,1: update the inventory" "$work/play.log" ||
+grep -q "dec4: changed, [0-9]* setting(s) changed and verified (.*); no answer at 9600,N,8,1 after the download; now answers at 19200,N,8,1: update the inventory" "$work/play.log" ||
   fail "the decoder that took the new line was not reported at it"
-grep -q "dec5: changed, [0-9]* setting(s) changed and verified (decoder section); still answers at 9600,N,8,1, not at the file's 19200,N,8,1" "$work/play.log" ||
+grep -q "dec5: changed, [0-9]* setting(s) changed and verified (.*); still answers at 9600,N,8,1, not at the file's 19200,N,8,1" "$work/play.log" ||
   fail "the decoder that kept its line was not reported at it"
 grep -qx 'q5n_baud: 19200' "$work/rate/host_vars/till-01/q5n-line.yml" && [ ! -e "$work/rate/host_vars/till-02" ] ||
   fail "the new line was not kept for till-01 alone"
@@ -160,5 +188,6 @@ fi
 if find "$HOME/.ansible/tmp" -name q5n-config.cfg 2>/dev/null | grep -q .; then
   fail "a copy of the configuration was left behind"
 fi
-echo "fleet: changed, then ok without a download, --check --diff showed the setting, a silent decoder failed its host;"
+echo "fleet: changed, then ok without a download, --check --diff showed the setting, a silent decoder failed its host,"
+echo "fleet: a reader-only change shown by the record converged in two runs, force=true downloaded, the inventory CSV was written"
 echo "fleet: a rate change found each decoder where it answers and kept the new line; Even parity refused unsent"

@@ -1,17 +1,19 @@
-// q5ntool apply FILE --port DEVICE... [--check]: brings each decoder to FILE.
-// Per port: upload the section the decoder sends and compare it with the
-// file; only where they differ (and not --check) download the file and
-// verify it. Each port goes on to its next exchange as soon as its own last
-// one ended. The comparison and the report's words are pure (Apply.h).
-#include "model/TerminalText.h"
+// q5ntool apply FILE --port DEVICE... [--check] [--force]: brings each decoder
+// to FILE. Per port: upload the section the decoder sends and compare it with
+// the file, and the other section with the port's record; only where either
+// differs or is unknown (or --force, and not --check) remove the record,
+// download the file, verify it and record it. Each port goes on to its next
+// exchange as soon as its own last one ended. The comparison and the
+// report's words are pure (Apply.h), the records are PortRecord.h's.
 #include "tool/Apply.h"
 #include "tool/Command.h"
 #include "tool/ConfigFile.h"
 #include "tool/LineChange.h"
 #include "tool/Options.h"
 #include "tool/PortJob.h"
+#include "tool/PortRecord.h"
 
-#include <QJsonArray>
+#include <map>
 
 namespace q5n::tool {
 
@@ -20,18 +22,33 @@ namespace {
 // Each step takes the result of its exchange and says whether the next
 // exchange is due.
 
-// After the upload: true when the decoder differs and a download is due.
-bool compared(PortJob &job, LinkResult r, const ConfigImage &image, bool check)
+// What one run of apply does to every port.
+struct ApplyRun
+{
+    ConfigImage image;
+    bool check = false;
+    bool force = false;
+    bool save = true;
+    QString folder;                          // the records'
+    std::map<const PortJob *, QString> keys; // each port's record key
+};
+
+// After the upload: true when a download is due.
+bool compared(PortJob &job, LinkResult r, ApplyRun &run)
 {
     PortOutcome &p = job.outcome();
     if (!job.record(r)) {
-        noteSilenceBeforeDownload(job, r, image);
+        noteSilenceBeforeDownload(job, r, run.image);
         return false;
     }
-    p.comparison = compareSection(image, job.reply());
-    p.applied = p.comparison->changes.isEmpty() ? ApplyResult::Unchanged
-                : check                         ? ApplyResult::WouldChange
-                                                : ApplyResult::Changed; // once downloaded and verified
+    p.firmware = firmwareText(job.reply());
+    const QString key = run.keys[&job] = portKey(p.device);
+    const LoadedRecord record = readRecord(run.folder, key);
+    p.comparison = compareSection(run.image, job.reply(), record.record, record.problem);
+    p.comparison->forced = run.force;
+    p.applied = !p.comparison->downloadDue() ? ApplyResult::Unchanged
+                : run.check                  ? ApplyResult::WouldChange
+                                             : ApplyResult::Changed; // once downloaded and verified
     if (p.applied == ApplyResult::WouldChange)
         p.exit = kDiffer;
     p.message = applySummary(p.applied, *p.comparison);
@@ -52,28 +69,35 @@ bool downloaded(PortJob &job, LinkResult r)
 
 // After the verifying upload: the end of the chain, unless the file changes
 // the decoder's line and no answer came at the link's settings (then once
-// more at the file's).
-bool verified(PortJob &job, LinkResult r, const ConfigImage &image)
+// more at the file's). A verified download is recorded for the next run.
+bool verified(PortJob &job, LinkResult r, ApplyRun &run)
 {
-    if (verifyAgainAtFileLine(job, r, image))
+    if (verifyAgainAtFileLine(job, r, run.image))
         return true;
     PortOutcome &p = job.outcome();
     if (!job.record(r)) {
         p.applied = ApplyResult::Failed;
         p.message = QStringLiteral("verification: ") + p.message;
-        noteLineChange(job, image, true);
+        noteLineChange(job, run.image, true);
         return false;
     }
-    p.mismatches = mismatchedFields(image, job.reply());
+    p.mismatches = mismatchedFields(run.image, job.reply());
     if (!p.mismatches.isEmpty()) {
         p.applied = ApplyResult::Failed;
         p.exit = kDiffer;
         p.message = QStringLiteral("verification found a mismatch");
-    } else {
-        p.verified = true;
-        p.message = applySummary(ApplyResult::Changed, *p.comparison);
+        noteLineChange(job, run.image, true);
+        return false;
     }
-    noteLineChange(job, image, true);
+    p.verified = true;
+    p.message = applySummary(ApplyResult::Changed, *p.comparison);
+    // A decoder keeps a Not Save download only until it is switched off: no
+    // record may say that it holds it.
+    const QString error = run.save ? writeRecord(run.folder, {run.keys[&job], job.reply().section, run.image})
+                                   : QStringLiteral("downloaded with Not Save");
+    if (!error.isEmpty())
+        p.message += QStringLiteral("; not recorded, so the next run downloads again: ") + error;
+    noteLineChange(job, run.image, true);
     return false;
 }
 
@@ -88,46 +112,23 @@ void stoppedBeforeTheEnd(PortOutcome &p)
     }
 }
 
-QJsonObject portJson(const PortOutcome &p)
-{
-    QJsonObject j{{QStringLiteral("port"), p.port},
-                  {QStringLiteral("device"), p.device},
-                  {QStringLiteral("exit"), p.exit},
-                  {QStringLiteral("result"), applyResultWord(p.applied)},
-                  {QStringLiteral("message"), p.message},
-                  {QStringLiteral("downloaded"), p.downloaded},
-                  {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
-    if (p.comparison)
-        addComparison(*p.comparison, j);
-    if (!p.mismatches.isEmpty())
-        j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
-    addAnsweredAt(p, j);
-    return j;
-}
-
 // One line per port ("PORT  CHANGED  ...  0.52 s"), then each change and
 // mismatch; with --json one document.
 int report(Call &call)
 {
-    const bool json = call.isSet(option::json());
-    int exit = kDone;
-    QJsonArray list;
-    for (const auto &job : call.jobs) {
-        const PortOutcome &p = job->outcome();
-        exit = std::max(exit, p.exit);
-        if (json) {
-            list.append(portJson(p));
-            continue;
-        }
-        call.out << terminalText(p.port) << "  " << applyResultWord(p.applied).toUpper() << "  "
-                 << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
-        if (p.comparison && p.applied != ApplyResult::Unchanged)
-            for (const FieldChange &c : p.comparison->changes)
-                call.out << "    " << terminalText(changeLine(c)) << '\n';
-        for (const QString &m : p.mismatches)
-            call.out << "    mismatch: " << terminalText(m) << '\n';
-    }
-    return endReport(call, list, exit);
+    return summarize(call, {[](const PortOutcome &p) { return applyResultWord(p.applied); },
+                            [](const PortOutcome &p, QJsonObject &j) {
+                                j[QStringLiteral("downloaded")] = p.downloaded;
+                                if (p.comparison)
+                                    addComparison(*p.comparison, j);
+                            },
+                            [](const PortOutcome &p) {
+                                QStringList lines;
+                                if (p.comparison && p.applied != ApplyResult::Unchanged)
+                                    for (const FieldChange &c : p.comparison->changes)
+                                        lines << changeLine(c);
+                                return lines;
+                            }});
 }
 
 } // namespace
@@ -137,16 +138,23 @@ int applyCommand(Call &call)
     LoadedConfig config;
     if (!loadConfig(call.args[0], config, call.err, Damage::Refuse))
         return kUsage;
-    const ConfigImage image = config.image;
-    const bool check = call.isSet(option::check());
-    const bool save = !call.isSet(option::notSave());
+    ApplyRun run;
+    run.image = config.image;
+    run.check = call.isSet(option::check());
+    run.force = call.isSet(option::force());
+    run.save = !call.isSet(option::notSave());
+    run.folder = stateFolder(call.value(option::state()));
     runEveryPort(call.jobs, [&](PortJob &job) {
         return Steps{
-            {uploadStep, [&](LinkResult r) { return compared(job, r, image, check); }},
-            {[&](LinkExchange &e, const LinkSettings &l) { e.download(l, image, save); },
+            {uploadStep, [&](LinkResult r) { return compared(job, r, run); }},
+            // The decoder changes from here on: its old record no longer stands.
+            {[&](LinkExchange &e, const LinkSettings &l) {
+                 removeRecord(run.folder, run.keys[&job]);
+                 e.download(l, run.image, run.save);
+             },
              [&](LinkResult r) { return downloaded(job, r); }},
-            {uploadStep, [&](LinkResult r) { return verified(job, r, image); }},
-            {uploadStep, [&](LinkResult r) { return verified(job, r, image); }},
+            {uploadStep, [&](LinkResult r) { return verified(job, r, run); }},
+            {uploadStep, [&](LinkResult r) { return verified(job, r, run); }},
         };
     });
     for (auto &job : call.jobs)

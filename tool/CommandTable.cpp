@@ -76,7 +76,7 @@ const std::vector<Command> &commands()
          1,
          &newCommand,
          G::Files},
-        {"download", "FILE --port DEVICE... [--not-save] [--verify] [--json] [serial options]",
+        {"download", "FILE --port DEVICE... [--not-save] [--verify] [--state DIR] [--json] [serial options]",
          "send the configuration; --verify uploads the section the decoder\n"
          "returns and compares it (the summary says which section)",
          "Sends the configuration of FILE to each decoder (the Save command unless --not-save).\n"
@@ -84,29 +84,38 @@ const std::vector<Command> &commands()
          "listing mismatched settings by name (exit 1). A decoder returns one section, the bar decoder's\n"
          "(bytes 0..24) or the magnetic reader's (bytes 25..84), as it chooses; the summary says which\n"
          "was compared. The other section was sent but is not read back. One summary line per port.\n"
-         "A damaged FILE (cut short, or a value line that is not a number) is refused.\n",
-         decoderLine() << notSave() << verify() << json(), 1, 1, &downloadCommand, G::Decoders},
+         "A verified download with Save is recorded for apply (see apply, --state); any other download\n"
+         "removes the port's record. A damaged FILE (cut short, or a value line that is not a number) is refused.\n",
+         decoderLine() << notSave() << verify() << state() << json(), 1, 1, &downloadCommand, G::Decoders},
         {"upload", "-o FILE [--into BASE] --port DEVICE [--json] [serial options]",
          "the section the decoder sends, into BASE or the factory values",
          "Asks the decoder for its configuration and writes FILE: the section it sends put into\n"
          "BASE (a setup or defaults file), or into the factory values.\n",
          decoderLine() << output() << into() << json(), 0, 0, &uploadCommand, G::Decoders},
-        {"apply", "FILE --port DEVICE... [--check] [--not-save] [--json] [serial options]",
-         "bring each decoder to FILE: upload the section it sends,\n"
-         "compare it setting by setting, and only where they differ\n"
-         "download with verification (--check: only report)",
-         "Brings each decoder to the configuration of FILE. Uploads the section the decoder sends\n"
-         "(decoder or reader settings) and compares it with the same section of FILE, setting by\n"
-         "setting, named as show and diff name them. Where they differ, downloads FILE (the Save\n"
-         "command unless --not-save) and verifies it; where they agree, sends nothing more.\n"
-         "One line per port: UNCHANGED, CHANGED with each setting old -> new, WOULD CHANGE under\n"
-         "--check (which never downloads), or FAILED with the reason. When FILE also sets settings\n"
-         "of the section the decoder does not send, the line says they were not compared.\n"
+        {"apply", "FILE --port DEVICE... [--check] [--force] [--not-save] [--state DIR] [--json] [serial options]",
+         "bring each decoder to FILE: compare the section it sends on the\n"
+         "decoder and the other with the port's record, and only where\n"
+         "they differ or are unknown download with verification\n"
+         "(--check: only report)",
+         "Brings each decoder to the configuration of FILE. A decoder sends one section of its two\n"
+         "(decoder or reader settings): apply uploads it and compares it with the same section of FILE,\n"
+         "setting by setting, named as show and diff name them. The other section is compared with the\n"
+         "port's record: the configuration last downloaded and verified on that port, and the section\n"
+         "the decoder then sent (one file per port in --state DIR, default $XDG_STATE_HOME/q5ncfg, else\n"
+         "~/.local/state/q5ncfg). No record, a record of another user, or a decoder that now sends\n"
+         "another section or other contents than the record says (changed or replaced) leave that\n"
+         "section unknown. Where a section differs or is unknown, or with --force, downloads FILE\n"
+         "(the Save command unless --not-save), verifies it and records it (not a Not Save download,\n"
+         "which the decoder keeps only until it is switched off); where both agree, sends nothing more. One line per "
+         "port: UNCHANGED, CHANGED with each setting old -> new, WOULD\n"
+         "CHANGE under --check (which never downloads), or FAILED with the reason; each says which\n"
+         "section was compared on the decoder and which with the record, or why it is unknown.\n"
          "A damaged FILE (cut short, or a value line that is not a number) is refused.\n"
          "Exit 0 unchanged or changed; 1 --check would change a decoder, or a verification found a\n"
          "mismatch; 2 usage or file error; 3 port unavailable; 4 time-out; 5 refused. With several\n"
-         "ports, the largest.\n",
-         decoderLine() << check() << notSave() << json(), 1, 1, &applyCommand, G::Decoders},
+         "ports, the largest. --json gives per port also the settings it answered at (answered_at)\n"
+         "and its firmware version text (firmware).\n",
+         decoderLine() << check() << force() << notSave() << state() << json(), 1, 1, &applyCommand, G::Decoders},
         {"version", "--port DEVICE... [--json] [serial options]", "the decoder's firmware version",
          "Prints each decoder's firmware version text.\n", decoderLine() << json(), 0, 0, &versionCommand, G::Decoders},
         {"read-memory", "--port DEVICE [-o FILE.txt] [--json] [serial options]",

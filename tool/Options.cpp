@@ -34,6 +34,11 @@ Q5N_OPTION(into, {"into"}, "the setup or defaults file the decoder's section is 
 Q5N_OPTION(notSave, {"not-save"}, "send without the Save command")
 Q5N_OPTION(verify, {"verify"}, "upload the section the decoder returns and compare it with what was sent")
 Q5N_OPTION(check, {"check"}, "only compare and report; never download")
+Q5N_OPTION(force, {"force"}, "download and verify whatever the comparison finds")
+Q5N_OPTION(state, {"state"},
+           "the folder of the ports' records of the last verified download (default $XDG_STATE_HOME/q5ncfg, "
+           "else ~/.local/state/q5ncfg)",
+           "DIR")
 Q5N_OPTION(help, (QStringList{"h", "help"}), "this help")
 
 #undef Q5N_OPTION

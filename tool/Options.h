@@ -18,6 +18,8 @@ const QCommandLineOption &into();
 const QCommandLineOption &notSave();
 const QCommandLineOption &verify();
 const QCommandLineOption &check();
+const QCommandLineOption &force();
+const QCommandLineOption &state();
 const QCommandLineOption &help(); // every command takes it
 
 // --port, then the serial options (--baud, --parity, --data-bits, --stop-bits):

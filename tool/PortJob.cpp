@@ -244,6 +244,11 @@ void stopAllExchanges()
             e->abort();
 }
 
+QString firmwareText(const UploadReply &reply)
+{
+    return reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2;
+}
+
 QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
 {
     ConfigImage back = sent;
@@ -259,21 +264,13 @@ QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply)
     return names;
 }
 
-int endReport(Call &call, const QJsonArray &ports, int exit)
-{
-    if (call.isSet(option::json()))
-        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), ports}, {QStringLiteral("exit"), exit}})
-                        .toJson(QJsonDocument::Indented);
-    return exit;
-}
-
 void addAnsweredAt(const PortOutcome &p, QJsonObject &j)
 {
     j[QStringLiteral("answered_at")] =
         p.answeredAt ? QJsonValue(serialSettingsText(*p.answeredAt).trimmed()) : QJsonValue(QJsonValue::Null);
 }
 
-int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObject &)> &extra)
+int summarize(Call &call, const PortReport &how)
 {
     const bool json = call.isSet(option::json());
     int exit = kDone;
@@ -281,28 +278,34 @@ int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObj
     for (const auto &job : call.jobs) {
         const PortOutcome &p = job->outcome();
         exit = std::max(exit, p.exit);
+        const QString word = how.word ? how.word(p) : p.exit == kDone ? QStringLiteral("ok") : QStringLiteral("failed");
         if (json) {
-            QJsonObject j{{QStringLiteral("port"), p.port},
-                          {QStringLiteral("device"), p.device},
-                          {QStringLiteral("exit"), p.exit},
-                          {QStringLiteral("result"), p.exit == kDone ? QStringLiteral("ok") : QStringLiteral("failed")},
-                          {QStringLiteral("message"), p.message},
-                          {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            QJsonObject j{
+                {QStringLiteral("port"), p.port},       {QStringLiteral("device"), p.device},
+                {QStringLiteral("exit"), p.exit},       {QStringLiteral("result"), word},
+                {QStringLiteral("message"), p.message}, {QStringLiteral("seconds"), qRound(p.seconds * 1000) / 1000.0}};
+            addAnsweredAt(p, j);
+            if (!p.firmware.isEmpty())
+                j[QStringLiteral("firmware")] = p.firmware;
             if (!p.mismatches.isEmpty())
                 j[QStringLiteral("mismatches")] = QJsonArray::fromStringList(p.mismatches);
-            addAnsweredAt(p, j);
-            if (extra)
-                extra(p, j);
+            if (how.extra)
+                how.extra(p, j);
             list.append(j);
-        } else {
-            call.out << terminalText(p.port) << "  "
-                     << (p.exit == kDone ? QStringLiteral("OK") : QStringLiteral("FAILED")) << "  "
-                     << terminalText(p.message) << "  " << QString::number(p.seconds, 'f', 2) << " s\n";
-            for (const QString &m : p.mismatches)
-                call.out << "    mismatch: " << terminalText(m) << '\n';
+            continue;
         }
+        call.out << terminalText(p.port) << "  " << word.toUpper() << "  " << terminalText(p.message) << "  "
+                 << QString::number(p.seconds, 'f', 2) << " s\n";
+        if (how.details)
+            for (const QString &line : how.details(p))
+                call.out << "    " << terminalText(line) << '\n';
+        for (const QString &m : p.mismatches)
+            call.out << "    mismatch: " << terminalText(m) << '\n';
     }
-    return endReport(call, list, exit);
+    if (json)
+        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+                        .toJson(QJsonDocument::Indented);
+    return exit;
 }
 
 } // namespace q5n::tool

@@ -24,6 +24,9 @@ struct PortOutcome
     QStringList mismatches;
     double seconds = 0;
     bool downloaded = false;
+    // The firmware version text the decoder's upload carried: with answeredAt
+    // below, the inventory of a fleet.
+    QString firmware;
     // apply: what the decoder held, and how the port ended.
     std::optional<SectionComparison> comparison;
     ApplyResult applied = ApplyResult::Failed;
@@ -101,16 +104,28 @@ void runEveryPort(Jobs &jobs, const std::function<Steps(PortJob &)> &stepsOf);
 bool stopped();
 void stopAllExchanges();
 
+// The firmware version text an upload reply carries: its two parts, a blank between.
+QString firmwareText(const UploadReply &reply);
+
 // The fields of the returned section that differ from what was sent.
 QStringList mismatchedFields(const ConfigImage &sent, const UploadReply &reply);
 
+// What a command adds to the common report of a port: its result word
+// ("ok"/"failed" when not given), its JSON members, and the lines under the
+// port's line (before its mismatches).
+struct PortReport
+{
+    std::function<QString(const PortOutcome &)> word;
+    std::function<void(const PortOutcome &, QJsonObject &)> extra;
+    std::function<QStringList(const PortOutcome &)> details;
+};
+
 // The report of a command on decoders: one line per port ("PORT  OK  MESSAGE
-// 0.12 s", then its mismatches), or with --json one document of the ports'
-// objects and the exit code; `extra` adds members to a port's object.
-// Returns the largest exit code of the ports.
-int summarize(Call &call, const std::function<void(const PortOutcome &, QJsonObject &)> &extra = {});
-// With --json the document of `ports` and the exit code; `exit` either way.
-int endReport(Call &call, const QJsonArray &ports, int exit);
+// 0.12 s", the word upper-cased, then its details and mismatches), or with
+// --json one document of the ports' objects (port, device, exit, result,
+// message, seconds, answered_at (null when no good answer), firmware, mismatches and the command's own)
+// and the exit code. Returns the largest exit code of the ports.
+int summarize(Call &call, const PortReport &how = {});
 // The port's "answered_at" member: "19200,N,8,1", or null.
 void addAnsweredAt(const PortOutcome &p, QJsonObject &j);
 

@@ -44,7 +44,8 @@ int readMemoryCommand(Call &call)
         if (!output.isEmpty())
             p.message += QStringLiteral("; %1 left as it was").arg(output);
     }
-    return summarize(call, [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; });
+    return summarize(call,
+                     {{}, [&text](const PortOutcome &, QJsonObject &j) { j[QStringLiteral("text")] = text; }, {}});
 }
 
 } // namespace q5n::tool

@@ -2,25 +2,23 @@
 #include "tool/Command.h"
 #include "tool/PortJob.h"
 
-#include <map>
-
 namespace q5n::tool {
 
 int versionCommand(Call &call)
 {
-    std::map<QString, QString> versions;
     runEveryPort(call.jobs, [&](PortJob &job) {
         return Steps{{uploadStep, [&](LinkResult r) {
                           if (job.record(r))
-                              job.outcome().message = versions[job.outcome().port] =
-                                  job.reply().versionPart1 + QLatin1Char(' ') + job.reply().versionPart2;
+                              job.outcome().message = job.outcome().firmware = firmwareText(job.reply());
                           return false;
                       }}};
     });
-    return summarize(call, [&versions](const PortOutcome &p, QJsonObject &j) {
-        if (versions.count(p.port))
-            j[QStringLiteral("version")] = versions[p.port];
-    });
+    return summarize(call, {{},
+                            [](const PortOutcome &p, QJsonObject &j) {
+                                if (!p.firmware.isEmpty())
+                                    j[QStringLiteral("version")] = p.firmware;
+                            },
+                            {}});
 }
 
 } // namespace q5n::tool

@@ -12,7 +12,7 @@ m = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(m)
 
 PARAMS = dict(q5ntool="q5ntool", path="/tmp/x/site.cfg", ports=["com1", "/dev/ttyUSB0"], baud=19200, parity="E",
-              data_bits=7, stop_bits=2, not_save=False)
+              data_bits=7, stop_bits=2, not_save=False, force=False, state_dir=None)
 BAUD = {"name": "cfg4.optCfg41A", "field": "Communication Parameters (cfg4) › RS232 › Baud Rate", "old": "9600", "new": "19200"}
 
 
@@ -32,6 +32,7 @@ class Argv(unittest.TestCase):
                              "--parity=E", "--data-bits=7", "--stop-bits=2", "--", "/tmp/x/site.cfg"]),
             (True, dict(), ["--check", "--", "/tmp/x/site.cfg"]),
             (False, dict(not_save=True), ["--not-save", "--", "/tmp/x/site.cfg"]),
+            (False, dict(force=True, state_dir="/s"), ["--force", "--state=/s", "--", "/tmp/x/site.cfg"]),
             # Names that look like options stay names.
             (False, dict(path="-o", ports=["--check"]), ["--port=--check", "--baud=19200", "--parity=E",
                                                           "--data-bits=7", "--stop-bits=2", "--", "-o"]),
@@ -101,10 +102,10 @@ class Outcome(unittest.TestCase):
     def test_rows(self):
         # rc, report, check mode -> changed, failed, message
         rows = [
-            (0, report(port("com1", "unchanged")), False, False, False, "com1 unchanged"),
+            (0, report(port("com1", "unchanged")), False, False, False, "com1 unchanged: m"),
             (0, report(port("com1", "unchanged"), port("com2", "changed", downloaded=True, changes=[BAUD])), False,
-             True, False, "com1 unchanged, com2 changed"),
-            (1, report(port("com1", "would change", exit=1, changes=[BAUD])), True, True, False, "com1 would change"),
+             True, False, "com1 unchanged: m; com2 changed: m"),
+            (1, report(port("com1", "would change", exit=1, changes=[BAUD])), True, True, False, "com1 would change: m"),
             (4, report(port("com1", "changed", downloaded=True, changes=[BAUD]),
                        port("com2", "failed", exit=4, message="time-out: no answer")), False, True, True,
              "com2: time-out: no answer (exit 4)"),
@@ -121,6 +122,33 @@ class Outcome(unittest.TestCase):
             "before_header": "com1 (the decoder, decoder section)", "after_header": "com1 (the file)",
             "before": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 9600\n",
             "after": "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 19200\n"}])
+
+    def test_diff_names_the_record_and_an_unknown_section(self):
+        rows = [
+            (dict(compared_with_record="reader", changes=[dict(BAUD, source="record")]),
+             "com1 (the decoder, decoder section; the record, reader section)",
+             "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 9600\n",
+             "Communication Parameters (cfg4) › RS232 › Baud Rate (cfg4.optCfg41A): 19200\n"),
+            (dict(unknown_section="reader", unknown_reason="no record of a verified download to this port"),
+             "com1 (the decoder, decoder section)",
+             "reader section: unknown (no record of a verified download to this port)\n",
+             "reader section: as the file sets it\n"),
+        ]
+        for extra, header, before, after in rows:
+            p = dict(port("com1", "would change", exit=1), compared_on_device="decoder", **extra)
+            d = m.port_diff(p)
+            self.assertEqual((d["before_header"], d["before"], d["after"]), (header, before, after))
+
+
+class StateDir(unittest.TestCase):
+    def test_rows(self):
+        rows = [
+            ({}, "/home/ops/.local/state/q5ncfg"),
+            ({"XDG_STATE_HOME": "/var/q"}, "/var/q/q5ncfg"),
+            ({"XDG_STATE_HOME": "relative"}, "/home/ops/.local/state/q5ncfg"),
+        ]
+        for environ, expected in rows:
+            self.assertEqual(m.default_state_dir(environ, "/home/ops"), expected, environ)
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include "tool/ConfigFile.h"
 #include "tool/PortJob.h"
 #include "tool/PortNames.h"
+#include "tool/PortRecord.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -35,6 +36,11 @@ Timing quickTiming()
     t.memoryAnswerMs = 300;
     return t;
 }
+
+// What a port's record holds before an apply: nothing, the factory values
+// (as the decoder sends its section, or the other), 19200 baud; a spoilt file,
+// a link, a file others may write.
+enum Record { NoRecord, Factory, FactoryOtherSection, Baud19200, Damaged, Linked, GroupWritable };
 
 struct Run
 {
@@ -81,6 +87,8 @@ class TestToolDevice : public QObject
     }
 
 private Q_SLOTS:
+    // The records of verified downloads go to this test's own folder.
+    void initTestCase() { qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toLocal8Bit()); }
     void cleanup() { m_decoders.clear(); }
 
     void commandsAgainstFaults_data()
@@ -219,43 +227,106 @@ private Q_SLOTS:
         QVERIFY2(!r.out.contains("still answers"), qPrintable(r.out)); // it holds the old line: no hint at a restart
     }
 
-    // apply against one decoder that holds the factory values; the file sets 19200 baud
-    // (a decoder-section setting) or not.
+    // apply against one decoder that holds the factory values. The file sets 19200 baud (a decoder
+    // setting), a reader setting (Track 2 Account Number Only), or neither; the port's record says what the
+    // last verified download left there, or is absent, spoilt, a link, another section's. A second
+    // run, where the row names one, shows that the decoder converged.
     void applyOutcomes_data()
     {
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("faultOnceUploaded"); // from the download on; -1: keeps its settings
         QTest::addColumn<int>("section");
-        QTest::addColumn<bool>("differs");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("change"); // image byte the file changes: 16 baud, 28 a reader setting, 0 none
         QTest::addColumn<QString>("option");
         QTest::addColumn<int>("exit");
         QTest::addColumn<int>("downloads");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("second"); // what a second run says, or "" for none
         using F = sim::Fault;
         const int dec = int(sim::Section::Decoder), rdr = int(sim::Section::Reader);
         const QString baud =
             "\n    Communication Parameters (cfg4) \u203A RS232 \u203A Baud Rate (cfg4.optCfg41A): 9600 -> 19200\n";
-        QTest::newRow("unchanged") << int(F::None) << int(F::None) << dec << false << "" << int(kDone) << 0
-                                   << "  UNCHANGED  every setting agrees (decoder section)  ";
-        QTest::newRow("changed") << int(F::None) << int(F::None) << dec << true << "" << int(kDone) << 1 << " s" + baud;
-        QTest::newRow("check") << int(F::None) << int(F::None) << dec << true << "--check" << int(kDiffer) << 0
-                               << "  WOULD CHANGE  1 setting(s) would change (decoder section)";
-        QTest::newRow("other section sent")
-            << int(F::None) << int(F::None) << rdr << true << "" << int(kDone) << 0
-            << "  UNCHANGED  every setting agrees (reader section); the decoder sends only its reader section: "
-               "the file's decoder settings were not compared";
-        QTest::newRow("silent") << int(F::Silent) << int(F::Silent) << dec << true << "" << int(kTimeOut) << 0
-                                << "  FAILED  time-out: no answer";
-        QTest::newRow("bad check") << int(F::BadCheck) << int(F::BadCheck) << dec << true << "" << int(kRefused) << 0
-                                   << "  FAILED  the decoder refused or answered badly";
-        QTest::newRow("hang-up") << int(F::HangUp) << int(F::HangUp) << dec << true << "" << int(kPortUnavailable) << 0
-                                 << "  FAILED  the port went away";
-        QTest::newRow("download refused") << int(F::None) << int(F::Refuse) << dec << true << "" << int(kRefused) << 0
-                                          << "  FAILED  download: the decoder refused or answered badly";
-        QTest::newRow("verification mismatch") << int(F::None) << -1 << dec << true << "" << int(kDiffer) << 1
-                                               << "  FAILED  verification found a mismatch";
-        QTest::newRow("download not acknowledged") << int(F::None) << int(F::ShortReply) << dec << true << ""
-                                                   << int(kTimeOut) << 1 << "  FAILED  download: time-out";
+        const QString byRecord = " section compared with the record of the last verified download)";
+        const QString agrees =
+            "  UNCHANGED  every setting agrees (decoder section compared on the decoder, reader" + byRecord;
+        const QString unknown = " section compared on the decoder, reader section unknown: ";
+        QTest::newRow("unchanged") << int(F::None) << int(F::None) << dec << int(Factory) << 0 << "" << int(kDone) << 0
+                                   << agrees << "";
+        QTest::newRow("changed") << int(F::None) << int(F::None) << dec << int(Factory) << 16 << "" << int(kDone) << 1
+                                 << " s" + baud << agrees;
+        QTest::newRow("check") << int(F::None) << int(F::None) << dec << int(Factory) << 16 << "--check" << int(kDiffer)
+                               << 0
+                               << "  WOULD CHANGE  1 setting(s) would change (decoder section compared on the "
+                                  "decoder, reader" +
+                                      byRecord
+                               << "";
+        QTest::newRow("reader change, by the record")
+            << int(F::None) << int(F::None) << dec << int(Factory) << 28 << "" << int(kDone) << 1
+            << "  CHANGED  1 setting(s) changed and verified (decoder section compared on the decoder, reader" +
+                   byRecord + "  "
+            << agrees;
+        QTest::newRow("reader change, checked")
+            << int(F::None) << int(F::None) << dec << int(Factory) << 28 << "--check" << int(kDiffer) << 0
+            << "\n    Communication Parameters (magcfg4) \u203A Magnetic Reader \u203A Track 2 Account Number Only ON "
+               "(magcfg4.chkCfg45C): clear -> checked (by the record)\n"
+            << "";
+        QTest::newRow("no record") << int(F::None) << int(F::None) << dec << int(NoRecord) << 0 << "--check"
+                                   << int(kDiffer) << 0
+                                   << "  WOULD CHANGE  would download (decoder" + unknown +
+                                          "no record of a verified download to this port)"
+                                   << "";
+        QTest::newRow("no record, reader change: changed, then ok")
+            << int(F::None) << int(F::None) << dec << int(NoRecord) << 28 << "" << int(kDone) << 1
+            << "  CHANGED  downloaded and verified (decoder" + unknown + "no record of a verified download" << agrees;
+        QTest::newRow("the decoder sent the other section when recorded")
+            << int(F::None) << int(F::None) << dec << int(FactoryOtherSection) << 0 << "" << int(kDone) << 1
+            << unknown + "the decoder returned its reader section at the last verified download here, now its "
+                         "decoder section (changed or replaced))"
+            << agrees;
+        QTest::newRow("the decoder holds other settings than recorded")
+            << int(F::None) << int(F::None) << dec << int(Baud19200) << 0 << "" << int(kDone) << 1
+            << unknown + "the decoder's decoder section is not what the last verified download here left (changed "
+                         "or replaced))"
+            << agrees;
+        QTest::newRow("damaged record") << int(F::None) << int(F::None) << dec << int(Damaged) << 0 << "" << int(kDone)
+                                        << 1 << ".record is damaged, not read)" << agrees;
+        QTest::newRow("a link at the record's name") << int(F::None) << int(F::None) << dec << int(Linked) << 0 << ""
+                                                     << int(kDone) << 1 << ".record is a link, not read)"
+                                                     << "";
+        QTest::newRow("a record others may write")
+            << int(F::None) << int(F::None) << dec << int(GroupWritable) << 0 << "" << int(kDone) << 1
+            << ".record belongs to another user or others may write it, not read)" << agrees;
+        QTest::newRow("forced") << int(F::None) << int(F::None) << dec << int(Factory) << 0 << "--force" << int(kDone)
+                                << 1
+                                << "  CHANGED  downloaded and verified (decoder section compared on the decoder, "
+                                   "reader section compared with the record of the last verified download; download "
+                                   "forced)"
+                                << agrees;
+        QTest::newRow("other section sent, decoder change by the record")
+            << int(F::None) << int(F::None) << rdr << int(Factory) << 16 << "" << int(kDone) << 1
+            << "  CHANGED  1 setting(s) changed and verified (reader section compared on the decoder, decoder section "
+               "compared with the record of the last verified download)"
+            << "  UNCHANGED  every setting agrees (reader section compared on the decoder, decoder" + byRecord;
+        QTest::newRow("silent") << int(F::Silent) << int(F::Silent) << dec << int(Factory) << 16 << "" << int(kTimeOut)
+                                << 0 << "  FAILED  time-out: no answer"
+                                << "";
+        QTest::newRow("bad check") << int(F::BadCheck) << int(F::BadCheck) << dec << int(Factory) << 16 << ""
+                                   << int(kRefused) << 0 << "  FAILED  the decoder refused or answered badly"
+                                   << "";
+        QTest::newRow("hang-up") << int(F::HangUp) << int(F::HangUp) << dec << int(Factory) << 16 << ""
+                                 << int(kPortUnavailable) << 0 << "  FAILED  the port went away"
+                                 << "";
+        QTest::newRow("download refused: the record is gone")
+            << int(F::None) << int(F::Refuse) << dec << int(Factory) << 16 << "" << int(kRefused) << 0
+            << "  FAILED  download: the decoder refused or answered badly"
+            << "";
+        QTest::newRow("verification mismatch") << int(F::None) << -1 << dec << int(Factory) << 16 << "" << int(kDiffer)
+                                               << 1 << "  FAILED  verification found a mismatch"
+                                               << "";
+        QTest::newRow("download not acknowledged") << int(F::None) << int(F::ShortReply) << dec << int(Factory) << 16
+                                                   << "" << int(kTimeOut) << 1 << "  FAILED  download: time-out"
+                                                   << "";
     }
 
     void applyOutcomes()
@@ -263,11 +334,13 @@ private Q_SLOTS:
         QFETCH(int, fault);
         QFETCH(int, faultOnceUploaded);
         QFETCH(int, section);
-        QFETCH(bool, differs);
+        QFETCH(int, record);
+        QFETCH(int, change);
         QFETCH(QString, option);
         QFETCH(int, exit);
         QFETCH(int, downloads);
         QFETCH(QString, line);
+        QFETCH(QString, second);
         const QString port = decoder(sim::Fault(fault), sim::Section(section));
         sim::SerialDecoder *d = m_decoders.back().get();
         if (faultOnceUploaded < 0)
@@ -275,19 +348,84 @@ private Q_SLOTS:
         else
             connect(d, &sim::SerialDecoder::requestHandled, d,
                     [d, faultOnceUploaded] { d->setFault(sim::Fault(faultOnceUploaded)); });
+        const QTemporaryDir state;
+        const QString key = portKey(port);
+        const QString recordPath = QDir(state.path()).filePath(recordFileName(key));
+        ApplyRecord recorded{key, Section(section), factoryImage()};
+        if (record == FactoryOtherSection)
+            recorded.section = Section(section) == Section::Reader ? Section::Decoder : Section::Reader;
+        if (record == Baud19200)
+            recorded.image[16] = quint8(recorded.image[16] | 0x0C);
+        if (record != NoRecord)
+            QCOMPARE(writeRecord(state.path(), recorded), QString());
+        if (record == Damaged)
+            QCOMPARE(writeFileAtomically(recordPath, recordBytes(recorded).replace("image ", "image 00")), QString());
+        if (record == Linked) {
+            QVERIFY(QFile::rename(recordPath, recordPath + ".real"));
+            QVERIFY(QFile::link(recordPath + ".real", recordPath));
+        }
+        if (record == GroupWritable)
+            QVERIFY(QFile::setPermissions(recordPath, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup));
         ConfigImage file = factoryImage();
-        if (differs)
+        if (change == 16)
             file[16] = quint8(file[16] | 0x0C); // 19200 baud
-        QStringList args{configFile(file), QStringLiteral("--port"), port};
+        if (change == 28)
+            file[28] = quint8(file[28] | 0x08); // the reader's Track 2 Account Number Only
+        QStringList args{configFile(file), QStringLiteral("--port"), port, QStringLiteral("--state"), state.path()};
         if (!option.isEmpty())
             args << option;
         const Run r = run(QStringLiteral("apply"), args);
         QCOMPARE(r.code, exit);
         QVERIFY2(r.out.startsWith(port) && r.out.contains(line), qPrintable(r.out));
         QCOMPARE(d->model().downloadsAccepted, downloads);
-        if (exit == kDone && downloads == 1) // the line before the changes
-            QVERIFY2(r.out.contains("  CHANGED  1 setting(s) changed and verified (decoder section)"),
-                     qPrintable(r.out));
+        if (exit == kDone && downloads == 1 && change == 16) // the line before the changes
+            QVERIFY2(r.out.contains("  CHANGED  1 setting(s) changed and verified ("), qPrintable(r.out));
+        // A download that was not verified leaves no record; one that was, the file's.
+        const LoadedRecord after = readRecord(state.path(), key);
+        if (d->model().downloadsAccepted > 0 && exit != kDone)
+            QVERIFY(!after.record);
+        if (exit == kDone && downloads == 1)
+            QCOMPARE(after.record ? after.record->image : ConfigImage{}, file);
+        if (second.isEmpty())
+            return;
+        const Run again = run(QStringLiteral("apply"), args.mid(0, 5));
+        QCOMPARE(again.code, int(kDone));
+        QVERIFY2(again.out.contains(second), qPrintable(again.out));
+        QCOMPARE(d->model().downloadsAccepted, downloads);
+    }
+
+    // A download changes the decoder: a verified one is recorded, any other
+    // leaves no record, so the next apply of the same file downloads again.
+    void downloadKeepsTheRecordTrue_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("downloads"); // after the download and the apply
+        QTest::addColumn<QString>("line");
+        const QString again = "  CHANGED  downloaded and verified (decoder section compared on the decoder, reader "
+                              "section unknown: no record of a verified download";
+        QTest::newRow("verified") << QStringList{"--verify"} << 1 << "  UNCHANGED  every setting agrees";
+        QTest::newRow("not verified") << QStringList{} << 2 << again;
+        // The decoder keeps it only until it is switched off.
+        QTest::newRow("verified, not saved") << QStringList{"--verify", "--not-save"} << 2 << again;
+    }
+    void downloadKeepsTheRecordTrue()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, downloads);
+        QFETCH(QString, line);
+        const QString port = decoder(sim::Fault::None);
+        const QTemporaryDir state;
+        QCOMPARE(writeRecord(state.path(), {portKey(port), Section::Decoder, factoryImage()}), QString());
+        ConfigImage file = factoryImage();
+        file[28] = quint8(file[28] | 0x08); // a reader setting
+        const QString path = configFile(file);
+        QCOMPARE(
+            run(QStringLiteral("download"), QStringList{path, "--port", port, "--state", state.path()} + options).code,
+            int(kDone));
+        const Run r = run(QStringLiteral("apply"), {path, "--port", port, "--state", state.path()});
+        QCOMPARE(r.code, int(kDone));
+        QVERIFY2(r.out.contains(line), qPrintable(r.out));
+        QCOMPARE(m_decoders.back()->model().downloadsAccepted, downloads);
     }
 
     // A file that sets the decoder's own line to 19200 (or another frame),
@@ -309,10 +447,8 @@ private Q_SLOTS:
         QTest::newRow("verify, taken at once")
             << "verify" << true << 0xFC << false << int(kDone) << now << "19200,N,8,1";
         QTest::newRow("verify, kept") << "verify" << false << 0xFC << false << int(kDone) << still << "9600,N,8,1";
-        QTest::newRow("apply, taken at once") << "apply" << true << 0xFC << false << int(kDone)
-                                              << "changed and verified (decoder section)" + now << "19200,N,8,1";
-        QTest::newRow("apply, kept") << "apply" << false << 0xFC << false << int(kDone)
-                                     << "changed and verified (decoder section)" + still << "9600,N,8,1";
+        QTest::newRow("apply, taken at once") << "apply" << true << 0xFC << false << int(kDone) << now << "19200,N,8,1";
+        QTest::newRow("apply, kept") << "apply" << false << 0xFC << false << int(kDone) << still << "9600,N,8,1";
         QTest::newRow("verify, no answer at either")
             << "verify" << true << 0xFC << true << int(kTimeOut)
             << "time-out: no answer; no answer at 9600,N,8,1 nor at the file's 19200,N,8,1"

@@ -6,7 +6,9 @@
 #include "support/FormatsContext.h"
 #include "tool/Command.h"
 #include "tool/ConfigFile.h"
+#include "tool/PortRecord.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -297,6 +299,55 @@ private Q_SLOTS:
         QCOMPARE(r.code, int(kDone));
         QVERIFY2(r.out.contains(QStringLiteral("Com 1  /nonexistent/com1  no such device\n")), qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("Com 2  %1  not a serial device\n").arg(device)));
+    }
+
+    // A port's record: what is read back, and what is refused.
+    void recordFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("read");
+        const QByteArray image = "image " + QByteArray(170, 'a') + '\n';
+        const QByteArray head = "q5ntool apply record 1\nport by-id/usb-A\n";
+        QTest::newRow("decoder section") << head + "section decoder\n" + image << true;
+        QTest::newRow("reader section, upper-case digits")
+            << head + "section reader\n" + image.toUpper().replace("IMAGE", "image") << true;
+        QTest::newRow("another mark") << QByteArray(head).replace("record 1", "record 2") + "section decoder\n" + image
+                                      << false;
+        QTest::newRow("no such section") << head + "section both\n" + image << false;
+        QTest::newRow("short image") << head + "section decoder\nimage " + QByteArray(168, 'a') + '\n' << false;
+        QTest::newRow("not hex") << head + "section decoder\nimage " + QByteArray(170, 'g') + '\n' << false;
+        QTest::newRow("a line more") << head + "section decoder\n" + image + "x\n" << false;
+        QTest::newRow("cut short") << head + "section decoder\n" << false;
+    }
+    void recordFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, read);
+        const std::optional<ApplyRecord> r = parseRecord(bytes);
+        QCOMPARE(bool(r), read);
+        if (r)
+            QCOMPARE(parseRecord(recordBytes(*r)), r);
+    }
+
+    // A port's key stays the same from one plugging to the next, and its
+    // file name is one name in the folder.
+    void portKeys()
+    {
+        QTemporaryDir dir;
+        const QString byId = dir.filePath(QStringLiteral("by-id")), byPath = dir.filePath(QStringLiteral("by-path"));
+        QVERIFY(QDir().mkpath(byId) && QDir().mkpath(byPath));
+        const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+        QCOMPARE(writeFileAtomically(device, ""), QString());
+        QVERIFY(QFile::link(device, byId + QStringLiteral("/usb-FTDI_A1-port0")));
+        QCOMPARE(portKey(byId + QStringLiteral("/usb-FTDI_A1-port0"), byId, byPath),
+                 QStringLiteral("by-id/usb-FTDI_A1-port0"));
+        QCOMPARE(portKey(device, byId, byPath), QStringLiteral("by-id/usb-FTDI_A1-port0"));
+        QCOMPARE(portKey(QStringLiteral("/dev/ttyS3"), byId, byPath), QStringLiteral("ttyS3"));
+        QCOMPARE(portKey(dir.filePath(QStringLiteral("other")), byId, byPath), dir.filePath(QStringLiteral("other")));
+        QCOMPARE(recordFileName(QStringLiteral("by-id/usb-A B%")), QStringLiteral("by-id%2Fusb-A%20B%25.record"));
+        const QString longName = recordFileName(QString(300, u'x'));
+        QCOMPARE(longName.size(), 100 + 1 + 64 + 7);
+        QVERIFY(longName != recordFileName(QString(301, u'x')));
     }
 };
 

@@ -15,11 +15,15 @@ version_added: "1.0.0"
 description:
   - Brings the Q5N bar-code decoders on the serial ports of a host to the settings of a configuration
     file (a setup file C(*.cfg) or a defaults file), with C(q5ntool apply).
-  - For each port it uploads the section the decoder sends (decoder or reader settings), compares it
-    with the file setting by setting, and only where they differ downloads the file and verifies it.
-    A decoder that already holds the file's settings receives nothing but the upload request.
-  - A decoder sends only one of its two sections; settings of the file in the section it does not send
-    cannot be compared, and the port's message says so.
+  - For each port it uploads the section the decoder sends (decoder or reader settings) and compares it
+    with the file setting by setting; the other section, which a decoder never sends, is compared with
+    the port's record of the last verified download there (kept on the host, see O(state_dir)). Only
+    where a section differs, or is unknown (no record yet, or a decoder that was changed or replaced
+    since), it downloads the file, verifies it and records it. A decoder that holds the file's settings
+    by both comparisons receives nothing but the upload request.
+  - Each port's result says which section was compared on the decoder and which with the record, or
+    why a section is unknown; it also carries the settings the decoder answered at and its firmware
+    version text, for an inventory.
   - All ports of a host run at once. The host fails when any of its decoders failed; the message names
     each failed port with the reason (port not available, time-out, refused, verification mismatch).
   - The user the task runs as must be allowed to open the serial ports (usually the group C(dialout));
@@ -67,10 +71,25 @@ options:
     type: int
     choices: [1, 2]
     default: 1
+  force:
+    description:
+      - Download and verify the file on every port whatever the comparisons find (a decoder that was
+        changed by other means than this module or q5ntool, in the section it does not send).
+    type: bool
+    default: false
+  state_dir:
+    description:
+      - The folder on the host of the ports' records of the last verified download, made (private) when
+        missing. The default is the connecting user's state folder,
+        C($XDG_STATE_HOME/q5ncfg), else C(~/.local/state/q5ncfg), which C(q5ntool apply) uses too.
+      - Records are read only when they are the connecting user's own files that nobody else may
+        write; any other makes the port's other section unknown, so a shared folder cannot make a
+        decoder skip a download.
+    type: path
   not_save:
     description:
       - Download with the Not Save command, so a decoder uses the settings until it is switched off
-        but does not store them.
+        but does not store them. Such a download is not recorded, so the next run downloads again.
     type: bool
     default: false
   q5ntool:
@@ -106,6 +125,12 @@ EXAMPLES = r"""
       - /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0
     baud: 19200
     not_save: true
+
+- name: Download to every decoder whatever the comparisons find
+  q5ncfg.fleet.q5n_config:
+    src: site.cfg
+    ports: "{{ q5n_ports }}"
+    force: true
 
 - name: Only report what a run would change (run the play with --check --diff)
   q5ncfg.fleet.q5n_config:
@@ -151,17 +176,46 @@ ports:
       description: The section the decoder sent and that was compared, C(decoder) or C(reader).
       type: str
       sample: decoder
+    compared_on_device:
+      description: The section compared with the decoder's upload, C(decoder) or C(reader).
+      type: str
+      sample: decoder
+    compared_with_record:
+      description: The section compared with the port's record, or null when it is unknown.
+      type: str
+      sample: reader
+    unknown_section:
+      description: The section that could not be compared (a download was due), or null.
+      type: str
+      sample: null
+    unknown_reason:
+      description: Why that section is unknown, when one is.
+      type: str
+      sample: no record of a verified download to this port
+    forced:
+      description: The download was forced (O(force)).
+      type: bool
+      sample: false
     changes:
       description: The settings that differed, each with its C(name) and C(field) (as C(q5ntool show)
-        names them), its C(old) value (the decoder's) and its C(new) value (the file's).
+        names them), its C(old) value and its C(new) value (the file's), and its C(source), C(decoder)
+        when the old value is the decoder's upload, C(record) when it is the port's record.
       type: list
       elements: dict
       sample: [{name: cfg4.optCfg41A, field: "Communication Parameters (cfg4) › RS232 › Baud Rate",
-                old: "9600", new: "19200"}]
+                old: "9600", new: "19200", source: decoder}]
     other_section_not_compared:
-      description: The file sets settings of the section the decoder did not send; they were not compared.
+      description: The section the decoder did not send could not be compared (see C(unknown_reason)).
       type: bool
       sample: false
+    answered_at:
+      description: The serial settings at which the decoder answered last.
+      type: str
+      sample: 9600,N,8,1
+    firmware:
+      description: The decoder's firmware version text, as its upload reply carries it.
+      type: str
+      sample: "Q5N Decoder  Ver 3.05  "
     seconds:
       description: How long the port's exchanges took.
       type: float
@@ -195,6 +249,11 @@ exit:
   returned: always
   type: int
   sample: 0
+state_dir:
+  description: The folder of the ports' records on the host.
+  returned: when q5ntool ran
+  type: str
+  sample: /home/ops/.local/state/q5ncfg
 downloaded:
   description: The ports that received a download.
   returned: always
@@ -220,6 +279,10 @@ def apply_argv(params, check_mode, q5ntool=None):
         "--data-bits=%d" % params["data_bits"],
         "--stop-bits=%d" % params["stop_bits"],
     ]
+    if params.get("force"):
+        argv.append("--force")
+    if params.get("state_dir"):
+        argv.append("--state=" + params["state_dir"])
     if params["not_save"]:
         argv.append("--not-save")
     if check_mode:
@@ -273,19 +336,35 @@ def answered_line(ports, params):
         line = {"baud": int(baud), "parity": parity, "data_bits": int(data_bits), "stop_bits": int(stop_bits)}
     given = dict((k, params[k]) for k in ("baud", "parity", "data_bits", "stop_bits"))
     return answered_at, line, line is not None and line != given
+def default_state_dir(environ, home):
+    """The connecting user's state folder for the records, as q5ntool finds it."""
+    base = environ.get("XDG_STATE_HOME", "")
+    if not os.path.isabs(base):
+        base = os.path.join(home, ".local", "state")
+    return os.path.join(base, "q5ncfg")
 
 
 def port_diff(port):
-    """Ansible's before/after for one port: one line per differing setting."""
+    """Ansible's before/after for one port: one line per differing setting, and
+    a line for a section that could not be compared."""
     changes = port.get("changes") or []
-    if port.get("result") not in ("changed", "would change") or not changes:
+    unknown = port.get("unknown_section")
+    if port.get("result") not in ("changed", "would change") or not (changes or unknown):
         return None
     line = "%s (%s): %s\n"
+    sources = "the decoder, %s section" % port.get("compared_on_device", port.get("section", "decoder"))
+    if port.get("compared_with_record"):
+        sources += "; the record, %s section" % port["compared_with_record"]
+    before = "".join(line % (c["field"], c["name"], c["old"]) for c in changes)
+    after = "".join(line % (c["field"], c["name"], c["new"]) for c in changes)
+    if unknown:
+        before += "%s section: unknown (%s)\n" % (unknown, port.get("unknown_reason", ""))
+        after += "%s section: as the file sets it\n" % unknown
     return {
-        "before_header": "%s (the decoder, %s section)" % (port["port"], port.get("section", "decoder")),
+        "before_header": "%s (%s)" % (port["port"], sources),
         "after_header": "%s (the file)" % port["port"],
-        "before": "".join(line % (c["field"], c["name"], c["old"]) for c in changes),
-        "after": "".join(line % (c["field"], c["name"], c["new"]) for c in changes),
+        "before": before,
+        "after": after,
     }
 
 
@@ -318,7 +397,9 @@ def outcome(rc, stdout, stderr, check_mode, params=None):
         result["failed"] = True
         result["msg"] = "; ".join(failures)
     else:
-        result["msg"] = ", ".join("%s %s" % (p["port"], p.get("result")) for p in ports)
+        # Each port's message says which section was compared on the decoder
+        # and which with the record.
+        result["msg"] = "; ".join("%s %s: %s" % (p["port"], p.get("result"), p.get("message", "")) for p in ports)
     return result
 
 
@@ -336,6 +417,8 @@ def main():
             data_bits=dict(type="int", default=8, choices=[7, 8]),
             stop_bits=dict(type="int", default=1, choices=[1, 2]),
             not_save=dict(type="bool", default=False),
+            force=dict(type="bool", default=False),
+            state_dir=dict(type="path"),
             q5ntool=dict(type="path", default="q5ntool"),
         ),
         required_one_of=[("src", "path")],
@@ -354,8 +437,11 @@ def main():
         problem = check_path(module.params["path"])
     if problem:
         module.fail_json(msg=problem, changed=False, downloaded=[], exit=2)
+    if not module.params["state_dir"]:
+        module.params["state_dir"] = default_state_dir(os.environ, os.path.expanduser("~"))
     rc, stdout, stderr = module.run_command(apply_argv(module.params, module.check_mode, q5ntool))
     result = outcome(rc, stdout, stderr, module.check_mode, module.params)
+    result["state_dir"] = module.params["state_dir"]
     if not module._diff:
         result.pop("diff", None)
     if result.pop("failed", False):
