@@ -434,12 +434,7 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
             remove();
             return;
         }
-        log(QStringLiteral("fault flood: %1 byte(s) of garbage").arg(kFloodBytes));
-        m_floodLeft = kFloodBytes;
-        m_sendStartNs = m_clock.nsecsElapsed();
-        m_sentInBurst = 0;
-        m_sendTimer.start();
-        pumpOutput();
+        flood();
         return;
     }
     if (!scan.valid || fault == Fault::Refuse) {
@@ -662,6 +657,17 @@ void SerialDecoder::pumpOutput()
         log(QStringLiteral("sent %1 byte(s): %2").arg(sent.size()).arg(hexBytes(sent)));
         Q_EMIT replySent(sent);
     }
+}
+
+void SerialDecoder::flood()
+{
+    if (!isOpen())
+        return;
+    cutOutput(QStringLiteral("a flood"));
+    log(QStringLiteral("flood: %1 byte(s) of garbage").arg(kFloodBytes));
+    m_floodLeft = kFloodBytes;
+    m_sendTimer.start();
+    pumpOutput();
 }
 
 void SerialDecoder::remove()

@@ -72,6 +72,9 @@ public:
     // its link vanish (a program's open port fails at once, an opening finds
     // no device) until the reopening delay brings a fresh line back.
     void remove();
+    // Sends 1 MB of garbage as fast as the line takes it (the flood fault's
+    // answer); a new request or the program closing the line ends it.
+    void flood();
 
     // Bytes waiting to go out (a flood's too).
     qint64 pendingOutput() const { return m_out.size() + m_floodLeft; }
