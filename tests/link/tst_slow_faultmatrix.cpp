@@ -41,7 +41,7 @@ namespace {
 
 enum class Exchange { Download, DownloadNotSave, Upload, Version, ReadMemory, ClearMemory, KrTest, Apply };
 
-const Timing kTiming; // the real intervals
+const Timing kTiming;           // the real intervals
 constexpr int kMarginMs = 2000; // a loaded machine's delay on top of a time-out
 const QByteArray kScan("AB\r\n");
 constexpr int kFloodBytes = 1024 * 1024;
@@ -63,8 +63,7 @@ const ExchangeRow kExchanges[] = {
     {Exchange::ClearMemory, "memory clear", ExchangeKind::ClearMemory, kTiming.memoryAnswerMs},
     {Exchange::KrTest, "KR Test port", ExchangeKind::Download, 0},
     // Upload, then (the file differs) download and the verifying upload.
-    {Exchange::Apply, "q5ntool apply", ExchangeKind::Download,
-     2 * kTiming.uploadReplyMs + kTiming.downloadAnswerMs},
+    {Exchange::Apply, "q5ntool apply", ExchangeKind::Download, 2 * kTiming.uploadReplyMs + kTiming.downloadAnswerMs},
 };
 
 // What the user is told, per fault, in the order of kExchanges (download not
@@ -257,9 +256,8 @@ class TestFaultMatrix : public QObject
         QTextStream outStream(&out), errStream(&err);
         QElapsedTimer clock;
         clock.start();
-        const int code =
-            tool::runCommand({QStringLiteral("apply"), m_cfgPath, QStringLiteral("--port"), m_link}, outStream,
-                             errStream, kTiming);
+        const int code = tool::runCommand({QStringLiteral("apply"), m_cfgPath, QStringLiteral("--port"), m_link},
+                                          outStream, errStream, kTiming);
         outStream.flush();
         o.ms = clock.elapsed();
         o.ended = true;
@@ -281,8 +279,7 @@ class TestFaultMatrix : public QObject
         case Exchange::Download:
         case Exchange::DownloadNotSave: return QStringLiteral("Download OK!");
         case Exchange::Upload: return QStringLiteral("   Upload OK!   ");
-        case Exchange::Version:
-            return firmwareVersionText(decoder.model().versionPart1, decoder.model().versionPart2);
+        case Exchange::Version: return firmwareVersionText(decoder.model().versionPart1, decoder.model().versionPart2);
         case Exchange::ReadMemory: return memoryReadOkText();
         case Exchange::ClearMemory: return QStringLiteral("Clear Decoder Memory OK!");
         case Exchange::KrTest: return QString::fromLatin1(kScan.toHex(' '));
