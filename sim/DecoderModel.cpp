@@ -14,8 +14,11 @@ struct FaultEntry
 };
 
 constexpr FaultEntry kFaults[] = {
-    {Fault::None, "none"},          {Fault::Silent, "silent"},    {Fault::Refuse, "refuse"},
-    {Fault::BadCheck, "bad-check"}, {Fault::ShortReply, "short"}, {Fault::HangUp, "hangup"},
+    {Fault::None, "none"},        {Fault::Silent, "silent"},
+    {Fault::Refuse, "refuse"},    {Fault::BadCheck, "bad-check"},
+    {Fault::ShortReply, "short"}, {Fault::HangUp, "hangup"},
+    {Fault::Remove, "remove"},    {Fault::Flood, "flood"},
+    {Fault::Drip, "drip"},        {Fault::OtherRate, "other-rate"},
 };
 
 struct MemoryFaultEntry
@@ -46,6 +49,14 @@ std::optional<MemoryFault> memoryFaultFromName(const QString &name)
         if (n == QLatin1String(e.name))
             return e.fault;
     return std::nullopt;
+}
+
+QList<Fault> allFaults()
+{
+    QList<Fault> faults;
+    for (const auto &e : kFaults)
+        faults.append(e.fault);
+    return faults;
 }
 
 QString faultName(Fault fault)

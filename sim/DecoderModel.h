@@ -21,7 +21,15 @@ enum class Fault {
     BadCheck,   // replies carry a wrong check byte
     ShortReply, // replies stop early (and stay short)
     HangUp,     // RS232: hangs up in the middle of a reply; keyboard: like ShortReply
+    // RS232 only (the keyboard line answers as without a fault):
+    Remove,    // the device goes away as a request arrives, as an unplugged adapter does
+    Flood,     // answers a request with 1 MB of garbage as fast as the line takes it
+    Drip,      // answers one byte every 50 ms
+    OtherRate, // answers at a quarter of its line's baud rate: the program hears garbage
 };
+
+// Every fault, None first, in the order of their names.
+QList<Fault> allFaults();
 
 // A fault in one block of an RS232 memory read.
 enum class MemoryFault {

@@ -2,6 +2,8 @@
 
 #include "protocol/Hex.h"
 
+#include <algorithm>
+
 namespace q5n::sim {
 
 namespace {
@@ -216,6 +218,43 @@ QList<QByteArray> memoryBlocks(const QList<QByteArray> &lines, MemoryFault fault
         block[kMemoryBlockSize - 1] = char(quint8(block[kMemoryBlockSize - 1]) ^ 0x5A);
     }
     return blocks;
+}
+
+QByteArray heardAtRate(const QByteArray &bytes, int sentBaud, int heardBaud)
+{
+    if (sentBaud <= 0 || heardBaud <= 0 || sentBaud == heardBaud)
+        return bytes;
+    // The line level bit by bit as sent: start (low), 8 data bits from the lowest, stop (high).
+    QList<bool> bits;
+    for (const char c : bytes) {
+        bits.append(false);
+        for (int i = 0; i < 8; ++i)
+            bits.append((quint8(c) >> i) & 1);
+        bits.append(true);
+    }
+    // Time in units of 1 / (2 * sentBaud * heardBaud) s: a sent bit lasts
+    // 2 * heardBaud of them, a heard bit 2 * sentBaud, its middle sentBaud.
+    const qint64 sentBit = 2LL * heardBaud;
+    const qint64 heardHalfBit = sentBaud;
+    const qint64 count = bits.size();
+    const auto levelAt = [&](qint64 t) { return t / sentBit >= count || bits[t / sentBit]; };
+    QByteArray heard;
+    qint64 t = 0;
+    for (;;) {
+        qint64 i = t / sentBit;
+        while (i < count && bits[i])
+            ++i;
+        if (i >= count)
+            break;
+        const qint64 start = std::max(t, i * sentBit);
+        quint8 byte = 0;
+        for (int k = 0; k < 8; ++k)
+            if (levelAt(start + (2 * k + 3) * heardHalfBit))
+                byte |= quint8(1 << k);
+        heard.append(char(byte));
+        t = start + 19 * heardHalfBit; // the middle of the stop bit
+    }
+    return heard;
 }
 
 } // namespace q5n::sim

@@ -66,6 +66,12 @@ QString keyboardUploadText(const DecoderModel &model);
 // character is not a hex digit or the check pair does not match the data.
 std::optional<ConfigImage> parseKeyboardDownload(const QString &text);
 
+// What a receiver at `heardBaud` makes of `bytes` sent at `sentBaud` (8 data
+// bits, no parity, 1 stop bit, sent back to back): it takes a low line for a
+// start bit, samples each bit in its middle and keeps every byte, stop bit or
+// not. The same rate hears the bytes as sent.
+QByteArray heardAtRate(const QByteArray &bytes, int sentBaud, int heardBaud);
+
 // The memory stream: one record per line (length, characters, check byte) and
 // a zero length byte at the end; lines longer than a record can hold are cut.
 QByteArray memoryStream(const QList<QByteArray> &lines);

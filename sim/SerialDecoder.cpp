@@ -25,6 +25,9 @@ constexpr int kQuietAfterRefusalMs = 100;  // the rest of a refused frame is dro
 constexpr int kMemoryAnswerMs = 3500;      // the program answers each memory block within this
 constexpr int kSendTickMs = 2;
 constexpr int kHangUpSettleMs = 30;
+constexpr qint64 kFloodBytes = 1024 * 1024;
+constexpr qint64 kDripByteNs = 50 * 1000000LL; // the drip fault: one byte every 50 ms
+constexpr int kOtherRateDivisor = 4;           // the other-rate fault answers at a quarter of the rate
 // The decoder's receive buffer: room for the longest request (a 90-byte
 // download frame) and then some.
 constexpr int kReceiveBufferSize = 256;
@@ -182,9 +185,10 @@ bool SerialDecoder::open(const QString &linkPath)
     // keep every later program out. Each close of the device is watched, and
     // the line is released once the program has gone.
     m_closeWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_closeWatch >= 0 && ::inotify_add_watch(m_closeWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) >= 0) {
+    if (m_closeWatch >= 0 &&
+        ::inotify_add_watch(m_closeWatch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) >= 0) {
         m_closeNotifier = new QSocketNotifier(m_closeWatch, QSocketNotifier::Read, this);
-        connect(m_closeNotifier, &QSocketNotifier::activated, this, &SerialDecoder::releaseExclusive);
+        connect(m_closeNotifier, &QSocketNotifier::activated, this, &SerialDecoder::lineOpenedOrClosed);
     }
     log(QStringLiteral("line open on %1 (%2)").arg(m_devicePath, lineText(m_line)));
     return true;
@@ -209,6 +213,7 @@ void SerialDecoder::close()
     m_memoryAnswerTimer.stop();
     m_memoryIndex = -1;
     m_out.clear();
+    m_floodLeft = 0;
     m_in.clear();
     m_overrunBytes = 0;
     if (m_notifier) {
@@ -239,11 +244,27 @@ qint64 SerialDecoder::byteTimeNs() const
     return qint64(bitsPerByte(m_line)) * 1000000000LL / m_line.baud;
 }
 
-void SerialDecoder::releaseExclusive()
+void SerialDecoder::lineOpenedOrClosed()
 {
-    char events[4096];
-    while (::read(m_closeWatch, events, sizeof events) > 0) {
+    // Only the last event tells whether someone holds the line now: a program
+    // that closed and opened it again at once holds it.
+    alignas(inotify_event) char events[4096];
+    bool closed = false;
+    ssize_t n = 0;
+    while ((n = ::read(m_closeWatch, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(events + at);
+            if (e->mask & IN_OPEN)
+                closed = false;
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
+                closed = true;
+            at += ssize_t(sizeof(inotify_event)) + e->len;
+        }
     }
+    if (!closed)
+        return;
+    // What was still going out falls on a line nobody listens to.
+    cutOutput(QStringLiteral("the program closed the line"));
     // Only a program that holds the line can have put it in exclusive mode,
     // and no other program (but root's) can open it meanwhile: a close with
     // the flag still set is that program gone without leaving it.
@@ -252,6 +273,18 @@ void SerialDecoder::releaseExclusive()
         return;
     ::ioctl(m_slaveFd, TIOCNXCL);
     log(QStringLiteral("the program closed the line in exclusive mode; released"));
+}
+
+void SerialDecoder::cutOutput(const QString &why)
+{
+    const qint64 left = m_out.size() + m_floodLeft;
+    m_out.clear();
+    m_replyInFlight.clear();
+    m_floodLeft = 0;
+    m_hangUpAfter = -1;
+    m_sendTimer.stop();
+    if (left > 0)
+        log(QStringLiteral("%1: %2 byte(s) not sent").arg(why).arg(left));
 }
 
 void SerialDecoder::readMaster()
@@ -390,10 +423,21 @@ void SerialDecoder::handleRequest(const RequestScan &scan, const QByteArray &byt
         Q_EMIT requestHandled(scan.kind, false);
         return;
     }
+    // A new request ends whatever the decoder was still sending.
+    cutOutput(QStringLiteral("a new request"));
     const Fault fault = m_model.fault;
     if (fault == Fault::Silent) {
         log(QStringLiteral("fault silent: no answer"));
         Q_EMIT requestHandled(scan.kind, scan.valid);
+        return;
+    }
+    if (fault == Fault::Remove || fault == Fault::Flood) {
+        Q_EMIT requestHandled(scan.kind, scan.valid);
+        if (fault == Fault::Remove) {
+            remove();
+            return;
+        }
+        flood();
         return;
     }
     if (!scan.valid || fault == Fault::Refuse) {
@@ -518,6 +562,16 @@ void SerialDecoder::sendReply(QByteArray bytes, int hangUpAfter)
 {
     if (m_masterFd < 0)
         return;
+    if (m_model.fault == Fault::OtherRate && !bytes.isEmpty()) {
+        const int rate = qMax(1, m_line.baud / kOtherRateDivisor);
+        const QByteArray heard = heardAtRate(bytes, rate, m_line.baud);
+        log(QStringLiteral("fault other-rate: %1 byte(s) sent at %2 baud, heard at %3 as %4 byte(s)")
+                .arg(bytes.size())
+                .arg(rate)
+                .arg(m_line.baud)
+                .arg(heard.size()));
+        bytes = heard;
+    }
     if (hangUpAfter >= 0) {
         log(QStringLiteral("fault hangup: line goes down after %1 byte(s)").arg(hangUpAfter));
         bytes = bytes.left(hangUpAfter);
@@ -540,8 +594,30 @@ void SerialDecoder::pumpOutput()
         m_sendTimer.stop();
         return;
     }
+    if (m_out.isEmpty() && m_floodLeft > 0) {
+        // The flood goes as fast as the line takes it; a full line is only a
+        // reader behind, so it waits for the next tick. Every byte has its
+        // high bit set, so no run of it is a valid answer.
+        static const QByteArray chunk = [] {
+            QByteArray c(64 * 1024, Qt::Uninitialized);
+            for (qsizetype i = 0; i < c.size(); ++i)
+                c[i] = char(0x80 | ((i * 37 + 11) & 0x7F));
+            return c;
+        }();
+        while (m_floodLeft > 0) {
+            const ssize_t n = ::write(m_masterFd, chunk.constData(), size_t(qMin<qint64>(chunk.size(), m_floodLeft)));
+            if (n <= 0)
+                break;
+            m_floodLeft -= n;
+        }
+        if (m_floodLeft == 0) {
+            m_sendTimer.stop();
+            log(QStringLiteral("flood sent"));
+        }
+        return;
+    }
     qint64 due = m_out.size();
-    const qint64 perByte = byteTimeNs();
+    const qint64 perByte = m_model.fault == Fault::Drip ? kDripByteNs : byteTimeNs();
     if (perByte > 0) {
         const qint64 elapsed = m_clock.nsecsElapsed() - m_sendStartNs;
         due = qMin<qint64>(m_out.size(), elapsed / perByte - m_sentInBurst);
@@ -574,7 +650,7 @@ void SerialDecoder::pumpOutput()
         m_out.clear();
         QTimer::singleShot(kHangUpSettleMs, this, [this] {
             if (isOpen())
-                hangUp();
+                hangUp(QStringLiteral("hanging up %1").arg(m_devicePath));
         });
         return;
     }
@@ -613,9 +689,26 @@ void SerialDecoder::takeAdoptedLine()
     m_line = *std::exchange(m_adoptedLine, std::nullopt);
 }
 
-void SerialDecoder::hangUp()
+void SerialDecoder::flood()
 {
-    log(QStringLiteral("hanging up %1").arg(m_devicePath));
+    if (!isOpen())
+        return;
+    cutOutput(QStringLiteral("a flood"));
+    log(QStringLiteral("flood: %1 byte(s) of garbage").arg(kFloodBytes));
+    m_floodLeft = kFloodBytes;
+    m_sendTimer.start();
+    pumpOutput();
+}
+
+void SerialDecoder::remove()
+{
+    if (isOpen())
+        hangUp(QStringLiteral("removed: %1 goes away").arg(m_devicePath));
+}
+
+void SerialDecoder::hangUp(const QString &how)
+{
+    log(how);
     const QString link = m_linkPath;
     m_replyInFlight.clear();
     close();

@@ -67,8 +67,8 @@ public:
     void setPacing(bool on) { m_pacing = on; }
     // Time the decoder takes before it answers a request (default 2 ms).
     void setResponseDelayMs(int ms) { m_responseDelayMs = qMax(0, ms); }
-    // After a hang-up fault, open a fresh line at the same link path after this
-    // delay (negative: stay closed; the default).
+    // After a hang-up or a removal, open a fresh line at the same link path
+    // after this delay (negative: stay closed; the default).
     void setReopenAfterHangUpMs(int ms) { m_reopenAfterHangUpMs = ms; }
     int reopenAfterHangUpMs() const { return m_reopenAfterHangUpMs; }
 
@@ -76,27 +76,36 @@ public:
     // unasked, at the wire time of the line, whatever the fault setting.
     void sendScan(const QByteArray &data);
 
-    // Bytes waiting to go out.
-    int pendingOutput() const { return int(m_out.size()); }
+    // The device goes away now, as an unplugged adapter does: the line and
+    // its link vanish (a program's open port fails at once, an opening finds
+    // no device) until the reopening delay brings a fresh line back.
+    void remove();
+    // Sends 1 MB of garbage as fast as the line takes it (the flood fault's
+    // answer); a new request or the program closing the line ends it.
+    void flood();
+
+    // Bytes waiting to go out (a flood's too).
+    qint64 pendingOutput() const { return m_out.size() + m_floodLeft; }
 
 Q_SIGNALS:
     void downloadReceived(const q5n::ConfigImage &image, int command, bool accepted);
     void requestHandled(q5n::sim::RequestKind kind, bool valid);
     void replySent(const QByteArray &bytes); // once a whole reply is on the wire
-    void hungUp();
+    void hungUp();                           // the line hung up, or the device was removed
     void reopened(const QString &devicePath);
     void logMessage(const QString &text);
 
 private:
     void readMaster();
-    void releaseExclusive();
+    void lineOpenedOrClosed();
+    void cutOutput(const QString &why);
     void processInput();
     void handleRequest(const RequestScan &scan, const QByteArray &bytes);
     void sendReply(QByteArray bytes, int hangUpAfter = -1);
     void sendMemoryBlock();
     void endMemoryRead(const QString &why);
     void pumpOutput();
-    void hangUp();
+    void hangUp(const QString &how);
     void dropIncomplete();
     bool programLineMatches(QString *programLine) const;
     void adoptLineOf(const ConfigImage &image);
@@ -120,7 +129,7 @@ private:
     QString m_linkPath;
     QString m_error;
     QSocketNotifier *m_notifier = nullptr;
-    int m_closeWatch = -1; // inotify: someone closed the line's device
+    int m_closeWatch = -1; // inotify: someone opened or closed the line's device
     QSocketNotifier *m_closeNotifier = nullptr;
 
     QElapsedTimer m_clock;
@@ -133,6 +142,7 @@ private:
 
     QByteArray m_out;
     int m_hangUpAfter = -1; // hang up once this many more bytes are written
+    qint64 m_floodLeft = 0; // garbage still to send as fast as the line takes it
     QByteArray m_replyInFlight;
     qint64 m_sendStartNs = 0;
     qint64 m_sentInBurst = 0;

@@ -40,10 +40,11 @@ void printErr(const QString &text)
     std::fflush(stderr);
 }
 
-const QString kCommandHelp = QStringLiteral(
-    "commands: fault <none|silent|refuse|bad-check|short|hangup>, section <decoder|reader>, "
-    "version <text>, baud <rate>, adopt-settings <on|off>, scan <text>, memory-clear, memory-add <text>, "
-    "memory-fault <none|bad-check|silent|hangup|over-long> [block], status");
+const QString kCommandHelp =
+    QStringLiteral("commands: fault <none|silent|refuse|bad-check|short|hangup|remove|flood|drip|other-rate>, "
+                   "section <decoder|reader>, version <text>, baud <rate>, adopt-settings <on|off>, scan <text>, "
+                   "memory-clear, memory-add <text>, memory-fault <none|bad-check|silent|hangup|over-long> [block], "
+                   "status");
 
 // One command line read from stdin (--commands); returns what to log.
 QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
@@ -154,9 +155,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption sectionOpt(QStringLiteral("section"),
                                         QStringLiteral("Section an upload sends: decoder (default) or reader."),
                                         QStringLiteral("decoder|reader"), QStringLiteral("decoder"));
-    const QCommandLineOption faultOpt(QStringLiteral("fault"),
-                                      QStringLiteral("Misbehave: none, silent, refuse, bad-check, short or hangup."),
-                                      QStringLiteral("name"), QStringLiteral("none"));
+    const QCommandLineOption faultOpt(
+        QStringLiteral("fault"),
+        QStringLiteral("Misbehave: none, silent, refuse, bad-check, short, hangup, remove, "
+                       "flood, drip or other-rate."),
+        QStringLiteral("name"), QStringLiteral("none"));
     const QCommandLineOption versionOpt(QStringLiteral("version-text"),
                                         QStringLiteral("Firmware version: 12 + 10 characters (padded with blanks)."),
                                         QStringLiteral("text"));
@@ -191,10 +194,11 @@ int main(int argc, char *argv[])
                                                      "(without it the decoder keeps its own)."));
     const QCommandLineOption noPacingOpt(QStringLiteral("no-pacing"),
                                          QStringLiteral("Send at once instead of at the wire time of the baud rate."));
-    const QCommandLineOption reopenOpt(QStringLiteral("reopen-ms"),
-                                       QStringLiteral("After a hang-up, open a new line after <ms> (default 1000; "
-                                                      "negative: exit instead)."),
-                                       QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption reopenOpt(
+        QStringLiteral("reopen-ms"),
+        QStringLiteral("After a hang-up or a removal, open a new line after <ms> (default 1000; "
+                       "negative: exit instead)."),
+        QStringLiteral("ms"), QStringLiteral("1000"));
     parser.addOptions({linkOpt, baudOpt, frameOpt, sectionOpt, faultOpt, versionOpt, memoryOpt, memoryFaultOpt,
                        imageOpt, scanOpt, scanEveryOpt, commandsOpt, anyLineOpt, adoptOpt, noPacingOpt, reopenOpt});
     parser.process(app);
@@ -214,7 +218,8 @@ int main(int argc, char *argv[])
     decoder.setSection(*section);
     const auto fault = q5n::sim::faultFromName(parser.value(faultOpt));
     if (!fault) {
-        printErr(QStringLiteral("bad --fault: %1 (none, silent, refuse, bad-check, short, hangup)")
+        printErr(QStringLiteral("bad --fault: %1 (none, silent, refuse, bad-check, short, hangup, remove, flood, "
+                                "drip, other-rate)")
                      .arg(parser.value(faultOpt)));
         return 2;
     }

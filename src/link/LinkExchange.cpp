@@ -77,9 +77,22 @@ void LinkExchange::setAnswerSource(AnswerSource *answers)
 
 bool LinkExchange::begin()
 {
+    if (m_running && m_ending) {
+        // The last exchange is over and its end only waits to be reported
+        // from the event loop (a port that could not be opened ends that
+        // way): it is reported now, so that the next exchange starts afresh
+        // instead of being refused with the last one's reason.
+        const LinkResult result = m_endResult;
+        ++m_generation; // the queued report is dropped
+        m_running = false;
+        m_ending = false;
+        Q_EMIT waiting(Waiting::Nothing, -1);
+        Q_EMIT finished(result);
+    }
     if (m_running)
         return false;
     m_running = true;
+    m_ending = false;
     m_monitoring = false;
     m_keyboardUsed = false;
     m_restore = nullptr;
@@ -118,6 +131,7 @@ void LinkExchange::abort()
     // can start the next one right away.
     ++m_generation;
     m_running = false;
+    m_ending = false;
     Q_EMIT waiting(Waiting::Nothing, -1);
     Q_EMIT finished(LinkResult::Aborted);
 }
@@ -135,6 +149,8 @@ void LinkExchange::finish(LinkResult result)
     m_monitoring = false;
     m_keyboardUsed = false;
     stopWaiting();
+    m_ending = true;
+    m_endResult = result;
     // The end is reported from the event loop, so that it never comes from
     // within the call that started the exchange.
     QMetaObject::invokeMethod(
@@ -143,6 +159,7 @@ void LinkExchange::finish(LinkResult result)
             if (generation != m_generation || !m_running)
                 return;
             m_running = false;
+            m_ending = false;
             Q_EMIT waiting(Waiting::Nothing, -1);
             Q_EMIT finished(result);
         },

@@ -73,7 +73,8 @@ public:
     ~LinkExchange() override;
 
     // ---- The decoder's exchanges (RS232 or keyboard line by settings.linkMode).
-    // A call while another exchange runs is ignored.
+    // A call while another exchange runs is ignored; one whose end is decided
+    // and only waits to be reported has it reported first.
 
     // Sends the whole image; `save` selects the command that makes the
     // decoder keep it.
@@ -186,6 +187,8 @@ private:
     bool m_keyboardUsed = false;       // a handshake began: the interrupt goes back on abort
     AnswerSource *m_restore = nullptr; // the answer source to return to (keyboard memory read)
     unsigned m_generation = 0;         // counts exchanges; a queued end of an earlier one is dropped
+    bool m_ending = false;             // the end is decided and waits to be reported
+    LinkResult m_endResult = LinkResult::Aborted;
 
     // The serial answer of the running request.
     bool m_awaiting = false;

@@ -12,7 +12,6 @@
 #include "sim/SerialDecoder.h"
 #include "support/Exchanges.h"
 
-#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -380,9 +379,6 @@ private Q_SLOTS:
 
         QVERIFY(adapter.open(link));
         adapter.setFault(sim::Fault::None);
-        // A new line may take the number of the one that went, and can be
-        // opened a moment after it is made.
-        QVERIFY(QTest::qWaitFor([&] { return QSerialPort(adapter.devicePath()).open(QIODevice::ReadWrite); }, 2000));
         engine.upload(settings);
         QCOMPARE(test::resultOf(engine), LinkResult::Good);
     }

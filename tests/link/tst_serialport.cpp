@@ -11,7 +11,10 @@
 #include "windows/LinkMessages.h"
 
 #include "link/SerialDevice.h"
+#include "sim/SerialDecoder.h"
+#include "support/Exchanges.h"
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -35,6 +38,8 @@ private Q_SLOTS:
     void openFailures();
     void accessAdvice_data();
     void accessAdvice();
+    void deviceBackAfterFailedOpening_data();
+    void deviceBackAfterFailedOpening();
 };
 
 void TestSerialPort::settingsReachTheLine_data()
@@ -256,6 +261,55 @@ void TestSerialPort::accessAdvice()
     const QString text = q5n::accessAdvice({"root", group, mode, "ann", sessionGroups, accountGroups});
     QVERIFY2(text.startsWith(advice), qPrintable(text));
     QVERIFY(!text.contains("sudo") && !text.contains("group \"root\""));
+}
+
+void TestSerialPort::deviceBackAfterFailedOpening_data()
+{
+    QTest::addColumn<QString>("exchange");
+    QTest::newRow("KR Test port") << "monitor";
+    QTest::newRow("upload") << "upload";
+    QTest::newRow("download") << "download";
+}
+
+void TestSerialPort::deviceBackAfterFailedOpening()
+{
+    // The adapter is away: the opening fails. It is plugged back, and the
+    // same engine tries again at once: the device is opened, not refused
+    // with the reason of the last attempt.
+    QFETCH(QString, exchange);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("usb-adapter"));
+    SimulatedPortIo io(false);
+    LinkExchange engine(io, Timing{}, nullptr);
+    engine.serialPort().setResolver([link](int) { return link; });
+    QSignalSpy finished(&engine, &LinkExchange::finished);
+    const auto start = [&] {
+        if (exchange == u"monitor")
+            return engine.monitor(LinkSettings{});
+        if (exchange == u"upload")
+            engine.upload(LinkSettings{});
+        else
+            engine.download(LinkSettings{}, ConfigImage{}, true);
+        return true;
+    };
+    QVERIFY(!start() || exchange != u"monitor");
+    QVERIFY(engine.portError().contains(QLatin1String("no such device")));
+    sim::SerialDecoder decoder;
+    QVERIFY(decoder.open(link));
+    decoder.setPacing(false);
+    QVERIFY2(start(), qPrintable(engine.portError()));
+    // The failed attempt ended first, once; then the new one runs.
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().value<LinkResult>(), LinkResult::PortUnavailable);
+    if (exchange == u"monitor") {
+        QVERIFY(engine.serialPort().portOpen());
+        engine.abort();
+    } else {
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(finished.last().first().value<LinkResult>(), LinkResult::Good);
+    }
+    QTest::qWait(20);
+    QCOMPARE(finished.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

@@ -4,6 +4,7 @@
 #include "link/ComPorts.h"
 #include "link/SerialPort.h"
 #include "model/Defaults.h"
+#include "sim/DeviceProtocol.h"
 #include "sim/SerialDecoder.h"
 #include "support/Builders.h"
 
@@ -132,6 +133,8 @@ private Q_SLOTS:
     void upload();
     void faults_data();
     void faults();
+    void answerHeardAtAnotherRate_data();
+    void answerHeardAtAnotherRate();
     void hangUpReopensWhenAsked();
     void lineSettingsMustMatch_data();
     void lineSettingsMustMatch();
@@ -388,6 +391,10 @@ void TestSerialDecoder::faults_data()
     QTest::newRow("short download") << Fault::ShortReply << download << 0 << -1 << false << false;
     QTest::newRow("hang-up upload") << Fault::HangUp << kUploadRequest << 42 << 25 << false << true;
     QTest::newRow("hang-up download") << Fault::HangUp << download << 0 << -1 << false << true;
+    QTest::newRow("removed at the request") << Fault::Remove << kUploadRequest << 0 << -1 << false << true;
+    // 0x07 sent at 2400 baud, heard at 9600: F8 00 00 FF (worked out bit by bit).
+    QTest::newRow("other-rate download") << Fault::OtherRate << download << 4 << 0xF8 << false << false;
+    QTest::newRow("drip download") << Fault::Drip << download << 1 << 0x07 << false << false;
 }
 
 void TestSerialDecoder::faults()
@@ -414,12 +421,38 @@ void TestSerialDecoder::faults()
     if (lineLost) {
         QTRY_COMPARE(lost.size(), 1);
         QCOMPARE(hungUp.size(), 1);
+        // The device itself is gone, as an unplugged adapter's.
+        QVERIFY(!QFileInfo::exists(line.port.devicePath()));
         QVERIFY(!line.port.portOpen());
         QVERIFY(!line.decoder.isOpen());
     } else {
         QVERIFY(line.port.portOpen());
         QVERIFY(line.decoder.isOpen());
     }
+}
+
+void TestSerialDecoder::answerHeardAtAnotherRate_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<int>("sentBaud");
+    QTest::addColumn<int>("heardBaud");
+    QTest::addColumn<QByteArray>("heard");
+    // Each sent bit lasts four heard bits: a low line is a start bit again
+    // wherever a stop bit is missed.
+    QTest::newRow("0x00 four times slower") << bytes({0x00}) << 2400 << 9600 << bytes({0x00, 0x00, 0x00, 0xC0});
+    QTest::newRow("0xFF four times slower") << bytes({0xFF}) << 2400 << 9600 << bytes({0xF8});
+    // Two bytes in the time of one heard byte.
+    QTest::newRow("two 0x00 twice as fast") << bytes({0x00, 0x00}) << 19200 << 9600 << bytes({0x08});
+    QTest::newRow("the same rate") << bytes({0x07, 0x15}) << 9600 << 9600 << bytes({0x07, 0x15});
+}
+
+void TestSerialDecoder::answerHeardAtAnotherRate()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(int, sentBaud);
+    QFETCH(int, heardBaud);
+    QFETCH(QByteArray, heard);
+    QCOMPARE(heardAtRate(sent, sentBaud, heardBaud).toHex(' '), heard.toHex(' '));
 }
 
 void TestSerialDecoder::hangUpReopensWhenAsked()
