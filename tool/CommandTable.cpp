@@ -141,7 +141,7 @@ const std::vector<Command> &commands()
          "Sends the firmware-version request to each named port, or without --port to every present\n"
          "port that no other program holds (Com 1..Com 6 first), at 19200, 9600, 4800, 2400 and 1200\n"
          "baud in turn, with 8 data bits, no parity and 1 stop bit unless the options say otherwise.\n"
-         "The ports are probed at once. A rate at which no byte comes back within a quarter of a\n"
+         "The ports are probed at once. A rate at which no byte comes back within a fifth of a\n"
          "second is left at once; a port ends at its first answer. Any other device on a probed port\n"
          "receives the request (a receipt printer prints it): name the ports when in doubt.\n"
          "One line per port: the settings a decoder answered at and its version text, or \"no decoder\"\n"

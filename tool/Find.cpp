@@ -34,7 +34,8 @@ bool frameOptions(Call &call, SerialSettings &frame)
     const auto dataBits = parseDataBits(call.value(option::dataBits()));
     const auto stopBits = parseStopBits(call.value(option::stopBits()));
     if (!dataBits || !stopBits) {
-        call.usageError(!dataBits ? QStringLiteral("--data-bits: use 7 or 8") : QStringLiteral("--stop-bits: use 1 or 2"));
+        call.usageError(!dataBits ? QStringLiteral("--data-bits: use 7 or 8")
+                                  : QStringLiteral("--stop-bits: use 1 or 2"));
         return false;
     }
     frame.parity = *parity;
@@ -55,8 +56,8 @@ bool namedPorts(Call &call, QList<FindPort> &ports)
     for (const QString &value : distinctPorts(values, call.err)) {
         const PortName name = resolvePortName(value);
         FindPort port{value, name.device, name.comNumber, {}};
-        port.skipped = name.device.isEmpty() ? QStringLiteral("not available: ") + name.problem
-                                             : probeRefusal(name.device);
+        port.skipped =
+            name.device.isEmpty() ? QStringLiteral("not available: ") + name.problem : probeRefusal(name.device);
         ports << port;
     }
     return true;
@@ -65,8 +66,7 @@ bool namedPorts(Call &call, QList<FindPort> &ports)
 QString resultText(const FindResult &r)
 {
     switch (r.kind) {
-    case FindResult::Kind::Found:
-        return QStringLiteral("answered at %1  %2").arg(answeredAtText(r.at), r.firmware);
+    case FindResult::Kind::Found: return QStringLiteral("answered at %1  %2").arg(answeredAtText(r.at), r.firmware);
     case FindResult::Kind::NoDecoder: return QStringLiteral("no decoder (%1)").arg(r.why);
     case FindResult::Kind::Skipped: return QStringLiteral("no decoder (skipped: %1)").arg(r.why);
     case FindResult::Kind::Unavailable:

@@ -174,7 +174,10 @@ void DecoderFinder::start(const QList<FindPort> &ports, const SerialSettings &fr
         if (!port.skipped.isEmpty()) {
             // Ended from the event loop, as every probe is.
             QMetaObject::invokeMethod(
-                this, [this, i] { portEnded(i, {FindResult::Kind::Skipped, {}, {}, m_ports[i].skipped}); },
+                this,
+                [this, i] {
+                    portEnded(i, {FindResult::Kind::Skipped, {}, {}, m_ports[i].skipped});
+                },
                 Qt::QueuedConnection);
             continue;
         }
@@ -190,8 +193,10 @@ void DecoderFinder::start(const QList<FindPort> &ports, const SerialSettings &fr
             switch (r) {
             case LinkResult::Good: {
                 const UploadReply &reply = p.engine.reply();
-                portEnded(i, {FindResult::Kind::Found, p.link.serial,
-                              reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2, {}});
+                portEnded(i, {FindResult::Kind::Found,
+                              p.link.serial,
+                              reply.versionPart1 + QLatin1Char(' ') + reply.versionPart2,
+                              {}});
                 return;
             }
             case LinkResult::TimeOut:
@@ -202,20 +207,26 @@ void DecoderFinder::start(const QList<FindPort> &ports, const SerialSettings &fr
                 portEnded(i, {FindResult::Kind::NoDecoder, {}, {}, QStringLiteral("no answer at any rate")});
                 return;
             case LinkResult::Bad:
-                portEnded(i, {FindResult::Kind::NoDecoder, {}, {},
+                portEnded(i, {FindResult::Kind::NoDecoder,
+                              {},
+                              {},
                               QStringLiteral("an answer at %1 that is not a decoder's reply")
                                   .arg(answeredAtText(p.link.serial))});
                 return;
             case LinkResult::PortUnavailable:
-                portEnded(i, {FindResult::Kind::Unavailable, {}, {},
+                portEnded(i, {FindResult::Kind::Unavailable,
+                              {},
+                              {},
                               QStringLiteral("not available: ") +
                                   QString(p.engine.portError()).replace(QLatin1Char('\n'), QLatin1Char(' '))});
                 return;
             case LinkResult::PortLost:
-                portEnded(i, {FindResult::Kind::Unavailable, {}, {},
-                              QStringLiteral("the port went away at %1").arg(rate)});
+                portEnded(
+                    i, {FindResult::Kind::Unavailable, {}, {}, QStringLiteral("the port went away at %1").arg(rate)});
                 return;
-            case LinkResult::Aborted: portEnded(i, {FindResult::Kind::Stopped, {}, {}, QStringLiteral("stopped")}); return;
+            case LinkResult::Aborted:
+                portEnded(i, {FindResult::Kind::Stopped, {}, {}, QStringLiteral("stopped")});
+                return;
             }
         });
         m_probes[std::size_t(i)] = std::move(probe);

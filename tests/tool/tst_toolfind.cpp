@@ -108,15 +108,16 @@ private Q_SLOTS:
         using F = sim::Fault;
         const QString fw = QStringLiteral("  Q5N-FW 2.07  build 0412");
         for (const char *rate : {"19200", "9600", "4800", "2400", "1200"})
-            QTest::addRow("decoder at %s", rate) << QStringLiteral("%1,N,8,1").arg(rate) << int(F::None) << QStringList{}
-                                                 << int(kDone) << QStringLiteral("answered at %1,N,8,1").arg(rate) + fw;
+            QTest::addRow("decoder at %s", rate)
+                << QStringLiteral("%1,N,8,1").arg(rate) << int(F::None) << QStringList{} << int(kDone)
+                << QStringLiteral("answered at %1,N,8,1").arg(rate) + fw;
         QTest::newRow("two stop bits, given") << "2400,N,8,2" << int(F::None) << QStringList{"--stop-bits", "2"}
                                               << int(kDone) << "answered at 2400,N,8,2" + fw;
         QTest::newRow("space parity, 7 data bits")
             << "4800,S,7,1" << int(F::None) << QStringList{"--parity", "S", "--data-bits", "7"} << int(kDone)
             << "answered at 4800,S,7,1" + fw;
-        QTest::newRow("two stop bits, not given") << "2400,N,8,2" << int(F::None) << QStringList{} << int(kTimeOut)
-                                                  << "no decoder (no answer at any rate)";
+        QTest::newRow("two stop bits, not given")
+            << "2400,N,8,2" << int(F::None) << QStringList{} << int(kTimeOut) << "no decoder (no answer at any rate)";
         QTest::newRow("silent") << "9600,N,8,1" << int(F::Silent) << QStringList{} << int(kTimeOut)
                                 << "no decoder (no answer at any rate)";
         QTest::newRow("refuses") << "9600,N,8,1" << int(F::Refuse) << QStringList{} << int(kTimeOut)
@@ -244,9 +245,8 @@ private Q_SLOTS:
         QCOMPARE(names.first(), QStringLiteral("com1"));
         QCOMPARE(list.first().device, com1);
         QCOMPARE(names.count(QStringLiteral("com1")) + names.count(com1), 1);
-        const qsizetype heldAt = std::find_if(list.begin(), list.end(),
-                                              [&](const FindPort &p) { return p.device == held; }) -
-                                 list.begin();
+        const qsizetype heldAt =
+            std::find_if(list.begin(), list.end(), [&](const FindPort &p) { return p.device == held; }) - list.begin();
         QVERIFY(heldAt < list.size());
         QCOMPARE(skipped[heldAt], QStringLiteral("in use: "));
         QCOMPARE(skipped.count(QString()), list.size() - 1);

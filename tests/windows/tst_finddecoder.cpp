@@ -132,8 +132,10 @@ private Q_SLOTS:
         // The ports are named before anything is sent.
         const QStringList before = f.lines(dialog);
         QCOMPARE(before.size(), lines.size() - lines.count(QString()));
-        const int firstCom = int(std::find_if(lines.begin(), lines.end(), [](const QString &l) { return !l.isEmpty(); }) -
-                                 lines.begin()) + 1;
+        const int firstCom =
+            int(std::find_if(lines.begin(), lines.end(), [](const QString &l) { return !l.isEmpty(); }) -
+                lines.begin()) +
+            1;
         QVERIFY2(before.first().startsWith(QStringLiteral("Com %1 (/dev/").arg(firstCom)), qPrintable(before.first()));
         for (const auto &d : f.decoders)
             QCOMPARE(d->model().uploadsServed, 0);
