@@ -119,11 +119,12 @@ FindDecoderDialog::FindDecoderDialog(ProgramHost &host, const ComPorts &ports, Q
 
 FindDecoderDialog::~FindDecoderDialog()
 {
-    // Closing while a search runs ends it: the ports close with the window.
+    // Closing ends a search through reject(); a window destroyed with the
+    // program while one runs closes its ports without reporting to the
+    // program, which is going away too.
     if (m_finder.running()) {
         m_finder.disconnect(this);
         m_finder.cancel();
-        m_host.setExchangeRunning(false);
     }
 }
 
