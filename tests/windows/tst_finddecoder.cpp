@@ -194,6 +194,18 @@ private Q_SLOTS:
         QVERIFY(dialog);
         QCOMPARE(f.lines(dialog).first(), QStringLiteral("Com 1 (%1): not yet probed").arg(device));
         QCOMPARE(dialog->statusText(), QString());
+
+        // Close while it asks: the window goes, the ports and the program's
+        // commands are free again.
+        QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(dialog->searching());
+        QVERIFY(f.main->exchangeRunning());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // from Stop to Close
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdClose"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_VERIFY(!f.main->findDecoderWindow());
+        QVERIFY(!f.main->exchangeRunning());
+        QVERIFY(checkPort(device).usable);
     }
 
     void keyboardAndNames()
