@@ -32,20 +32,6 @@ bool deviceNumber(const QString &path, dev_t *number)
     return true;
 }
 
-// Whether the kernel writes its messages to the device ("major:minor" is the
-// last word of each line of /proc/consoles).
-bool isSystemConsole(dev_t number)
-{
-    QFile file(QStringLiteral("/proc/consoles"));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray wanted = QByteArray::number(major(number)) + ':' + QByteArray::number(minor(number));
-    for (const QByteArray &line : file.read(64 * 1024).split('\n'))
-        if (line.simplified().split(' ').last() == wanted)
-            return true;
-    return false;
-}
-
 // The process that has the device as its controlling terminal (a login or a
 // shell on the line), as /proc lists every process to every user; 0 for none.
 qint64 terminalUser(dev_t number, QString *program)
@@ -81,11 +67,25 @@ qint64 terminalUser(dev_t number, QString *program)
 
 } // namespace
 
+bool listedAsConsole(const QString &device, const QByteArray &consoles)
+{
+    dev_t number = 0;
+    if (!deviceNumber(device, &number))
+        return false;
+    // "major:minor" is the last word of each line.
+    const QByteArray wanted = QByteArray::number(major(number)) + ':' + QByteArray::number(minor(number));
+    for (const QByteArray &line : consoles.split('\n'))
+        if (line.simplified().split(' ').last() == wanted)
+            return true;
+    return false;
+}
+
 QString probeRefusal(const QString &device)
 {
     dev_t number = 0;
     if (deviceNumber(device, &number)) {
-        if (isSystemConsole(number))
+        QFile consoles(QStringLiteral("/proc/consoles"));
+        if (consoles.open(QIODevice::ReadOnly) && listedAsConsole(device, consoles.read(64 * 1024)))
             return QStringLiteral("the system console: not probed");
         QString program;
         if (const qint64 pid = terminalUser(number, &program))

@@ -30,6 +30,9 @@ struct FindPort
 // The device is opened (without being taken) only once the console and the
 // login sessions have been ruled out.
 QString probeRefusal(const QString &device);
+// Whether `consoles` (the text of /proc/consoles) lists the device behind
+// `device` (by its major:minor number) as a console the kernel writes to.
+bool listedAsConsole(const QString &device, const QByteArray &consoles);
 
 // The ports a search without named ports goes over: Com 1..6 as the program
 // resolves them, then (unless `comOnly`) every other present serial device,

@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace q5n;
@@ -252,18 +254,31 @@ private Q_SLOTS:
         QCOMPARE(skipped.count(QString()), list.size() - 1);
     }
 
-    // The kernel's console is refused by its device number, before anything
-    // could open it.
-    void theConsoleIsNeverProbed()
+    // A console is known by its device number, whatever its name.
+    void consolesByDeviceNumber_data()
     {
-        QFile consoles(QStringLiteral("/proc/consoles"));
-        QByteArray name;
-        if (consoles.open(QIODevice::ReadOnly))
-            name = consoles.readLine().split(' ').value(0);
-        const QString device = QStringLiteral("/dev/") + QString::fromLocal8Bit(name);
-        if (name.isEmpty() || !QFile::exists(device))
-            QSKIP("no console device listed");
-        QCOMPARE(probeRefusal(device), QStringLiteral("the system console: not probed"));
+        QTest::addColumn<QString>("line"); // of /proc/consoles; %1 the line's major:minor
+        QTest::addColumn<bool>("console");
+        QTest::newRow("listed") << "ttyS0                -W- (EC  p a)    %1\n" << true;
+        QTest::newRow("another device") << "ttyS0                -W- (EC  p a)    4:64\n" << false;
+        QTest::newRow("the number inside a line") << "%1 -W- (EC p a) 4:64\n" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void consolesByDeviceNumber()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, console);
+        const QString device = decoder(QStringLiteral("9600,N,8,1")).devicePath();
+        struct stat st
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(device).constData(), &st), 0);
+        const QString number = QStringLiteral("%1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+        QCOMPARE(listedAsConsole(device, line.arg(number).toLocal8Bit()), console);
+        if (console) {
+            QVERIFY(probeRefusal(device).isEmpty()); // this machine's consoles do not list it
+        }
     }
 };
 
