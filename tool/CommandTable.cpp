@@ -140,7 +140,8 @@ const std::vector<Command> &commands()
          "which port a decoder answers on, and at which settings",
          "Sends the firmware-version request to each named port, or without --port to every present\n"
          "port that no other program holds (Com 1..Com 6 first), at 19200, 9600, 4800, 2400 and 1200\n"
-         "baud in turn, with 8 data bits, no parity and 1 stop bit unless the options say otherwise.\n"
+         "baud in turn, with 8 data bits, no parity and 1 stop bit unless the options say otherwise\n"
+         "(Even and Odd parity are refused: a decoder cannot answer the request with them).\n"
          "The ports are probed at once. A rate at which no byte comes back within a fifth of a\n"
          "second is left at once; a port ends at its first answer. Any other device on a probed port\n"
          "receives the request (a receipt printer prints it): name the ports when in doubt.\n"
