@@ -18,6 +18,7 @@ int readMemoryCommand(Call &call);
 int clearMemoryCommand(Call &call);
 int monitorCommand(Call &call);
 int portsCommand(Call &call);
+int findCommand(Call &call);
 
 const std::vector<Command> &commands()
 {
@@ -142,6 +143,25 @@ const std::vector<Command> &commands()
          0,
          0,
          &portsCommand,
+         G::Ports},
+        {"find",
+         "[--port DEVICE...] [--json] [--parity P] [--data-bits B] [--stop-bits B]",
+         "which port a decoder answers on, and at which settings",
+         "Sends the firmware-version request to each named port, or without --port to every present\n"
+         "port that no other program holds (Com 1..Com 6 first), at 19200, 9600, 4800, 2400 and 1200\n"
+         "baud in turn, with 8 data bits, no parity and 1 stop bit unless the options say otherwise\n"
+         "(Even and Odd parity are refused: a decoder cannot answer the request with them).\n"
+         "The ports are probed at once. A rate at which no byte comes back within a fifth of a\n"
+         "second is left at once; a port ends at its first answer. Any other device on a probed port\n"
+         "receives the request (a receipt printer prints it): name the ports when in doubt.\n"
+         "One line per port: the settings a decoder answered at and its version text, or \"no decoder\"\n"
+         "and why (a port held by another program, or the system console, is skipped and said so).\n"
+         "--json gives per port: port, device, result, and answered_at and firmware for a decoder.\n"
+         "Exit 0 when a decoder was found, 4 when none; 2 usage error.\n",
+         {port(), parity(), dataBits(), stopBits(), json()},
+         0,
+         0,
+         &findCommand,
          G::Ports},
     };
     return table;

@@ -236,6 +236,13 @@ bool stopped()
     return g_stopped;
 }
 
+void stopWith(const QList<LinkExchange *> &engines)
+{
+    g_stopped = false;
+    for (LinkExchange *e : engines)
+        runningExchanges().push_back(e);
+}
+
 void stopAllExchanges()
 {
     g_stopped = true;

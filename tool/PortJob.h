@@ -103,6 +103,9 @@ void runEveryPort(Jobs &jobs, const std::function<Steps(PortJob &)> &stepsOf);
 // Whether Ctrl+C stopped the exchanges; stopping them all (their ports close).
 bool stopped();
 void stopAllExchanges();
+// A command's own engines, stopped by Ctrl+C as the ports' jobs are (a new
+// command's start: no stop counts yet).
+void stopWith(const QList<LinkExchange *> &engines);
 
 // The firmware version text an upload reply carries: its two parts, a blank between.
 QString firmwareText(const UploadReply &reply);

@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     const QStringList args = app.arguments().mid(1);
     const q5n::tool::Command *command = q5n::tool::findCommand(args.value(0));
-    if (command && command->group == q5n::tool::Group::Decoders)
+    if (command && (command->group == q5n::tool::Group::Decoders || command->name == u"find"))
         stopOnSignals(app);
     return q5n::tool::runCommand(args, out, err);
 }

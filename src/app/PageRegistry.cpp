@@ -3,6 +3,7 @@
 #include "pages/SettingPages.h"
 #include "shell/MainWindow.h"
 #include "windows/CompareWindowCommands.h"
+#include "windows/FindDecoderDialog.h"
 #include "windows/KrTestWindow.h"
 #include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
@@ -20,6 +21,7 @@ void registerStandardPages(MainWindow &main)
     main.registerPage(MemoryWindow::kPage, &createMemoryWindow);
     main.setKrTestWindowFactory(&createKrTestWindow);
     main.setCompareFactory(&createCompareCommands);
+    main.setFindDecoderFactory(&createFindDecoderDialog);
 }
 
 } // namespace q5n

@@ -45,7 +45,9 @@ LinkExchange::LinkExchange(PortIo &portIo, const Timing &timing, AnswerSource *a
 
     m_serialTimeout.setSingleShot(true);
     m_serialTimeout.setTimerType(Qt::PreciseTimer);
-    connect(&m_serialTimeout, &QTimer::timeout, this, [this] { endSerial(LinkResult::TimeOut); });
+    // A probe's answer that began and did not complete is an answer, not silence.
+    connect(&m_serialTimeout, &QTimer::timeout, this,
+            [this] { endSerial(m_request.firstByteMs < 0 ? LinkResult::Bad : LinkResult::TimeOut); });
     m_pause.setSingleShot(true);
     m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, [this] {
@@ -213,6 +215,27 @@ void LinkExchange::sendPair(int pair)
             Q_EMIT progress(pair, kImageSize - 1);
         sendPair(pair + 1);
     });
+}
+
+void LinkExchange::probe(const LinkSettings &settings, int firstByteMs)
+{
+    if (!settings.isRs232() || !begin())
+        return;
+    m_reply = {};
+    SerialRequest r;
+    r.request = uploadRequest();
+    r.threshold = kUploadReplyThreshold;
+    r.timeoutMs = m_timing.uploadReplyMs;
+    // The request's own bits on the line (at most 11 per byte) come first.
+    const int sendMs = int((qint64(r.request.size()) * 11 * 1000 + settings.serial.baud - 1) / settings.serial.baud);
+    r.firstByteMs = std::max(1, firstByteMs) + sendMs;
+    r.accept = [this](const QByteArray &in) {
+        const UploadReply parsed = parseRs232UploadReply(in.left(kUploadReplyThreshold));
+        if (parsed.valid)
+            m_reply = parsed;
+        return parsed.valid;
+    };
+    serialExchange(settings, r);
 }
 
 void LinkExchange::upload(const LinkSettings &settings)
@@ -405,7 +428,7 @@ void LinkExchange::serialRequest(const SerialRequest &request, Next next)
     m_port->output(request.request);
     m_port->setInputLen(0);
     m_port->clearInBuffer();
-    m_port->setRThreshold(request.threshold);
+    m_port->setRThreshold(request.firstByteMs > 0 ? 1 : request.threshold);
     m_port->setInputMode(1);
 
     // A line lost while the request was written ends the exchange at once.
@@ -416,7 +439,9 @@ void LinkExchange::serialRequest(const SerialRequest &request, Next next)
     m_request = request;
     m_serialNext = std::move(next);
     m_awaiting = true;
-    m_serialTimeout.start(request.timeoutMs);
+    m_firstByte = request.firstByteMs > 0;
+    m_requestClock.start();
+    m_serialTimeout.start(m_firstByte ? std::min(request.firstByteMs, request.timeoutMs) : request.timeoutMs);
     startWaiting(Waiting::SerialAnswer, request.timeoutMs);
 }
 
@@ -425,6 +450,7 @@ void LinkExchange::endSerial(LinkResult result)
     if (!m_awaiting)
         return;
     m_awaiting = false;
+    m_firstByte = false;
     m_serialTimeout.stop();
     stopWaiting();
     auto next = std::move(m_serialNext);
@@ -447,6 +473,17 @@ void LinkExchange::onComm()
     // request waiting stay in the buffer, which the next request clears.
     if (!m_awaiting)
         return;
+    // A probe's answer has begun: it is read to its end, in the time the
+    // request has left.
+    if (m_firstByte) {
+        m_firstByte = false;
+        m_request.firstByteMs = -1; // the answer has begun
+        if (m_port->inBufferCount() < m_request.threshold) {
+            m_serialTimeout.start(std::max<qint64>(0, m_request.timeoutMs - m_requestClock.elapsed()));
+            m_port->setRThreshold(m_request.threshold);
+            return;
+        }
+    }
     const QByteArray in = m_port->input();
     if (in.isEmpty())
         return;

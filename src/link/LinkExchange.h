@@ -39,6 +39,10 @@ struct SerialRequest
     QByteArray request; // written once the port is open
     int threshold = 1;  // bytes buffered before the answer is judged
     int timeoutMs = 0;  // from the request to the answer
+    // When above 0: the answer must begin within this time, else the request
+    // ends TimeOut at once; an answer that has begun is read to its end
+    // within `timeoutMs` (-1 once it has begun: its time-out is then Bad).
+    int firstByteMs = 0;
     // Judges the bytes received once `threshold` are buffered: true Good, false Bad.
     std::function<bool(const QByteArray &)> accept;
 };
@@ -85,6 +89,13 @@ public:
     // shows the version.
     void upload(const LinkSettings &settings);
     const UploadReply &reply() const { return m_reply; }
+    // The same request as a probe for a decoder at the settings' rate: when
+    // no byte comes back within `firstByteMs` (after the request's own time on
+    // the line) it ends TimeOut at once. An answer that has begun is read to
+    // its end, or to the upload's time-out; what it is judged on is bounded by
+    // the reply's length, so a line that floods ends the probe Bad, and so
+    // does an answer that began and stopped short.
+    void probe(const LinkSettings &settings, int firstByteMs);
 
     // Reads the data lines held in the decoder's memory. Over RS232 the lines
     // come in blocks: `lines` is called once with no lines when the port is
@@ -192,6 +203,8 @@ private:
 
     // The serial answer of the running request.
     bool m_awaiting = false;
+    bool m_firstByte = false; // a probe waits for the first byte of its answer
+    QElapsedTimer m_requestClock;
     SerialRequest m_request;
     Next m_serialNext;
     bool m_portLost = false;

@@ -18,6 +18,7 @@ struct Timing
     int uploadReplyMs = 7000;            // RS232 upload reply
     int keyboardTextMs = 5000;           // keyboard upload text, memory text
     int memoryAnswerMs = 3000;           // RS232 memory: wait for each read block, and for the clear answer
+    int probeFirstByteMs = 200;          // looking for a decoder: the first byte of its answer at a rate
 };
 
 } // namespace q5n

@@ -48,6 +48,7 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent)
     createMenus();
     createToolBar();
     setCompareFactory({});
+    setFindDecoderFactory({});
     m_pages->showFamilyState();
     // F1 anywhere in the program opens the context help.
     qApp->installEventFilter(this);

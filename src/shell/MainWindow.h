@@ -133,6 +133,14 @@ public:
     void toolsKrTest();
     QDialog *krTestWindow() const;
 
+    // "Find Decoder...": its window, made afresh by the factory the program
+    // registers each time the command runs, shown window-modal. Until a
+    // factory is set the menu item is disabled.
+    using FindDecoderFactory = std::function<QDialog *(ProgramHost &)>;
+    void setFindDecoderFactory(FindDecoderFactory factory);
+    void toolsFindDecoder();
+    QDialog *findDecoderWindow() const;
+
     // "Compare with File..." and "Compare with Decoder": made by the factory
     // the program registers (the windows layer's). Until one is set, both
     // items are disabled.
@@ -161,6 +169,8 @@ private:
 
     KrTestFactory m_krTestFactory;
     QPointer<QDialog> m_krTest;
+    FindDecoderFactory m_findDecoderFactory;
+    QPointer<QDialog> m_findDecoder;
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
     std::unique_ptr<SystemInfoLauncher> m_sysInfo;

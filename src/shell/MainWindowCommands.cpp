@@ -110,7 +110,8 @@ std::vector<MenuDeclaration> menuBarLines()
                    c->compareWithDecoder();
            }},
           {L::Command, "mnuToolsPrint", "&Print Settings...", none,
-           +[](MainWindow &w) { w.desktopCommands()->printSettings(); }}}},
+           +[](MainWindow &w) { w.desktopCommands()->printSettings(); }},
+          {L::Command, "mnuToolsFind", "F&ind Decoder...", none, +[](MainWindow &w) { w.toolsFindDecoder(); }}}},
         {"mnuHelp",
          "&Help",
          {{L::Command, "mnuHelpContents", "&Contents", none, +[](MainWindow &w) { w.helpContents(); }},
@@ -247,6 +248,34 @@ void MainWindow::setKrTestWindowFactory(KrTestFactory factory)
         if (QAction *a = toolbarButton(w.toolbarKey))
             a->setEnabled(bool(m_krTestFactory));
     }
+}
+
+void MainWindow::setFindDecoderFactory(FindDecoderFactory factory)
+{
+    m_findDecoderFactory = std::move(factory);
+    if (QAction *a = menuAction(QStringLiteral("mnuToolsFind")))
+        a->setEnabled(bool(m_findDecoderFactory));
+}
+
+QDialog *MainWindow::findDecoderWindow() const
+{
+    return m_findDecoder.data();
+}
+
+void MainWindow::toolsFindDecoder()
+{
+    if (!m_findDecoderFactory || m_exchangeRunning)
+        return;
+    if (m_findDecoder) {
+        m_findDecoder->raise();
+        m_findDecoder->activateWindow();
+        return;
+    }
+    m_findDecoder = m_findDecoderFactory(*this);
+    if (!m_findDecoder)
+        return;
+    m_findDecoder->setAttribute(Qt::WA_DeleteOnClose);
+    m_findDecoder->open(); // window-modal, without an event loop of its own
 }
 
 void MainWindow::setCompareFactory(const CompareFactory &factory)

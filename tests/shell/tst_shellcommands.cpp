@@ -69,6 +69,7 @@ private Q_SLOTS:
         row("mnuToolsCompareFile", "Compare with &File...");
         row("mnuToolsCompareDecoder", "Compare with &Decoder");
         row("mnuToolsPrint", "&Print Settings...");
+        row("mnuToolsFind", "F&ind Decoder...");
         row("mnuHelp", "&Help");
         row("mnuHelpContents", "&Contents");
         row("mnuHelpAbout", "&About");
@@ -103,7 +104,8 @@ private Q_SLOTS:
                                                                   "mnuMagTransmit"};
         QTest::newRow("Tools") << "mnuTools"
                                << QStringList{"mnuToolsRDM",         "mnuToolsKRtest",         "-mnuToolsMinus1",
-                                              "mnuToolsCompareFile", "mnuToolsCompareDecoder", "mnuToolsPrint"};
+                                              "mnuToolsCompareFile", "mnuToolsCompareDecoder", "mnuToolsPrint",
+                                              "mnuToolsFind"};
         QTest::newRow("Help") << "mnuHelp" << QStringList{"mnuHelpContents", "mnuHelpAbout"};
     }
     void menuOrder()

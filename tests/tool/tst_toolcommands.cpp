@@ -120,7 +120,7 @@ private Q_SLOTS:
         QTest::newRow("nothing near")
             << "frobnicate"
             << "q5ntool: unknown command frobnicate; the commands are show, diff, set, new, download, upload, apply, "
-               "version, read-memory, clear-memory, monitor, ports (q5ntool --help says more)\n";
+               "version, read-memory, clear-memory, monitor, ports, find (q5ntool --help says more)\n";
         QTest::newRow("controls in the name")
             << QString::fromUtf8("vers\x1b[2Jion") << "q5ntool: unknown command vers<ESC>[2Jion; the commands are";
     }
