@@ -309,8 +309,13 @@ int summarize(Call &call, const PortReport &how)
         for (const QString &m : p.mismatches)
             call.out << "    mismatch: " << terminalText(m) << '\n';
     }
-    if (json)
-        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("exit"), exit}})
+    return endReport(call, list, exit);
+}
+
+int endReport(Call &call, const QJsonArray &ports, int exit)
+{
+    if (call.isSet(option::json()))
+        call.out << QJsonDocument(QJsonObject{{QStringLiteral("ports"), ports}, {QStringLiteral("exit"), exit}})
                         .toJson(QJsonDocument::Indented);
     return exit;
 }

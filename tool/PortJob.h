@@ -129,6 +129,8 @@ struct PortReport
 // message, seconds, answered_at (null when no good answer), firmware, mismatches and the command's own)
 // and the exit code. Returns the largest exit code of the ports.
 int summarize(Call &call, const PortReport &how = {});
+// With --json the document of `ports` and the exit code; `exit` either way.
+int endReport(Call &call, const QJsonArray &ports, int exit);
 // The port's "answered_at" member: "19200,N,8,1", or null.
 void addAnsweredAt(const PortOutcome &p, QJsonObject &j);
 
