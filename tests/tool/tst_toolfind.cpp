@@ -130,6 +130,11 @@ private Q_SLOTS:
                                          << "no decoder (an answer at 2400,N,8,1 that is not a decoder's reply)";
         QTest::newRow("hangs up") << "1200,N,8,1" << int(F::HangUp) << QStringList{} << int(kTimeOut)
                                   << "no decoder (the port went away at 1200)";
+        QTest::newRow("removed") << "9600,N,8,1" << int(F::Remove) << QStringList{} << int(kTimeOut)
+                                 << "no decoder (the port went away at 9600)";
+        QTest::newRow("answers at another rate")
+            << "9600,N,8,1" << int(F::OtherRate) << QStringList{} << int(kTimeOut)
+            << "no decoder (an answer at 9600,N,8,1 that is not a decoder's reply)";
         QTest::newRow("garbage flood") << "flood" << int(F::None) << QStringList{} << int(kTimeOut)
                                        << "no decoder (an answer at 19200,N,8,1 that is not a decoder's reply)";
         QTest::newRow("held by another program")
