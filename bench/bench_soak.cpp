@@ -51,6 +51,7 @@ int main(int argc, char *argv[])
 
     soak::Options options;
     options.seed = seed;
+    options.simulatorLog = true;
     options.onWrong = [](const QString &line) { std::fprintf(stderr, "wrong: %s\n", qPrintable(line)); };
     QStringList faults;
     for (const soak::FaultSetting &s : soak::faultSettings())

@@ -22,12 +22,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
+#include <malloc.h>
 #include <memory>
 #include <random>
 
@@ -124,35 +127,90 @@ bool waitUntil(const Sender *sender, Signal signal, int timeoutMs, const std::fu
 // ---- The simulated decoder --------------------------------------------------------
 
 // The decoder on COM 1, answering at once, coming back right after a hang-up.
-struct Decoder
+// It runs in a thread of its own, as a real decoder answers whatever the
+// program's event loop is doing: a program busy painting a new window must
+// not hold the decoder's answer back, or a short time-out would run out on
+// the decoder instead of the program.
+class Decoder
 {
+public:
     Decoder()
     {
-        serial.setPacing(false);
-        serial.setResponseDelayMs(0);
-        serial.setReopenAfterHangUpMs(0);
-        QObject::connect(&serial, &sim::SerialDecoder::reopened, [this] { ++reopens; });
-        opened = serial.openAsComPort(1);
+        clock.start();
+        m_home.moveToThread(&m_thread);
+        m_thread.start();
+        run([this] { m_serial = new sim::SerialDecoder(&m_home); });
+        QObject::connect(m_serial, &sim::SerialDecoder::reopened, &m_here, [this] { ++reopens; });
+        QObject::connect(m_serial, &sim::SerialDecoder::logMessage, &m_here,
+                         [this](const QString &text) { mark(text); });
+        run([this] {
+            m_serial->setPacing(false);
+            m_serial->setResponseDelayMs(0);
+            m_serial->setReopenAfterHangUpMs(0);
+            opened = m_serial->openAsComPort(1);
+            error = m_serial->errorString();
+        });
+    }
+    ~Decoder()
+    {
+        run([this] { delete m_serial; });
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    // Runs `f` in the decoder's thread and waits for it.
+    void run(const std::function<void()> &f) { QMetaObject::invokeMethod(&m_home, f, Qt::BlockingQueuedConnection); }
+
+    // A copy of what the decoder holds.
+    sim::DecoderModel model()
+    {
+        sim::DecoderModel m;
+        run([&] { m = m_serial->model(); });
+        return m;
     }
 
     // Sets the fault of the next exchange, with a full memory.
     void prepare(const FaultSetting &setting)
     {
-        serial.setFault(setting.fault);
-        sim::DecoderModel &m = serial.model();
-        m.memoryFault = setting.memoryFault;
-        m.memoryFaultBlock = 0;
-        m.memoryLines = kMemoryLines;
+        run([&] {
+            m_serial->setFault(setting.fault);
+            sim::DecoderModel &m = m_serial->model();
+            m.memoryFault = setting.memoryFault;
+            m.memoryFaultBlock = 0;
+            m.memoryLines = kMemoryLines;
+        });
         reopensBefore = reopens;
+        mark(QStringLiteral("(next exchange, %1)").arg(setting.name()));
     }
 
     // After an exchange that hangs the line up: waits until it is back.
-    bool comeBack() { return waitUntil(&serial, &sim::SerialDecoder::reopened, 3000, [this] { return reopens > reopensBefore; }); }
+    bool comeBack()
+    {
+        return waitUntil(m_serial, &sim::SerialDecoder::reopened, 3000, [this] { return reopens > reopensBefore; });
+    }
 
-    sim::SerialDecoder serial;
+    void mark(const QString &text)
+    {
+        recent.append(QStringLiteral("%1 ms  %2").arg(clock.elapsed(), 8).arg(text));
+        if (recent.size() > kRecent)
+            recent.removeFirst();
+    }
+
+    // The simulator's last lines of log, shown with a wrong outcome.
+    static constexpr int kRecent = 16;
+    QStringList recent;
+    QElapsedTimer clock;
+
     bool opened = false;
+    QString error;
     int reopens = 0;
     int reopensBefore = 0;
+
+private:
+    QThread m_thread;
+    QObject m_home; // lives in m_thread, and with it the simulator
+    QObject m_here; // receives the simulator's signals in this thread
+    sim::SerialDecoder *m_serial = nullptr;
 };
 
 // The shortened intervals of a soak: the engine waits `timeOutMs` for every answer.
@@ -194,10 +252,12 @@ public:
         return {e, s};
     }
 
-    void wrong(int index, const Draw &d, const QString &what)
+    void wrong(int index, const Draw &d, const QString &what, const QStringList &log)
     {
-        const QString line =
+        QString line =
             QStringLiteral("#%1 %2 with %3: %4").arg(index).arg(exchangeName(d.exchange), d.setting.name(), what);
+        if (m_options.simulatorLog)
+            line += QStringLiteral("\n      simulator: ") + log.join(QStringLiteral("\n      simulator: "));
         m_result.wrong << line;
         if (m_options.onWrong)
             m_options.onWrong(line);
@@ -211,8 +271,8 @@ public:
 
 // ---- Through the engine -----------------------------------------------------------
 
-const QList<Exchange> kEngineExchanges = {Exchange::Download,   Exchange::DownloadNoSave, Exchange::Upload,
-                                          Exchange::Version,    Exchange::ReadMemory,     Exchange::ClearMemory};
+const QList<Exchange> kEngineExchanges = {Exchange::Download, Exchange::DownloadNoSave, Exchange::Upload,
+                                          Exchange::Version,  Exchange::ReadMemory,     Exchange::ClearMemory};
 
 // Runs one exchange through `link`; a text for each thing that went wrong.
 QStringList engineExchange(LinkExchange &link, Decoder &decoder, const Draw &d, std::mt19937 &rng, int timeOutMs)
@@ -221,7 +281,7 @@ QStringList engineExchange(LinkExchange &link, Decoder &decoder, const Draw &d, 
     decoder.prepare(d.setting);
     const LinkSettings settings; // RS232, COM 1, 9600,N,8,1
     const ConfigImage image = randomImage(rng);
-    const int clearsBefore = decoder.serial.model().memoryClears;
+    const int clearsBefore = decoder.model().memoryClears;
     QList<QByteArray> lines;
     bool ended = false;
     LinkResult result = R::Aborted;
@@ -243,6 +303,7 @@ QStringList engineExchange(LinkExchange &link, Decoder &decoder, const Draw &d, 
     if (!waitUntil(&link, &LinkExchange::finished, 10 * timeOutMs + 5000, [&] { return ended; }))
         wrong << QStringLiteral("no end");
     QObject::disconnect(connection);
+    decoder.mark(QStringLiteral("(the program has its result)"));
 
     const LinkResult expected = expectedResult(d.exchange, d.setting);
     if (ended && result != expected)
@@ -250,7 +311,7 @@ QStringList engineExchange(LinkExchange &link, Decoder &decoder, const Draw &d, 
     if (link.serialPort().portOpen())
         wrong << QStringLiteral("port left open");
     if (result == R::Good) {
-        const sim::DecoderModel &m = decoder.serial.model();
+        const sim::DecoderModel m = decoder.model();
         switch (d.exchange) {
         case Exchange::Download:
         case Exchange::DownloadNoSave:
@@ -316,8 +377,8 @@ struct WindowExchange
 const WindowExchange kButtons[] = {
     {Exchange::Download, false, "cmdTransmit", nullptr, "CFG Message", "Download Failed!"},
     {Exchange::DownloadNoSave, false, "cmdTransmit", nullptr, "CFG Message", "Download Failed!"},
-    {Exchange::Upload, false, "cmdReceive", "This will replace your current data with reader's data!",
-     "Upload Message", "Upload Failed!"},
+    {Exchange::Upload, false, "cmdReceive", "This will replace your current data with reader's data!", "Upload Message",
+     "Upload Failed!"},
     {Exchange::Version, false, "CmdVersion", nullptr, "Upload Message", "Upload Failed!"},
     {Exchange::ReadMemory, true, "CmdRead", "This will read decoder memory data!", "Read Memory Message",
      "Read Decoder Memory Failed!"},
@@ -437,7 +498,8 @@ QStringList windowExchange(Program &p, Decoder &decoder, const Draw &d, std::mt1
     p.state.workingImage = randomImage(rng);
     if (d.exchange == Exchange::Download || d.exchange == Exchange::DownloadNoSave) {
         const bool save = d.exchange == Exchange::Download;
-        auto *option = window->findChild<QAbstractButton *>(save ? QStringLiteral("Option1_1") : QStringLiteral("Option1_0"));
+        auto *option =
+            window->findChild<QAbstractButton *>(save ? QStringLiteral("Option1_1") : QStringLiteral("Option1_0"));
         if (option) {
             // On the label, where a click takes (the button may be wider).
             QStyleOptionButton style;
@@ -468,10 +530,11 @@ QStringList windowExchange(Program &p, Decoder &decoder, const Draw &d, std::mt1
     if (runs && !waitUntil(&window->link(), &LinkExchange::finished, 10 * timeOutMs + 5000, [&] { return ended; }))
         wrong << QStringLiteral("no end");
     QObject::disconnect(connection);
+    decoder.mark(QStringLiteral("(the window has its result)"));
     if (!runs && ended)
         wrong << QStringLiteral("ran though cancelled");
 
-    const sim::DecoderModel &m = decoder.serial.model();
+    const sim::DecoderModel m = decoder.model();
     const LinkResult expected = expectedResult(d.exchange, d.setting);
     QList<Prompter::Message> want;
     if (asked)
@@ -490,7 +553,8 @@ QStringList windowExchange(Program &p, Decoder &decoder, const Draw &d, std::mt1
     if (runs && expected == R::Good) {
         if ((d.exchange == Exchange::Download || d.exchange == Exchange::DownloadNoSave) && m.image != sent)
             wrong << QStringLiteral("the decoder holds another image");
-        if (d.exchange == Exchange::ReadMemory && static_cast<MemoryWindow *>(window)->memoryText() != memoryLinesText(kMemoryLines))
+        if (d.exchange == Exchange::ReadMemory &&
+            static_cast<MemoryWindow *>(window)->memoryText() != memoryLinesText(kMemoryLines))
             wrong << QStringLiteral("the memory box shows other lines");
     }
     if (runs && expected == R::PortLost && !decoder.comeBack())
@@ -505,8 +569,10 @@ QStringList windowExchange(Program &p, Decoder &decoder, const Draw &d, std::mt1
 ProcessFigures processFigures()
 {
     ProcessFigures f;
-    f.descriptors =
-        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo &fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        f.descriptorTargets << fd.symLinkTarget();
+    f.descriptors = int(f.descriptorTargets.size());
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : status.readAll().split('\n')) {
@@ -516,6 +582,9 @@ ProcessFigures processFigures()
                 f.threads = line.mid(8).trimmed().toInt();
         }
     }
+    const struct mallinfo2 heap = ::mallinfo2();
+    f.heapInUseKiB = qint64(heap.uordblks + heap.hblkhd) / 1024;
+    f.heapHeldKiB = qint64(heap.arena + heap.hblkhd) / 1024;
     return f;
 }
 
@@ -589,7 +658,7 @@ Result soakEngine(const Options &options)
     Soak soak(options);
     Decoder decoder;
     if (!decoder.opened) {
-        soak.m_result.wrong << QStringLiteral("the simulator did not open: ") + decoder.serial.errorString();
+        soak.m_result.wrong << QStringLiteral("the simulator did not open: ") + decoder.error;
         return soak.m_result;
     }
     SimulatedPortIo portIo(false);
@@ -601,7 +670,7 @@ Result soakEngine(const Options &options)
     for (Exchange e : kEngineExchanges) {
         const Draw d{e, {}};
         for (const QString &w : engineExchange(link, decoder, d, soak.m_rng, options.timeOutMs))
-            soak.wrong(index, d, w);
+            soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
     soak.m_result.warmUp = index;
@@ -611,7 +680,7 @@ Result soakEngine(const Options &options)
     for (int i = 0; i < options.exchanges; ++i) {
         const Draw d = soak.draw(kEngineExchanges);
         for (const QString &w : engineExchange(link, decoder, d, soak.m_rng, options.timeOutMs))
-            soak.wrong(index, d, w);
+            soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
     soak.m_result.elapsedMs = clock.elapsed();
@@ -625,7 +694,7 @@ Result soakWindows(const Options &options)
     Soak soak(options);
     Decoder decoder;
     if (!decoder.opened) {
-        soak.m_result.wrong << QStringLiteral("the simulator did not open: ") + decoder.serial.errorString();
+        soak.m_result.wrong << QStringLiteral("the simulator did not open: ") + decoder.error;
         return soak.m_result;
     }
     Program program(options.timeOutMs);
@@ -634,10 +703,14 @@ Result soakWindows(const Options &options)
     for (Exchange e : kWindowExchanges) {
         const Draw d{e, {}};
         for (const QString &w : windowExchange(program, decoder, d, soak.m_rng, false, index % 2, options.timeOutMs))
-            soak.wrong(index, d, w);
+            soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
     soak.m_result.warmUp = index;
+    // Qt's pixmap cache grows with every repaint of the windows' title bar
+    // buttons (each paint makes new icons) until its limit: it starts empty,
+    // and the figures after are taken again once it is emptied.
+    QPixmapCache::clear();
     soak.m_result.before = processFigures();
     QElapsedTimer clock;
     clock.start();
@@ -647,12 +720,15 @@ Result soakWindows(const Options &options)
         const bool cancel = soak.m_rng() % 10 == 0;
         const bool byKey = soak.m_rng() % 2 == 0;
         for (const QString &w : windowExchange(program, decoder, d, soak.m_rng, cancel, byKey, options.timeOutMs))
-            soak.wrong(index, d, w);
+            soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
     soak.m_result.elapsedMs = clock.elapsed();
     soak.m_result.exchanges = options.exchanges;
     soak.m_result.after = processFigures();
+    QPixmapCache::clear();
+    soak.m_result.afterCacheEmptied = processFigures();
+    soak.m_result.pixmapCache = true;
     return soak.m_result;
 }
 
@@ -670,6 +746,15 @@ QStringList figuresText(const Result &r)
                  .arg(r.before.descriptors)
                  .arg(r.after.descriptors)
                  .arg(r.before.descriptors == r.after.descriptors ? "met" : "MISSED");
+    if (r.before.descriptorTargets != r.after.descriptorTargets) {
+        QStringList gone = r.before.descriptorTargets, added = r.after.descriptorTargets;
+        for (const QString &t : r.before.descriptorTargets)
+            added.removeOne(t);
+        for (const QString &t : r.after.descriptorTargets)
+            gone.removeOne(t);
+        lines << QStringLiteral("    open after, not before: %1; before, not after: %2")
+                     .arg(added.join(u", "), gone.join(u", "));
+    }
     lines << QStringLiteral("  threads      %1 -> %2   goal: equal   %3")
                  .arg(r.before.threads)
                  .arg(r.after.threads)
@@ -681,6 +766,24 @@ QStringList figuresText(const Result &r)
                  .arg(growth)
                  .arg(per10k, 0, 'f', 0)
                  .arg(per10k / 1024.0, 0, 'f', 2);
+    lines << QStringLiteral("  heap in use  %1 KiB -> %2 KiB (%3 KiB); held from the system %4 KiB -> %5 KiB")
+                 .arg(r.before.heapInUseKiB)
+                 .arg(r.after.heapInUseKiB)
+                 .arg(r.after.heapInUseKiB - r.before.heapInUseKiB)
+                 .arg(r.before.heapHeldKiB)
+                 .arg(r.after.heapHeldKiB);
+    if (r.pixmapCache) {
+        const qint64 cached = r.after.heapInUseKiB - r.afterCacheEmptied.heapInUseKiB;
+        const qint64 own = r.afterCacheEmptied.heapInUseKiB - r.before.heapInUseKiB;
+        const double ownPer10k = r.exchanges > 0 ? own * 10000.0 / r.exchanges : 0;
+        lines << QStringLiteral(
+                     "  of the heap, Qt's pixmap cache %1 KiB; with the cache emptied the heap in use grew %2 "
+                     "KiB (%3 KiB per 10,000)   ratio to goal %4")
+                     .arg(cached)
+                     .arg(own)
+                     .arg(ownPer10k, 0, 'f', 0)
+                     .arg(ownPer10k / 1024.0, 0, 'f', 2);
+    }
     lines << QStringLiteral("  wrong outcomes %1   goal: 0").arg(r.wrong.size());
     for (const QString &w : r.wrong)
         lines << QStringLiteral("    ") + w;

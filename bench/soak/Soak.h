@@ -20,9 +20,15 @@ namespace q5n::soak {
 // What the process holds at one moment.
 struct ProcessFigures
 {
-    int descriptors = 0; // entries of /proc/self/fd
-    qint64 rssKiB = 0;   // VmRSS of /proc/self/status
-    int threads = 0;     // Threads of /proc/self/status
+    int descriptors = 0;           // entries of /proc/self/fd
+    QStringList descriptorTargets; // what each one is open on
+    qint64 rssKiB = 0;             // VmRSS of /proc/self/status
+    int threads = 0;               // Threads of /proc/self/status
+    // The allocator's view: what the program's objects take, and what the
+    // allocator holds from the system for them (the difference is free
+    // space it keeps).
+    qint64 heapInUseKiB = 0;
+    qint64 heapHeldKiB = 0;
 };
 ProcessFigures processFigures();
 
@@ -56,6 +62,8 @@ struct Options
     // Every answer time-out of the engine (download, upload, memory): the
     // simulator answers at once, so only the silent faults wait this long.
     int timeOutMs = 100;
+    // A wrong outcome comes with the simulator's last lines of log.
+    bool simulatorLog = false;
     // Called with each wrong outcome as it happens (besides the list).
     std::function<void(const QString &)> onWrong;
 };
@@ -63,6 +71,9 @@ struct Options
 struct Result
 {
     ProcessFigures before, after;
+    // The windows' run: the figures after, once Qt's pixmap cache is emptied.
+    bool pixmapCache = false;
+    ProcessFigures afterCacheEmptied;
     int exchanges = 0;
     int warmUp = 0; // exchanges run before the first figures
     QStringList wrong;
