@@ -53,7 +53,7 @@ void TestSoak::soak()
     soak::Options options;
     options.exchanges = exchanges;
     options.seed = qEnvironmentVariableIsSet("Q5N_SOAK_SEED") ? qEnvironmentVariable("Q5N_SOAK_SEED").toUInt()
-                                                             : std::random_device{}();
+                                                              : std::random_device{}();
     options.simulatorLog = true;
     qInfo("seed %u", options.seed);
     const soak::Result r = windows ? soak::soakWindows(options) : soak::soakEngine(options);
@@ -68,4 +68,4 @@ void TestSoak::soak()
 }
 
 QTEST_MAIN(TestSoak)
-#include "tst_soak.moc"
+#include "tst_slow_soak.moc"
