@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPixmapCache>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -44,6 +45,11 @@ int main(int argc, char *argv[])
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);
+    // Qt's pixmap cache takes up to its limit (10 MiB by default) as the
+    // windows repaint; Q5N_SOAK_PIXMAP_CACHE_KIB sets another limit, to tell
+    // its growth from the program's.
+    if (qEnvironmentVariableIsSet("Q5N_SOAK_PIXMAP_CACHE_KIB"))
+        QPixmapCache::setCacheLimit(qEnvironmentVariableIntValue("Q5N_SOAK_PIXMAP_CACHE_KIB"));
 
     const int engineExchanges = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
     const int windowExchanges = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1000;
@@ -67,7 +73,9 @@ int main(int argc, char *argv[])
     print(soak::soakEngine(options));
 
     options.exchanges = windowExchanges;
-    std::printf("through the Transmit and memory windows (mouse clicks and the space bar on the focused button)\n");
+    std::printf("through the Transmit and memory windows (mouse clicks and the space bar on the focused button;\n"
+                "  one question in ten answered Cancel; Qt's pixmap cache limit %d KiB)\n",
+                QPixmapCache::cacheLimit());
     print(soak::soakWindows(options));
     return 0;
 }

@@ -746,7 +746,8 @@ QStringList figuresText(const Result &r)
                  .arg(r.before.descriptors)
                  .arg(r.after.descriptors)
                  .arg(r.before.descriptors == r.after.descriptors ? "met" : "MISSED");
-    if (r.before.descriptorTargets != r.after.descriptorTargets) {
+    // (The same number on other lines is the simulator's line, reopened after a hang-up.)
+    if (r.before.descriptors != r.after.descriptors) {
         QStringList gone = r.before.descriptorTargets, added = r.after.descriptorTargets;
         for (const QString &t : r.before.descriptorTargets)
             added.removeOne(t);

@@ -9,9 +9,14 @@
 // The seed is printed; Q5N_SOAK_SEED=<n> runs the same draw again.
 #include "soak/Soak.h"
 
+#include <QTemporaryFile>
 #include <QtTest>
 
+#include <cstring>
+#include <future>
+#include <memory>
 #include <random>
+#include <thread>
 
 using namespace q5n;
 
@@ -19,10 +24,59 @@ class TestSoak : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void figuresSeeWhatIsHeld_data();
+    void figuresSeeWhatIsHeld();
     void everyFaultHasAnOutcome();
     void soak_data();
     void soak();
 };
+
+enum class Held { File, Thread, Memory };
+Q_DECLARE_METATYPE(Held)
+
+// The soak's figures are what it reports on: each moves with what it counts.
+void TestSoak::figuresSeeWhatIsHeld_data()
+{
+    QTest::addColumn<Held>("held");
+    QTest::addColumn<int>("descriptors");
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("atLeastKiB"); // of resident memory and of heap in use
+
+    QTest::newRow("a file open") << Held::File << 1 << 0 << 0;
+    QTest::newRow("a thread running") << Held::Thread << 0 << 1 << 0;
+    QTest::newRow("4 MiB written") << Held::Memory << 0 << 0 << 4000;
+}
+
+void TestSoak::figuresSeeWhatIsHeld()
+{
+    QFETCH(Held, held);
+    QFETCH(int, descriptors);
+    QFETCH(int, threads);
+    QFETCH(int, atLeastKiB);
+
+    const soak::ProcessFigures before = soak::processFigures();
+    QTemporaryFile file;
+    std::promise<void> release;
+    std::thread thread;
+    std::unique_ptr<char[]> block;
+    switch (held) {
+    case Held::File: QVERIFY(file.open()); break;
+    case Held::Thread: thread = std::thread([done = release.get_future()] { done.wait(); }); break;
+    case Held::Memory:
+        block.reset(new char[4 << 20]);
+        std::memset(block.get(), 1, 4 << 20);
+        break;
+    }
+    const soak::ProcessFigures during = soak::processFigures();
+    if (thread.joinable()) {
+        release.set_value();
+        thread.join();
+    }
+    QCOMPARE(during.descriptors - before.descriptors, descriptors);
+    QCOMPARE(during.threads - before.threads, threads);
+    QCOMPARE_GE(during.rssKiB - before.rssKiB, atLeastKiB);
+    QCOMPARE_GE(during.heapInUseKiB - before.heapInUseKiB, atLeastKiB);
+}
 
 // A fault the simulator gains is soaked only once its outcomes are known.
 void TestSoak::everyFaultHasAnOutcome()
