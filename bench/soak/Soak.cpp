@@ -708,8 +708,10 @@ Result soakWindows(const Options &options)
     }
     soak.m_result.warmUp = index;
     // Qt's pixmap cache grows with every repaint of the windows' title bar
-    // buttons (each paint makes new icons) until its limit: it starts empty,
-    // and the figures after are taken again once it is emptied.
+    // buttons (the style makes new icons for each paint, each cached under a
+    // key of its own) until its limit: it starts empty, and the figures after
+    // are taken again once it is emptied. (Qt 6.4 keeps the text key of every
+    // pixmap it drops, even when emptied: what grows beyond the cache.)
     QPixmapCache::clear();
     soak.m_result.before = processFigures();
     QElapsedTimer clock;
