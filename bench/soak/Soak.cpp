@@ -397,8 +397,8 @@ const WindowExchange &buttonOf(Exchange exchange)
 const char *const kTransmitItem = "mnuConfigTransmit";
 const char *const kMemoryItem = "mnuToolsRDM";
 
-// The program as a user has it: the main window with the Transmit and the
-// memory window open.
+// The program as a user has it: the main window, where the Transmit and the
+// memory window are opened from the menu, one at a time.
 struct Program
 {
     explicit Program(int timeOutMs)
