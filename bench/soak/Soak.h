@@ -77,6 +77,8 @@ struct Result
     int exchanges = 0;
     int warmUp = 0; // exchanges run before the first figures
     QStringList wrong;
+    // Garbage that passed an upload reply's check, as it can on a real line.
+    QStringList byChance;
     qint64 elapsedMs = 0;
     QStringList unknownFaults;
 };
