@@ -1,10 +1,9 @@
 #include "tool/PortRecord.h"
 
-#include "platform/Paths.h"
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -122,12 +121,32 @@ QString writeRecord(const QString &folder, const ApplyRecord &record)
         if (!made)
             return QStringLiteral("%1: the folder cannot be made").arg(folder);
     }
-    // A new record is the user's alone, so that reading it back accepts it.
-    const mode_t old = ::umask(077);
-    const QString path = QDir(folder).filePath(recordFileName(record.port));
-    const QString error = writeFileAtomically(path, recordBytes(record));
-    ::umask(old);
-    return error.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(path, error);
+    // A private temporary file, created afresh (never through a link, never
+    // over a file already there), renamed over the record's name: whatever
+    // was at that name is replaced, never followed or written into, and a
+    // record that another user put there would not be read anyway. Once per
+    // port of a run of any size, so it stays cheap: a record is what the last
+    // verified download left, one lost in a crash costs a download, so it is
+    // not synced to the disk.
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return QStringLiteral("%1: %2").arg(folder, systemWords());
+    const auto closeDir = qScopeGuard([dir] { ::close(dir); });
+    const QByteArray name = QFile::encodeName(recordFileName(record.port));
+    const QByteArray temp = name + '.' + QByteArray::number(::getpid()) + ".new";
+    const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return QStringLiteral("%1: %2").arg(folder, systemWords());
+    const QByteArray bytes = recordBytes(record);
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const int writeError = errno;
+    if (::close(fd) != 0 || !written || ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
+        const int error = written ? errno : writeError;
+        ::unlinkat(dir, temp.constData(), 0);
+        errno = error != 0 ? error : ENOSPC;
+        return QStringLiteral("%1: %2").arg(QDir(folder).filePath(QString::fromLocal8Bit(name)), systemWords());
+    }
+    return {};
 }
 
 QString removeRecord(const QString &folder, const QString &key)

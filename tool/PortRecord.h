@@ -36,8 +36,9 @@ struct LoadedRecord
 };
 LoadedRecord readRecord(const QString &folder, const QString &key);
 
-// Writes the record through the safe save (readable by the user alone),
-// making the folder (private) when it is missing. Empty, or why not.
+// Writes the record (readable by the user alone) into the folder, making it
+// (private) when it is missing: a new file renamed over the record's name.
+// Empty, or why not.
 QString writeRecord(const QString &folder, const ApplyRecord &record);
 
 // Removes the port's record before a download changes the decoder: the
