@@ -20,6 +20,20 @@
 
 using namespace q5n;
 
+// Under AddressSanitizer memory is not the program's own: freed blocks wait
+// in its quarantine and the C library's heap figures read zero.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryFiguresMeanSomething = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryFiguresMeanSomething = false;
+#else
+constexpr bool kMemoryFiguresMeanSomething = true;
+#endif
+#else
+constexpr bool kMemoryFiguresMeanSomething = true;
+#endif
+
 class TestSoak : public QObject
 {
     Q_OBJECT
@@ -74,6 +88,8 @@ void TestSoak::figuresSeeWhatIsHeld()
     }
     QCOMPARE(during.descriptors - before.descriptors, descriptors);
     QCOMPARE(during.threads - before.threads, threads);
+    if (!kMemoryFiguresMeanSomething)
+        return;
     QCOMPARE_GE(during.rssKiB - before.rssKiB, atLeastKiB);
     QCOMPARE_GE(during.heapInUseKiB - before.heapInUseKiB, atLeastKiB);
 }
@@ -121,7 +137,8 @@ void TestSoak::soak()
     QCOMPARE(r.exchanges, exchanges);
     QCOMPARE(r.after.descriptors, r.before.descriptors);
     QCOMPARE(r.after.threads, r.before.threads);
-    QCOMPARE_LT(r.after.rssKiB - r.before.rssKiB, rssBoundKiB);
+    if (kMemoryFiguresMeanSomething)
+        QCOMPARE_LT(r.after.rssKiB - r.before.rssKiB, rssBoundKiB);
 }
 
 QTEST_MAIN(TestSoak)
