@@ -31,6 +31,7 @@ struct ApplyRun
     bool save = true;
     QString folder;                          // the records'
     std::map<const PortJob *, QString> keys; // each port's record key
+    PortKeys portKeys;
 };
 
 // After the upload: true when a download is due.
@@ -42,7 +43,7 @@ bool compared(PortJob &job, LinkResult r, ApplyRun &run)
         return false;
     }
     p.firmware = firmwareText(job.reply());
-    const QString key = run.keys[&job] = portKey(p.device);
+    const QString key = run.keys[&job] = run.portKeys.of(p.device);
     const LoadedRecord record = readRecord(run.folder, key);
     p.comparison = compareSection(run.image, job.reply(), record.record, record.problem);
     p.comparison->forced = run.force;

@@ -53,6 +53,7 @@ int downloadCommand(Call &call)
     const bool verify = call.isSet(option::verify());
     const QString folder = stateFolder(call.value(option::state()));
     std::map<const PortJob *, QString> keys;
+    PortKeys portKeys;
     // Each port verifies as soon as its own download has finished; where the
     // file changes the decoder's line and no answer comes at the link's
     // settings, once more at the file's. The decoder changes from the
@@ -70,7 +71,7 @@ int downloadCommand(Call &call)
     runEveryPort(call.jobs, [&](PortJob &job) {
         return Steps{
             {[&](LinkExchange &e, const LinkSettings &l) {
-                 removeRecord(folder, keys[&job] = portKey(job.outcome().device));
+                 removeRecord(folder, keys[&job] = portKeys.of(job.outcome().device));
                  e.download(l, image, save);
              },
              [&](LinkResult r) {

@@ -132,10 +132,14 @@ void uploadStep(LinkExchange &e, const LinkSettings &l)
 }
 
 PortJob::PortJob(const QString &port, const LinkSettings &link, const Timing &timing)
+    : PortJob(port, resolvePortName(port), link, timing)
+{
+}
+
+PortJob::PortJob(const QString &port, const PortName &name, const LinkSettings &link, const Timing &timing)
     : m_engine(m_portIo, timing, nullptr), m_link(link)
 {
     m_outcome.port = port;
-    const PortName name = resolvePortName(port);
     m_outcome.device = name.device;
     m_portProblem = name.problem;
     const QString device = m_outcome.device;
@@ -205,13 +209,17 @@ bool prepareJobs(Call &call)
         call.usageError(error);
         return false;
     }
-    for (const QString &port : ports)
-        if (const PortName name = resolvePortName(port); name.usageError) {
-            call.usageError(QStringLiteral("--port ") + name.problem);
+    // Each name resolved once: a fleet names many ports.
+    QList<NamedPort> named;
+    for (const QString &port : ports) {
+        named.append({port, resolvePortName(port)});
+        if (named.back().name.usageError) {
+            call.usageError(QStringLiteral("--port ") + named.back().name.problem);
             return false;
         }
-    for (const QString &port : distinctPorts(ports, call.err)) {
-        call.jobs.push_back(std::make_unique<PortJob>(port, link, call.timing));
+    }
+    for (const NamedPort &port : distinctPorts(named, call.err)) {
+        call.jobs.push_back(std::make_unique<PortJob>(port.port, port.name, link, call.timing));
         progressTo(call.err, *call.jobs.back());
     }
     return true;

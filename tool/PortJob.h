@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/ComPorts.h"
 #include "link/LinkExchange.h"
 #include "link/PortIo.h"
 #include "model/ProgramState.h"
@@ -59,6 +60,8 @@ class PortJob
 {
 public:
     PortJob(const QString &port, const LinkSettings &link, const Timing &timing);
+    // With the port's name already resolved.
+    PortJob(const QString &port, const PortName &name, const LinkSettings &link, const Timing &timing);
 
     LinkExchange &engine() { return m_engine; }
     const LinkSettings &link() const { return m_link; }

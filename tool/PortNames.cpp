@@ -16,25 +16,36 @@ int comNumber(const QString &value)
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
-QStringList distinctPorts(const QStringList &ports, QTextStream &err)
+QList<NamedPort> distinctPorts(const QList<NamedPort> &ports, QTextStream &err)
 {
-    QStringList kept;
+    QList<NamedPort> kept;
     std::map<QString, QString> firstName; // device -> the name that came first
-    for (const QString &port : ports) {
-        const QString device = portDevice(port);
+    for (const NamedPort &named : ports) {
+        const QString &device = named.name.device;
         const QString canonical = QFileInfo(device).canonicalFilePath();
         const QString key = canonical.isEmpty() ? device : canonical;
         if (key.isEmpty()) {
-            kept << port;
+            kept << named;
             continue;
         }
-        const auto [at, inserted] = firstName.emplace(key, port);
+        const auto [at, inserted] = firstName.emplace(key, named.port);
         if (inserted)
-            kept << port;
+            kept << named;
         else
-            err << "q5ntool: " << port << " and " << at->second << " name one device (" << key
+            err << "q5ntool: " << named.port << " and " << at->second << " name one device (" << key
                 << "); it is used once, as " << at->second << '\n';
     }
+    return kept;
+}
+
+QStringList distinctPorts(const QStringList &ports, QTextStream &err)
+{
+    QList<NamedPort> named;
+    for (const QString &port : ports)
+        named.append({port, resolvePortName(port)});
+    QStringList kept;
+    for (const NamedPort &n : distinctPorts(named, err))
+        kept << n.port;
     return kept;
 }
 

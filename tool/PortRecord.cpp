@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,19 +17,49 @@ namespace q5n::tool {
 
 namespace {
 
+// The first line of a record taken away before a download: as long as a
+// record's own first line, so that it is written over it where it is. A file
+// that begins with it, or is empty, holds no record.
+constexpr char kEmptiedMark[] = "q5ntool apply record -";
+
 QString systemWords()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The name of a link in `dir` that leads where `target` leads, or empty.
-QString linkTo(const QString &dir, const QString &target)
+// The record at `name` (in `dir`) opened for writing, if it is what this
+// program leaves there: the user's own regular file, its only name, that
+// nobody else may write. Never through a link, never waiting on a FIFO.
+// Otherwise -1.
+int openOwnRecord(int dir, const QByteArray &name)
 {
-    const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &e : entries)
-        if (e.canonicalFilePath() == target)
-            return e.fileName();
-    return {};
+    const int fd = ::openat(dir, name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1 ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool writeAt(int fd, const QByteArray &bytes, qsizetype offset)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
@@ -44,20 +75,40 @@ QString stateFolder(const QString &option)
 
 QString portKey(const QString &device, const QString &byIdDir, const QString &byPathDir)
 {
+    return PortKeys(byIdDir, byPathDir).of(device);
+}
+
+PortKeys::PortKeys(QString byIdDir, QString byPathDir)
+    : m_folders{{std::move(byIdDir), QStringLiteral("by-id/"), {}},
+                {std::move(byPathDir), QStringLiteral("by-path/"), {}}}
+{
+}
+
+QString PortKeys::of(const QString &device)
+{
     if (device.isEmpty())
         return {};
     const QFileInfo info(device);
     const QString path = info.absoluteFilePath();
-    const std::pair<QString, QString> folders[] = {{byIdDir, QStringLiteral("by-id/")},
-                                                   {byPathDir, QStringLiteral("by-path/")}};
-    for (const auto &[dir, prefix] : folders)
-        if (info.absolutePath() == dir)
-            return prefix + info.fileName();
-    const QString target = info.canonicalFilePath();
-    if (!target.isEmpty())
-        for (const auto &[dir, prefix] : folders)
-            if (const QString name = linkTo(dir, target); !name.isEmpty())
-                return prefix + name;
+    for (const Folder &f : m_folders)
+        if (info.absolutePath() == f.dir)
+            return f.prefix + info.fileName();
+    QString target; // where the device path leads, found once a folder has links
+    for (Folder &f : m_folders) {
+        if (!f.names) {
+            f.names.emplace();
+            const QFileInfoList links = QDir(f.dir).entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+            for (const QFileInfo &link : links)
+                if (const QString leadsTo = link.canonicalFilePath(); !leadsTo.isEmpty())
+                    f.names->insert(leadsTo, f.names->value(leadsTo, link.fileName()));
+        }
+        if (f.names->isEmpty())
+            continue;
+        if (target.isEmpty())
+            target = info.canonicalFilePath();
+        if (const QString name = f.names->value(target); !target.isEmpty() && !name.isEmpty())
+            return f.prefix + name;
+    }
     if (info.absolutePath() == QLatin1String("/dev"))
         return info.fileName();
     return path;
@@ -103,6 +154,9 @@ LoadedRecord readRecord(const QString &folder, const QString &key)
     QByteArray bytes(4096, Qt::Uninitialized);
     const ssize_t n = ::read(fd, bytes.data(), bytes.size());
     ::close(fd);
+    // Taken away before a download, and not written again after it: no record.
+    if (n == 0 || QByteArrayView(bytes).first(std::max<ssize_t>(n, 0)).startsWith(kEmptiedMark))
+        return loaded;
     bytes.resize(n > 0 ? n : 0);
     loaded.record = parseRecord(bytes);
     if (!loaded.record || loaded.record->port != key) {
@@ -121,30 +175,46 @@ QString writeRecord(const QString &folder, const ApplyRecord &record)
         if (!made)
             return QStringLiteral("%1: the folder cannot be made").arg(folder);
     }
-    // A private temporary file, created afresh (never through a link, never
-    // over a file already there), renamed over the record's name: whatever
-    // was at that name is replaced, never followed or written into, and a
-    // record that another user put there would not be read anyway. Once per
-    // port of a run of any size, so it stays cheap: a record is what the last
-    // verified download left, one lost in a crash costs a download, so it is
-    // not synced to the disk.
     const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return QStringLiteral("%1: %2").arg(folder, systemWords());
     const auto closeDir = qScopeGuard([dir] { ::close(dir); });
     const QByteArray name = QFile::encodeName(recordFileName(record.port));
+    const QByteArray bytes = recordBytes(record);
+    const auto failed = [&] {
+        return QStringLiteral("%1: %2").arg(QDir(folder).filePath(QString::fromLocal8Bit(name)), systemWords());
+    };
+    // The port's own record file is written again where it is, so that a run
+    // over many ports makes and deletes no files (on some file systems each
+    // new file costs more while many were deleted a moment ago, and cutting a
+    // file to nothing makes the system write it out at once). In three steps
+    // within its first block: the first line marked emptied, the rest written,
+    // then the first line: a record cut short anywhere reads as none. A record
+    // lost in a crash costs a download, so it is not synced to the disk.
+    if (const int fd = openOwnRecord(dir, name); fd >= 0) {
+        const auto closeRecord = qScopeGuard([fd] { ::close(fd); });
+        struct stat st;
+        const qsizetype head = qsizetype(sizeof kEmptiedMark) - 1;
+        const bool written =
+            ::fstat(fd, &st) == 0 && writeAt(fd, QByteArray(kEmptiedMark), 0) && writeAt(fd, bytes.mid(head), head) &&
+            (st.st_size <= bytes.size() || ::ftruncate(fd, bytes.size()) == 0) && writeAt(fd, bytes.left(head), 0);
+        return written ? QString() : failed();
+    }
+    // No record yet, or something else at its name: a private temporary file,
+    // created afresh (never through a link, never over a file already there),
+    // renamed over the record's name. Whatever was at that name is replaced,
+    // never followed or written into.
     const QByteArray temp = name + '.' + QByteArray::number(::getpid()) + ".new";
     const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return QStringLiteral("%1: %2").arg(folder, systemWords());
-    const QByteArray bytes = recordBytes(record);
-    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    const bool written = writeAt(fd, bytes, 0);
     const int writeError = errno;
     if (::close(fd) != 0 || !written || ::renameat(dir, temp.constData(), dir, name.constData()) != 0) {
         const int error = written ? errno : writeError;
         ::unlinkat(dir, temp.constData(), 0);
         errno = error != 0 ? error : ENOSPC;
-        return QStringLiteral("%1: %2").arg(QDir(folder).filePath(QString::fromLocal8Bit(name)), systemWords());
+        return failed();
     }
     return {};
 }
@@ -155,6 +225,15 @@ QString removeRecord(const QString &folder, const QString &key)
         return {};
     const QString path = QDir(folder).filePath(recordFileName(key));
     const QByteArray name = QFile::encodeName(path);
+    // The user's own record is marked emptied where it is, its first line
+    // overwritten; anything else at its name is removed, if it is the user's.
+    if (const int fd = openOwnRecord(AT_FDCWD, name); fd >= 0) {
+        const bool emptied = writeAt(fd, QByteArray(kEmptiedMark), 0);
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return emptied ? QString() : QStringLiteral("%1: %2").arg(path, systemWords());
+    }
     struct stat st;
     if (::lstat(name.constData(), &st) != 0)
         return errno == ENOENT ? QString() : QStringLiteral("%1: %2").arg(path, systemWords());

@@ -2,6 +2,7 @@
 
 #include "tool/Apply.h"
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -22,6 +23,24 @@ QString stateFolder(const QString &option);
 QString portKey(const QString &device, const QString &byIdDir = QStringLiteral("/dev/serial/by-id"),
                 const QString &byPathDir = QStringLiteral("/dev/serial/by-path"));
 
+// The keys of the ports of one run: the two folders are read once, at the
+// first port that needs them, however many ports the run has.
+class PortKeys
+{
+public:
+    explicit PortKeys(QString byIdDir = QStringLiteral("/dev/serial/by-id"),
+                      QString byPathDir = QStringLiteral("/dev/serial/by-path"));
+    QString of(const QString &device);
+
+private:
+    struct Folder
+    {
+        QString dir, prefix;
+        std::optional<QHash<QString, QString>> names; // device -> the first link's name
+    };
+    Folder m_folders[2];
+};
+
 // The record's file name for a key: every byte but letters, digits and "-._~"
 // as %XX ("by-id%2Fusb-FTDI_...record"); a long key is cut and given a hash.
 QString recordFileName(const QString &key);
@@ -36,13 +55,15 @@ struct LoadedRecord
 };
 LoadedRecord readRecord(const QString &folder, const QString &key);
 
-// Writes the record (readable by the user alone) into the folder, making it
-// (private) when it is missing: a new file renamed over the record's name.
-// Empty, or why not.
+// Writes the record into the folder, making it (private) when it is missing:
+// into the port's own record file where there is one (the user's, its only
+// name, written by nobody else), else as a new file readable by the user
+// alone, renamed over the record's name. Empty, or why not.
 QString writeRecord(const QString &folder, const ApplyRecord &record);
 
-// Removes the port's record before a download changes the decoder: the
-// user's own file only. Empty, or why it stays.
+// Takes the port's record away before a download changes the decoder: the
+// user's own record file is marked emptied where it is, anything else of the
+// user's at its name removed. Empty, or why it stays.
 QString removeRecord(const QString &folder, const QString &key);
 
 } // namespace q5n::tool

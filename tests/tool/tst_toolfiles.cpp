@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace q5n;
 using namespace q5n::tool;
 
@@ -327,6 +330,80 @@ private Q_SLOTS:
         QCOMPARE(bool(r), read);
         if (r)
             QCOMPARE(parseRecord(recordBytes(*r)), r);
+    }
+
+    // What is at a record's name before a verified download writes it, and
+    // before the next download takes it away: the port's own record is
+    // rewritten and taken away in place (no file made or deleted); anything
+    // else is replaced or removed, and what it leads to is never written.
+    void recordKeptInPlace_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("nothing") << "" << false;
+        QTest::newRow("the port's record") << "record" << true;
+        QTest::newRow("an emptied record") << "empty" << true;
+        QTest::newRow("a second name of another file") << "hard link" << false;
+        QTest::newRow("others may write it") << "group-writable" << false;
+        QTest::newRow("a link to another file") << "link" << false;
+        QTest::newRow("a FIFO") << "fifo" << false;
+    }
+    void recordKeptInPlace()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, inPlace);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("state")), other = dir.filePath(QStringLiteral("other"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(writeFileAtomically(other, "another file\n"), QString());
+        const ApplyRecord old{QStringLiteral("ttyS3"), Section::Decoder, factoryImage()};
+        ApplyRecord next = old;
+        next.section = Section::Reader;
+        next.image[5] = 0x42;
+        const QString path = folder + QLatin1Char('/') + recordFileName(old.port);
+        const QByteArray name = QFile::encodeName(path);
+        if (before == QLatin1String("record") || before == QLatin1String("group-writable"))
+            QCOMPARE(writeRecord(folder, old), QString());
+        if (before == QLatin1String("empty"))
+            QCOMPARE(writeFileAtomically(path, ""), QString());
+        if (before == QLatin1String("group-writable"))
+            QVERIFY(::chmod(name.constData(), 0620) == 0);
+        if (before == QLatin1String("hard link"))
+            QVERIFY(::link(QFile::encodeName(other).constData(), name.constData()) == 0);
+        if (before == QLatin1String("link"))
+            QVERIFY(QFile::link(other, path));
+        if (before == QLatin1String("fifo"))
+            QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+        struct stat was = {};
+        ::lstat(name.constData(), &was);
+
+        QCOMPARE(writeRecord(folder, next), QString());
+        struct stat now = {};
+        QVERIFY(::lstat(name.constData(), &now) == 0 && S_ISREG(now.st_mode));
+        QCOMPARE(now.st_ino == was.st_ino, inPlace);
+        QCOMPARE(now.st_mode & 0022, 0u);
+        const LoadedRecord written = readRecord(folder, old.port);
+        QCOMPARE(written.problem, QString());
+        QCOMPARE(written.record, std::optional<ApplyRecord>(next));
+
+        QCOMPARE(removeRecord(folder, old.port), QString());
+        const LoadedRecord gone = readRecord(folder, old.port);
+        QVERIFY(!gone.record);
+        QCOMPARE(gone.problem, QString());
+        struct stat after = {};
+        QVERIFY(::lstat(name.constData(), &after) == 0);
+        QCOMPARE(after.st_ino, now.st_ino);
+        // Cut short after the rest of the next record was written over a
+        // taken-away one: still none, whatever the rest says.
+        QFile cut(path);
+        const QByteArray whole = recordBytes(old);
+        const qsizetype head = whole.indexOf('\n');
+        QVERIFY(cut.open(QIODevice::ReadWrite) && cut.seek(head) && cut.write(whole.mid(head)) == whole.size() - head);
+        cut.close();
+        QVERIFY(!readRecord(folder, old.port).record);
+        QFile kept(other);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("another file\n"));
     }
 
     // A port's key stays the same from one plugging to the next, and its
