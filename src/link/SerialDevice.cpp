@@ -1,10 +1,11 @@
 #include "link/SerialDevice.h"
 
+#include "link/FdWatch.h"
 #include "link/PortAccess.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
+#include <QPointer>
 
 #include <algorithm>
 #include <cerrno>
@@ -130,11 +131,8 @@ bool SerialDevice::open(const QString &path, const SerialSettings &settings)
     if (lock && !lock->holdsDevice)
         ::unlink(QFile::encodeName(lock->path).constData());
     writeLockFile(device);
-    m_reader = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_reader, &QSocketNotifier::activated, this, &SerialDevice::onReadable);
-    m_writer = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-    m_writer->setEnabled(false);
-    connect(m_writer, &QSocketNotifier::activated, this, &SerialDevice::onWritable);
+    m_watch = std::make_unique<FdWatch>(
+        fd, [this] { onReadable(); }, [this] { onWritable(); });
     return true;
 }
 
@@ -150,7 +148,9 @@ bool SerialDevice::applySettings(const SerialSettings &settings)
         errno = EINVAL;
         return false;
     }
-    const cc_t minimum = t.c_cc[VMIN] ? t.c_cc[VMIN] : 1;
+    // The count the reader asked for stays; a line just opened starts at one
+    // byte, whatever the last program left on it.
+    const cc_t minimum = m_minimum ? m_minimum : 1;
     ::cfmakeraw(&t);
     t.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
     t.c_cflag |= CLOCAL | CREAD | (settings.dataBits == DataBits::Seven ? CS7 : CS8);
@@ -166,6 +166,7 @@ bool SerialDevice::applySettings(const SerialSettings &settings)
     t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
     t.c_cc[VMIN] = minimum;
     t.c_cc[VTIME] = 0;
+    m_minimum = 0; // unknown until the line has taken the settings
     if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0)
         return false;
     if (::tcsetattr(m_fd, TCSANOW, &t) != 0) {
@@ -185,22 +186,24 @@ bool SerialDevice::applySettings(const SerialSettings &settings)
         errno = EINVAL;
         return false;
     }
+    m_minimum = now.c_cc[VTIME] == 0 ? now.c_cc[VMIN] : 0;
     return true;
 }
 
 void SerialDevice::setMinimumCount(int bytes)
 {
-    if (m_fd < 0)
+    const auto wanted = cc_t(std::clamp(bytes, 1, 255));
+    // The line's count is known from the last change: asked again for the
+    // same count (every request does), the system is not asked at all.
+    if (m_fd < 0 || wanted == m_minimum)
         return;
     termios t{};
     if (::tcgetattr(m_fd, &t) != 0)
         return;
-    const auto wanted = cc_t(std::clamp(bytes, 1, 255));
-    if (t.c_cc[VMIN] == wanted && t.c_cc[VTIME] == 0)
-        return;
     t.c_cc[VMIN] = wanted;
     t.c_cc[VTIME] = 0;
-    ::tcsetattr(m_fd, TCSANOW, &t);
+    if (::tcsetattr(m_fd, TCSANOW, &t) == 0)
+        m_minimum = wanted;
 }
 
 void SerialDevice::close()
@@ -208,10 +211,7 @@ void SerialDevice::close()
     if (m_fd < 0)
         return;
     Q_EMIT closing();
-    delete m_reader;
-    m_reader = nullptr;
-    delete m_writer;
-    m_writer = nullptr;
+    m_watch.reset();
     // Exclusive mode outlives the descriptor while another end keeps the line
     // open (a pseudo-terminal's): give it up, with the lock file.
     ::ioctl(m_fd, TIOCNXCL);
@@ -220,6 +220,8 @@ void SerialDevice::close()
     m_fd = -1;
     m_buffer.clear();
     m_pending.clear();
+    m_drained = false;
+    m_minimum = 0;
 }
 
 bool SerialDevice::write(const QByteArray &bytes)
@@ -230,8 +232,8 @@ bool SerialDevice::write(const QByteArray &bytes)
     // first clears what the line received before, so an answer that comes at
     // once is not cleared with it.
     m_pending += bytes;
-    if (m_writer)
-        m_writer->setEnabled(true);
+    if (m_watch)
+        m_watch->setWriteWanted(true);
     return true;
 }
 
@@ -255,8 +257,8 @@ void SerialDevice::writePending()
         loseLine(n < 0 ? errno : EIO);
         return;
     }
-    if (m_writer)
-        m_writer->setEnabled(!m_pending.isEmpty());
+    if (m_watch)
+        m_watch->setWriteWanted(!m_pending.isEmpty());
 }
 
 void SerialDevice::onWritable()
@@ -287,12 +289,19 @@ void SerialDevice::onReadable()
 {
     if (m_fd < 0 || !drain())
         return;
+    // What the system held is read: the readers of this signal take it from
+    // the buffer without asking the system again (bytes that come meanwhile
+    // make the line readable again).
+    const QPointer<SerialDevice> alive(this);
+    m_drained = true;
     Q_EMIT readable();
+    if (alive)
+        m_drained = false;
 }
 
 QByteArray SerialDevice::readAll()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0 && !m_drained)
         drain();
     QByteArray out;
     out.swap(m_buffer);
@@ -321,8 +330,8 @@ void SerialDevice::clearOutput()
     if (m_fd >= 0)
         ::tcflush(m_fd, TCOFLUSH);
     m_pending.clear();
-    if (m_writer)
-        m_writer->setEnabled(false);
+    if (m_watch)
+        m_watch->setWriteWanted(false);
 }
 
 void SerialDevice::loseLine(int error)

@@ -7,10 +7,13 @@
 #include <QString>
 
 #include <sys/types.h>
+#include <termios.h>
 
-class QSocketNotifier;
+#include <memory>
 
 namespace q5n {
+
+class FdWatch;
 
 // A serial device opened through the system's own calls, so that no step of
 // the opening can block: the device opened without waiting (O_NONBLOCK,
@@ -18,7 +21,7 @@ namespace q5n {
 // decides whether the port is in use) besides exclusive mode, the UUCP lock
 // file written for the programs that read it (never followed, never opened
 // when it is not a regular file), the frame set through termios. Reading and
-// writing go through socket notifiers; a hang-up or a removed device (POLLHUP,
+// writing are told by a readiness watch (FdWatch); a hang-up or a removed device (POLLHUP,
 // EIO, ENXIO, ENODEV) closes the device and is reported once as lost.
 class SerialDevice : public QObject
 {
@@ -77,8 +80,9 @@ private:
     int m_fd = -1;
     bool m_pseudoTerminal = false;
     QString m_path;
-    QSocketNotifier *m_reader = nullptr;
-    QSocketNotifier *m_writer = nullptr;
+    std::unique_ptr<FdWatch> m_watch;
+    bool m_drained = false; // within readable(): the system's bytes are read
+    cc_t m_minimum = 0;     // the line's minimum count (VMIN), 0 when unknown
     QByteArray m_buffer;
     QByteArray m_pending;
     Error m_error = Error::None;

@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompter.h"
 #include "windows/LinkMessages.h"
 
+#include "link/FdWatch.h"
 #include "link/SerialDevice.h"
 #include "sim/SerialDecoder.h"
 #include "support/Exchanges.h"
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void accessAdvice();
     void deviceBackAfterFailedOpening_data();
     void deviceBackAfterFailedOpening();
+    void readinessWatches_data();
+    void readinessWatches();
 };
 
 void TestSerialPort::settingsReachTheLine_data()
@@ -314,3 +317,70 @@ void TestSerialPort::deviceBackAfterFailedOpening()
 
 QTEST_GUILESS_MAIN(TestSerialPort)
 #include "tst_serialport.moc"
+
+// Two pipes watched at once, both readable in one turn of the event loop:
+// a callback may delete its own watch or the other's, and nothing is called
+// on a watch once it is gone; writing is told only while wanted; the shared
+// set's descriptor goes with the last watch.
+void TestSerialPort::readinessWatches_data()
+{
+    QTest::addColumn<QString>("firstDeletes");
+    QTest::newRow("nothing") << "";
+    QTest::newRow("its own watch") << "own";
+    QTest::newRow("the other watch") << "other";
+    QTest::newRow("both watches") << "both";
+}
+
+void TestSerialPort::readinessWatches()
+{
+    QFETCH(QString, firstDeletes);
+    const auto descriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+    };
+    const qsizetype before = descriptors();
+    int pipes[2][2];
+    QVERIFY(::pipe2(pipes[0], O_NONBLOCK | O_CLOEXEC) == 0 && ::pipe2(pipes[1], O_NONBLOCK | O_CLOEXEC) == 0);
+    std::unique_ptr<FdWatch> watches[2];
+    int reads[2] = {0, 0}, writes = 0, first = -1;
+    for (int i = 0; i < 2; ++i)
+        watches[i] = std::make_unique<FdWatch>(
+            pipes[i][0],
+            [&, i] {
+                QVERIFY(watches[i]); // never called once deleted
+                ++reads[i];
+                char c;
+                while (::read(pipes[i][0], &c, 1) == 1) {
+                }
+                if (first >= 0)
+                    return;
+                first = i;
+                if (firstDeletes == QLatin1String("own") || firstDeletes == QLatin1String("both"))
+                    watches[i].reset();
+                if (firstDeletes == QLatin1String("other") || firstDeletes == QLatin1String("both"))
+                    watches[1 - i].reset();
+            },
+            [] {});
+    auto writer = std::make_unique<FdWatch>(
+        pipes[0][1], [] {}, [&] { ++writes; });
+    QVERIFY(::write(pipes[0][1], "a", 1) == 1 && ::write(pipes[1][1], "b", 1) == 1);
+    QTRY_VERIFY(first >= 0);
+    const int second = 1 - first;
+    const bool secondKept = firstDeletes.isEmpty() || firstDeletes == QLatin1String("own");
+    QTRY_COMPARE(reads[second], secondKept ? 1 : 0);
+    QCOMPARE(reads[first], 1);
+    QCOMPARE(writes, 0); // the pipe takes bytes, but nobody asked
+    writer->setWriteWanted(true);
+    QTRY_VERIFY(writes > 0);
+    writer->setWriteWanted(false);
+    const int told = writes;
+    QVERIFY(::write(pipes[second][1], "c", 1) == 1);
+    QTRY_COMPARE(reads[second], secondKept ? 2 : 0);
+    QCOMPARE(writes, told);
+    watches[0].reset();
+    watches[1].reset();
+    writer.reset();
+    for (auto &p : pipes)
+        for (int fd : p)
+            ::close(fd);
+    QCOMPARE(descriptors(), before);
+}
