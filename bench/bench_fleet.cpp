@@ -40,6 +40,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -181,21 +182,53 @@ struct Fleet
         return args;
     }
 
-    // The median of `runs` runs by wall time; `hostCpu` of each run is the
-    // simulated decoders' CPU during it.
-    Run median(int count, int runs = 5)
+    // One decoder and `count` decoders, `runs` times each, one after the
+    // other so that a drift of the machine falls on both alike: the medians
+    // of each figure, taken apart (the run of median wall time need not be
+    // the run of median CPU). `hostCpu` is the simulated decoders' CPU.
+    std::pair<Run, Run> medians(int count, int runs)
     {
-        std::vector<Run> all;
-        for (int i = 0; i < runs; ++i) {
-            const double before = hostCpu();
-            Run r = runTool(tool, downloadArgs(count, false));
-            r.hostCpu = hostCpu() - before;
-            all.push_back(r);
-        }
-        std::sort(all.begin(), all.end(), [](const Run &a, const Run &b) { return a.wall < b.wall; });
-        return all[all.size() / 2];
+        std::vector<Run> one, many;
+        for (int i = 0; i < runs; ++i)
+            for (auto [n, into] : {std::pair{1, &one}, std::pair{count, &many}}) {
+                const double before = hostCpu();
+                Run r = runTool(tool, downloadArgs(n, false));
+                r.hostCpu = hostCpu() - before;
+                into->push_back(r);
+            }
+        return {medianOf(one), medianOf(many)};
+    }
+    static Run medianOf(std::vector<Run> runs)
+    {
+        Run m;
+        const auto middle = [&](double Run::*figure) {
+            std::sort(runs.begin(), runs.end(), [&](const Run &a, const Run &b) { return a.*figure < b.*figure; });
+            return runs[runs.size() / 2].*figure;
+        };
+        m.wall = middle(&Run::wall);
+        m.cpu = middle(&Run::cpu);
+        m.hostCpu = middle(&Run::hostCpu);
+        return m;
     }
 };
+
+// The kind of file system a folder is on, by its magic number.
+QString fileSystemOf(const QString &folder)
+{
+    struct statfs fs
+    {
+    };
+    if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return QStringLiteral("unknown");
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x01021994UL: return QStringLiteral("tmpfs");
+    case 0xEF53UL: return QStringLiteral("ext2/3/4");
+    case 0x58465342UL: return QStringLiteral("xfs");
+    case 0x9123683EUL: return QStringLiteral("btrfs");
+    case 0x794C7630UL: return QStringLiteral("overlay");
+    default: return QStringLiteral("type 0x%1").arg(qulonglong(fs.f_type), 0, 16);
+    }
+}
 
 QString loadText()
 {
@@ -246,6 +279,11 @@ int main(int argc, char *argv[])
     }
     std::printf("load averages at the start: %s (2 cores or more wanted free; the figures move with the load)\n",
                 qPrintable(loadText()));
+    // The ports' records of q5ntool go to a folder of this run, not the user's.
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    std::printf("file systems: serial lock files %s (tmpfs on most systems), ports' records %s\n",
+                qPrintable(fileSystemOf(QStringLiteral("/var/lock/"))), qPrintable(fileSystemOf(state.path())));
     const double lockMs = lockFileMs();
     if (lockMs >= 0)
         std::printf("serial lock file, written and removed with every port opening: %.3f ms here\n", lockMs);
@@ -297,9 +335,9 @@ int main(int argc, char *argv[])
         if (!f.start(64))
             return 1;
         runTool(tool, {QStringLiteral("new"), f.dir.filePath(QStringLiteral("site.cfg"))});
-        const Run one = f.median(1);
-        const Run many = f.median(64);
-        std::printf("64 decoders against one (download --verify, median of 5)\n");
+        runTool(tool, f.downloadArgs(64, false)); // the ports' records made once, as a fleet has them
+        const auto [one, many] = f.medians(64, 9);
+        std::printf("64 decoders against one (download --verify, medians of 9, taken in turn)\n");
         std::printf("   1 decoder:  wall %.3f s, q5ntool CPU %.4f s (simulated decoder %.4f s)\n", one.wall, one.cpu,
                     one.hostCpu);
         std::printf("  64 decoders: wall %.3f s = %.2fx one decoder   goal <= 1.1x   (simulated decoders %.4f s CPU)\n",
