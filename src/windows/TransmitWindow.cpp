@@ -1,5 +1,7 @@
 #include "windows/TransmitWindow.h"
 
+#include "files/PortRecordFile.h"
+#include "link/ComPorts.h"
 #include "model/ProgramState.h"
 #include "platform/Prompter.h"
 #include "protocol/Protocol.h"
@@ -28,7 +30,14 @@ TransmitWindow::TransmitWindow(ProgramHost &host, QWidget *parent) : LinkWindow(
     ProgramState &s = context().state;
     addCommand({m_cmdTransmit,
                 {},
-                [this, &s] { link().download(s.linkSettings, s.workingImage, s.saveOption); },
+                [this, &s] {
+                    // q5ntool keeps per port what it last downloaded and
+                    // verified there: from this download on, it no longer
+                    // tells what the decoder holds.
+                    if (s.linkSettings.isRs232())
+                        removeRecord(stateFolder({}), portKey(comDevicePath(s.linkSettings.portNumber)));
+                    link().download(s.linkSettings, s.workingImage, s.saveOption);
+                },
                 ExchangeKind::Download});
     addCommand({m_cmdReceive,
                 [this] {

@@ -2,6 +2,7 @@
 // port, and download / upload / firmware version over RS232 (against a
 // pseudo-terminal driven here) and over the keyboard port (against a scripted
 // keyboard-line decoder).
+#include "files/PortRecordFile.h"
 #include "link/KeyboardChannel.h"
 #include "link/PtyPeer.h"
 #include "link/ScriptedKeyboardDecoder.h"
@@ -12,10 +13,13 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QToolBar>
 
@@ -483,10 +487,22 @@ void TestTransmitWindow::rs232Download()
         busyWhileWaiting = f->commandsDisabled() && f->window->serialPort().portOpen();
         return answer;
     });
+    // q5ntool's record of what was last verified on this port no longer
+    // stands once the program downloads there, whatever the decoder answers.
+    QTemporaryDir state;
+    const QByteArray stateWas = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const auto restoreState = qScopeGuard([&] { qputenv("XDG_STATE_HOME", stateWas); });
+    QVERIFY(QDir().mkpath(stateFolder({})));
+    QFile record(stateFolder({}) + QLatin1Char('/') + recordFileName(portKey(peer->slavePath())));
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write("q5ntool apply record 1\nport x\n") > 0);
+    record.close();
     QVERIFY(f->open());
     QTest::mouseClick(f->button(QStringLiteral("cmdTransmit")), Qt::LeftButton);
     f->settle();
 
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QVERIFY(record.readAll().startsWith(kRecordTakenAwayMark));
     QCOMPARE(peer->received(), downloadFrame(patternImage(3), save));
     QVERIFY(busyWhileWaiting);
     QCOMPARE(f->ctx.prompter.messages.size(), 1);
