@@ -100,12 +100,13 @@ QString runCommand(q5n::sim::SerialDecoder &decoder, const QString &line)
     }
     const DecoderModel &m = decoder.model();
     return QStringLiteral("%1, upload section %2, fault %3, version \"%4\", %5 memory line(s), memory fault %6 "
-                          "at block %7")
+                          "at block %7, adopt-settings %8")
         .arg(q5n::serialSettingsText(decoder.lineSettings()).trimmed(), sectionName(m.uploadSection),
              faultName(m.fault), m.versionText())
         .arg(m.memoryLines.size())
         .arg(memoryFaultName(m.memoryFault))
-        .arg(m.memoryFaultBlock);
+        .arg(m.memoryFaultBlock)
+        .arg(decoder.adoptsSettings() ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
 // Where --link puts a bare name: the user's runtime directory, which nobody

@@ -239,9 +239,11 @@ void TestQ5nSim::commands()
     QProcess process;
     const QString path = start(process, {"--commands"});
     QCOMPARE(int(quint8(upload(path)[0])), 25);
-    process.write("adopt-settings sometimes\nsection reader\nversion NEW VERSION\n");
+    process.write("adopt-settings sometimes\nadopt-settings on\nsection reader\nversion NEW VERSION\n");
     QVERIFY(
         QTest::qWaitFor([&] { return (m_log += process.readAllStandardError()).contains("upload section reader"); }));
+    QVERIFY(m_log.contains("upload section decoder, fault none, version \"Q5N Decoder Ver 3.05  \", 3 memory line(s), "
+                           "memory fault none at block 0, adopt-settings on"));
     const QByteArray reply = upload(path);
     QCOMPARE(int(quint8(reply[0])), 60);
     QCOMPARE(reply.mid(61, 22), QByteArray("NEW VERSION").leftJustified(22, ' '));
