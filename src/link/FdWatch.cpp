@@ -62,7 +62,7 @@ public:
     {
         if (!m_watches.isEmpty())
             return;
-        if (m_dispatching)
+        if (m_dispatching > 0)
             m_closeAfterDispatch = true;
         else
             delete this;
@@ -83,7 +83,7 @@ private:
     {
         epoll_event events[64];
         const int n = ::epoll_wait(m_epoll, events, 64, 0);
-        m_dispatching = true;
+        ++m_dispatching; // a callback may run an event loop that dispatches again
         for (int i = 0; i < n; ++i) {
             const quint64 id = events[i].data.u64;
             const quint32 what = events[i].events;
@@ -94,7 +94,8 @@ private:
             if (FdWatch *w = m_watches.value(id); w && w->m_writeWanted && (what & (EPOLLOUT | EPOLLERR)))
                 call(w->m_onWritable);
         }
-        m_dispatching = false;
+        if (--m_dispatching > 0)
+            return;
         if (m_closeAfterDispatch && m_watches.isEmpty())
             delete this;
         else
@@ -106,7 +107,7 @@ private:
     QSocketNotifier m_notifier;
     QHash<quint64, FdWatch *> m_watches;
     quint64 m_lastId = 0;
-    bool m_dispatching = false;
+    int m_dispatching = 0; // depth of dispatch() calls running
     bool m_closeAfterDispatch = false;
 };
 
