@@ -10,6 +10,7 @@
 #include "protocol/Protocol.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
+#include "shell/ProgramStyle.h"
 #include "sim/SerialDecoder.h"
 #include "windows/MemoryWindow.h"
 #include "windows/TransmitWindow.h"
@@ -431,6 +432,8 @@ struct Program
 {
     explicit Program(int timeOutMs)
     {
+        // Drawn as the program draws.
+        installProgramStyle();
         paths.workingDir = dir.path();
         paths.programDir = dir.path();
         paths.userDataDir = dir.path();
