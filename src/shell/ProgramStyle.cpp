@@ -17,11 +17,7 @@ bool SharedIconStyle::sharesIcon(StandardPixmap which)
     case SP_TitleBarNormalButton:
     case SP_TitleBarShadeButton:
     case SP_TitleBarUnshadeButton:
-    case SP_TitleBarContextHelpButton:
-    case SP_MessageBoxInformation:
-    case SP_MessageBoxWarning:
-    case SP_MessageBoxCritical:
-    case SP_MessageBoxQuestion: return true;
+    case SP_TitleBarContextHelpButton: return true;
     default: return false;
     }
 }

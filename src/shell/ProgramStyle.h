@@ -7,14 +7,15 @@
 namespace q5n {
 
 // The application's own style (the platform's choice, a -style argument or
-// QT_STYLE_OVERRIDE) with one change: the icons of window title bars and
-// message boxes are made once and handed out again, where the style would
-// make a new one for every paint of a title bar and every new window or box.
-// Each new icon is a new pixmap, and Qt's pixmap cache keeps the scaled
-// copies of each under keys of their own, so a program that opens windows all
-// day would fill that cache (to its limit) with copies of the same few icons.
-// The icons handed out are the base style's own, made with the same layout
-// direction and icon theme, so nothing is drawn differently.
+// QT_STYLE_OVERRIDE) with one change: the icons of the page windows' title
+// bars are made once and handed out again, where the style would make new
+// ones for every paint of a title bar and every new window. Each new icon is
+// a new pixmap, and Qt's pixmap cache keeps the scaled copies of each under
+// keys of their own, so a program that opens windows all day would fill that
+// cache (to its limit) with copies of the same few icons. The icons handed
+// out are the base style's own, made with the same layout direction and icon
+// theme, so nothing is drawn differently. (A message box's icon needs no
+// sharing: the style gives every box the same pixmap already.)
 class SharedIconStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -30,8 +31,8 @@ public:
     void polish(QApplication *application) override;
     void unpolish(QApplication *application) override;
 
-    // The icons made once: those of title bars and message boxes, which
-    // depend on nothing but the layout direction and the icon theme.
+    // The icons made once: those of title bars, which depend on nothing but
+    // the layout direction and the icon theme.
     static bool sharesIcon(StandardPixmap which);
 
 private:

@@ -1,4 +1,7 @@
 #include "ShellFixture.h"
+#include "shell/ProgramStyle.h"
+
+#include <QStyleFactory>
 
 using namespace q5n;
 using namespace q5n::test;
@@ -277,6 +280,53 @@ private Q_SLOTS:
         QTest::keyClick(&f.main(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(f.ctx.prompter.messages.size(), 1);
         QCOMPARE(f.ctx.prompter.messages.first().text, QStringLiteral("Do you want to save your file?"));
+    }
+    // The program's style over the one beneath it (as the platform, -style or
+    // QT_STYLE_OVERRIDE chose it): a page window looks the same, its title
+    // bar's icons are one icon for every window (a new one per paint filled
+    // Qt's pixmap cache), and they are the icons of the style now beneath,
+    // not of the one it was put over before.
+    void titleBarIconsSharedAndDrawnAsBefore_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QString>("styleBefore");
+        QTest::newRow("Fusion") << QStringLiteral("Fusion") << QStringLiteral("Windows");
+        QTest::newRow("Windows") << QStringLiteral("Windows") << QStringLiteral("Fusion");
+    }
+    void titleBarIconsSharedAndDrawnAsBefore()
+    {
+        QFETCH(QString, style);
+        QFETCH(QString, styleBefore);
+        const QStyle::StandardPixmap titleBar[] = {QStyle::SP_TitleBarMenuButton, QStyle::SP_TitleBarMinButton,
+                                                   QStyle::SP_TitleBarMaxButton, QStyle::SP_TitleBarCloseButton,
+                                                   QStyle::SP_TitleBarNormalButton};
+        QApplication::setStyle(styleBefore);
+        installProgramStyle();
+        for (QStyle::StandardPixmap icon : titleBar)
+            QApplication::style()->standardIcon(icon).pixmap(16);
+        QApplication::setStyle(style);
+
+        ShellFixture f;
+        f.main().openPage(2);
+        QMdiSubWindow *first = f.main().pageWindow(2);
+        const QImage plain = first->grab().toImage();
+        installProgramStyle();
+        auto *shared = qobject_cast<SharedIconStyle *>(QApplication::style());
+        QVERIFY(shared);
+        QCOMPARE(first->grab().toImage(), plain);
+
+        QHash<int, qint64> firstIcons;
+        for (QStyle::StandardPixmap icon : titleBar)
+            firstIcons[icon] = first->style()->standardIcon(icon, nullptr, first).cacheKey();
+        f.main().openPage(3);
+        QMdiSubWindow *second = f.main().pageWindow(3);
+        QVERIFY(second && second != first);
+        const std::unique_ptr<QStyle> base(QStyleFactory::create(style));
+        for (QStyle::StandardPixmap icon : titleBar) {
+            const QIcon drawn = second->style()->standardIcon(icon, nullptr, second);
+            QCOMPARE(drawn.cacheKey(), firstIcons[icon]);
+            QCOMPARE(drawn.pixmap(16).toImage(), base->standardIcon(icon, nullptr, second).pixmap(16).toImage());
+        }
     }
 };
 
