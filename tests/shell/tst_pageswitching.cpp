@@ -290,13 +290,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("style");
         QTest::addColumn<QString>("styleBefore");
-        QTest::newRow("Fusion") << QStringLiteral("Fusion") << QStringLiteral("Windows");
-        QTest::newRow("Windows") << QStringLiteral("Windows") << QStringLiteral("Fusion");
+        QTest::addColumn<QString>("sheet"); // the application's style sheet (-stylesheet)
+        QTest::newRow("Fusion") << QStringLiteral("Fusion") << QStringLiteral("Windows") << QString();
+        QTest::newRow("Windows") << QStringLiteral("Windows") << QStringLiteral("Fusion") << QString();
+        QTest::newRow("Fusion under a style sheet")
+            << QStringLiteral("Fusion") << QStringLiteral("Windows")
+            << QStringLiteral("QMdiSubWindow { background: #ccf; } QLineEdit { color: red; }");
     }
     void titleBarIconsSharedAndDrawnAsBefore()
     {
         QFETCH(QString, style);
         QFETCH(QString, styleBefore);
+        QFETCH(QString, sheet);
         const QStyle::StandardPixmap titleBar[] = {QStyle::SP_TitleBarMenuButton, QStyle::SP_TitleBarMinButton,
                                                    QStyle::SP_TitleBarMaxButton, QStyle::SP_TitleBarCloseButton,
                                                    QStyle::SP_TitleBarNormalButton};
@@ -305,14 +310,18 @@ private Q_SLOTS:
         for (QStyle::StandardPixmap icon : titleBar)
             QApplication::style()->standardIcon(icon).pixmap(16);
         QApplication::setStyle(style);
+        qApp->setStyleSheet(sheet);
+        const auto noSheet = qScopeGuard([] { qApp->setStyleSheet(QString()); });
 
         ShellFixture f;
         f.main().openPage(2);
         QMdiSubWindow *first = f.main().pageWindow(2);
         const QImage plain = first->grab().toImage();
         installProgramStyle();
-        auto *shared = qobject_cast<SharedIconStyle *>(QApplication::style());
-        QVERIFY(shared);
+        if (sheet.isEmpty())
+            QVERIFY(qobject_cast<SharedIconStyle *>(QApplication::style()));
+        else // the sheet stays over the program's style
+            QCOMPARE(qApp->styleSheet(), sheet);
         QCOMPARE(first->grab().toImage(), plain);
 
         QHash<int, qint64> firstIcons;
