@@ -281,6 +281,7 @@ private Q_SLOTS:
         QCOMPARE(f.ctx.prompter.messages.size(), 1);
         QCOMPARE(f.ctx.prompter.messages.first().text, QStringLiteral("Do you want to save your file?"));
     }
+
     // The program's style over the one beneath it (as the platform, -style or
     // QT_STYLE_OVERRIDE chose it): a page window looks the same, its title
     // bar's icons are one icon for every window (a new one per paint filled
