@@ -45,9 +45,8 @@ int main(int argc, char *argv[])
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);
-    // Qt's pixmap cache takes up to its limit (10 MiB by default) as the
-    // windows repaint; Q5N_SOAK_PIXMAP_CACHE_KIB sets another limit, to tell
-    // its growth from the program's.
+    // Q5N_SOAK_PIXMAP_CACHE_KIB sets another limit to Qt's pixmap cache (10
+    // MiB by default), to tell what grows in it from the program's own.
     if (qEnvironmentVariableIsSet("Q5N_SOAK_PIXMAP_CACHE_KIB"))
         QPixmapCache::setCacheLimit(qEnvironmentVariableIntValue("Q5N_SOAK_PIXMAP_CACHE_KIB"));
 

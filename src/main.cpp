@@ -5,6 +5,7 @@
 #include "platform/Prompter.h"
 #include "shell/AppContext.h"
 #include "shell/MainWindow.h"
+#include "shell/ProgramStyle.h"
 #include "shell/Resources.h"
 #include "sim/KeyboardSimulation.h"
 
@@ -81,6 +82,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     nameApplication();
     q5n::initResources();
+    q5n::installProgramStyle();
     QCommandLineParser parser;
     describeOptions(parser);
     parser.process(app);

@@ -26,7 +26,9 @@ struct ProcessFigures
     int threads = 0;               // Threads of /proc/self/status
     // The allocator's view: what the program's objects take, and what the
     // allocator holds from the system for them (the difference is free
-    // space it keeps).
+    // space it keeps). The C library counts the freed blocks its per-thread
+    // caches keep for reuse as in use: up to a few hundred KiB, filled once
+    // as a run frees blocks of every size.
     qint64 heapInUseKiB = 0;
     qint64 heapHeldKiB = 0;
 };

@@ -1,4 +1,7 @@
 #include "ShellFixture.h"
+#include "shell/ProgramStyle.h"
+
+#include <QStyleFactory>
 
 using namespace q5n;
 using namespace q5n::test;
@@ -277,6 +280,63 @@ private Q_SLOTS:
         QTest::keyClick(&f.main(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(f.ctx.prompter.messages.size(), 1);
         QCOMPARE(f.ctx.prompter.messages.first().text, QStringLiteral("Do you want to save your file?"));
+    }
+
+    // The program's style over the one beneath it (as the platform, -style or
+    // QT_STYLE_OVERRIDE chose it): a page window looks the same, its title
+    // bar's icons are one icon for every window (a new one per paint filled
+    // Qt's pixmap cache), and they are the icons of the style now beneath,
+    // not of the one it was put over before.
+    void titleBarIconsSharedAndDrawnAsBefore_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QString>("styleBefore");
+        QTest::addColumn<QString>("sheet"); // the application's style sheet (-stylesheet)
+        QTest::newRow("Fusion") << QStringLiteral("Fusion") << QStringLiteral("Windows") << QString();
+        QTest::newRow("Windows") << QStringLiteral("Windows") << QStringLiteral("Fusion") << QString();
+        QTest::newRow("Fusion under a style sheet")
+            << QStringLiteral("Fusion") << QStringLiteral("Windows")
+            << QStringLiteral("QMdiSubWindow { background: #ccf; } QLineEdit { color: red; }");
+    }
+    void titleBarIconsSharedAndDrawnAsBefore()
+    {
+        QFETCH(QString, style);
+        QFETCH(QString, styleBefore);
+        QFETCH(QString, sheet);
+        const QStyle::StandardPixmap titleBar[] = {QStyle::SP_TitleBarMenuButton, QStyle::SP_TitleBarMinButton,
+                                                   QStyle::SP_TitleBarMaxButton, QStyle::SP_TitleBarCloseButton,
+                                                   QStyle::SP_TitleBarNormalButton};
+        QApplication::setStyle(styleBefore);
+        installProgramStyle();
+        for (QStyle::StandardPixmap icon : titleBar)
+            QApplication::style()->standardIcon(icon).pixmap(16);
+        QApplication::setStyle(style);
+        qApp->setStyleSheet(sheet);
+        const auto noSheet = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+
+        ShellFixture f;
+        f.main().openPage(2);
+        QMdiSubWindow *first = f.main().pageWindow(2);
+        const QImage plain = first->grab().toImage();
+        installProgramStyle();
+        if (sheet.isEmpty())
+            QVERIFY(qobject_cast<SharedIconStyle *>(QApplication::style()));
+        else // the sheet stays over the program's style
+            QCOMPARE(qApp->styleSheet(), sheet);
+        QCOMPARE(first->grab().toImage(), plain);
+
+        QHash<int, qint64> firstIcons;
+        for (QStyle::StandardPixmap icon : titleBar)
+            firstIcons[icon] = first->style()->standardIcon(icon, nullptr, first).cacheKey();
+        f.main().openPage(3);
+        QMdiSubWindow *second = f.main().pageWindow(3);
+        QVERIFY(second && second != first);
+        const std::unique_ptr<QStyle> base(QStyleFactory::create(style));
+        for (QStyle::StandardPixmap icon : titleBar) {
+            const QIcon drawn = second->style()->standardIcon(icon, nullptr, second);
+            QCOMPARE(drawn.cacheKey(), firstIcons[icon]);
+            QCOMPARE(drawn.pixmap(16).toImage(), base->standardIcon(icon, nullptr, second).pixmap(16).toImage());
+        }
     }
 };
 
