@@ -73,6 +73,7 @@ struct Options
 struct Result
 {
     ProcessFigures before, after;
+    ProcessFigures halfway; // after half the exchanges
     // The windows' run: the figures after, once Qt's pixmap cache is emptied.
     bool pixmapCache = false;
     ProcessFigures afterCacheEmptied;
