@@ -186,6 +186,9 @@ bool PortJob::record(LinkResult r)
     m_outcome.seconds = double(m_clock.elapsed()) / 1000.0;
     m_outcome.exit = exitOf(r);
     m_outcome.message = resultWords(r);
+    // Part of an answer is not no answer: how much of it came.
+    if (const auto [came, wanted] = m_engine.shortAnswer(); r == LinkResult::TimeOut && came > 0)
+        m_outcome.message = QStringLiteral("time-out: %1 of the %2 bytes of an answer came").arg(came).arg(wanted);
     m_outcome.answeredAt = r == LinkResult::Good ? std::optional<SerialSettings>(m_stepLink.serial) : std::nullopt;
     // A Com number whose device is absent says which device that is.
     if (r == LinkResult::PortUnavailable && !m_portProblem.isEmpty())

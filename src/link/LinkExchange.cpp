@@ -46,8 +46,11 @@ LinkExchange::LinkExchange(PortIo &portIo, const Timing &timing, AnswerSource *a
     m_serialTimeout.setSingleShot(true);
     m_serialTimeout.setTimerType(Qt::PreciseTimer);
     // A probe's answer that began and did not complete is an answer, not silence.
-    connect(&m_serialTimeout, &QTimer::timeout, this,
-            [this] { endSerial(m_request.firstByteMs < 0 ? LinkResult::Bad : LinkResult::TimeOut); });
+    connect(&m_serialTimeout, &QTimer::timeout, this, [this] {
+        if (m_awaiting)
+            m_shortAnswer = {m_port->inBufferCount(), m_request.threshold};
+        endSerial(m_request.firstByteMs < 0 ? LinkResult::Bad : LinkResult::TimeOut);
+    });
     m_pause.setSingleShot(true);
     m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, [this] {
@@ -96,6 +99,7 @@ bool LinkExchange::begin()
     m_running = true;
     m_ending = false;
     m_monitoring = false;
+    m_shortAnswer = {0, 0};
     m_keyboardUsed = false;
     m_restore = nullptr;
     m_awaiting = false;

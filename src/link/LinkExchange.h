@@ -126,6 +126,9 @@ public:
     QString portError() const { return m_portError; }
     // The port number of the last opening attempt.
     int portNumber() const { return m_portNumber; }
+    // After an RS232 exchange that ran out of time with part of its answer in:
+    // the bytes that came and the bytes the answer needed; {0, 0} otherwise.
+    std::pair<int, int> shortAnswer() const { return m_shortAnswer; }
 
     // With `hold` on, an RS232 exchange that ends Good leaves its port open,
     // and the next exchange on the same port with the same settings goes out
@@ -200,6 +203,7 @@ private:
     unsigned m_generation = 0;         // counts exchanges; a queued end of an earlier one is dropped
     bool m_ending = false;             // the end is decided and waits to be reported
     LinkResult m_endResult = LinkResult::Aborted;
+    std::pair<int, int> m_shortAnswer{0, 0};
 
     // The serial answer of the running request.
     bool m_awaiting = false;

@@ -82,11 +82,12 @@ const FaultRow kFaults[] = {
     // A refusal is one byte: the download's and the clear's answer, short of
     // an upload reply or a memory block.
     {Fault::Refuse, "Download Failed!", kTimeOut, kTimeOut, kTimeOut, "Clear Decoder Memory Failed!", "41 42 0d 0a",
-     "FAILED  time-out: no answer"},
+     "FAILED  time-out: 1 of the 84 bytes of an answer came"},
     // The download's and the clear's answers carry no check byte.
     {Fault::BadCheck, "Download OK!", "Upload Failed!", "Upload Failed!", "Read Decoder Memory Failed!",
      "Clear Decoder Memory OK!", "41 42 0d 0a", "FAILED  the decoder refused or answered badly"},
-    {Fault::ShortReply, kTimeOut, kTimeOut, kTimeOut, kTimeOut, kTimeOut, "41 42 0d 0a", "FAILED  time-out"},
+    {Fault::ShortReply, kTimeOut, kTimeOut, kTimeOut, kTimeOut, kTimeOut, "41 42 0d 0a",
+     "FAILED  time-out: 42 of the 84 bytes of an answer came"},
     {Fault::HangUp, "Download Failed!", "Upload Failed!", "Upload Failed!", "Read Decoder Memory Failed!",
      "Clear Decoder Memory Failed!", "the port went away", "FAILED  the port went away"},
     {Fault::Remove, "Download Failed!", "Upload Failed!", "Upload Failed!", "Read Decoder Memory Failed!",

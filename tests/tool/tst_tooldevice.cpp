@@ -105,7 +105,10 @@ private Q_SLOTS:
         QTest::newRow("version") << "version" << int(F::None) << int(kDone) << "Ver";
         QTest::newRow("version, bad check")
             << "version" << int(F::BadCheck) << int(kRefused) << "the decoder refused or answered badly";
-        QTest::newRow("version, short reply") << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out";
+        QTest::newRow("version, short reply")
+            << "version" << int(F::ShortReply) << int(kTimeOut) << "time-out: 42 of the 84 bytes of an answer came";
+        QTest::newRow("version, refused")
+            << "version" << int(F::Refuse) << int(kTimeOut) << "time-out: 1 of the 84 bytes of an answer came";
         QTest::newRow("version, hang-up")
             << "version" << int(F::HangUp) << int(kPortUnavailable) << "the port went away";
         QTest::newRow("verified download")
