@@ -287,6 +287,28 @@ public:
             m_options.onWrong(line);
     }
 
+    // The drawn exchanges after the warm-up, with the figures before, halfway
+    // and after; `run` runs one and says what went wrong with it.
+    void measure(const QList<Exchange> &exchanges, int index, const QStringList &simulatorLog,
+                 const std::function<QStringList(const Draw &)> &run, const std::function<ProcessFigures()> &figures)
+    {
+        m_result.warmUp = index;
+        m_result.before = figures();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < m_options.exchanges; ++i) {
+            if (i == m_options.exchanges / 2)
+                m_result.halfway = figures();
+            const Draw d = draw(exchanges);
+            for (const QString &w : run(d))
+                wrong(index, d, w, simulatorLog);
+            ++index;
+        }
+        m_result.elapsedMs = clock.elapsed();
+        m_result.exchanges = m_options.exchanges;
+        m_result.after = figures();
+    }
+
     const Options &m_options;
     std::mt19937 m_rng;
     QList<FaultSetting> m_settings;
@@ -712,21 +734,9 @@ Result soakEngine(const Options &options)
             soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
-    soak.m_result.warmUp = index;
-    soak.m_result.before = processFigures();
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < options.exchanges; ++i) {
-        if (i == options.exchanges / 2)
-            soak.m_result.halfway = processFigures();
-        const Draw d = soak.draw(kEngineExchanges);
-        for (const QString &w : engineExchange(link, decoder, d, soak.m_rng, options.timeOutMs))
-            soak.wrong(index, d, w, decoder.recent);
-        ++index;
-    }
-    soak.m_result.elapsedMs = clock.elapsed();
-    soak.m_result.exchanges = options.exchanges;
-    soak.m_result.after = processFigures();
+    soak.measure(
+        kEngineExchanges, index, decoder.recent,
+        [&](const Draw &d) { return engineExchange(link, decoder, d, soak.m_rng, options.timeOutMs); }, processFigures);
     return soak.m_result;
 }
 
@@ -747,7 +757,6 @@ Result soakWindows(const Options &options)
             soak.wrong(index, d, w, decoder.recent);
         ++index;
     }
-    soak.m_result.warmUp = index;
     // A window closed by the last exchange is deleted at the event loop's
     // next turn, with what it holds (its port-folder watch among them): the
     // figures are taken once it is gone.
@@ -762,23 +771,15 @@ Result soakWindows(const Options &options)
     // each paint until the program's style shared them). The figures after
     // are taken again once it is emptied.
     QPixmapCache::clear();
-    soak.m_result.before = figures();
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < options.exchanges; ++i) {
-        if (i == options.exchanges / 2)
-            soak.m_result.halfway = figures();
-        const Draw d = soak.draw(kWindowExchanges);
-        // One question in ten is answered Cancel; half the buttons are pressed with the space bar.
-        const bool cancel = soak.m_rng() % 10 == 0;
-        const bool byKey = soak.m_rng() % 2 == 0;
-        for (const QString &w : windowExchange(program, decoder, d, soak.m_rng, cancel, byKey, options.timeOutMs))
-            soak.wrong(index, d, w, decoder.recent);
-        ++index;
-    }
-    soak.m_result.elapsedMs = clock.elapsed();
-    soak.m_result.exchanges = options.exchanges;
-    soak.m_result.after = figures();
+    soak.measure(
+        kWindowExchanges, index, decoder.recent,
+        [&](const Draw &d) {
+            // One question in ten is answered Cancel; half the buttons are pressed with the space bar.
+            const bool cancel = soak.m_rng() % 10 == 0;
+            const bool byKey = soak.m_rng() % 2 == 0;
+            return windowExchange(program, decoder, d, soak.m_rng, cancel, byKey, options.timeOutMs);
+        },
+        figures);
     QPixmapCache::clear();
     soak.m_result.afterCacheEmptied = figures();
     soak.m_result.pixmapCache = true;
